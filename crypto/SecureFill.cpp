@@ -1,0 +1,12 @@
+#include "crypto/SecureFill.h"
+
+namespace lw {
+
+void SecureFill(void* data, size_t size, uint8_t value) noexcept
+{
+    volatile uint8_t* p = static_cast<volatile uint8_t*>(data);
+    for (size_t i = 0; i < size; ++i)
+        p[i] = value;
+}
+
+} // namespace lw

@@ -1,0 +1,38 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace lw {
+
+// Fills memory with a byte in a way the optimiser cannot drop as a dead store.
+void SecureFill(void* data, size_t size, uint8_t value) noexcept;
+
+// Key material that holds its wipe pattern from construction on and scrubs itself
+// on destruction, so no constructor or destructor has to call a virtual Wipe.
+template <class T, size_t N, uint8_t Pattern>
+class TKeyArray {
+public:
+    TKeyArray() noexcept { Wipe(); }
+    ~TKeyArray() { Wipe(); }
+    TKeyArray(const TKeyArray&) = delete;
+    TKeyArray& operator=(const TKeyArray&) = delete;
+
+    void Wipe() noexcept { SecureFill(m_data.data(), sizeof(m_data), Pattern); }
+
+    T& operator[](size_t i) noexcept { return m_data[i]; }
+    const T& operator[](size_t i) const noexcept { return m_data[i]; }
+    T* data() noexcept { return m_data.data(); }
+    const T* data() const noexcept { return m_data.data(); }
+    static constexpr size_t size() noexcept { return N; }
+    std::span<const uint8_t> Bytes() const noexcept
+    {
+        return {reinterpret_cast<const uint8_t*>(m_data.data()), sizeof(m_data)};
+    }
+
+private:
+    std::array<T, N> m_data;
+};
+
+} // namespace lw

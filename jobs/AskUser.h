@@ -1,0 +1,20 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace lw {
+
+enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation };
+
+enum TMsgDlgBtn : uint8_t { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8, mbIgnore = 16 };
+using TMsgDlgButtons = uint8_t; // a set of TMsgDlgBtn bits
+
+// The one modal message box. The window, the command-line tool and the tests each
+// supply their own. Returns the button chosen; closing the box answers mbCancel.
+class IAskUser {
+public:
+    virtual ~IAskUser() = default;
+    virtual TMsgDlgBtn AskUser(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons) = 0;
+};
+
+} // namespace lw

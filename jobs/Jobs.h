@@ -1,0 +1,35 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "jobs/AskUser.h"
+#include "jobs/HandOff.h"
+
+namespace lw {
+
+// What the window hands to one job; the jobs read nothing else from it.
+struct TJobOptions {
+    std::string SourcePath;
+    std::string KeyPhrase;
+    int32_t CipherIndex = -1; // 0 RC4, 1 Blowfish, 2 Serpent, 3 Rijndael, -1 none
+    std::string DestinationFolder; // empty: beside the source
+    bool Compress = false;
+    bool DeleteSource = false;
+    bool CopyToClipboard = false;
+    bool RunOutput = false;
+    bool SendByMail = false;
+    bool DeleteAfterMail = false;
+};
+
+struct TJobContext {
+    IAskUser& Ask;
+    IHandOff& HandOff;
+    // Set when a job fails: the underlying reason behind "File IO error".
+    std::string FailureReason = {};
+};
+
+// True when the job finished or failed; false when abandoned at the overwrite prompt.
+bool RunEncryptJob(const TJobOptions& options, TJobContext& context);
+bool RunDecryptJob(const TJobOptions& options, TJobContext& context);
+
+} // namespace lw

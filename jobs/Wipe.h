@@ -1,0 +1,15 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "jobs/AskUser.h"
+#include "platform/FileStream.h"
+
+namespace lw {
+
+// Asks, overwrites the file seven times with a flush per pass, closes and deletes it.
+// Takes over the stream (which may be null) and closes it on every path.
+// True only when the file was deleted.
+bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAskUser& ask);
+
+} // namespace lw

@@ -1,0 +1,135 @@
+#include "platform/FileStream.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/Exception.h"
+#include "platform/FileSystem.h"
+
+namespace lw {
+namespace {
+
+[[noreturn]] void RaiseOpen(const char* what, const std::string& path, int error)
+{
+    throw EFOpenError(std::string(what) + " \"" + path + "\". " + fs::ErrorText(error));
+}
+
+// Refuses folders, FIFOs and devices: a job or wipe works on regular files only, and
+// opening with O_NONBLOCK keeps a FIFO from hanging the program.
+int OpenRegular(const std::string& path, int flags, mode_t mode, const char* what)
+{
+    const int fd = fs::Open(path, flags | O_NONBLOCK | O_NOCTTY, mode);
+    if (fd < 0)
+        RaiseOpen(what, path, errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        fs::Close(fd);
+        RaiseOpen(what, path, error);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+} // namespace
+
+TFileStream::TFileStream(std::string path, int fd) : m_path(std::move(path)), m_fd(fd) {}
+
+TFileStream::TFileStream(const std::string& path, TFileMode mode) : m_path(path)
+{
+    switch (mode) {
+    case TFileMode::fmOpenReadWriteShared:
+        m_fd = OpenRegular(path, O_RDWR, 0, "Cannot open file");
+        break;
+    case TFileMode::fmOpenReadShared:
+        m_fd = OpenRegular(path, O_RDONLY, 0, "Cannot open file");
+        break;
+    case TFileMode::fmCreate:
+        m_fd = OpenRegular(path, O_RDWR | O_CREAT, 0666, "Cannot create file");
+        if (::ftruncate(m_fd, 0) != 0) {
+            const int error = errno;
+            fs::Close(m_fd);
+            RaiseOpen("Cannot create file", path, error);
+        }
+        break;
+    }
+}
+
+std::unique_ptr<TFileStream> TFileStream::CreateNew(const std::string& path, mode_t permissions)
+{
+    const int fd = fs::Open(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, permissions);
+    if (fd < 0)
+        RaiseOpen("Cannot create file", path, errno);
+    // The umask may have narrowed the bits; the caller asked for these exactly.
+    ::fchmod(fd, permissions);
+    return std::unique_ptr<TFileStream>(new TFileStream(path, fd));
+}
+
+TFileStream::~TFileStream()
+{
+    if (m_fd >= 0)
+        fs::Close(m_fd);
+}
+
+int64_t TFileStream::Read(std::span<uint8_t> buffer)
+{
+    int64_t total = 0;
+    while (total < static_cast<int64_t>(buffer.size())) {
+        const ssize_t n = fs::Read(m_fd, buffer.data() + total, buffer.size() - static_cast<size_t>(total));
+        if (n <= 0)
+            break;
+        total += n;
+    }
+    return total;
+}
+
+int64_t TFileStream::Write(std::span<const uint8_t> buffer)
+{
+    int64_t total = 0;
+    while (total < static_cast<int64_t>(buffer.size())) {
+        const ssize_t n = fs::Write(m_fd, buffer.data() + total, buffer.size() - static_cast<size_t>(total));
+        if (n <= 0)
+            break;
+        total += n;
+    }
+    return total;
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+    const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
+                       : origin == TSeekOrigin::soCurrent ? SEEK_CUR
+                                                          : SEEK_END;
+    const off_t result = ::lseek(m_fd, offset, whence);
+    if (result < 0)
+        throw EFileError("Seek error on \"" + m_path + "\". " + fs::ErrorText(errno));
+    return result;
+}
+
+int64_t TFileStream::Size()
+{
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0)
+        return TStream::Size();
+    return st.st_size;
+}
+
+void TFileStream::FlushToDisk()
+{
+    if (fs::Sync(m_fd) != 0)
+        throw EFileError("Cannot flush \"" + m_path + "\". " + fs::ErrorText(errno));
+}
+
+void TFileStream::Close()
+{
+    if (m_fd < 0)
+        return;
+    const int fd = m_fd;
+    m_fd = -1;
+    if (fs::Close(fd) != 0 && errno != EINTR)
+        throw EFileError("Cannot close \"" + m_path + "\". " + fs::ErrorText(errno));
+}
+
+} // namespace lw

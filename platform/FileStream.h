@@ -1,0 +1,44 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <sys/types.h>
+
+#include "platform/Stream.h"
+
+namespace lw {
+
+enum class TFileMode {
+    fmOpenReadWriteShared, // existing file, read and write, others may use it too
+    fmOpenReadShared,      // existing file, read only, others may use it too
+    fmCreate,              // create or truncate, read and write
+};
+
+// A byte stream over one open regular file. Open failures raise EFOpenError with the reason.
+class TFileStream : public TStream {
+public:
+    TFileStream(const std::string& path, TFileMode mode);
+    ~TFileStream() override;
+
+    // A new file that must not exist yet, never reached through a symlink.
+    static std::unique_ptr<TFileStream> CreateNew(const std::string& path, mode_t permissions);
+
+    int64_t Read(std::span<uint8_t> buffer) override;
+    int64_t Write(std::span<const uint8_t> buffer) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t Size() override;
+
+    // Forces written data to the disk; raises EFileError on failure.
+    void FlushToDisk();
+    // Closes now and reports a failed close (the data may not have reached the file).
+    void Close();
+
+    const std::string& FileName() const { return m_path; }
+    int Handle() const { return m_fd; }
+
+private:
+    TFileStream(std::string path, int fd);
+    std::string m_path;
+    int m_fd = -1;
+};
+
+} // namespace lw

@@ -1,0 +1,119 @@
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lw::fs {
+namespace {
+
+TFaultHook g_hook = nullptr;
+void* g_hookContext = nullptr;
+
+bool Injected(TFileOp op)
+{
+    if (!g_hook)
+        return false;
+    const int error = g_hook(op, g_hookContext);
+    if (error == 0)
+        return false;
+    errno = error;
+    return true;
+}
+
+} // namespace
+
+void SetFaultHook(TFaultHook hook, void* context)
+{
+    g_hook = hook;
+    g_hookContext = context;
+}
+
+int Open(const std::string& path, int flags, mode_t mode)
+{
+    if (Injected(TFileOp::Open))
+        return -1;
+    int fd;
+    do
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+ssize_t Read(int fd, void* buffer, size_t count)
+{
+    if (Injected(TFileOp::Read))
+        return -1;
+    ssize_t n;
+    do
+        n = ::read(fd, buffer, count);
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
+ssize_t Write(int fd, const void* buffer, size_t count)
+{
+    if (Injected(TFileOp::Write))
+        return -1;
+    ssize_t n;
+    do
+        n = ::write(fd, buffer, count);
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
+int Sync(int fd)
+{
+    if (Injected(TFileOp::Sync))
+        return -1;
+    return ::fsync(fd);
+}
+
+int Close(int fd)
+{
+    return ::close(fd);
+}
+
+int Rename(const std::string& from, const std::string& to)
+{
+    if (Injected(TFileOp::Rename))
+        return -1;
+    return ::rename(from.c_str(), to.c_str());
+}
+
+int Unlink(const std::string& path)
+{
+    if (Injected(TFileOp::Unlink))
+        return -1;
+    return ::unlink(path.c_str());
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+mode_t FileMode(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return 0600;
+    return st.st_mode & 07777;
+}
+
+std::string ErrorText(int error)
+{
+    return std::strerror(error);
+}
+
+} // namespace lw::fs
