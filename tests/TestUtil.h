@@ -1,0 +1,178 @@
+#pragma once
+// Small helpers shared by the layer tests: hex, temporary folders, running an
+// independent reference (python3, openssl) and reading known-answer files.
+#include <array>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace lwtest {
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes FromHex(const std::string& hex)
+{
+    Bytes out;
+    std::string digits;
+    for (char c : hex)
+        if (std::isxdigit(static_cast<unsigned char>(c)))
+            digits += c;
+    for (size_t i = 0; i + 1 < digits.size(); i += 2)
+        out.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+inline std::string ToHex(const uint8_t* data, size_t n)
+{
+    static const char* d = "0123456789abcdef";
+    std::string s;
+    for (size_t i = 0; i < n; ++i) {
+        s += d[data[i] >> 4];
+        s += d[data[i] & 15];
+    }
+    return s;
+}
+inline std::string ToHex(const Bytes& b) { return ToHex(b.data(), b.size()); }
+
+inline Bytes RandomBytes(size_t n, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    Bytes b(n);
+    for (auto& x : b)
+        x = static_cast<uint8_t>(rng());
+    return b;
+}
+
+// A fresh folder under the system temp dir, removed with the object.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "lwtest-XXXXXX").string();
+        if (!mkdtemp(tmpl.data()))
+            throw std::runtime_error("mkdtemp failed");
+        m_path = tmpl;
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(m_path, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+inline void WriteFile(const std::string& path, const Bytes& data)
+{
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+inline Bytes ReadFile(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// Runs argv with `input` on stdin; returns stdout. Throws when it exits non-zero.
+inline Bytes RunProgram(const std::vector<std::string>& argv, const Bytes& input = {},
+                        int* exitStatus = nullptr)
+{
+    TempDir dir;
+    WriteFile(dir / "in", input);
+    std::string cmd;
+    for (const auto& a : argv) {
+        std::string q = "'";
+        for (char c : a)
+            q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        cmd += q + "' ";
+    }
+    cmd += "< '" + (dir / "in") + "' > '" + (dir / "out") + "'";
+    const int rc = std::system(cmd.c_str());
+    const int status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    if (exitStatus)
+        *exitStatus = status;
+    else if (status != 0)
+        throw std::runtime_error("command failed: " + cmd);
+    return ReadFile(dir / "out");
+}
+
+// Runs a python3 script (the independent reference) with the given stdin.
+inline Bytes RunPython(const std::string& script, const Bytes& input = {})
+{
+#ifdef LOCKWELL_PYTHON
+    return RunProgram({LOCKWELL_PYTHON, "-c", script}, input);
+#else
+    return RunProgram({"python3", "-c", script}, input);
+#endif
+}
+
+// Known-answer files: "[Name]" sections, "Key = hex" lines, "#" comments, blank lines
+// between vectors. Each vector is a map of field name to hex bytes.
+struct VecFile {
+    std::map<std::string, std::vector<std::map<std::string, Bytes>>> sections;
+};
+
+inline VecFile ReadVecFile(const std::string& name)
+{
+#ifdef LOCKWELL_TEST_DATA_DIR
+    std::ifstream f(std::string(LOCKWELL_TEST_DATA_DIR) + "/" + name);
+#else
+    std::ifstream f(name);
+#endif
+    if (!f)
+        throw std::runtime_error("missing vector file " + name);
+    VecFile out;
+    std::string section, line;
+    std::map<std::string, Bytes> current;
+    auto flush = [&] {
+        if (!current.empty())
+            out.sections[section].push_back(current);
+        current.clear();
+    };
+    while (std::getline(f, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty()) {
+            flush();
+            continue;
+        }
+        if (line[0] == '#')
+            continue;
+        if (line[0] == '[') {
+            flush();
+            section = line.substr(1, line.find(']') - 1);
+            continue;
+        }
+        const auto eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        std::string key = line.substr(0, eq);
+        while (!key.empty() && key.back() == ' ')
+            key.pop_back();
+        if (current.count(key))
+            flush();
+        current[key] = FromHex(line.substr(eq + 1));
+    }
+    flush();
+    return out;
+}
+
+} // namespace lwtest
