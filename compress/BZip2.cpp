@@ -1,0 +1,248 @@
+#include "compress/BZip2.h"
+
+#include <algorithm>
+#include <new>
+#include <string>
+
+#include <bzlib.h>
+
+namespace lw {
+
+namespace {
+
+// The library's counters are 32-bit; larger spans go in pieces.
+constexpr size_t kMaxPiece = size_t{1} << 30;
+constexpr size_t kSkipPiece = 4096;
+constexpr std::array<uint8_t, 9> BLOCK_SIZES = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+
+// Called from C: must not throw. A null return makes the library report BZ_MEM_ERROR.
+void* BZAlloc(void*, int items, int size) noexcept
+{
+    if (items <= 0 || size <= 0)
+        return nullptr;
+    return ::operator new(static_cast<size_t>(items) * static_cast<size_t>(size), std::nothrow);
+}
+
+void BZFree(void*, void* block) noexcept
+{
+    ::operator delete(block);
+}
+
+template <class E>
+int Check(int code)
+{
+    if (code == BZ_MEM_ERROR)
+        throw std::bad_alloc();
+    if (code < 0)
+        throw E("error " + std::to_string(code));
+    return code;
+}
+
+int64_t Total(unsigned lo32, unsigned hi32)
+{
+    return static_cast<int64_t>((static_cast<uint64_t>(hi32) << 32) | lo32);
+}
+
+} // namespace
+
+struct TCustomBZip2Stream::TRecord {
+    bz_stream z{};
+};
+
+TCustomBZip2Stream::TCustomBZip2Stream(TStream& stream)
+    : m_stream(stream), m_position(stream.Position()), m_record(std::make_unique<TRecord>())
+{
+    m_record->z.bzalloc = BZAlloc;
+    m_record->z.bzfree = BZFree;
+}
+
+TCustomBZip2Stream::~TCustomBZip2Stream() = default;
+
+void TCustomBZip2Stream::Progress()
+{
+    if (OnProgress)
+        OnProgress(*this);
+}
+
+void TCustomBZip2Stream::RestorePosition()
+{
+    if (m_stream.Position() != m_position)
+        m_stream.SetPosition(m_position);
+}
+
+// ---------------------------------------------------------------------------
+
+TBZCompressionStream::TBZCompressionStream(TBlockSize100k blockSize, TStream& destination)
+    : TCustomBZip2Stream(destination)
+{
+    bz_stream& z = m_record->z;
+    z.next_out = reinterpret_cast<char*>(m_buffer.data());
+    z.avail_out = kBufferSize;
+    // An out-of-range choice reaches the library as 0, which it refuses.
+    const auto ordinal = static_cast<size_t>(blockSize);
+    const int size100k = ordinal < BLOCK_SIZES.size() ? BLOCK_SIZES[ordinal] : 0;
+    Check<EBZCompressionError>(BZ2_bzCompressInit(&z, size100k, 0, 0));
+}
+
+TBZCompressionStream::~TBZCompressionStream()
+{
+    try {
+        Finish();
+    } catch (...) {
+        // Finish has ended the library state; the error has nowhere to go from here.
+    }
+}
+
+int64_t TBZCompressionStream::Read(std::span<uint8_t>)
+{
+    throw EBZCompressionError(kInvalidStreamOperation);
+}
+
+int64_t TBZCompressionStream::Write(std::span<const uint8_t> buffer)
+{
+    if (m_finished)
+        throw EBZCompressionError(kInvalidStreamOperation);
+    if (buffer.empty())
+        return 0;
+    bz_stream& z = m_record->z;
+    RestorePosition();
+    for (auto rest = buffer; !rest.empty();) {
+        const size_t n = std::min(rest.size(), kMaxPiece);
+        z.next_in = const_cast<char*>(reinterpret_cast<const char*>(rest.data()));
+        z.avail_in = static_cast<unsigned>(n);
+        rest = rest.subspan(n);
+        while (z.avail_in > 0) {
+            Check<EBZCompressionError>(BZ2_bzCompress(&z, BZ_RUN));
+            if (z.avail_out == 0)
+                DrainBuffer(kBufferSize);
+            Progress();
+        }
+    }
+    z.next_in = nullptr;
+    return static_cast<int64_t>(buffer.size());
+}
+
+int64_t TBZCompressionStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+    if (offset != 0 || origin != TSeekOrigin::soCurrent)
+        throw EBZCompressionError(kInvalidStreamOperation);
+    return Total(m_record->z.total_in_lo32, m_record->z.total_in_hi32);
+}
+
+void TBZCompressionStream::Finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    bz_stream& z = m_record->z;
+    struct EndGuard {
+        bz_stream& z;
+        ~EndGuard() { BZ2_bzCompressEnd(&z); }
+    } guard{z};
+
+    // A failed write may have left its input behind; it is not ours to read any more.
+    z.next_in = nullptr;
+    z.avail_in = 0;
+    RestorePosition();
+    for (;;) {
+        const int rc = Check<EBZCompressionError>(BZ2_bzCompress(&z, BZ_FINISH));
+        if (rc == BZ_STREAM_END || z.avail_out != 0)
+            break;
+        DrainBuffer(kBufferSize);
+    }
+    if (z.avail_out < kBufferSize)
+        DrainBuffer(kBufferSize - z.avail_out);
+}
+
+void TBZCompressionStream::DrainBuffer(size_t count)
+{
+    m_stream.WriteBuffer(std::span<const uint8_t>(m_buffer.data(), count));
+    bz_stream& z = m_record->z;
+    z.next_out = reinterpret_cast<char*>(m_buffer.data());
+    z.avail_out = kBufferSize;
+    m_position = m_stream.Position();
+}
+
+// ---------------------------------------------------------------------------
+
+TBZDecompressionStream::TBZDecompressionStream(TStream& source) : TCustomBZip2Stream(source)
+{
+    bz_stream& z = m_record->z;
+    z.next_in = reinterpret_cast<char*>(m_buffer.data());
+    z.avail_in = 0;
+    Check<EBZDecompressionError>(BZ2_bzDecompressInit(&z, 0, 0));
+}
+
+TBZDecompressionStream::~TBZDecompressionStream()
+{
+    BZ2_bzDecompressEnd(&m_record->z);
+}
+
+int64_t TBZDecompressionStream::Read(std::span<uint8_t> buffer)
+{
+    if (buffer.empty())
+        return 0;
+    buffer = buffer.first(std::min(buffer.size(), kMaxPiece));
+    bz_stream& z = m_record->z;
+    z.next_out = reinterpret_cast<char*>(buffer.data());
+    z.avail_out = static_cast<unsigned>(buffer.size());
+    RestorePosition();
+    while (z.avail_out > 0) {
+        if (z.avail_in == 0) {
+            const int64_t got = m_stream.Read(m_buffer);
+            if (got <= 0) {
+                // Data that stops short of the end-of-stream marker is damaged, not finished.
+                if (!m_streamEnded)
+                    Check<EBZDecompressionError>(BZ_UNEXPECTED_EOF);
+                break;
+            }
+            z.next_in = reinterpret_cast<char*>(m_buffer.data());
+            z.avail_in = static_cast<unsigned>(got);
+            m_position = m_stream.Position();
+        }
+        // Past the end the library answers BZ_SEQUENCE_ERROR, so trailing bytes raise.
+        if (Check<EBZDecompressionError>(BZ2_bzDecompress(&z)) == BZ_STREAM_END)
+            m_streamEnded = true;
+        Progress();
+    }
+    const auto delivered = static_cast<int64_t>(buffer.size() - z.avail_out);
+    z.next_out = nullptr;
+    z.avail_out = 0;
+    return delivered;
+}
+
+int64_t TBZDecompressionStream::Write(std::span<const uint8_t>)
+{
+    throw EBZDecompressionError(kInvalidStreamOperation);
+}
+
+int64_t TBZDecompressionStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+    bz_stream& z = m_record->z;
+    if (offset == 0 && origin == TSeekOrigin::soBeginning) {
+        Check<EBZDecompressionError>(BZ2_bzDecompressEnd(&z));
+        Check<EBZDecompressionError>(BZ2_bzDecompressInit(&z, 0, 0));
+        z.next_in = reinterpret_cast<char*>(m_buffer.data());
+        z.avail_in = 0;
+        m_streamEnded = false;
+        // The absolute start of the source, not where this stream was created.
+        m_stream.SetPosition(0);
+        m_position = 0;
+    } else {
+        const int64_t delivered = Total(z.total_out_lo32, z.total_out_hi32);
+        int64_t distance;
+        if (origin == TSeekOrigin::soCurrent && offset >= 0)
+            distance = offset;
+        else if (origin == TSeekOrigin::soBeginning && offset > delivered)
+            distance = offset - delivered;
+        else
+            throw EBZDecompressionError(kInvalidStreamOperation);
+        std::array<uint8_t, kSkipPiece> discard;
+        for (; distance >= static_cast<int64_t>(kSkipPiece); distance -= kSkipPiece)
+            ReadBuffer(discard);
+        ReadBuffer(std::span(discard).first(static_cast<size_t>(distance)));
+    }
+    return Total(z.total_out_lo32, z.total_out_hi32);
+}
+
+} // namespace lw
