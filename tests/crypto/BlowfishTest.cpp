@@ -5,6 +5,7 @@
 
 #include "TestUtil.h"
 #include "crypto/Blowfish.h"
+#include "crypto/Sha1.h"
 #include "platform/MemoryStream.h"
 
 using namespace lw;
@@ -239,5 +240,12 @@ TEST(Blowfish, PhraseDigestCbcMatchesReference)
             c.Decrypt(buf.data(), buf.data(), static_cast<uint32_t>(buf.size()));
             EXPECT_EQ(buf, msg);
         }
+
+        // Keying from the phrase itself must reach the same key.
+        TDCP_blowfish byPhrase;
+        byPhrase.SetKeyFromPhrase(jobs[i].first, HashClass<TDCP_sha1>());
+        Bytes buf = msg;
+        byPhrase.Encrypt(buf.data(), buf.data(), static_cast<uint32_t>(buf.size()));
+        EXPECT_EQ(ToHex(buf), want) << "SetKeyFromPhrase";
     }
 }
