@@ -1,0 +1,66 @@
+#include "platform/AtomicFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+
+#include "platform/Exception.h"
+#include "platform/FileSystem.h"
+#include "platform/Path.h"
+
+namespace lw {
+namespace {
+
+// A fixed-length name, so a long output name cannot push it past the name limit.
+std::string TempCandidate(const std::string& folder)
+{
+    std::random_device random;
+    const uint64_t tag = (uint64_t(random()) << 32) ^ random();
+    char name[32];
+    std::snprintf(name, sizeof name, ".lockwell-%012llx.tmp",
+                  static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
+    return folder + name;
+}
+
+} // namespace
+
+TAtomicFile::TAtomicFile(std::string finalPath, mode_t permissions) : m_finalPath(std::move(finalPath))
+{
+    // Fail now rather than after all the work, when the rename would refuse.
+    if (fs::DirectoryExists(m_finalPath))
+        throw EFOpenError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(EISDIR));
+    const std::string folder = path::ExtractFilePath(m_finalPath);
+    for (int attempt = 0;; ++attempt) {
+        std::string candidate = TempCandidate(folder);
+        try {
+            m_stream = TFileStream::CreateNew(candidate, permissions);
+            m_tempPath = std::move(candidate);
+            return;
+        } catch (const EFOpenError&) {
+            // Only a name taken meanwhile is worth another try.
+            const bool taken = fs::FileExists(candidate) || fs::DirectoryExists(candidate);
+            if (!taken || attempt >= 8)
+                throw;
+        }
+    }
+}
+
+TAtomicFile::~TAtomicFile()
+{
+    if (m_committed)
+        return;
+    m_stream.reset();
+    fs::Unlink(m_tempPath);
+}
+
+void TAtomicFile::Commit()
+{
+    m_stream->FlushToDisk();
+    m_stream->Close();
+    if (fs::Rename(m_tempPath, m_finalPath) != 0)
+        throw EFileError("Cannot rename \"" + m_tempPath + "\" to \"" + m_finalPath + "\". " +
+                         fs::ErrorText(errno));
+    m_committed = true;
+}
+
+} // namespace lw
