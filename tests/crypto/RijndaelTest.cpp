@@ -7,6 +7,7 @@
 
 #include "TestUtil.h"
 #include "crypto/Rijndael.h"
+#include "crypto/Sha1.h"
 #include "platform/MemoryStream.h"
 
 using namespace lw;
@@ -223,7 +224,8 @@ TEST(RijndaelTest, WipeClearsScheduleAndBlocksUse)
 }
 
 // The keying the file jobs use: the 20-byte SHA-1 digest of the phrase, 160 bits, no IV,
-// CBC. That is AES-192 under digest + four zero bytes with IV = E(zero block).
+// CBC. That is AES-192 under digest + four zero bytes with IV = E(zero block). The digest
+// for the reference comes from hashlib, not from our SHA-1.
 TEST(RijndaelTest, DigestKeyedCbcMatchesAes192Cbc)
 {
     const std::string phrases[] = {"", "a", "correct horse battery staple",
@@ -240,10 +242,15 @@ TEST(RijndaelTest, DigestKeyedCbcMatchesAes192Cbc)
         const Bytes iv = OpensslEncrypt("aes-192-ecb", aesKey, {}, Bytes(16, 0));
         ASSERT_EQ(iv.size(), 16u);
 
+        TDCP_rijndael byDigest;
+        byDigest.SetKey(digest.data(), 160, nullptr);
         TDCP_rijndael cipher;
-        cipher.SetKey(digest.data(), 160, nullptr);
+        cipher.SetKeyFromPhrase(phrase, HashClass<TDCP_sha1>());
         EXPECT_EQ(cipher.Rounds(), 12u);
         EXPECT_EQ(ToHex(cipher.InitVectorBytes().data(), 16), ToHex(iv));
+        EXPECT_EQ(ToHex(byDigest.InitVectorBytes().data(), 16), ToHex(iv));
+        EXPECT_EQ(ToHex(cipher.EncryptRoundKeyBytes().data(), 15 * 8 * 4),
+                  ToHex(byDigest.EncryptRoundKeyBytes().data(), 15 * 8 * 4));
 
         for (size_t size : sizes) {
             SCOPED_TRACE("size " + std::to_string(size));
