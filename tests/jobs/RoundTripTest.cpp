@@ -1,0 +1,198 @@
+#include <filesystem>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "JobDoubles.h"
+#include "Reference.h"
+#include "TestUtil.h"
+#include "jobs/Jobs.h"
+
+using namespace lwtest;
+namespace fsys = std::filesystem;
+
+namespace {
+
+constexpr size_t kFewMiB = 3 * 1024 * 1024 + 5;
+
+std::vector<std::string> Listing(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fsys::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Runs a job that must end with its result box and nothing else.
+::testing::AssertionResult RunJob(bool encrypt, const lw::TJobOptions& options, const char* result)
+{
+    ScriptedAsk ask;
+    RecordingHandOff handOff;
+    lw::TJobContext context{ask, handOff};
+    const bool ended = encrypt ? lw::RunEncryptJob(options, context) : lw::RunDecryptJob(options, context);
+    if (!ended || !handOff.calls.empty() ||
+        ask.boxes != std::vector<Box>{{lw::TMsgDlgType::mtInformation, result, lw::mbOK}})
+        return ::testing::AssertionFailure() << "job did not end with \"" << result << "\": "
+                                             << (ask.boxes.empty() ? "" : ask.boxes.back().text) << " "
+                                             << context.FailureReason;
+    return ::testing::AssertionSuccess();
+}
+
+struct RoundTrip {
+    int cipher;
+    bool compress;
+    size_t size;
+};
+
+std::string Name(const ::testing::TestParamInfo<RoundTrip>& info)
+{
+    static const char* names[] = {"RC4", "Blowfish", "Serpent", "Rijndael"};
+    return std::string(names[info.param.cipher]) + (info.param.compress ? "_fez_" : "_fe2_") +
+           std::to_string(info.param.size);
+}
+
+std::vector<RoundTrip> AllRoundTrips()
+{
+    std::vector<RoundTrip> rows;
+    for (int cipher = 0; cipher < 4; ++cipher)
+        for (bool compress : {false, true})
+            for (size_t size : {0, 1, 15, 16, 17, 8191, 8192, 8193, int(kFewMiB)})
+                rows.push_back({cipher, compress, size});
+    return rows;
+}
+
+class JobRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
+
+} // namespace
+
+TEST_P(JobRoundTrip, DecryptGivesBackTheSource)
+{
+    const RoundTrip& row = GetParam();
+    TempDir dir;
+    fsys::create_directory(dir / "enc");
+    fsys::create_directory(dir / "dec");
+    // Half text, half noise: compression has something to do and the data stays varied.
+    Bytes data = RandomBytes(row.size, static_cast<uint32_t>(row.size + row.cipher));
+    for (size_t i = 0; i < data.size() / 2; ++i)
+        data[i] = static_cast<uint8_t>("lorem ipsum dolor sit amet "[data[i] % 27]);
+    WriteFile(dir / "plain.dat", data);
+
+    lw::TJobOptions options;
+    options.SourcePath = dir / "plain.dat";
+    options.KeyPhrase = "correct horse";
+    options.CipherIndex = row.cipher;
+    options.Compress = row.compress;
+    options.DestinationFolder = dir / "enc";
+    ASSERT_TRUE(RunJob(true, options, "File encrypted"));
+    const std::string encrypted = dir / (row.compress ? "enc/plain.dat.fez" : "enc/plain.dat.fe2");
+    EXPECT_EQ(Listing(dir / "enc"), std::vector<std::string>{fsys::path(encrypted).filename().string()});
+    const Bytes cipherText = ReadFile(encrypted);
+    if (!row.compress) {
+        EXPECT_EQ(cipherText.size(), row.size);
+    } else if (row.size == 0) {
+        EXPECT_EQ(cipherText.size(), 14u);
+    }
+    if (row.size >= 16) {
+        EXPECT_NE(Bytes(cipherText.begin(), cipherText.begin() + 16), Bytes(data.begin(), data.begin() + 16));
+    }
+
+    options = {};
+    options.SourcePath = encrypted;
+    options.KeyPhrase = "correct horse";
+    options.CipherIndex = row.cipher;
+    options.DestinationFolder = dir / "dec";
+    ASSERT_TRUE(RunJob(false, options, "File decrypted"));
+    EXPECT_EQ(Listing(dir / "dec"), std::vector<std::string>{"plain.dat"});
+    EXPECT_TRUE(ReadFile(dir / "dec/plain.dat") == data);
+    EXPECT_EQ(ReadFile(dir / "plain.dat"), data);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllCiphers, JobRoundTrip, ::testing::ValuesIn(AllRoundTrips()), Name);
+
+TEST(JobOutput, MatchesTheIndependentReference)
+{
+    struct Row {
+        int cipher;
+        bool compress;
+        size_t size;
+        std::string phrase;
+    };
+    std::vector<Row> rows;
+    const std::string phrases[] = {"", "Secret", "secret", std::string("p\xE4ss\xFFwort\0x", 10)};
+    int n = 0;
+    for (int cipher : {0, 1, 3})
+        for (bool compress : {false, true})
+            for (size_t size : {0, 1, 17, 8193, 3 * 8192 + 5})
+                rows.push_back({cipher, compress, size, phrases[n++ % 4]});
+    for (const Row& row : rows) {
+        SCOPED_TRACE("cipher " + std::to_string(row.cipher) + (row.compress ? " fez " : " fe2 ") +
+                     std::to_string(row.size) + " phrase " + ToHex(Bytes(row.phrase.begin(), row.phrase.end())));
+        TempDir dir;
+        const Bytes data = RandomBytes(row.size, static_cast<uint32_t>(row.size * 3 + row.cipher));
+        WriteFile(dir / "s", data);
+        lw::TJobOptions options;
+        options.SourcePath = dir / "s";
+        options.KeyPhrase = row.phrase;
+        options.CipherIndex = row.cipher;
+        options.Compress = row.compress;
+        ASSERT_TRUE(RunJob(true, options, "File encrypted"));
+        const Bytes expected = ReferenceOutput(row.cipher, row.phrase, data, row.compress);
+        const Bytes actual = ReadFile(dir / (row.compress ? "s.fez" : "s.fe2"));
+        ASSERT_EQ(actual.size(), expected.size());
+        EXPECT_TRUE(actual == expected) << "first bytes " << ToHex(actual.data(), std::min<size_t>(actual.size(), 24))
+                                        << " vs " << ToHex(expected.data(), std::min<size_t>(expected.size(), 24));
+    }
+}
+
+TEST(JobOutput, OnlyAFezNameInAnyCaseIsDecompressed)
+{
+    TempDir dir;
+    const Bytes data = RandomBytes(20000, 5);
+    WriteFile(dir / "x", data);
+    lw::TJobOptions options;
+    options.SourcePath = dir / "x";
+    options.KeyPhrase = "k";
+    options.CipherIndex = 1;
+    options.Compress = true;
+    ASSERT_TRUE(RunJob(true, options, "File encrypted"));
+    fsys::rename(dir / "x.fez", dir / "y.FEZ");
+    options.Compress = false;
+    options.SourcePath = dir / "notes";
+    WriteFile(dir / "notes", data);
+    ASSERT_TRUE(RunJob(true, options, "File encrypted"));
+    fsys::rename(dir / "notes.fe2", dir / "notes.feather");
+    fsys::remove(dir / "notes");
+
+    for (const char* name : {"y.FEZ", "notes.feather"}) {
+        options = {};
+        options.SourcePath = dir / name;
+        options.KeyPhrase = "k";
+        options.CipherIndex = 1;
+        ASSERT_TRUE(RunJob(false, options, "File decrypted"));
+        EXPECT_TRUE(ReadFile(fsys::path(dir / name).replace_extension().string()) == data) << name;
+    }
+}
+
+TEST(JobOutput, ThePhraseIsByteExactAndTheOutputKeepsTheSourcePermissions)
+{
+    TempDir dir;
+    const Bytes data = RandomBytes(1000, 8);
+    WriteFile(dir / "m.txt", data);
+    fsys::permissions(dir / "m.txt", fsys::perms::owner_read | fsys::perms::owner_write | fsys::perms::group_read);
+    lw::TJobOptions options;
+    options.SourcePath = dir / "m.txt";
+    options.KeyPhrase = "Phrase";
+    options.CipherIndex = 3;
+    ASSERT_TRUE(RunJob(true, options, "File encrypted"));
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "m.txt.fe2").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    fsys::rename(dir / "m.txt", dir / "m.orig");
+    options.SourcePath = dir / "m.txt.fe2";
+    options.KeyPhrase = "phrase";
+    ASSERT_TRUE(RunJob(false, options, "File decrypted"));
+    EXPECT_EQ(ReadFile(dir / "m.txt").size(), data.size());
+    EXPECT_FALSE(ReadFile(dir / "m.txt") == data); // a wrong phrase on a ".fe2" goes unnoticed
+}
