@@ -1,11 +1,9 @@
 #pragma once
-// Stand-ins for desktop tools: PATH pointed at a folder of small shell scripts that
-// log how they were called, and polling helpers for processes we don't wait for.
+// A stand-in program for launcher tests: a small sh script that records the arguments
+// of every run, so a test can check what a desktop launcher really started.
+#include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <functional>
-#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -15,77 +13,61 @@
 
 namespace lwtest {
 
-// Sets PATH for the life of the object.
-class PathOverride {
+class StubProgram {
 public:
-    explicit PathOverride(const std::string& value)
+    using Call = std::vector<std::string>;
+
+    // Writes the script at `path`, which may hold any character but NUL.
+    explicit StubProgram(const std::string& path) : m_path(path)
     {
-        if (const char* old = std::getenv("PATH"))
-            m_old = old;
-        setenv("PATH", value.c_str(), 1);
+        const std::string script = "#!/bin/sh\n"
+                                   "call=$(mktemp '" + m_log.Path() + "/call.XXXXXX') || exit 1\n"
+                                   "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > \"$call.part\"\n"
+                                   "mv \"$call.part\" \"$call.done\"\n";
+        WriteFile(path, Bytes(script.begin(), script.end()));
+        ::chmod(path.c_str(), 0755);
     }
-    ~PathOverride()
+
+    const std::string& Path() const { return m_path; }
+
+    // The runs recorded so far, each its argument list, sorted.
+    std::vector<Call> Calls() const
     {
-        if (m_old)
-            setenv("PATH", m_old->c_str(), 1);
-        else
-            unsetenv("PATH");
+        std::vector<Call> calls;
+        for (const auto& entry : std::filesystem::directory_iterator(m_log.Path())) {
+            if (entry.path().extension() != ".done")
+                continue;
+            const Bytes data = ReadFile(entry.path().string());
+            Call call;
+            std::string arg;
+            for (uint8_t b : data) {
+                if (b == 0) {
+                    call.push_back(arg);
+                    arg.clear();
+                } else {
+                    arg += static_cast<char>(b);
+                }
+            }
+            calls.push_back(call);
+        }
+        std::sort(calls.begin(), calls.end());
+        return calls;
     }
-    PathOverride(const PathOverride&) = delete;
-    PathOverride& operator=(const PathOverride&) = delete;
+
+    // Waits until `count` runs are recorded (launchers start programs detached), then a
+    // little longer so that a surplus run would show too.
+    std::vector<Call> WaitForCalls(size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(15)) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (Calls().size() < count && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return Calls();
+    }
 
 private:
-    std::optional<std::string> m_old;
+    TempDir m_log;
+    std::string m_path;
 };
-
-inline void WriteScript(const std::string& path, const std::string& body)
-{
-    const std::string text = "#!/bin/sh\n" + body;
-    WriteFile(path, Bytes(text.begin(), text.end()));
-    chmod(path.c_str(), 0755);
-}
-
-inline std::string ReadText(const std::string& path)
-{
-    const Bytes b = ReadFile(path);
-    return std::string(b.begin(), b.end());
-}
-
-// Splits a log written with printf '%s\0'.
-inline std::vector<std::string> SplitNul(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::string::size_type start = 0;
-    for (auto end = text.find('\0'); end != std::string::npos; end = text.find('\0', start)) {
-        out.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return out;
-}
-
-inline bool WaitUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds limit = std::chrono::seconds(10))
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
-// Process state letter from /proc ('R', 'S', 'Z'...), or 0 when the process is gone.
-inline char ProcessState(int pid)
-{
-    const std::string stat = ReadText("/proc/" + std::to_string(pid) + "/stat");
-    const auto close = stat.rfind(')');
-    return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
-}
-
-inline bool Exists(const std::string& path)
-{
-    return std::filesystem::exists(path);
-}
 
 } // namespace lwtest

@@ -1,0 +1,21 @@
+#include "platform/ProgramPath.h"
+
+#include <unistd.h>
+#include <vector>
+
+namespace lw {
+
+std::string ProgramPath()
+{
+    std::vector<char> buffer(4096);
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0)
+            return {};
+        if (static_cast<size_t>(n) < buffer.size())
+            return std::string(buffer.data(), static_cast<size_t>(n));
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+} // namespace lw
