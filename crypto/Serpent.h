@@ -1,0 +1,48 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "crypto/BlockCipher.h"
+
+namespace lw {
+
+// 128-bit block cipher, 32 rounds, computed in bitslice form. Key and block bytes map
+// onto little-endian 32-bit words in memory order; a key shorter than 256 bits gets one
+// 1 bit right above it.
+class TDCP_serpent final : public TDCP_blockcipher128 {
+public:
+    using TWords = std::array<uint32_t, 4>;
+
+    static int32_t ClassId() { return 26; }
+    static std::string ClassAlgorithm() { return "Serpent"; }
+    static int32_t ClassMaxKeySize() { return 256; }
+    static bool ClassKnownAnswerTest();
+
+    int32_t Id() const override { return ClassId(); }
+    std::string Algorithm() const override { return ClassAlgorithm(); }
+    int32_t MaxKeySize() const override { return ClassMaxKeySize(); }
+    bool KnownAnswerTest() const override { return ClassKnownAnswerTest(); }
+
+    void Wipe() override;
+    void EncryptBlock(const void* in, void* out) override;
+    void DecryptBlock(const void* in, void* out) override;
+
+    // Read-only view for checks that the schedule was wiped.
+    std::span<const uint8_t> SubKeyBytes() const { return SubKeys.Bytes(); }
+
+    // The S-box circuits the rounds use, bit position j of x[0..3] being one input with
+    // x[0] its low bit; box is taken modulo 8.
+    static void ApplySbox(unsigned box, TWords& x);
+    static void ApplyInverseSbox(unsigned box, TWords& x);
+
+protected:
+    void ScheduleKey(const void* key, uint32_t sizeInBits) override;
+
+private:
+    // Round keys K0..K32, K_i in words 4i..4i+3.
+    TKeyArray<uint32_t, 132, 0x00> SubKeys;
+};
+
+} // namespace lw
