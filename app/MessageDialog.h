@@ -1,0 +1,31 @@
+#pragma once
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+#include "jobs/AskUser.h"
+
+class QDialog;
+
+namespace lw {
+
+// The window's message box: the kind's title and icon, the buttons in the order Yes, No,
+// OK, Cancel, Ignore. Enter answers OK (else Yes), Escape answers Cancel (else No, else
+// OK), and the close box answers Cancel.
+class TMessageDialog final : public IAskUser {
+public:
+    explicit TMessageDialog(QWidget* owner = nullptr) : m_owner(owner) {}
+    void SetOwner(QWidget* owner) { m_owner = owner; }
+
+    TMsgDlgBtn AskUser(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons) override;
+
+    // Test seam: runs on the shown box, inside its modal loop, in place of the user.
+    using TDriver = std::function<void(QDialog& box)>;
+    void SetDriverForTesting(TDriver driver) { m_driver = std::move(driver); }
+
+private:
+    QPointer<QWidget> m_owner;
+    TDriver m_driver;
+};
+
+} // namespace lw

@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+namespace lw {
+
+// Where the settings (".ini") and the saved folders (".dat") live, named from the
+// executable: beside it when its folder is writable (a portable copy), otherwise in
+// the user's configuration folder under "lockwell/".
+class TSettingsFiles {
+public:
+    TSettingsFiles(const std::string& executablePath, const std::string& configHome);
+    // The running program and $XDG_CONFIG_HOME (default ~/.config).
+    static TSettingsFiles ForThisProgram();
+
+    std::string SettingsPath() const { return m_base + ".ini"; }
+    std::string FolderListPath() const { return m_base + ".dat"; }
+
+private:
+    std::string m_base; // folder and executable name without its extension
+};
+
+} // namespace lw

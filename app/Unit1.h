@@ -1,0 +1,90 @@
+#pragma once
+#include <QString>
+#include <QWidget>
+#include <string>
+
+#include "app/SettingsFiles.h"
+#include "jobs/AskUser.h"
+#include "jobs/HandOff.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace lw {
+
+// The program's one window: key phrase, cipher, options, destination folder, and the
+// buttons that run one job or wipe the source. Its handlers run on the GUI thread.
+class TForm1 final : public QWidget {
+public:
+    TForm1(std::string sourcePath, TSettingsFiles files, IAskUser& ask, IHandOff& handOff,
+           QWidget* parent = nullptr);
+
+    // Start-up's set-up for the mode: Button1's caption, runbox and compbox.
+    void SetUpForMode(bool decrypt);
+    const std::string& DestinationFolder() const { return m_destinationFolder; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void ConnectHandlers();
+    std::string Shortened(const std::string& path, int width) const;
+    int CipherIndex() const;
+    void SetCipherIndex(int index);
+    void ApplicationIdle();
+
+    void FormCreate();
+    void Button1Click();
+    void Button2Click();
+    void ciphersClick();
+    void emailboxClick();
+    void delmailboxClick();
+    void Button4Click();
+    void foldersSelect(int index);
+    void foldersKeyDown(int key);
+    void foldersDropDown();
+    void foldersCloseUp();
+    void Label3DblClick();
+    void Button3Click();
+    void FormCloseQuery();
+
+    const std::string m_sourcePath;
+    const TSettingsFiles m_files;
+    IAskUser& m_ask;
+    IHandOff& m_handOff;
+    std::string m_destinationFolder;
+    std::string m_folderListPath;
+    QString m_lastHint;
+    bool m_centred = false;
+
+    QLabel* Label1 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QPushButton* Button3 = nullptr;
+    QComboBox* folders = nullptr;
+    QPushButton* Button4 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QGroupBox* ciphers = nullptr;
+    QButtonGroup* cipherItems = nullptr;
+    QPushButton* Button2 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* label2 = nullptr;
+    QLabel* Panel1 = nullptr;
+    QCheckBox* compbox = nullptr;
+    QCheckBox* emailbox = nullptr;
+    QCheckBox* delmailbox = nullptr;
+    QCheckBox* runbox = nullptr;
+    QCheckBox* shredbox = nullptr;
+    QCheckBox* copybox = nullptr;
+};
+
+} // namespace lw
