@@ -4,7 +4,7 @@
 #include <memory>
 #include <sys/wait.h>
 
-#include "StubProgram.h"
+#include "HandOffStubs.h"
 #include "TestUtil.h"
 #include "platform/MailClient.h"
 

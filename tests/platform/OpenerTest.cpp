@@ -3,7 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "StubProgram.h"
+#include "HandOffStubs.h"
 #include "TestUtil.h"
 #include "platform/Opener.h"
 
