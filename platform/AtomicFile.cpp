@@ -36,11 +36,16 @@ TAtomicFile::TAtomicFile(std::string finalPath, mode_t permissions) : m_finalPat
             m_stream = TFileStream::CreateNew(candidate, permissions);
             m_tempPath = std::move(candidate);
             return;
-        } catch (const EFOpenError&) {
+        } catch (const EFOpenError& e) {
             // Only a name taken meanwhile is worth another try.
             const bool taken = fs::FileExists(candidate) || fs::DirectoryExists(candidate);
-            if (!taken || attempt >= 8)
-                throw;
+            if (taken && attempt < 8)
+                continue;
+            // The user knows the output's name, not the temporary one.
+            std::string message = e.Message();
+            if (const auto at = message.find(candidate); at != std::string::npos)
+                message.replace(at, candidate.size(), m_finalPath);
+            throw EFOpenError(message);
         }
     }
 }

@@ -1,0 +1,30 @@
+#include "cli/DefaultCipher.h"
+
+#include <string>
+
+#include "platform/FileSystem.h"
+#include "platform/Path.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramPath.h"
+#include "platform/XdgDirs.h"
+
+namespace lw::cli {
+
+int32_t DefaultCipherIndex()
+{
+    constexpr int32_t kBlowfish = 1;
+    const std::string program = ProgramPath();
+    const std::string candidates[] = {
+        program.empty() ? std::string() : path::ExtractFilePath(program) + "lockwell.ini",
+        xdg::ConfigHome() + "/lockwell/lockwell.ini",
+    };
+    for (const std::string& settings : candidates) {
+        if (settings.empty() || !fs::FileExists(settings))
+            continue;
+        const int32_t index = profile::ReadInteger("Options", "Cipher", kBlowfish, settings);
+        return index >= 0 && index <= 3 ? index : kBlowfish;
+    }
+    return kBlowfish;
+}
+
+} // namespace lw::cli

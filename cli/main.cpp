@@ -1,0 +1,96 @@
+// lockwell-cli: the file jobs and the wipe without a window, for scripts and machines
+// without a display.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/CliOptions.h"
+#include "cli/ConsoleAskUser.h"
+#include "cli/ConsoleHandOff.h"
+#include "cli/DefaultCipher.h"
+#include "cli/KeyPhrase.h"
+#include "crypto/SecureFill.h"
+#include "jobs/Jobs.h"
+#include "jobs/Wipe.h"
+
+namespace {
+
+using namespace lw;
+using namespace lw::cli;
+
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kBadUsage = 2;
+
+int Fail(const std::string& message, int status)
+{
+    std::fprintf(stderr, "lockwell-cli: %s\n", message.c_str());
+    return status;
+}
+
+int RunWipe(const TCliOptions& o, TConsoleAskUser& ask)
+{
+    const bool deleted = WipeFile(nullptr, o.File, ask);
+    std::fprintf(stderr, "%s\n", deleted ? "File deleted" : "File NOT deleted");
+    return deleted ? kDone : kFailed;
+}
+
+int RunJob(const TCliOptions& o, TConsoleAskUser& ask, TTerminal& terminal)
+{
+    const bool encrypt = o.Command == TCommand::Encrypt;
+    TJobOptions options;
+    options.SourcePath = o.File;
+    options.CipherIndex = o.CipherIndex >= 0 ? o.CipherIndex : DefaultCipherIndex();
+    options.DestinationFolder = o.DestinationFolder;
+    options.Compress = o.Compress;
+    options.DeleteSource = o.DeleteSource;
+    if (o.PhraseFile) {
+        std::optional<std::string> phrase = ReadPhraseFile(*o.PhraseFile);
+        if (!phrase)
+            return Fail("cannot read the key phrase from \"" + *o.PhraseFile + "\"", kFailed);
+        options.KeyPhrase = std::move(*phrase);
+    } else {
+        try {
+            options.KeyPhrase = AskPhrase(terminal, encrypt);
+        } catch (const EPhrase& e) {
+            return Fail(e.Message(), terminal.Available() ? kFailed : kBadUsage);
+        }
+    }
+
+    TConsoleHandOff handOff;
+    TJobContext context{ask, handOff};
+    const bool ended = encrypt ? RunEncryptJob(options, context) : RunDecryptJob(options, context);
+    SecureFill(options.KeyPhrase.data(), options.KeyPhrase.size(), 0);
+    if (!ended)
+        return Fail("stopped at the overwrite prompt; nothing written", kFailed);
+    if (!ask.ErrorText().empty()) {
+        std::fprintf(stderr, "%s: %s\n", ask.ErrorText().c_str(), context.FailureReason.c_str());
+        return kFailed;
+    }
+    return kDone;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        const std::vector<std::string> args(argv + 1, argv + argc);
+        TCliOptions o;
+        try {
+            o = ParseArguments(args);
+        } catch (const EUsage& e) {
+            std::fprintf(stderr, "lockwell-cli: %s\n%s", e.what(), kUsage);
+            return kBadUsage;
+        }
+        if (o.Help) {
+            std::fputs(kUsage, stdout);
+            return kDone;
+        }
+        TTerminal terminal;
+        TConsoleAskUser ask(o.OverwriteAnswer, o.Yes, terminal);
+        return o.Command == TCommand::Wipe ? RunWipe(o, ask) : RunJob(o, ask, terminal);
+    } catch (const std::exception& e) {
+        return Fail(e.what(), kFailed);
+    }
+}
