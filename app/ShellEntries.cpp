@@ -1,0 +1,309 @@
+#include "app/ShellEntries.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include "app/MimeAppsList.h"
+#include "app/ShellEntryFiles.h"
+#include "app/ThunarActions.h"
+#include "platform/AtomicWrite.h"
+#include "platform/DesktopQuote.h"
+#include "platform/Exception.h"
+#include "platform/FileSystem.h"
+#include "platform/Folders.h"
+#include "platform/Path.h"
+#include "platform/ProgramPath.h"
+#include "platform/WholeFile.h"
+#include "platform/XdgDirs.h"
+
+// The icons live in this static library's resources, which the linker keeps only when
+// something refers to them; the declaration must sit outside any namespace.
+static void InitShellResources()
+{
+    Q_INIT_RESOURCE(lockwell);
+}
+
+namespace lw {
+namespace {
+
+struct TPlaces {
+    std::string data = xdg::DataHome();
+    std::string conf = xdg::ConfigHome();
+
+    std::string Marker() const { return data + "/applications/" + kDesktopId; }
+    std::string Launcher() const { return data + "/lockwell/bin/lockwell"; }
+    std::string MimePackage() const { return data + "/mime/packages/lockwell-encrypted.xml"; }
+    std::string Icons() const { return data + "/icons/hicolor"; }
+    std::string Thunar() const { return conf + "/Thunar/uca.xml"; }
+};
+
+struct TMenuFile {
+    std::string TPlaces::*base;
+    const char* relative;
+};
+
+// "Run Lockwell" for each file manager that reads a file of its own.
+const TMenuFile kMenuFiles[] = {
+    {&TPlaces::data, "/kio/servicemenus/lockwell.desktop"},
+    {&TPlaces::data, "/kservices5/ServiceMenus/lockwell.desktop"},
+    {&TPlaces::data, "/nautilus/scripts/Run Lockwell"},
+    {&TPlaces::conf, "/caja/scripts/Run Lockwell"},
+    {&TPlaces::data, "/nemo/actions/lockwell.nemo_action"},
+    {&TPlaces::data, "/file-manager/actions/lockwell.desktop"},
+};
+
+struct TIcon {
+    const char* resource;
+    const char* size;
+    const char* extension;
+};
+
+const TIcon kIcons[] = {
+    {":/icons/lockwell-48.png", "48x48", ".png"},
+    {":/icons/lockwell-256.png", "256x256", ".png"},
+    {":/icons/lockwell.svg", "scalable", ".svg"},
+};
+
+std::string IconPath(const TPlaces& places, const TIcon& icon, bool forFileType)
+{
+    return places.Icons() + "/" + icon.size + (forFileType ? "/mimetypes/" : "/apps/") +
+           (forFileType ? kMimeIconName : "lockwell") + icon.extension;
+}
+
+[[noreturn]] void FailWrite()
+{
+    throw Exception(kShellEntryWriteError);
+}
+
+// A row whose folder cannot be made is skipped; one that cannot be written ends the run.
+void WriteRow(const std::string& path, std::string_view content, mode_t mode)
+{
+    if (!MakeFolders(path::ExtractFilePath(path)))
+        return;
+    if (!WriteFileAtomically(path, content, mode))
+        FailWrite();
+}
+
+// The cache tools are optional; their outcome changes nothing for us.
+void RunToolIfPresent(const char* tool, const std::string& dir)
+{
+    if (!fs::DirectoryExists(dir))
+        return;
+    const QString program = QStandardPaths::findExecutable(QString::fromLatin1(tool));
+    if (program.isEmpty())
+        return;
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments({QFile::decodeName(dir.c_str())});
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start();
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+}
+
+// Paths that some launcher would mangle are reached through a plain-named symlink.
+std::string LauncherCommand(const TPlaces& places, const std::string& program)
+{
+    if (IsLauncherSafePath(program))
+        return program;
+    const std::string link = places.Launcher();
+    if (!MakeFolders(path::ExtractFilePath(link)))
+        return program;
+    if (!CreateSymlinkAtomically(program, link))
+        FailWrite();
+    return link;
+}
+
+std::string MenuFileContent(size_t index, const std::string& command)
+{
+    switch (index) {
+    case 0: return KdeServiceMenuFile(command, false);
+    case 1: return KdeServiceMenuFile(command, true);
+    case 2:
+    case 3: return FileManagerScriptFile(command);
+    case 4: return NemoActionFile(command);
+    default: return FileManagerActionFile(command);
+    }
+}
+
+mode_t MenuFileMode(size_t index)
+{
+    // KDE runs service menus only from executable files; scripts must be executable.
+    return index <= 3 ? 0755 : 0644;
+}
+
+std::string SystemThunarActions()
+{
+    for (const std::string& dir : xdg::ConfigDirs()) {
+        std::string text;
+        if (ReadWholeFile(dir + "/Thunar/uca.xml", text))
+            return text;
+    }
+    return {};
+}
+
+// Thunar reads the user's file instead of the system one, so a new user file starts as
+// a copy of the system actions.
+void AddThunarAction(const TPlaces& places, const std::string& command)
+{
+    const std::string path = FollowSymlinks(places.Thunar());
+    if (!MakeFolders(path::ExtractFilePath(path)))
+        return;
+    const std::string action = ThunarActionElement(command);
+    std::optional<std::string> merged;
+    if (EntryExists(path)) {
+        std::string text;
+        if (!ReadWholeFile(path, text))
+            return;
+        merged = MergeThunarAction(text, kThunarUniqueId, action);
+    } else {
+        const std::string seed = SystemThunarActions();
+        merged = seed.empty() ? std::nullopt : MergeThunarAction(seed, kThunarUniqueId, action);
+        if (!merged)
+            merged = NewThunarActions(action);
+    }
+    if (!merged)
+        return; // not well-formed: leave the user's file alone
+    if (!WriteFileAtomically(path, *merged, FilePermissions(path, 0644)))
+        FailWrite();
+}
+
+void DropThunarAction(const TPlaces& places)
+{
+    const std::string path = FollowSymlinks(places.Thunar());
+    std::string text;
+    if (!ReadWholeFile(path, text))
+        return;
+    const std::optional<std::string> removed = RemoveThunarAction(text, kThunarUniqueId);
+    if (!removed || *removed == text)
+        return;
+    // With no system file, an empty list and no file mean the same to Thunar.
+    if (IsEmptyThunarActions(*removed) && SystemThunarActions().empty() && path == places.Thunar())
+        fs::Unlink(path);
+    else
+        WriteFileAtomically(path, *removed, FilePermissions(path, 0644));
+}
+
+void SetDefaultOpener(const TPlaces& places)
+{
+    if (!MakeFolders(places.conf))
+        return;
+    const std::string path = FollowSymlinks(places.conf + "/mimeapps.list");
+    std::string text;
+    if (EntryExists(path) && !ReadWholeFile(path, text))
+        return;
+    if (!WriteFileAtomically(path, SetDefaultApplication(text, kMimeType, kDesktopId), FilePermissions(path, 0644)))
+        FailWrite();
+}
+
+bool IsMimeAppsList(const std::string& name)
+{
+    const std::string suffix = "-mimeapps.list";
+    return name == "mimeapps.list" ||
+           (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0);
+}
+
+// The desktop-specific lists override the common one, so each loses our entries.
+void RemoveDefaultOpener(const TPlaces& places)
+{
+    for (const std::string& name : ListFolder(places.conf)) {
+        if (!IsMimeAppsList(name))
+            continue;
+        const std::string listed = places.conf + "/" + name;
+        const std::string path = FollowSymlinks(listed);
+        std::string text;
+        if (!ReadWholeFile(path, text))
+            continue;
+        const std::string edited = RemoveApplication(text, kMimeType, kDesktopId);
+        if (edited == text)
+            continue;
+        if (IsBlankText(edited) && path == listed)
+            fs::Unlink(path);
+        else
+            WriteFileAtomically(path, edited, FilePermissions(path, 0644));
+    }
+}
+
+void WriteIcons(const TPlaces& places)
+{
+    InitShellResources();
+    for (const TIcon& icon : kIcons) {
+        QFile resource(QString::fromLatin1(icon.resource));
+        if (!resource.open(QIODevice::ReadOnly))
+            FailWrite();
+        const QByteArray bytes = resource.readAll();
+        const std::string_view content(bytes.constData(), static_cast<size_t>(bytes.size()));
+        WriteRow(IconPath(places, icon, false), content, 0644);
+        WriteRow(IconPath(places, icon, true), content, 0644);
+    }
+    TouchFolder(places.Icons());
+}
+
+} // namespace
+
+void InstallShellEntries()
+{
+    InstallShellEntries(ProgramPath());
+}
+
+void InstallShellEntries(const std::string& programPath)
+{
+    const TPlaces places;
+    if (EntryExists(places.Marker()))
+        return;
+    if (programPath.empty())
+        FailWrite();
+    const std::string command = LauncherCommand(places, programPath);
+
+    for (size_t i = 0; i < std::size(kMenuFiles); ++i)
+        WriteRow(places.*kMenuFiles[i].base + kMenuFiles[i].relative, MenuFileContent(i, command), MenuFileMode(i));
+    AddThunarAction(places, command);
+
+    WriteRow(places.MimePackage(), MimePackageFile(), 0644);
+    RunToolIfPresent("update-mime-database", places.data + "/mime");
+
+    WriteIcons(places);
+
+    // The marker goes last, so an interrupted install is not taken for a complete one.
+    SetDefaultOpener(places);
+    WriteRow(places.Marker(), DesktopEntryFile(command), 0644);
+    RunToolIfPresent("update-desktop-database", places.data + "/applications");
+}
+
+void RemoveShellEntries()
+{
+    const TPlaces places;
+    const bool hadMarker = fs::Unlink(places.Marker()) == 0;
+
+    for (const TMenuFile& file : kMenuFiles)
+        fs::Unlink(places.*file.base + file.relative);
+    DropThunarAction(places);
+
+    // The caches are rebuilt only when something of ours left, so removing from a clean
+    // state changes nothing at all.
+    if (fs::Unlink(places.MimePackage()) == 0)
+        RunToolIfPresent("update-mime-database", places.data + "/mime");
+
+    bool iconGone = false;
+    for (const TIcon& icon : kIcons) {
+        iconGone |= fs::Unlink(IconPath(places, icon, false)) == 0;
+        iconGone |= fs::Unlink(IconPath(places, icon, true)) == 0;
+    }
+    if (iconGone)
+        TouchFolder(places.Icons());
+
+    RemoveDefaultOpener(places);
+    if (hadMarker)
+        RunToolIfPresent("update-desktop-database", places.data + "/applications");
+
+    fs::Unlink(places.Launcher());
+    RemoveEmptyFolder(places.data + "/lockwell/bin");
+    RemoveEmptyFolder(places.data + "/lockwell");
+}
+
+} // namespace lw

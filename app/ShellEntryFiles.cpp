@@ -1,0 +1,117 @@
+#include "app/ShellEntryFiles.h"
+
+#include "platform/DesktopQuote.h"
+
+namespace lw {
+
+std::string DesktopEntryFile(const std::string& program)
+{
+    return "[Desktop Entry]\n"
+           "Type=Application\n"
+           "Name=Lockwell\n"
+           "GenericName=File Encryption\n"
+           "Comment=Encrypt, decrypt or securely wipe a file with a key phrase\n"
+           "Exec=" + QuoteDesktopExec(program) + " %f\n"
+           "TryExec=" + EscapeKeyFileString(program) + "\n"
+           "Icon=lockwell\n"
+           "Terminal=false\n"
+           "NoDisplay=true\n"
+           "MimeType=" + std::string(kMimeType) + ";\n"
+           "Categories=Utility;\n";
+}
+
+std::string MimePackageFile()
+{
+    // No magic: the files have no header, so only the name tells the type.
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+           "  <mime-type type=\"" + std::string(kMimeType) + "\">\n"
+           "    <comment>Lockwell encrypted file</comment>\n"
+           "    <glob pattern=\"*.fe2\"/>\n"
+           "    <glob pattern=\"*.fez\"/>\n"
+           "  </mime-type>\n"
+           "</mime-info>\n";
+}
+
+std::string KdeServiceMenuFile(const std::string& program, bool legacy)
+{
+    // all/allfiles means files only; Protocols=file keeps KIO from handing us a
+    // downloaded temporary copy of a remote file.
+    return "[Desktop Entry]\n"
+           "Type=Service\n" +
+           std::string(legacy ? "ServiceTypes=KonqPopupMenu/Plugin\n" : "") +
+           "MimeType=all/allfiles;\n"
+           "Actions=runLockwell;\n"
+           "X-KDE-Priority=TopLevel\n"
+           "X-KDE-RequiredNumberOfUrls=1\n"
+           "X-KDE-Protocols=file\n"
+           "\n"
+           "[Desktop Action runLockwell]\n"
+           "Name=Run Lockwell\n"
+           "Icon=lockwell\n"
+           "Exec=" + QuoteDesktopExec(program) + " %f\n";
+}
+
+std::string FileManagerScriptFile(const std::string& program)
+{
+    // The file managers pass names relative to the shown folder and run us in it.
+    return "#!/bin/sh\n"
+           "# Written by Lockwell's registration; removed by its uninstall.\n"
+           "LOCKWELL=" + QuotePosixShell(program) + "\n"
+           "for f in \"$@\"; do\n"
+           "  case $f in /*) ;; *) f=$PWD/$f ;; esac\n"
+           "  [ -f \"$f\" ] || continue\n"
+           "  \"$LOCKWELL\" \"$f\" &\n"
+           "done\n";
+}
+
+std::string NemoActionFile(const std::string& program)
+{
+    // Nemo's %F is the path list and %f the display name.
+    return "[Nemo Action]\n"
+           "Name=Run Lockwell\n"
+           "Comment=Encrypt, decrypt or securely wipe this file with Lockwell\n"
+           "Exec=" + EscapeKeyFileString(DoublePercent(QuoteGLibShell(program))) + " %F\n"
+           "Icon-Name=lockwell\n"
+           "Selection=s\n"
+           "Extensions=nodirs;\n";
+}
+
+std::string FileManagerActionFile(const std::string& program)
+{
+    return "[Desktop Entry]\n"
+           "Type=Action\n"
+           "Name=Run Lockwell\n"
+           "Tooltip=Encrypt, decrypt or securely wipe this file\n"
+           "Icon=lockwell\n"
+           "Profiles=main;\n"
+           "\n"
+           "[X-Action-Profile main]\n"
+           "Name=Run Lockwell\n"
+           "Exec=" + QuoteDesktopExec(program) + " %f\n"
+           "MimeTypes=all/allfiles;\n"
+           "SelectionCount==1\n"
+           "Schemes=file;\n";
+}
+
+std::string ThunarActionElement(const std::string& program)
+{
+    // Thunar runs the command through sh after replacing %f with the quoted path.
+    return "<action>\n"
+           "\t<icon>lockwell</icon>\n"
+           "\t<name>Run Lockwell</name>\n"
+           "\t<submenu></submenu>\n"
+           "\t<unique-id>" + std::string(kThunarUniqueId) + "</unique-id>\n"
+           "\t<command>" + EscapeXmlText(DoublePercent(QuotePosixShell(program)) + " %f") + "</command>\n"
+           "\t<description>Encrypt, decrypt or securely wipe this file</description>\n"
+           "\t<range></range>\n"
+           "\t<patterns>*</patterns>\n"
+           "\t<audio-files/>\n"
+           "\t<image-files/>\n"
+           "\t<other-files/>\n"
+           "\t<text-files/>\n"
+           "\t<video-files/>\n"
+           "</action>";
+}
+
+} // namespace lw
