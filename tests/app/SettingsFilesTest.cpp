@@ -1,0 +1,33 @@
+#include "app/SettingsFiles.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "TestUtil.h"
+
+namespace {
+
+TEST(SettingsFiles, LiveBesideAWritableExecutable)
+{
+    lwtest::TempDir dir;
+    const lw::TSettingsFiles files(dir / "lockwell", dir / "config");
+    EXPECT_EQ(files.SettingsPath(), dir / "lockwell.ini");
+    EXPECT_EQ(files.FolderListPath(), dir / "lockwell.dat");
+    EXPECT_FALSE(std::filesystem::exists(dir / "config")) << "no configuration folder needed";
+
+    const lw::TSettingsFiles renamed(dir / "safe.bin", dir / "config");
+    EXPECT_EQ(renamed.SettingsPath(), dir / "safe.ini") << "named from the executable, extension replaced";
+    EXPECT_EQ(renamed.FolderListPath(), dir / "safe.dat");
+}
+
+TEST(SettingsFiles, FallBackToTheConfigurationFolder)
+{
+    lwtest::TempDir dir;
+    // A folder that is not there cannot be written to; as root every existing one can.
+    const lw::TSettingsFiles files(dir / "no/such/bin/lockwell", dir / "config");
+    EXPECT_EQ(files.SettingsPath(), dir / "config/lockwell/lockwell.ini");
+    EXPECT_EQ(files.FolderListPath(), dir / "config/lockwell/lockwell.dat");
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "config/lockwell")) << "created for the first write";
+}
+
+} // namespace
