@@ -35,50 +35,54 @@ inline void StoreWord(uint8_t* p, uint32_t w)
 }
 
 // The S-boxes S0..S7 and their inverses SI0..SI7 as gate sequences on whole words, so one
-// pass applies the box at all 32 bit positions. The sequences came from a search for short
-// AND/OR/XOR/NOT circuits; the tests run each one over all 16 inputs against the tables.
+// pass applies the box at all 32 bit positions. The sequences came from a search for short,
+// shallow AND/OR/XOR/NOT circuits; the tests run each one over all 16 inputs against the
+// tables.
 inline void S0(TWords& x)
 {
     const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
     const uint32_t t0 = a0 | a3;
-    const uint32_t t1 = a2 ^ t0;
-    const uint32_t t2 = a1 ^ t1;
-    const uint32_t t3 = a0 | t1;
-    const uint32_t t4 = a3 ^ t3;
+    const uint32_t t1 = a1 ^ a2;
+    const uint32_t t2 = t0 ^ t1;
+    const uint32_t t3 = a2 | a3;
+    const uint32_t t4 = t1 ^ t3;
     const uint32_t t5 = a0 ^ a3;
-    const uint32_t t6 = a1 & t5;
-    const uint32_t t7 = t2 | t6;
+    const uint32_t t6 = a1 | a2;
+    const uint32_t t7 = t5 & t6;
     const uint32_t t8 = t4 ^ t7;
     const uint32_t t9 = a0 ^ t7;
-    const uint32_t t10 = ~t2;
-    const uint32_t t11 = a2 ^ a3;
-    const uint32_t t12 = t10 | t11;
+    const uint32_t t10 = a0 ^ a2;
+    const uint32_t t11 = ~t10;
+    const uint32_t t12 = t2 | t11;
     const uint32_t t13 = t9 ^ t12;
-    const uint32_t t14 = t11 ^ t13;
-    const uint32_t t15 = t6 ^ t14;
-    x = {t13, t15, t8, t2};
+    const uint32_t t14 = a2 & t1;
+    const uint32_t t15 = a2 ^ t5;
+    const uint32_t t16 = t14 | t15;
+    const uint32_t t17 = t12 ^ t16;
+    x = {t17, t13, t8, t2};
 }
 
 inline void S1(TWords& x)
 {
     const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = ~a1;
-    const uint32_t t1 = a0 | t0;
-    const uint32_t t2 = a2 ^ t1;
-    const uint32_t t3 = a3 ^ t2;
-    const uint32_t t4 = t0 ^ t3;
-    const uint32_t t5 = t2 & t3;
-    const uint32_t t6 = t0 & t2;
-    const uint32_t t7 = a0 ^ t6;
+    const uint32_t t0 = a2 ^ a3;
+    const uint32_t t1 = ~a1;
+    const uint32_t t2 = a0 | t1;
+    const uint32_t t3 = t0 ^ t2;
+    const uint32_t t4 = a1 & t0;
+    const uint32_t t5 = a3 & t0;
+    const uint32_t t6 = a0 ^ a3;
+    const uint32_t t7 = t1 ^ t6;
     const uint32_t t8 = t5 | t7;
     const uint32_t t9 = t4 ^ t8;
-    const uint32_t t10 = a0 ^ a1;
-    const uint32_t t11 = a3 | t10;
+    const uint32_t t10 = a2 ^ t2;
+    const uint32_t t11 = t6 & t10;
     const uint32_t t12 = t8 ^ t11;
-    const uint32_t t13 = t2 ^ t12;
-    const uint32_t t14 = t9 | t12;
-    const uint32_t t15 = t13 ^ t14;
-    x = {t15, t12, t3, t9};
+    const uint32_t t13 = t3 | t8;
+    const uint32_t t14 = a1 | a2;
+    const uint32_t t15 = t6 ^ t14;
+    const uint32_t t16 = t13 ^ t15;
+    x = {t9, t16, t3, t12};
 }
 
 inline void S2(TWords& x)
@@ -88,17 +92,19 @@ inline void S2(TWords& x)
     const uint32_t t1 = a0 & a2;
     const uint32_t t2 = a3 ^ t1;
     const uint32_t t3 = t0 ^ t2;
-    const uint32_t t4 = a0 ^ t3;
-    const uint32_t t5 = ~t2;
-    const uint32_t t6 = a1 | t5;
+    const uint32_t t4 = a1 & t2;
+    const uint32_t t5 = ~a0;
+    const uint32_t t6 = t0 ^ t5;
     const uint32_t t7 = t4 ^ t6;
-    const uint32_t t8 = a2 & t5;
-    const uint32_t t9 = t6 & t7;
-    const uint32_t t10 = t5 ^ t9;
-    const uint32_t t11 = t8 | t10;
-    const uint32_t t12 = t4 | t11;
-    const uint32_t t13 = t8 ^ t12;
-    x = {t3, t11, t13, t7};
+    const uint32_t t8 = t2 ^ t6;
+    const uint32_t t9 = a0 | a3;
+    const uint32_t t10 = a1 ^ t9;
+    const uint32_t t11 = t6 | t10;
+    const uint32_t t12 = t8 ^ t11;
+    const uint32_t t13 = a1 ^ t5;
+    const uint32_t t14 = t2 | t13;
+    const uint32_t t15 = t11 ^ t14;
+    x = {t3, t15, t12, t7};
 }
 
 inline void S3(TWords& x)
@@ -106,21 +112,23 @@ inline void S3(TWords& x)
     const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
     const uint32_t t0 = a0 & a3;
     const uint32_t t1 = a1 | t0;
-    const uint32_t t2 = a0 | a3;
-    const uint32_t t3 = a2 & t2;
-    const uint32_t t4 = t1 ^ t3;
-    const uint32_t t5 = a0 ^ t4;
-    const uint32_t t6 = a1 ^ t0;
-    const uint32_t t7 = a0 & a1;
-    const uint32_t t8 = t2 ^ t7;
-    const uint32_t t9 = a2 | t8;
-    const uint32_t t10 = t6 ^ t9;
-    const uint32_t t11 = t8 | t10;
+    const uint32_t t2 = a0 ^ a2;
+    const uint32_t t3 = a0 | a3;
+    const uint32_t t4 = t2 & t3;
+    const uint32_t t5 = t1 ^ t4;
+    const uint32_t t6 = a1 ^ a3;
+    const uint32_t t7 = t3 & t6;
+    const uint32_t t8 = a0 & a1;
+    const uint32_t t9 = t2 | t8;
+    const uint32_t t10 = t7 ^ t9;
+    const uint32_t t11 = a2 | t8;
     const uint32_t t12 = t4 ^ t11;
-    const uint32_t t13 = ~t12;
-    const uint32_t t14 = t5 & t13;
-    const uint32_t t15 = t8 ^ t14;
-    x = {t15, t5, t12, t10};
+    const uint32_t t13 = t6 ^ t12;
+    const uint32_t t14 = t5 & t10;
+    const uint32_t t15 = t3 ^ t8;
+    const uint32_t t16 = t5 ^ t15;
+    const uint32_t t17 = t14 ^ t16;
+    x = {t17, t5, t10, t13};
 }
 
 inline void S4(TWords& x)
@@ -128,242 +136,258 @@ inline void S4(TWords& x)
     const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
     const uint32_t t0 = a1 | a2;
     const uint32_t t1 = a0 | a1;
-    const uint32_t t2 = a3 & t1;
-    const uint32_t t3 = t0 ^ t2;
-    const uint32_t t4 = a0 ^ t3;
-    const uint32_t t5 = a1 & t4;
-    const uint32_t t6 = ~a3;
-    const uint32_t t7 = a0 | t6;
-    const uint32_t t8 = a2 ^ t7;
-    const uint32_t t9 = t5 ^ t8;
-    const uint32_t t10 = a3 | t4;
-    const uint32_t t11 = a3 ^ t8;
-    const uint32_t t12 = t10 & t11;
-    const uint32_t t13 = a1 ^ t12;
-    const uint32_t t14 = t9 | t13;
-    const uint32_t t15 = t11 ^ t14;
-    const uint32_t t16 = t4 ^ t15;
-    x = {t9, t13, t16, t4};
+    const uint32_t t2 = a0 ^ a3;
+    const uint32_t t3 = t1 & t2;
+    const uint32_t t4 = t0 ^ t3;
+    const uint32_t t5 = ~a0;
+    const uint32_t t6 = a2 ^ t5;
+    const uint32_t t7 = a0 ^ a1;
+    const uint32_t t8 = t2 | t7;
+    const uint32_t t9 = t6 ^ t8;
+    const uint32_t t10 = a1 | t3;
+    const uint32_t t11 = a3 | t7;
+    const uint32_t t12 = t6 & t11;
+    const uint32_t t13 = t10 ^ t12;
+    const uint32_t t14 = t9 | t12;
+    const uint32_t t15 = t0 & t3;
+    const uint32_t t16 = t5 ^ t15;
+    const uint32_t t17 = t14 ^ t16;
+    x = {t9, t13, t17, t4};
 }
 
 inline void S5(TWords& x)
 {
     const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a0 ^ a1;
-    const uint32_t t1 = a3 | t0;
-    const uint32_t t2 = ~a0;
-    const uint32_t t3 = a1 | t2;
-    const uint32_t t4 = a2 ^ t3;
+    const uint32_t t0 = a1 ^ a3;
+    const uint32_t t1 = a0 & t0;
+    const uint32_t t2 = ~a2;
+    const uint32_t t3 = a1 | a3;
+    const uint32_t t4 = t2 ^ t3;
     const uint32_t t5 = t1 ^ t4;
-    const uint32_t t6 = a3 | t4;
-    const uint32_t t7 = t0 ^ t1;
-    const uint32_t t8 = t6 ^ t7;
-    const uint32_t t9 = a2 | t2;
-    const uint32_t t10 = a3 ^ t4;
-    const uint32_t t11 = t9 & t10;
-    const uint32_t t12 = a1 ^ t11;
-    const uint32_t t13 = t5 | t12;
-    const uint32_t t14 = t6 ^ t13;
-    const uint32_t t15 = t2 ^ t14;
-    x = {t5, t8, t15, t12};
+    const uint32_t t6 = a0 | a1;
+    const uint32_t t7 = t2 ^ t6;
+    const uint32_t t8 = t1 | t7;
+    const uint32_t t9 = a3 ^ t8;
+    const uint32_t t10 = a0 ^ t0;
+    const uint32_t t11 = a3 | t5;
+    const uint32_t t12 = t10 ^ t11;
+    const uint32_t t13 = ~t5;
+    const uint32_t t14 = t7 | t13;
+    const uint32_t t15 = t10 ^ t14;
+    x = {t5, t12, t15, t9};
 }
 
 inline void S6(TWords& x)
 {
     const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a0 & a3;
-    const uint32_t t1 = a2 ^ t0;
-    const uint32_t t2 = ~t1;
-    const uint32_t t3 = a1 ^ t2;
-    const uint32_t t4 = a0 | t2;
-    const uint32_t t5 = a3 ^ t4;
+    const uint32_t t0 = ~a1;
+    const uint32_t t1 = a0 & a3;
+    const uint32_t t2 = a2 ^ t1;
+    const uint32_t t3 = t0 ^ t2;
+    const uint32_t t4 = a1 | a3;
+    const uint32_t t5 = a2 ^ t4;
     const uint32_t t6 = a0 ^ a3;
-    const uint32_t t7 = a1 | t6;
-    const uint32_t t8 = t3 & t7;
+    const uint32_t t7 = a1 | a2;
+    const uint32_t t8 = t6 & t7;
     const uint32_t t9 = t5 ^ t8;
-    const uint32_t t10 = a1 ^ t4;
-    const uint32_t t11 = t6 | t8;
-    const uint32_t t12 = t10 ^ t11;
-    const uint32_t t13 = t9 & t12;
-    const uint32_t t14 = t1 ^ t13;
-    const uint32_t t15 = t9 ^ t14;
-    x = {t12, t3, t9, t15};
+    const uint32_t t10 = t0 ^ t8;
+    const uint32_t t11 = a0 ^ a1;
+    const uint32_t t12 = t2 | t11;
+    const uint32_t t13 = t10 ^ t12;
+    const uint32_t t14 = t3 & t6;
+    const uint32_t t15 = t11 ^ t14;
+    const uint32_t t16 = t13 ^ t15;
+    x = {t16, t3, t13, t9};
 }
 
 inline void S7(TWords& x)
 {
     const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a1 ^ a2;
-    const uint32_t t1 = ~a2;
-    const uint32_t t2 = a1 | t1;
-    const uint32_t t3 = a3 ^ t2;
-    const uint32_t t4 = a0 & t3;
-    const uint32_t t5 = t0 ^ t4;
-    const uint32_t t6 = a0 ^ t3;
-    const uint32_t t7 = t4 | t5;
-    const uint32_t t8 = t1 ^ t7;
+    const uint32_t t0 = a0 & a2;
+    const uint32_t t1 = a1 | t0;
+    const uint32_t t2 = a0 | a3;
+    const uint32_t t3 = a2 ^ a3;
+    const uint32_t t4 = t2 ^ t3;
+    const uint32_t t5 = t1 ^ t4;
+    const uint32_t t6 = a0 ^ a3;
+    const uint32_t t7 = a1 ^ a2;
+    const uint32_t t8 = t4 | t7;
     const uint32_t t9 = t6 ^ t8;
-    const uint32_t t10 = a3 & t2;
-    const uint32_t t11 = t4 ^ t9;
-    const uint32_t t12 = t5 & t11;
+    const uint32_t t10 = t2 ^ t7;
+    const uint32_t t11 = t3 & t6;
+    const uint32_t t12 = a1 & t11;
     const uint32_t t13 = t10 ^ t12;
-    const uint32_t t14 = t1 | t3;
-    const uint32_t t15 = t13 ^ t14;
-    const uint32_t t16 = t11 ^ t15;
-    x = {t16, t9, t13, t5};
+    const uint32_t t14 = t6 & t10;
+    const uint32_t t15 = a0 & a1;
+    const uint32_t t16 = t3 | t15;
+    const uint32_t t17 = ~t16;
+    const uint32_t t18 = t14 | t17;
+    x = {t18, t9, t13, t5};
 }
 
 inline void SI0(TWords& x)
 {
     const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a0 | a1;
-    const uint32_t t1 = a2 ^ t0;
-    const uint32_t t2 = ~t1;
-    const uint32_t t3 = a3 ^ t2;
-    const uint32_t t4 = a1 | t1;
-    const uint32_t t5 = a0 ^ a1;
-    const uint32_t t6 = t2 | t5;
-    const uint32_t t7 = t3 & t6;
-    const uint32_t t8 = t4 ^ t7;
-    const uint32_t t9 = a0 ^ t8;
-    const uint32_t t10 = a3 | t5;
-    const uint32_t t11 = t8 ^ t10;
-    const uint32_t t12 = t1 ^ t11;
-    const uint32_t t13 = t9 | t12;
-    const uint32_t t14 = t2 ^ t13;
-    x = {t12, t14, t3, t9};
+    const uint32_t t0 = ~a3;
+    const uint32_t t1 = a0 | a1;
+    const uint32_t t2 = t0 ^ t1;
+    const uint32_t t3 = a2 ^ t2;
+    const uint32_t t4 = a0 | a2;
+    const uint32_t t5 = a2 | t0;
+    const uint32_t t6 = a0 & a3;
+    const uint32_t t7 = a1 ^ t6;
+    const uint32_t t8 = t5 & t7;
+    const uint32_t t9 = t4 ^ t8;
+    const uint32_t t10 = a0 ^ t7;
+    const uint32_t t11 = a1 | t0;
+    const uint32_t t12 = t7 ^ t11;
+    const uint32_t t13 = t3 | t12;
+    const uint32_t t14 = t10 ^ t13;
+    const uint32_t t15 = a3 ^ t10;
+    const uint32_t t16 = t3 & t12;
+    const uint32_t t17 = t15 ^ t16;
+    x = {t17, t9, t3, t14};
 }
 
 inline void SI1(TWords& x)
 {
     const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a1 | a3;
-    const uint32_t t1 = a0 ^ t0;
-    const uint32_t t2 = a1 ^ t1;
-    const uint32_t t3 = a2 ^ t2;
-    const uint32_t t4 = a2 & t2;
-    const uint32_t t5 = a3 | t3;
-    const uint32_t t6 = t1 ^ t5;
-    const uint32_t t7 = t4 | t6;
-    const uint32_t t8 = a3 ^ t7;
-    const uint32_t t9 = ~t3;
-    const uint32_t t10 = t2 & t8;
-    const uint32_t t11 = t9 | t10;
-    const uint32_t t12 = t6 ^ t11;
-    const uint32_t t13 = ~t8;
-    const uint32_t t14 = t12 | t13;
-    const uint32_t t15 = t2 ^ t14;
-    x = {t12, t8, t15, t3};
+    const uint32_t t0 = a2 ^ a3;
+    const uint32_t t1 = a1 & a3;
+    const uint32_t t2 = a0 ^ t1;
+    const uint32_t t3 = t0 ^ t2;
+    const uint32_t t4 = ~a0;
+    const uint32_t t5 = a1 & a2;
+    const uint32_t t6 = t4 ^ t5;
+    const uint32_t t7 = a0 & a2;
+    const uint32_t t8 = a1 ^ a3;
+    const uint32_t t9 = t7 | t8;
+    const uint32_t t10 = t6 ^ t9;
+    const uint32_t t11 = a2 ^ t9;
+    const uint32_t t12 = t0 & t2;
+    const uint32_t t13 = t11 ^ t12;
+    const uint32_t t14 = t4 | t9;
+    const uint32_t t15 = t12 ^ t14;
+    const uint32_t t16 = a1 ^ t15;
+    x = {t16, t13, t10, t3};
 }
 
 inline void SI2(TWords& x)
 {
     const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a1 | a2;
-    const uint32_t t1 = a1 & a3;
+    const uint32_t t0 = a1 & a3;
+    const uint32_t t1 = a1 | a2;
     const uint32_t t2 = a0 ^ t1;
     const uint32_t t3 = t0 ^ t2;
-    const uint32_t t4 = a1 ^ a2;
-    const uint32_t t5 = a1 | a3;
-    const uint32_t t6 = a2 & a3;
-    const uint32_t t7 = a0 | t6;
-    const uint32_t t8 = t5 & t7;
-    const uint32_t t9 = t4 ^ t8;
-    const uint32_t t10 = a0 ^ t9;
-    const uint32_t t11 = t5 ^ t6;
-    const uint32_t t12 = ~t11;
+    const uint32_t t4 = a0 | a2;
+    const uint32_t t5 = a1 & t4;
+    const uint32_t t6 = ~a3;
+    const uint32_t t7 = a0 & a2;
+    const uint32_t t8 = t6 | t7;
+    const uint32_t t9 = t5 ^ t8;
+    const uint32_t t10 = t3 | t9;
+    const uint32_t t11 = a1 ^ a2;
+    const uint32_t t12 = t6 ^ t11;
     const uint32_t t13 = t10 ^ t12;
-    const uint32_t t14 = t3 & t13;
-    const uint32_t t15 = t12 ^ t14;
-    x = {t3, t9, t13, t15};
+    const uint32_t t14 = a0 | a1;
+    const uint32_t t15 = t8 & t14;
+    const uint32_t t16 = t12 ^ t15;
+    x = {t3, t13, t16, t9};
 }
 
 inline void SI3(TWords& x)
 {
     const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a2 | a3;
-    const uint32_t t1 = a1 & t0;
-    const uint32_t t2 = a0 | a3;
-    const uint32_t t3 = a2 ^ t2;
-    const uint32_t t4 = t1 ^ t3;
-    const uint32_t t5 = a1 ^ t2;
-    const uint32_t t6 = t3 & t5;
-    const uint32_t t7 = a3 ^ t6;
-    const uint32_t t8 = a0 ^ t7;
-    const uint32_t t9 = a1 ^ t8;
-    const uint32_t t10 = t0 ^ t7;
-    const uint32_t t11 = t9 | t10;
-    const uint32_t t12 = a3 ^ t11;
-    const uint32_t t13 = t5 & t11;
-    const uint32_t t14 = a2 ^ t13;
-    const uint32_t t15 = a0 ^ t14;
-    x = {t4, t15, t8, t12};
+    const uint32_t t0 = a0 | a3;
+    const uint32_t t1 = a1 ^ a2;
+    const uint32_t t2 = a2 | a3;
+    const uint32_t t3 = t1 & t2;
+    const uint32_t t4 = t0 ^ t3;
+    const uint32_t t5 = t0 & t1;
+    const uint32_t t6 = a0 & a3;
+    const uint32_t t7 = a1 & a2;
+    const uint32_t t8 = t6 ^ t7;
+    const uint32_t t9 = t5 ^ t8;
+    const uint32_t t10 = t1 | t6;
+    const uint32_t t11 = a0 ^ a2;
+    const uint32_t t12 = t7 | t11;
+    const uint32_t t13 = t0 & t12;
+    const uint32_t t14 = t10 ^ t13;
+    const uint32_t t15 = a1 & t11;
+    const uint32_t t16 = a3 ^ t10;
+    const uint32_t t17 = t15 | t16;
+    x = {t4, t17, t9, t14};
 }
 
 inline void SI4(TWords& x)
 {
     const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a2 | a3;
-    const uint32_t t1 = a1 ^ t0;
-    const uint32_t t2 = a0 & t1;
-    const uint32_t t3 = a2 ^ t2;
-    const uint32_t t4 = a3 ^ t3;
-    const uint32_t t5 = ~a0;
-    const uint32_t t6 = a3 & t3;
-    const uint32_t t7 = t5 | t6;
-    const uint32_t t8 = t1 ^ t7;
-    const uint32_t t9 = a1 & t5;
-    const uint32_t t10 = t6 ^ t9;
-    const uint32_t t11 = a2 ^ t10;
-    const uint32_t t12 = a2 & t3;
-    const uint32_t t13 = a3 | t9;
-    const uint32_t t14 = t5 ^ t13;
-    const uint32_t t15 = t12 ^ t14;
-    x = {t8, t4, t15, t11};
+    const uint32_t t0 = a2 ^ a3;
+    const uint32_t t1 = a2 | a3;
+    const uint32_t t2 = a1 ^ t1;
+    const uint32_t t3 = a0 & t2;
+    const uint32_t t4 = t0 ^ t3;
+    const uint32_t t5 = a0 ^ a3;
+    const uint32_t t6 = a1 | a3;
+    const uint32_t t7 = t5 & t6;
+    const uint32_t t8 = t2 ^ t7;
+    const uint32_t t9 = ~a0;
+    const uint32_t t10 = a2 ^ t8;
+    const uint32_t t11 = t9 | t10;
+    const uint32_t t12 = t2 ^ t11;
+    const uint32_t t13 = a2 | t3;
+    const uint32_t t14 = t8 | t9;
+    const uint32_t t15 = t13 ^ t14;
+    const uint32_t t16 = t6 ^ t15;
+    x = {t12, t4, t16, t8};
 }
 
 inline void SI5(TWords& x)
 {
     const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a0 & a3;
-    const uint32_t t1 = a2 ^ t0;
-    const uint32_t t2 = a1 & t1;
-    const uint32_t t3 = a3 ^ t2;
-    const uint32_t t4 = a0 ^ t3;
-    const uint32_t t5 = ~a1;
-    const uint32_t t6 = a0 & t4;
-    const uint32_t t7 = t5 | t6;
-    const uint32_t t8 = t1 ^ t7;
-    const uint32_t t9 = a0 & t8;
-    const uint32_t t10 = a1 ^ t9;
-    const uint32_t t11 = t3 ^ t10;
-    const uint32_t t12 = t4 | t11;
-    const uint32_t t13 = t1 ^ t12;
-    const uint32_t t14 = a3 ^ t13;
-    const uint32_t t15 = a1 ^ t14;
-    x = {t4, t11, t15, t8};
+    const uint32_t t0 = a1 & a2;
+    const uint32_t t1 = a0 & a1;
+    const uint32_t t2 = a0 ^ a3;
+    const uint32_t t3 = t1 | t2;
+    const uint32_t t4 = t0 ^ t3;
+    const uint32_t t5 = a2 | t1;
+    const uint32_t t6 = ~a1;
+    const uint32_t t7 = a0 & a3;
+    const uint32_t t8 = t6 ^ t7;
+    const uint32_t t9 = t5 ^ t8;
+    const uint32_t t10 = a1 & t3;
+    const uint32_t t11 = a0 ^ a2;
+    const uint32_t t12 = t7 | t11;
+    const uint32_t t13 = t10 ^ t12;
+    const uint32_t t14 = a0 & a2;
+    const uint32_t t15 = a1 | t14;
+    const uint32_t t16 = t7 ^ t15;
+    const uint32_t t17 = t4 ^ t16;
+    x = {t4, t17, t13, t9};
 }
 
 inline void SI6(TWords& x)
 {
     const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = ~a2;
-    const uint32_t t1 = a0 | t0;
-    const uint32_t t2 = a3 ^ t1;
-    const uint32_t t3 = a1 ^ t2;
-    const uint32_t t4 = a1 | a2;
-    const uint32_t t5 = a0 ^ t4;
-    const uint32_t t6 = a0 ^ a2;
-    const uint32_t t7 = t2 & t6;
-    const uint32_t t8 = t3 | t7;
-    const uint32_t t9 = t5 ^ t8;
-    const uint32_t t10 = a1 ^ a2;
-    const uint32_t t11 = t9 ^ t10;
+    const uint32_t t0 = a1 ^ a3;
+    const uint32_t t1 = ~a2;
+    const uint32_t t2 = a0 | t1;
+    const uint32_t t3 = t0 ^ t2;
+    const uint32_t t4 = t0 | t1;
+    const uint32_t t5 = a0 ^ a2;
+    const uint32_t t6 = a1 & a3;
+    const uint32_t t7 = t5 | t6;
+    const uint32_t t8 = a1 ^ t7;
+    const uint32_t t9 = t4 ^ t8;
+    const uint32_t t10 = a1 | t3;
+    const uint32_t t11 = a0 & a1;
     const uint32_t t12 = t7 ^ t11;
-    const uint32_t t13 = t9 & t12;
-    const uint32_t t14 = ~t13;
-    const uint32_t t15 = t2 ^ t14;
-    x = {t9, t3, t15, t12};
+    const uint32_t t13 = t10 ^ t12;
+    const uint32_t t14 = t0 | t8;
+    const uint32_t t15 = t5 | t11;
+    const uint32_t t16 = t1 ^ t15;
+    const uint32_t t17 = t14 ^ t16;
+    x = {t13, t3, t9, t17};
 }
 
 inline void SI7(TWords& x)
@@ -374,19 +398,20 @@ inline void SI7(TWords& x)
     const uint32_t t2 = a0 | a1;
     const uint32_t t3 = a3 & t2;
     const uint32_t t4 = t1 ^ t3;
-    const uint32_t t5 = a1 ^ t3;
-    const uint32_t t6 = a3 ^ t4;
-    const uint32_t t7 = ~t6;
-    const uint32_t t8 = t5 | t7;
-    const uint32_t t9 = a0 ^ t8;
-    const uint32_t t10 = a3 | t9;
-    const uint32_t t11 = t5 ^ t10;
-    const uint32_t t12 = a2 ^ t11;
-    const uint32_t t13 = t8 ^ t12;
-    const uint32_t t14 = a0 | t4;
-    const uint32_t t15 = t3 ^ t14;
-    const uint32_t t16 = t13 ^ t15;
-    x = {t12, t9, t16, t4};
+    const uint32_t t5 = a0 | a3;
+    const uint32_t t6 = a2 & t5;
+    const uint32_t t7 = a1 ^ a3;
+    const uint32_t t8 = t0 | t7;
+    const uint32_t t9 = t6 ^ t8;
+    const uint32_t t10 = ~a0;
+    const uint32_t t11 = t7 ^ t10;
+    const uint32_t t12 = t2 & t7;
+    const uint32_t t13 = t1 | t12;
+    const uint32_t t14 = t11 ^ t13;
+    const uint32_t t15 = a2 ^ t12;
+    const uint32_t t16 = a3 | t14;
+    const uint32_t t17 = t15 ^ t16;
+    x = {t17, t14, t9, t4};
 }
 
 inline void LinearTransform(TWords& x)
@@ -445,30 +470,14 @@ inline void InverseRound(TWords& x, const uint32_t* k)
 
 void TDCP_serpent::ApplySbox(unsigned box, TWords& x)
 {
-    switch (box % 8) {
-    case 0: S0(x); break;
-    case 1: S1(x); break;
-    case 2: S2(x); break;
-    case 3: S3(x); break;
-    case 4: S4(x); break;
-    case 5: S5(x); break;
-    case 6: S6(x); break;
-    case 7: S7(x); break;
-    }
+    constexpr void (*boxes[8])(TWords&) = {S0, S1, S2, S3, S4, S5, S6, S7};
+    boxes[box % 8](x);
 }
 
 void TDCP_serpent::ApplyInverseSbox(unsigned box, TWords& x)
 {
-    switch (box % 8) {
-    case 0: SI0(x); break;
-    case 1: SI1(x); break;
-    case 2: SI2(x); break;
-    case 3: SI3(x); break;
-    case 4: SI4(x); break;
-    case 5: SI5(x); break;
-    case 6: SI6(x); break;
-    case 7: SI7(x); break;
-    }
+    constexpr void (*boxes[8])(TWords&) = {SI0, SI1, SI2, SI3, SI4, SI5, SI6, SI7};
+    boxes[box % 8](x);
 }
 
 void TDCP_serpent::ScheduleKey(const void* key, uint32_t sizeInBits)
