@@ -94,7 +94,7 @@ void PlaceFileOnClipboard(const std::string& path)
         throw Exception("Cannot open clipboard");
 
     const std::vector<uint8_t> block = BuildFileDropBlock(path);
-    auto* data = new QMimeData;
+    auto data = std::make_unique<QMimeData>();
     data->setData("text/uri-list", Bytes(UriListPayload(path)));
     data->setData("x-special/gnome-copied-files", Bytes(CopiedFilesPayload(path)));
     data->setData("x-special/mate-copied-files", Bytes(CopiedFilesPayload(path)));
@@ -103,8 +103,8 @@ void PlaceFileOnClipboard(const std::string& path)
                   QByteArray(reinterpret_cast<const char*>(block.data()), static_cast<qsizetype>(block.size())));
 
     // The clipboard takes the data; if it could not become the owner it drops it.
-    QPointer<QMimeData> placed(data);
-    clipboard->setMimeData(data, QClipboard::Clipboard);
+    QPointer<QMimeData> placed(data.get());
+    clipboard->setMimeData(data.release(), QClipboard::Clipboard);
     if (!placed || (clipboard->mimeData(QClipboard::Clipboard) != placed && !clipboard->ownsClipboard()))
         throw Exception("Cannot open clipboard");
 }
