@@ -88,10 +88,10 @@ TEST(ShellEntriesDesktop, FileTypeAndDefaultOpenerAsToolsSeeThem)
             EXPECT_EQ(RunTool({"xdg-mime", "query", "filetype", env.Root() + "/" + name}), "application/x-lockwell-encrypted\n")
                 << name << " on desktop '" << desktop << "'";
     }
+    // The first line names the default application, whatever the language.
     const std::string handlers = RunTool({"gio", "mime", "application/x-lockwell-encrypted"});
-    EXPECT_NE(handlers.find("Default application for \xe2\x80\x9c" "application/x-lockwell-encrypted\xe2\x80\x9d: lockwell.desktop"),
-              std::string::npos)
-        << handlers;
+    const std::string defaultLine = handlers.substr(0, handlers.find('\n'));
+    EXPECT_TRUE(defaultLine.ends_with(": lockwell.desktop")) << handlers;
 
     lw::RemoveShellEntries();
     EXPECT_NE(RunTool({"xdg-mime", "query", "filetype", env.Root() + "/x.FEZ"}), "application/x-lockwell-encrypted\n");
