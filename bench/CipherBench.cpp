@@ -17,16 +17,16 @@ constexpr int64_t kSize = 64 << 20;
 
 lw::TMemoryStream& Source()
 {
-    static lw::TMemoryStream stream = [] {
-        lw::TMemoryStream s;
+    static lw::TMemoryStream* stream = [] {
+        auto* s = new lw::TMemoryStream;
         std::vector<uint8_t> data(kSize);
         std::mt19937 rng(1);
         for (auto& b : data)
             b = static_cast<uint8_t>(rng());
-        s.Write(data);
+        s->Write(data);
         return s;
     }();
-    return stream;
+    return *stream;
 }
 
 template <class Cipher, bool Encrypt>
