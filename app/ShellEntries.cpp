@@ -41,16 +41,20 @@ struct TPlaces {
 struct TMenuFile {
     std::string TPlaces::*base;
     const char* relative;
+    std::string (*content)(const std::string& program);
+    mode_t mode; // KDE runs service menus only from executable files
 };
 
 // "Run Lockwell" for each file manager that reads a file of its own.
 const TMenuFile kMenuFiles[] = {
-    {&TPlaces::data, "/kio/servicemenus/lockwell.desktop"},
-    {&TPlaces::data, "/kservices5/ServiceMenus/lockwell.desktop"},
-    {&TPlaces::data, "/nautilus/scripts/Run Lockwell"},
-    {&TPlaces::conf, "/caja/scripts/Run Lockwell"},
-    {&TPlaces::data, "/nemo/actions/lockwell.nemo_action"},
-    {&TPlaces::data, "/file-manager/actions/lockwell.desktop"},
+    {&TPlaces::data, "/kio/servicemenus/lockwell.desktop",
+     [](const std::string& p) { return KdeServiceMenuFile(p, false); }, 0755},
+    {&TPlaces::data, "/kservices5/ServiceMenus/lockwell.desktop",
+     [](const std::string& p) { return KdeServiceMenuFile(p, true); }, 0755},
+    {&TPlaces::data, "/nautilus/scripts/Run Lockwell", FileManagerScriptFile, 0755},
+    {&TPlaces::conf, "/caja/scripts/Run Lockwell", FileManagerScriptFile, 0755},
+    {&TPlaces::data, "/nemo/actions/lockwell.nemo_action", NemoActionFile, 0644},
+    {&TPlaces::data, "/file-manager/actions/lockwell.desktop", FileManagerActionFile, 0644},
 };
 
 struct TIcon {
@@ -117,24 +121,6 @@ std::string LauncherCommand(const TPlaces& places, const std::string& program)
     if (!CreateSymlinkAtomically(program, link))
         FailWrite();
     return link;
-}
-
-std::string MenuFileContent(size_t index, const std::string& command)
-{
-    switch (index) {
-    case 0: return KdeServiceMenuFile(command, false);
-    case 1: return KdeServiceMenuFile(command, true);
-    case 2:
-    case 3: return FileManagerScriptFile(command);
-    case 4: return NemoActionFile(command);
-    default: return FileManagerActionFile(command);
-    }
-}
-
-mode_t MenuFileMode(size_t index)
-{
-    // KDE runs service menus only from executable files; scripts must be executable.
-    return index <= 3 ? 0755 : 0644;
 }
 
 std::string SystemThunarActions()
@@ -260,8 +246,8 @@ void InstallShellEntries(const std::string& programPath)
         FailWrite();
     const std::string command = LauncherCommand(places, programPath);
 
-    for (size_t i = 0; i < std::size(kMenuFiles); ++i)
-        WriteRow(places.*kMenuFiles[i].base + kMenuFiles[i].relative, MenuFileContent(i, command), MenuFileMode(i));
+    for (const TMenuFile& file : kMenuFiles)
+        WriteRow(places.*file.base + file.relative, file.content(command), file.mode);
     AddThunarAction(places, command);
 
     WriteRow(places.MimePackage(), MimePackageFile(), 0644);

@@ -90,16 +90,4 @@ TEST(Registration, AnswersInstallRemoveOrLeaveTheEntries)
     }
 }
 
-TEST(Registration, InstalledEntriesAreNotRewrittenByAnotherYes)
-{
-    ShellTestEnv env;
-    env.HideTools();
-    lw::InstallShellEntries("/usr/bin/lockwell");
-    const Tree before = Snapshot(env.Root());
-    lw::TMessageDialog ask;
-    ask.SetDriverForTesting([](QDialog& box) { Click(box, "Yes"); });
-    Register(ask);
-    EXPECT_EQ(Snapshot(env.Root()), before);
-}
-
 } // namespace
