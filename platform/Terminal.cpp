@@ -64,10 +64,11 @@ std::optional<std::string> TTerminal::ReadLine(const std::string& prompt, bool e
 {
     if (m_fd < 0)
         return std::nullopt;
-    fs::Write(m_fd, prompt.data(), prompt.size());
+    // Echo off before the prompt shows, so nothing typed in answer is flushed away.
     std::optional<TEchoOff> quiet;
     if (!echo)
         quiet.emplace(m_fd);
+    fs::Write(m_fd, prompt.data(), prompt.size());
     std::string line;
     char c;
     for (;;) {

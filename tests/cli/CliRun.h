@@ -1,0 +1,111 @@
+#pragma once
+// Runs lockwell-cli as a separate process with no controlling terminal (so it can never
+// wait for a typed answer), a chosen configuration folder and standard input.
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "TestUtil.h"
+
+namespace lwtest {
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+inline CliResult RunCli(const std::vector<std::string>& args, const std::string& configHome, const Bytes& input = {},
+                        const std::string& workDir = "")
+{
+    TempDir io;
+    WriteFile(io / "in", input);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setsid();
+        const int in = ::open((io / "in").c_str(), O_RDONLY);
+        const int out = ::open((io / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open((io / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+        if (!workDir.empty() && ::chdir(workDir.c_str()) != 0)
+            ::_exit(126);
+        std::vector<char*> argv{const_cast<char*>(LOCKWELL_CLI)};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(LOCKWELL_CLI, argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    CliResult result;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const Bytes out = ReadFile(io / "out");
+    const Bytes err = ReadFile(io / "err");
+    result.out.assign(out.begin(), out.end());
+    result.err.assign(err.begin(), err.end());
+    return result;
+}
+
+// Runs lockwell-cli on a new pseudo-terminal, typing each answer once its prompt has
+// appeared; returns the exit status and everything the terminal showed.
+inline CliResult RunCliOnTerminal(const std::vector<std::string>& args, const std::string& configHome,
+                                  const std::vector<std::pair<std::string, std::string>>& dialogue)
+{
+    std::string script = R"(
+import os, pty, sys, json
+cli, config, args, dialogue = sys.argv[1], sys.argv[2], json.loads(sys.argv[3]), json.loads(sys.argv[4])
+os.environ["XDG_CONFIG_HOME"] = config
+pid, fd = pty.fork()
+if pid == 0:
+    os.execv(cli, [cli] + args)
+seen = b""
+def more():
+    global seen
+    try:
+        chunk = os.read(fd, 4096)
+    except OSError:
+        chunk = b""
+    seen += chunk
+    return chunk
+for prompt, answer in dialogue:
+    while prompt.encode() not in seen:
+        if not more():
+            break
+    seen = seen.replace(prompt.encode(), b"<" + prompt.encode() + b">", 1)
+    os.write(fd, answer.encode() + b"\n")
+while more():
+    pass
+_, status = os.waitpid(pid, 0)
+sys.stdout.write("%d\n" % os.WEXITSTATUS(status))
+sys.stdout.write(seen.decode("latin-1"))
+)";
+    auto json = [](const std::vector<std::string>& items) {
+        std::string s = "[";
+        for (const std::string& item : items) {
+            s += s.size() > 1 ? ",\"" : "\"";
+            for (char c : item)
+                s += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+            s += "\"";
+        }
+        return s + "]";
+    };
+    std::string pairs = "[";
+    for (const auto& [prompt, answer] : dialogue)
+        pairs += (pairs.size() > 1 ? "," : "") + json({prompt, answer});
+    pairs += "]";
+    const Bytes out = RunProgram({LOCKWELL_PYTHON, "-c", script, LOCKWELL_CLI, configHome, json(args), pairs});
+    const std::string text(out.begin(), out.end());
+    CliResult result;
+    result.status = std::atoi(text.c_str());
+    result.out = text.substr(text.find('\n') + 1);
+    return result;
+}
+
+} // namespace lwtest

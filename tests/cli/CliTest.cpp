@@ -1,0 +1,305 @@
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "../jobs/JobDoubles.h"
+#include "../jobs/Reference.h"
+#include "CliRun.h"
+#include "TestUtil.h"
+#include "jobs/Jobs.h"
+
+using namespace lwtest;
+namespace fsys = std::filesystem;
+
+namespace {
+
+constexpr size_t kFewMiB = 3 * 1024 * 1024 + 5;
+const char* kNames[] = {"RC4", "blowfish", "SERPENT", "Rijndael"};
+
+// Decrypts with the jobs directly, to tell which cipher and phrase the tool used.
+Bytes DecryptWithJob(const std::string& source, int cipher, const std::string& phrase, const std::string& dest)
+{
+    ScriptedAsk ask;
+    RecordingHandOff handOff;
+    lw::TJobContext context{ask, handOff};
+    lw::TJobOptions options;
+    options.SourcePath = source;
+    options.KeyPhrase = phrase;
+    options.CipherIndex = cipher;
+    options.DestinationFolder = dest;
+    lw::RunDecryptJob(options, context);
+    EXPECT_EQ(ask.boxes.size(), 1u);
+    EXPECT_EQ(context.FailureReason, "");
+    return ReadFile(dest + "/" + fsys::path(source).stem().string());
+}
+
+struct RoundTrip {
+    int cipher;
+    bool compress;
+    size_t size;
+};
+
+class CliRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
+
+std::vector<RoundTrip> AllRoundTrips()
+{
+    std::vector<RoundTrip> rows;
+    for (int cipher = 0; cipher < 4; ++cipher)
+        for (bool compress : {false, true})
+            for (size_t size : {0, 1, 15, 16, 17, 8191, 8192, 8193, int(kFewMiB)})
+                rows.push_back({cipher, compress, size});
+    return rows;
+}
+
+} // namespace
+
+TEST_P(CliRoundTrip, EncryptThenDecryptGivesBackTheFile)
+{
+    const RoundTrip& row = GetParam();
+    TempDir dir;
+    fsys::create_directory(dir / "back");
+    const Bytes data = RandomBytes(row.size, static_cast<uint32_t>(row.size ^ 0x5A5A));
+    WriteFile(dir / "file.bin", data);
+    WriteFile(dir / "phrase", {'o', 'p', 'e', 'n', ' ', 's', '\n', 'x'});
+    // Names in any letter case on one side, indices on the other.
+    std::vector<std::string> encrypt{"encrypt", "--cipher", kNames[row.cipher], "--phrase-file", dir / "phrase"};
+    if (row.compress)
+        encrypt.push_back("--compress");
+    encrypt.push_back(dir / "file.bin");
+    const CliResult e = RunCli(encrypt, dir.Path());
+    ASSERT_EQ(e.status, 0) << e.err;
+    EXPECT_EQ(e.err, "File encrypted\n");
+    const std::string encrypted = dir / (row.compress ? "file.bin.fez" : "file.bin.fe2");
+    const size_t length = ReadFile(encrypted).size();
+    if (!row.compress) {
+        EXPECT_EQ(length, row.size);
+    } else if (row.size == 0) {
+        EXPECT_EQ(length, 14u);
+    }
+
+    const CliResult d = RunCli({"decrypt", "--cipher=" + std::to_string(row.cipher), "--dest", dir / "back",
+                                "--phrase-file", dir / "phrase", encrypted},
+                               dir.Path());
+    ASSERT_EQ(d.status, 0) << d.err;
+    EXPECT_EQ(d.err, "File decrypted\n");
+    EXPECT_TRUE(ReadFile(dir / "back/file.bin") == data);
+    // The same file as the jobs make, under the phrase's first line.
+    fsys::create_directory(dir / "job");
+    EXPECT_TRUE(DecryptWithJob(encrypted, row.cipher, "open s", dir / "job") == data);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllCiphers, CliRoundTrip, ::testing::ValuesIn(AllRoundTrips()),
+                         [](const ::testing::TestParamInfo<RoundTrip>& info) {
+                             return std::string(kNames[info.param.cipher]) + (info.param.compress ? "_fez_" : "_fe2_") +
+                                    std::to_string(info.param.size);
+                         });
+
+TEST(Cli, OutputMatchesTheIndependentReference)
+{
+    for (int cipher : {0, 1, 3})
+        for (bool compress : {false, true}) {
+            TempDir dir;
+            const Bytes data = RandomBytes(2 * 8192 + 77, static_cast<uint32_t>(cipher * 2 + compress));
+            WriteFile(dir / "f", data);
+            std::vector<std::string> args{"encrypt", "--cipher", std::to_string(cipher), "--phrase-file", "-"};
+            if (compress)
+                args.push_back("--compress");
+            args.push_back(dir / "f");
+            const CliResult r = RunCli(args, dir.Path(), {'K', 'e', 'y', '\r', '\n', 'z'});
+            ASSERT_EQ(r.status, 0) << r.err;
+            EXPECT_TRUE(ReadFile(dir / (compress ? "f.fez" : "f.fe2")) == ReferenceOutput(cipher, "Key", data, compress))
+                << "cipher " << cipher << " compress " << compress;
+        }
+}
+
+TEST(Cli, DefaultCipherComesFromTheWindowSettings)
+{
+    struct Row {
+        const char* settings; // nullptr: no settings file
+        int expected;
+    };
+    const Row rows[] = {{nullptr, 1}, {"[Options]\r\nCipher=3\r\n", 3}, {"[options]\r\ncipher = 0\r\n", 0},
+                        {"[Options]\r\nCipher=7\r\n", 1}, {"[Other]\r\nCipher=2\r\n", 1}};
+    for (const Row& row : rows) {
+        TempDir dir;
+        if (row.settings) {
+            fsys::create_directories(dir / "config/lockwell");
+            const std::string text = row.settings;
+            WriteFile(dir / "config/lockwell/lockwell.ini", Bytes(text.begin(), text.end()));
+        }
+        WriteFile(dir / "f", RandomBytes(100, 1));
+        WriteFile(dir / "p", {'p'});
+        ASSERT_EQ(RunCli({"encrypt", "--phrase-file", dir / "p", dir / "f"}, dir / "config").status, 0);
+        fsys::create_directory(dir / "out");
+        EXPECT_TRUE(DecryptWithJob(dir / "f.fe2", row.expected, "p", dir / "out") == RandomBytes(100, 1))
+            << (row.settings ? row.settings : "no settings");
+    }
+}
+
+TEST(Cli, ExistingOutputIsAnsweredByTheOptionsElseLeftAlone)
+{
+    struct Row {
+        std::vector<std::string> flags;
+        int status;
+        const char* outputName; // where the new output lands
+        const char* lastLine;
+    };
+    const Row rows[] = {
+        {{}, 1, nullptr, "lockwell-cli: stopped at the overwrite prompt; nothing written\n"},
+        {{"--overwrite"}, 0, "d.txt.fe2", "File encrypted\n"},
+        {{"--new-name"}, 0, "d.txt1.fe2", "File encrypted\n"},
+    };
+    for (const Row& row : rows) {
+        TempDir dir;
+        WriteFile(dir / "d.txt", RandomBytes(500, 2));
+        WriteFile(dir / "d.txt.fe2", {'o', 'l', 'd'});
+        WriteFile(dir / "p", {'p'});
+        std::vector<std::string> args{"encrypt", "--phrase-file", dir / "p"};
+        args.insert(args.end(), row.flags.begin(), row.flags.end());
+        args.push_back(dir / "d.txt");
+        const CliResult r = RunCli(args, dir.Path());
+        EXPECT_EQ(r.status, row.status) << r.err;
+        EXPECT_EQ(r.err.find("This action will result in overwritinge an existing file! \nYES to create a new name, "
+                             "NO to EXIT without encrypting.\nIGNORE to continue and overwrite\n"),
+                  0u)
+            << r.err;
+        EXPECT_EQ(r.err.substr(r.err.size() - std::string(row.lastLine).size()), row.lastLine);
+        if (!row.outputName) {
+            EXPECT_EQ(ReadFile(dir / "d.txt.fe2"), (Bytes{'o', 'l', 'd'}));
+            EXPECT_EQ(std::distance(fsys::directory_iterator(dir.Path()), fsys::directory_iterator()), 3);
+        } else {
+            EXPECT_EQ(ReadFile(dir / row.outputName).size(), 500u);
+        }
+        if (row.flags == std::vector<std::string>{"--new-name"}) {
+            EXPECT_NE(r.err.find("File saved as:" + (dir / "d.txt1.fe2") + "\n"), std::string::npos);
+            EXPECT_EQ(ReadFile(dir / "d.txt.fe2"), (Bytes{'o', 'l', 'd'}));
+        }
+    }
+}
+
+TEST(Cli, WipesNeedYesOrATerminal)
+{
+    TempDir dir;
+    WriteFile(dir / "w", RandomBytes(5000, 3));
+    CliResult r = RunCli({"wipe", dir / "w"}, dir.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "You are about to wipe w\nand make it unrecoverable.Continue?\nFile NOT deleted\n");
+    EXPECT_TRUE(ReadFile(dir / "w") == RandomBytes(5000, 3));
+    r = RunCli({"wipe", "--yes", dir / "w"}, dir.Path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "You are about to wipe w\nand make it unrecoverable.Continue?\nFile deleted\n");
+    EXPECT_FALSE(fsys::exists(dir / "w"));
+    r = RunCli({"wipe", "--yes", dir / "w"}, dir.Path());
+    EXPECT_EQ(r.status, 1);
+
+    // Delete-source: declined without a terminal, the job still ends well.
+    WriteFile(dir / "s", RandomBytes(10, 4));
+    WriteFile(dir / "p", {'p'});
+    r = RunCli({"encrypt", "--delete-source", "--phrase-file", dir / "p", dir / "s"}, dir.Path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(fsys::exists(dir / "s"));
+    r = RunCli({"decrypt", "--delete-source", "--yes", "--new-name", "--phrase-file", dir / "p", dir / "s.fe2"},
+               dir.Path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(fsys::exists(dir / "s.fe2"));
+    EXPECT_TRUE(ReadFile(dir / "s1") == RandomBytes(10, 4));
+}
+
+TEST(Cli, FailureNamesItsCauseAndLeavesNothing)
+{
+    TempDir dir;
+    WriteFile(dir / "x", RandomBytes(3000, 5));
+    WriteFile(dir / "p", {'r', 'i', 'g', 'h', 't'});
+    WriteFile(dir / "q", {'w', 'r', 'o', 'n', 'g'});
+    ASSERT_EQ(RunCli({"encrypt", "--compress", "--phrase-file", dir / "p", dir / "x"}, dir.Path()).status, 0);
+    fsys::remove(dir / "x");
+    CliResult r = RunCli({"decrypt", "--phrase-file", dir / "q", dir / "x.fez"}, dir.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "File IO error: error -5\n");
+    r = RunCli({"decrypt", "--phrase-file", dir / "p", dir / "missing.fe2"}, dir.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("File IO error: Cannot open file", 0), 0u) << r.err;
+    r = RunCli({"decrypt", "--phrase-file", dir / "nope", dir / "x.fez"}, dir.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(std::distance(fsys::directory_iterator(dir.Path()), fsys::directory_iterator()), 3);
+}
+
+TEST(Cli, BadUsage)
+{
+    TempDir dir;
+    WriteFile(dir / "f.fe2", {1});
+    const std::vector<std::vector<std::string>> rows = {
+        {},
+        {"shred", "f"},
+        {"encrypt"},
+        {"encrypt", "--cipher", "des", "f"},
+        {"encrypt", "--cipher", "4", "f"},
+        {"encrypt", "--cipher"},
+        {"encrypt", "a", "b"},
+        {"encrypt", "--phrase", "secret", "f"},
+        {"encrypt", "--overwrite", "--new-name", "f"},
+        {"encrypt", "--yes=1", "f"},
+        {"decrypt", "--compress", "f.fe2"},
+        {"decrypt", "noext"},
+        {"wipe", "--cipher", "rc4", "f"},
+        {"wipe", "--dest", "/tmp", "f"},
+        {"encrypt", dir / "f.fe2"}, // no phrase file and no terminal to ask on
+    };
+    for (const auto& args : rows) {
+        const CliResult r = RunCli(args, dir.Path());
+        std::string joined;
+        for (const auto& a : args)
+            joined += a + " ";
+        EXPECT_EQ(r.status, 2) << joined << r.err;
+        EXPECT_EQ(r.err.rfind("lockwell-cli: ", 0), 0u) << joined << r.err;
+        EXPECT_TRUE(r.out.empty());
+    }
+    EXPECT_EQ(std::distance(fsys::directory_iterator(dir.Path()), fsys::directory_iterator()), 1);
+    const CliResult help = RunCli({"decrypt", "--help"}, dir.Path());
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: lockwell-cli encrypt", 0), 0u);
+}
+
+TEST(Cli, TerminalPhraseIsAskedTwiceWithoutEcho)
+{
+    TempDir dir;
+    WriteFile(dir / "t.txt", RandomBytes(1000, 6));
+    CliResult r = RunCliOnTerminal({"encrypt", "--cipher", "rijndael", dir / "t.txt"}, dir.Path(),
+                                   {{"Key phrase: ", "hunter2 x"}, {"Key phrase again: ", "hunter2 x"}});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.find("hunter2"), std::string::npos) << "the phrase was echoed: " << r.out;
+    fsys::create_directory(dir / "o");
+    EXPECT_TRUE(DecryptWithJob(dir / "t.txt.fe2", 3, "hunter2 x", dir / "o") == RandomBytes(1000, 6));
+
+    fsys::remove(dir / "t.txt.fe2");
+    r = RunCliOnTerminal({"encrypt", dir / "t.txt"}, dir.Path(), {{"Key phrase: ", "one"}, {"Key phrase again: ", "two"}});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("the two key phrases differ"), std::string::npos) << r.out;
+    EXPECT_FALSE(fsys::exists(dir / "t.txt.fe2"));
+
+    // Decryption asks once.
+    fsys::rename(dir / "o/t.txt", dir / "o/t.txt.x");
+    r = RunCliOnTerminal({"decrypt", "--cipher", "3", dir / "o/t.txt.x"}, dir.Path(), {{"Key phrase: ", "p"}});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.find("again"), std::string::npos);
+}
+
+TEST(Cli, TerminalAnswersThePrompts)
+{
+    TempDir dir;
+    WriteFile(dir / "a", RandomBytes(300, 7));
+    WriteFile(dir / "a.fe2", {'o', 'l', 'd'});
+    WriteFile(dir / "p", {'p'});
+    CliResult r = RunCliOnTerminal({"encrypt", "--delete-source", "--phrase-file", dir / "p", dir / "a"}, dir.Path(),
+                                   {{"Yes/No/Ignore? ", "maybe"}, {"Yes/No/Ignore? ", "i"}, {"OK/Cancel? ", "C"}});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(ReadFile(dir / "a.fe2").size(), 300u);
+    EXPECT_TRUE(fsys::exists(dir / "a"));
+
+    // Enter takes the default button: Yes for the overwrite prompt, OK for a wipe.
+    r = RunCliOnTerminal({"encrypt", "--delete-source", "--phrase-file", dir / "p", dir / "a"}, dir.Path(),
+                         {{"Yes/No/Ignore? ", ""}, {"OK/Cancel? ", ""}});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(ReadFile(dir / "a1.fe2").size(), 300u);
+    EXPECT_FALSE(fsys::exists(dir / "a"));
+}
