@@ -17,6 +17,8 @@
 #include <QScreen>
 #include <algorithm>
 #include <functional>
+#include <limits>
+#include <utility>
 
 #include "app/ErrorBox.h"
 #include "app/FolderPicker.h"
@@ -40,6 +42,7 @@ constexpr int kFoldersOpenWidth = 350;
 constexpr int kFolderBytes = Qt::UserRole; // the folder exactly as stored, for paths that are not UTF-8
 
 // A drop-down list that reports opening and closing, before and after the list shows.
+// Qt also calls hidePopup() when the list itself is hidden; only a real close-up is reported.
 class TDropDownList final : public QComboBox {
 public:
     using QComboBox::QComboBox;
@@ -49,13 +52,18 @@ public:
     void showPopup() override
     {
         RunGuarded([this] { OnDropDown(); });
+        m_open = true;
         QComboBox::showPopup();
     }
     void hidePopup() override
     {
         QComboBox::hidePopup();
-        RunGuarded([this] { OnCloseUp(); });
+        if (std::exchange(m_open, false))
+            RunGuarded([this] { OnCloseUp(); });
     }
+
+private:
+    bool m_open = false;
 };
 
 template <class W, class... Args>
@@ -116,6 +124,14 @@ TForm1::TForm1(std::string sourcePath, TSettingsFiles files, IAskUser& ask, IHan
     FormCreate();
 }
 
+TForm1::~TForm1()
+{
+    // The controls go after this part of the window: nothing they do then may reach a handler.
+    Label3->removeEventFilter(this);
+    folders->removeEventFilter(this);
+    folders->hidePopup();
+}
+
 void TForm1::BuildControls()
 {
     const QColor activeCaption = palette().color(QPalette::Highlight);
@@ -124,6 +140,7 @@ void TForm1::BuildControls()
     Label1->adjustSize();
     SetTextColour(Label1, Qt::black);
     Edit1 = Place<QLineEdit>(this, "Edit1", {8, 27, 233, 21}, "Use a phrase of up to 32 characters");
+    Edit1->setMaxLength(std::numeric_limits<int>::max()); // the hint advises, nothing enforces
     Button1 = Place<QPushButton>(this, "Button1", {248, 25, 65, 25}, "", "GO");
     Label3 = PlaceLabel(this, "Label3", {9, 61, 232, 13}, "Folder for destination file", "");
     SetTextColour(Label3, activeCaption);

@@ -23,6 +23,7 @@ class TForm1 final : public QWidget {
 public:
     TForm1(std::string sourcePath, TSettingsFiles files, IAskUser& ask, IHandOff& handOff,
            QWidget* parent = nullptr);
+    ~TForm1() override;
 
     // Start-up's set-up for the mode: Button1's caption, runbox and compbox.
     void SetUpForMode(bool decrypt);

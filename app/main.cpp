@@ -32,6 +32,9 @@ int RegistrationRun()
     } catch (const std::exception& e) {
         lw::ShowFatalError(e.what());
         return 1;
+    } catch (...) {
+        lw::ShowFatalError("Unknown failure");
+        return 1;
     }
 }
 

@@ -108,6 +108,10 @@ TEST(WindowLayout, EveryControlInPlace)
         auto* label = window.Find<QLabel>(name);
         EXPECT_EQ(label->sizeHint(), label->size()) << name;
     }
+    auto* edit = window.Find<QLineEdit>("Edit1");
+    edit->setText(QString(40000, 'k'));
+    EXPECT_EQ(edit->text().size(), 40000) << "the key field has no length limit";
+    EXPECT_EQ(edit->echoMode(), QLineEdit::Normal) << "shown as typed";
     EXPECT_EQ(window.Find<QLabel>("Label1")->pos(), QPoint(8, 8));
     EXPECT_EQ(window.Find<QLabel>("Label1")->text(), "Enter your key phrase");
     EXPECT_EQ(window.Find<QLabel>("Label4")->pos(), QPoint(8, 320));
