@@ -241,6 +241,11 @@ TEST(WindowFolders, ListWidensWhileOpen)
     EXPECT_EQ(list->width(), 350);
     list->hidePopup();
     EXPECT_EQ(list->width(), 233);
+    list->hidePopup();
+    EXPECT_EQ(list->width(), 233) << "a list that is not open does not close up";
+    // Taken down with its list open: the close-up must not reach a window that is going.
+    list->showPopup();
+    window.form.reset();
 }
 
 TEST(WindowFolders, LongPathsAreShortenedToTheirLabels)
