@@ -1,5 +1,9 @@
 #include "app/StartUp.h"
 
+#include <exception>
+
+#include "app/ErrorBox.h"
+#include "app/ShellEntries.h"
 #include "platform/Path.h"
 
 namespace lw {
@@ -16,6 +20,28 @@ TRegistrationChoice AskRegistration(IAskUser& ask)
     case mbNo: return TRegistrationChoice::Remove;
     default: return TRegistrationChoice::Nothing;
     }
+}
+
+int RunRegistration(IAskUser& ask, const std::string& programPath)
+{
+    try {
+        switch (AskRegistration(ask)) {
+        case TRegistrationChoice::Install:
+            if (programPath.empty())
+                InstallShellEntries();
+            else
+                InstallShellEntries(programPath);
+            break;
+        case TRegistrationChoice::Remove: RemoveShellEntries(); break;
+        case TRegistrationChoice::Nothing: break;
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        ShowFatalError(e.what());
+    } catch (...) {
+        ShowFatalError("Unknown failure");
+    }
+    return 1;
 }
 
 } // namespace lw

@@ -4,16 +4,13 @@
 #include <QFile>
 #include <QIcon>
 #include <QStyleFactory>
-#include <exception>
 #include <optional>
 #include <string>
 
 #include "app/Clipboard.h"
 #include "app/DesktopHandOff.h"
-#include "app/ErrorBox.h"
 #include "app/MessageDialog.h"
 #include "app/SettingsFiles.h"
-#include "app/ShellEntries.h"
 #include "app/StartUp.h"
 #include "app/Unit1.h"
 
@@ -21,21 +18,8 @@ namespace {
 
 int RegistrationRun()
 {
-    try {
-        lw::TMessageDialog ask;
-        switch (lw::AskRegistration(ask)) {
-        case lw::TRegistrationChoice::Install: lw::InstallShellEntries(); break;
-        case lw::TRegistrationChoice::Remove: lw::RemoveShellEntries(); break;
-        case lw::TRegistrationChoice::Nothing: break;
-        }
-        return 0;
-    } catch (const std::exception& e) {
-        lw::ShowFatalError(e.what());
-        return 1;
-    } catch (...) {
-        lw::ShowFatalError("Unknown failure");
-        return 1;
-    }
+    lw::TMessageDialog ask;
+    return lw::RunRegistration(ask);
 }
 
 int WindowRun(QApplication& app, const std::string& sourcePath)

@@ -8,25 +8,17 @@
 #include <functional>
 
 #include "ShellTestEnv.h"
+#include "app/ErrorBox.h"
 #include "app/MessageDialog.h"
 #include "app/ShellEntries.h"
 #include "app/StartUp.h"
+#include "platform/FileSystem.h"
 
 using namespace lwtest;
 
 namespace {
 
 const std::string kMarker = "/applications/lockwell.desktop";
-
-// What the program does with the answer of a run without a file.
-void Register(lw::IAskUser& ask)
-{
-    switch (lw::AskRegistration(ask)) {
-    case lw::TRegistrationChoice::Install: lw::InstallShellEntries("/usr/bin/lockwell"); break;
-    case lw::TRegistrationChoice::Remove: lw::RemoveShellEntries(); break;
-    case lw::TRegistrationChoice::Nothing: break;
-    }
-}
 
 void Click(QDialog& box, const char* name)
 {
@@ -69,7 +61,7 @@ TEST(Registration, AnswersInstallRemoveOrLeaveTheEntries)
                 title = box.windowTitle();
                 c.drive(box);
             });
-            Register(ask);
+            EXPECT_EQ(lw::RunRegistration(ask, "/usr/bin/lockwell"), 0) << c.act;
             EXPECT_EQ(title.toStdString(), "Confirm") << c.act;
 
             const Tree after = Snapshot(env.Root());
@@ -91,3 +83,25 @@ TEST(Registration, AnswersInstallRemoveOrLeaveTheEntries)
 }
 
 } // namespace
+
+// A file that cannot be written ends the run with the runtime's box and status 1.
+TEST(Registration, AFailedInstallEndsWithApplicationErrorAndStatusOne)
+{
+    ShellTestEnv env;
+    env.HideTools();
+    std::vector<std::pair<std::string, std::string>> boxes;
+    lw::SetErrorBoxHookForTesting([&](const std::string& title, const std::string& text) {
+        boxes.emplace_back(title, text);
+    });
+    lw::fs::SetFaultHook([](lw::fs::TFileOp op, void*) { return op == lw::fs::TFileOp::Write ? EIO : 0; }, nullptr);
+    lw::TMessageDialog ask;
+    ask.SetDriverForTesting([](QDialog& box) { Click(box, "Yes"); });
+    const int status = lw::RunRegistration(ask, "/usr/bin/lockwell");
+    lw::fs::SetFaultHook(nullptr, nullptr);
+    lw::SetErrorBoxHookForTesting({});
+    EXPECT_EQ(status, 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].first, "Application Error");
+    EXPECT_EQ(boxes[0].second.rfind("Failed to set data for ''", 0), 0u) << boxes[0].second;
+    EXPECT_EQ(Snapshot(env.Root()).count("data" + kMarker), 0u);
+}
