@@ -2,6 +2,7 @@
 // stream loop's piece boundaries.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <new>
@@ -144,40 +145,43 @@ TEST_P(AllCiphers, StreamPiecesAgainstOneCall)
     }
 }
 
-// Construction and destruction leave the key material in its wipe pattern without any
-// virtual Wipe: checked on the raw storage of a block cipher's IV and chaining value.
-TEST_P(AllCiphers, DestructionScrubsTheChainingState)
+// Destruction leaves the key material in its wipe pattern without any virtual Wipe:
+// checked on the raw storage of the IV and chaining value (block ciphers) or of the
+// permutations (RC4).
+TEST_P(AllCiphers, DestructionScrubsTheKeyState)
 {
-    if (GetParam().blockSize < 0)
-        GTEST_SKIP() << "no IV in a stream cipher";
     alignas(std::max_align_t) static unsigned char storage[8192];
     static_assert(sizeof(TDCP_blowfish) <= sizeof(storage) && sizeof(TDCP_serpent) <= sizeof(storage) &&
-                  sizeof(TDCP_rijndael) <= sizeof(storage));
-    TDCP_blockcipher* c = nullptr;
+                  sizeof(TDCP_rijndael) <= sizeof(storage) && sizeof(TDCP_rc4) <= sizeof(storage));
     const std::string name = GetParam().name;
-    if (name == "Blowfish")
+    TDCP_cipher* c = nullptr;
+    if (name == "RC4")
+        c = new (storage) TDCP_rc4;
+    else if (name == "Blowfish")
         c = new (storage) TDCP_blowfish;
     else if (name == "Serpent")
         c = new (storage) TDCP_serpent;
     else
         c = new (storage) TDCP_rijndael;
     c->SetKeyFromPhrase("scrub", HashClass<TDCP_sha1>());
-    std::span<const uint8_t> iv, cv;
-    if (auto* b64 = dynamic_cast<TDCP_blockcipher64*>(c)) {
-        iv = b64->InitVectorBytes();
-        cv = b64->ChainValueBytes();
+    std::vector<std::span<const uint8_t>> regions;
+    if (auto* rc4 = dynamic_cast<TDCP_rc4*>(c)) {
+        regions = {rc4->PermutationBytes(), rc4->InitialPermutationBytes()};
+    } else if (auto* b64 = dynamic_cast<TDCP_blockcipher64*>(c)) {
+        regions = {b64->InitVectorBytes(), b64->ChainValueBytes()};
     } else {
         auto* b128 = dynamic_cast<TDCP_blockcipher128*>(c);
-        iv = b128->InitVectorBytes();
-        cv = b128->ChainValueBytes();
+        regions = {b128->InitVectorBytes(), b128->ChainValueBytes()};
     }
-    const auto ivOffset = iv.data() - storage, cvOffset = cv.data() - storage;
-    EXPECT_NE(iv[0] & iv[1] & iv[2] & iv[3], 0xFF); // keyed: not the pattern (overwhelmingly)
-    c->~TDCP_blockcipher();
-    for (size_t i = 0; i < iv.size(); ++i) {
-        EXPECT_EQ(storage[ivOffset + i], 0xFF);
-        EXPECT_EQ(storage[cvOffset + i], 0xFF);
+    std::vector<std::pair<ptrdiff_t, size_t>> offsets;
+    for (auto r : regions) {
+        EXPECT_NE(std::count(r.begin(), r.end(), 0xFF), static_cast<ptrdiff_t>(r.size())); // keyed
+        offsets.emplace_back(r.data() - storage, r.size());
     }
+    c->~TDCP_cipher();
+    for (auto [offset, size] : offsets)
+        for (size_t i = 0; i < size; ++i)
+            ASSERT_EQ(storage[offset + static_cast<ptrdiff_t>(i)], 0xFF) << name << " byte " << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Ciphers, AllCiphers, ::testing::ValuesIn(kCiphers),
