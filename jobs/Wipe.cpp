@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "jobs/WipePattern.h"
 #include "platform/FileSystem.h"
@@ -18,16 +19,20 @@ bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAsk
             return false;
         if (!stream)
             stream = std::make_unique<TFileStream>(path, TFileMode::fmOpenReadWriteShared);
-        std::array<uint8_t, kWipeBufferSize> buffer;
+        std::array<uint8_t, kWipeBufferSize> pattern;
+        std::vector<uint8_t> buffer;
         uint32_t seed = 0;
         for (int pass = 1; pass <= kWipePasses; ++pass) {
-            FillWipePattern(pass, buffer, seed);
+            FillWipePattern(pass, pattern, seed);
+            int64_t size = stream->Size();
+            // Each write holds whole patterns, so every one starts where the pattern starts.
+            buffer.resize(WipeWriteSize(size));
+            RepeatPattern(pattern, buffer);
             // Any write that falls short stops the wipe: the file must not be deleted
             // while its content is still readable on the disk.
-            int64_t size = stream->Size();
             stream->SetPosition(0);
             while (size > 0) {
-                const auto n = static_cast<size_t>(std::min<int64_t>(size, kWipeBufferSize));
+                const auto n = static_cast<size_t>(std::min<int64_t>(size, static_cast<int64_t>(buffer.size())));
                 stream->WriteBuffer(std::span<const uint8_t>(buffer.data(), n));
                 size -= static_cast<int64_t>(n);
             }

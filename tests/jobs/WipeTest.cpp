@@ -1,4 +1,6 @@
 #include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -100,15 +102,97 @@ TEST_P(WipePasses, HandedStreamIsOverwrittenFromZeroSevenTimesThenDeleted)
     uint32_t seed = 0;
     ASSERT_TRUE(RecoverSeed(random, seed)) << "pass 7 is not the generator's output";
     EXPECT_LE(seed - before, after - before) << "seed is not the clock's low 32 bits";
-    for (uint8_t byte : random) {
-        seed = Step(seed);
-        ASSERT_EQ(byte, seed >> 24);
+    for (size_t i = 0; i < random.size(); ++i) {
+        if (i < lw::kWipeBufferSize)
+            seed = Step(seed);
+        ASSERT_EQ(random[i], i < lw::kWipeBufferSize ? seed >> 24 : random[i % lw::kWipeBufferSize]) << i;
     }
 }
 
+constexpr size_t kMiB = 1 << 20;
+
+// Writes of up to 1 MiB, each a whole number of 4,096-byte patterns.
 INSTANTIATE_TEST_SUITE_P(Sizes, WipePasses,
-                         ::testing::Values(WipeCase{0, {}}, WipeCase{1, {1}}, WipeCase{5000, {4096, 904}},
-                                           WipeCase{8192, {4096, 4096}}, WipeCase{4096 * 3 + 17, {4096, 4096, 4096, 17}}));
+                         ::testing::Values(WipeCase{0, {}}, WipeCase{1, {1}}, WipeCase{5000, {5000}},
+                                           WipeCase{8192, {8192}}, WipeCase{4096 * 3 + 17, {4096 * 3 + 17}},
+                                           WipeCase{kMiB, {kMiB}}, WipeCase{kMiB + 1, {kMiB, 1}},
+                                           WipeCase{3 * kMiB + 5, {kMiB, kMiB, kMiB, 5}}));
+
+namespace {
+
+// The file as the plain rule leaves it: the 4,096-byte pattern written again and again
+// from offset 0, the last piece cut short.
+Bytes FourKiBRule(const Bytes& pattern, size_t size)
+{
+    Bytes file(size);
+    for (size_t at = 0; at < size; at += pattern.size())
+        std::memcpy(file.data() + at, pattern.data(), std::min(pattern.size(), size - at));
+    return file;
+}
+
+// Snapshots the file each time the wipe flushes it, i.e. at the end of every pass.
+struct PassSnapshots {
+    std::string path;
+    std::vector<Bytes> files;
+    static int Hook(TFileOp op, void* context)
+    {
+        auto& self = *static_cast<PassSnapshots*>(context);
+        if (op == TFileOp::Sync) {
+            std::ifstream in(self.path, std::ios::binary);
+            Bytes file(std::filesystem::file_size(self.path));
+            in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(file.size()));
+            self.files.push_back(std::move(file));
+        }
+        return 0;
+    }
+};
+
+} // namespace
+
+TEST(Wipe, EveryPassLeavesTheBytesOfThePlainFourKiBRule)
+{
+    for (size_t size : {size_t{0}, size_t{1}, size_t{4095}, size_t{4096}, size_t{4097}, size_t{5000},
+                        kMiB - 1, kMiB, kMiB + 1, 5 * kMiB + 123}) {
+        SCOPED_TRACE("size " + std::to_string(size));
+        TempDir dir;
+        PassSnapshots snapshots{dir / "data.bin", {}};
+        WriteFile(snapshots.path, RandomBytes(size, 11));
+        lw::fs::SetFaultHook(&PassSnapshots::Hook, &snapshots);
+        ScriptedAsk ask({lw::mbOK});
+        const bool wiped = lw::WipeFile(nullptr, snapshots.path, ask);
+        lw::fs::SetFaultHook(nullptr, nullptr);
+        EXPECT_TRUE(wiped);
+        ASSERT_EQ(snapshots.files.size(), 7u);
+        for (int pass = 1; pass <= 6; ++pass) {
+            const Bytes expected = FourKiBRule(Bytes(lw::kWipeBufferSize, pass % 2 ? 0x00 : 0xFF), size);
+            EXPECT_TRUE(snapshots.files[pass - 1] == expected) << "pass " << pass;
+        }
+        const Bytes& last = snapshots.files[6];
+        ASSERT_EQ(last.size(), size);
+        if (size < 8)
+            continue; // too few bytes to single out the seed
+        uint32_t seed = 0;
+        ASSERT_TRUE(RecoverSeed(last, seed)) << "pass 7 is not the generator's output";
+        Bytes pattern(lw::kWipeBufferSize);
+        lw::FillRandomBytes(pattern, seed);
+        EXPECT_TRUE(last == FourKiBRule(pattern, size)) << "pass 7";
+    }
+}
+
+TEST(WipePattern, WriteSizeIsWholePatternsUpToOneMiBAndRepeatsFromTheStart)
+{
+    const std::pair<int64_t, size_t> rows[] = {{-1, 0},       {0, 0},           {1, 4096},         {4095, 4096},
+                                               {4096, 4096},  {4097, 8192},     {kMiB - 1, kMiB},  {kMiB, kMiB},
+                                               {kMiB + 1, kMiB}, {int64_t{1} << 40, kMiB}};
+    for (const auto& [size, expected] : rows)
+        EXPECT_EQ(lw::WipeWriteSize(size), expected) << size;
+    const Bytes pattern = RandomBytes(lw::kWipeBufferSize, 5);
+    for (size_t size : {size_t{0}, size_t{3}, size_t{4096}, size_t{4097}, size_t{3 * 4096 + 1}}) {
+        Bytes out(size, 0x5A);
+        lw::RepeatPattern(pattern, out);
+        EXPECT_EQ(out, FourKiBRule(pattern, size)) << size;
+    }
+}
 
 TEST(WipePattern, RandomBytesFollowTheGeneratorForAGivenSeed)
 {
@@ -209,30 +293,39 @@ TEST(Wipe, FailedWriteOrFlushStopsTheWipeAndKeepsTheFile)
 {
     struct Row {
         const char* name;
+        size_t size;
         int64_t budget;   // bytes the stream takes before it falls short; -1: no limit
         TFileOp failOp;   // fault injected through the file system, or Open for none
+        int failNth;      // the first call of failOp that fails
         int syncsExpected;
     };
+    const int64_t big = 3 * int64_t{kMiB} + 5;
     const Row rows[] = {
-        {"short write in pass 2", 5000 + 4096 + 100, TFileOp::Open, 1},
-        {"write error in pass 1", -1, TFileOp::Write, 0},
-        {"flush error after pass 1", -1, TFileOp::Sync, 1},
+        {"short write in pass 2", 5000, 5000 + 4096 + 100, TFileOp::Open, 0, 1},
+        {"write error in pass 1", 5000, -1, TFileOp::Write, 1, 0},
+        {"flush error after pass 1", 5000, -1, TFileOp::Sync, 1, 1},
+        {"short write in the second MiB of pass 3", size_t(big), 2 * big + int64_t{kMiB} + 10, TFileOp::Open, 0, 2},
+        {"write error on the third MiB of pass 1", size_t(big), -1, TFileOp::Write, 3, 0},
+        {"flush error after pass 6", size_t(big), -1, TFileOp::Sync, 6, 6},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         TempDir dir;
         const std::string path = dir / "f.bin";
-        WriteFile(path, RandomBytes(5000, 9));
+        WriteFile(path, RandomBytes(row.size, 9));
         FaultScope faults;
         std::vector<Put> puts;
         auto stream = std::make_unique<ProbeFileStream>(path, puts, &faults, row.budget);
         if (row.failOp != TFileOp::Open)
-            faults.FailFrom(row.failOp, 1, EIO);
+            faults.FailFrom(row.failOp, row.failNth, EIO);
         ScriptedAsk ask({lw::mbOK});
         EXPECT_FALSE(lw::WipeFile(std::move(stream), path, ask));
         EXPECT_TRUE(std::filesystem::exists(path));
         EXPECT_EQ(faults.Count(TFileOp::Sync), row.syncsExpected);
         EXPECT_EQ(faults.Count(TFileOp::Unlink), 0);
-        EXPECT_EQ(ReadFile(path).size(), 5000u);
+        EXPECT_EQ(ReadFile(path).size(), row.size);
+        if (row.failOp == TFileOp::Write) { // nothing written after the failed call
+            EXPECT_EQ(faults.Count(TFileOp::Write), row.failNth);
+        }
     }
 }
