@@ -1,5 +1,6 @@
 #include "crypto/Blowfish.h"
 
+#include <bit>
 #include <cstring>
 
 namespace lw {
@@ -11,15 +12,52 @@ extern const uint32_t kInitS[4][256];
 
 uint32_t Load32(const uint8_t* p)
 {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    if constexpr (std::endian::native == std::endian::little)
+        v = __builtin_bswap32(v);
+    return v;
 }
 
 void Store32(uint8_t* p, uint32_t v)
 {
-    p[0] = uint8_t(v >> 24);
-    p[1] = uint8_t(v >> 16);
-    p[2] = uint8_t(v >> 8);
-    p[3] = uint8_t(v);
+    if constexpr (std::endian::native == std::endian::little)
+        v = __builtin_bswap32(v);
+    std::memcpy(p, &v, 4);
+}
+
+using SBoxes = std::array<uint32_t, 256>;
+
+inline uint32_t Fy(const SBoxes* s, uint32_t x)
+{
+    const uint32_t y = x >> 16;
+    return ((s[0][y >> 8] + s[1][y & 255]) ^ s[2][(x >> 8) & 255]) + s[3][x & 255];
+}
+
+// Blocks deciphered side by side, so the table loads of one hide the latency of the
+// others; five keeps them all in registers.
+constexpr int kWays = 5;
+
+inline void DecipherWays(const SBoxes* s, const uint32_t* p, uint32_t (&l)[kWays], uint32_t (&r)[kWays])
+{
+#pragma GCC unroll 16
+    for (int q = 0; q < kWays; ++q)
+        l[q] ^= p[17];
+#pragma GCC unroll 16
+    for (int k = 16; k >= 2; k -= 2) {
+#pragma GCC unroll 16
+        for (int q = 0; q < kWays; ++q)
+            r[q] = (r[q] ^ p[k]) ^ Fy(s, l[q]);
+#pragma GCC unroll 16
+        for (int q = 0; q < kWays; ++q)
+            l[q] = (l[q] ^ p[k - 1]) ^ Fy(s, r[q]);
+    }
+#pragma GCC unroll 16
+    for (int q = 0; q < kWays; ++q) {
+        const uint32_t t = r[q] ^ p[0];
+        r[q] = l[q];
+        l[q] = t;
+    }
 }
 
 } // namespace
@@ -29,26 +67,29 @@ inline uint32_t TDCP_blowfish::F(uint32_t x) const
     return ((m_s[0][x >> 24] + m_s[1][(x >> 16) & 255]) ^ m_s[2][(x >> 8) & 255]) + m_s[3][x & 255];
 }
 
+// The subkey goes in before F so that only F's last step lies on the chain.
+#define LW_BF_ROUND(a, b, k) b = (b ^ m_p[k]) ^ F(a)
+
 // Leaves the halves already swapped for output: l is written first.
 inline void TDCP_blowfish::Encipher(uint32_t& l, uint32_t& r) const
 {
     uint32_t L = l ^ m_p[0], R = r;
-    R ^= F(L) ^ m_p[1];
-    L ^= F(R) ^ m_p[2];
-    R ^= F(L) ^ m_p[3];
-    L ^= F(R) ^ m_p[4];
-    R ^= F(L) ^ m_p[5];
-    L ^= F(R) ^ m_p[6];
-    R ^= F(L) ^ m_p[7];
-    L ^= F(R) ^ m_p[8];
-    R ^= F(L) ^ m_p[9];
-    L ^= F(R) ^ m_p[10];
-    R ^= F(L) ^ m_p[11];
-    L ^= F(R) ^ m_p[12];
-    R ^= F(L) ^ m_p[13];
-    L ^= F(R) ^ m_p[14];
-    R ^= F(L) ^ m_p[15];
-    L ^= F(R) ^ m_p[16];
+    LW_BF_ROUND(L, R, 1);
+    LW_BF_ROUND(R, L, 2);
+    LW_BF_ROUND(L, R, 3);
+    LW_BF_ROUND(R, L, 4);
+    LW_BF_ROUND(L, R, 5);
+    LW_BF_ROUND(R, L, 6);
+    LW_BF_ROUND(L, R, 7);
+    LW_BF_ROUND(R, L, 8);
+    LW_BF_ROUND(L, R, 9);
+    LW_BF_ROUND(R, L, 10);
+    LW_BF_ROUND(L, R, 11);
+    LW_BF_ROUND(R, L, 12);
+    LW_BF_ROUND(L, R, 13);
+    LW_BF_ROUND(R, L, 14);
+    LW_BF_ROUND(L, R, 15);
+    LW_BF_ROUND(R, L, 16);
     l = R ^ m_p[17];
     r = L;
 }
@@ -56,25 +97,27 @@ inline void TDCP_blowfish::Encipher(uint32_t& l, uint32_t& r) const
 inline void TDCP_blowfish::Decipher(uint32_t& l, uint32_t& r) const
 {
     uint32_t L = l ^ m_p[17], R = r;
-    R ^= F(L) ^ m_p[16];
-    L ^= F(R) ^ m_p[15];
-    R ^= F(L) ^ m_p[14];
-    L ^= F(R) ^ m_p[13];
-    R ^= F(L) ^ m_p[12];
-    L ^= F(R) ^ m_p[11];
-    R ^= F(L) ^ m_p[10];
-    L ^= F(R) ^ m_p[9];
-    R ^= F(L) ^ m_p[8];
-    L ^= F(R) ^ m_p[7];
-    R ^= F(L) ^ m_p[6];
-    L ^= F(R) ^ m_p[5];
-    R ^= F(L) ^ m_p[4];
-    L ^= F(R) ^ m_p[3];
-    R ^= F(L) ^ m_p[2];
-    L ^= F(R) ^ m_p[1];
+    LW_BF_ROUND(L, R, 16);
+    LW_BF_ROUND(R, L, 15);
+    LW_BF_ROUND(L, R, 14);
+    LW_BF_ROUND(R, L, 13);
+    LW_BF_ROUND(L, R, 12);
+    LW_BF_ROUND(R, L, 11);
+    LW_BF_ROUND(L, R, 10);
+    LW_BF_ROUND(R, L, 9);
+    LW_BF_ROUND(L, R, 8);
+    LW_BF_ROUND(R, L, 7);
+    LW_BF_ROUND(L, R, 6);
+    LW_BF_ROUND(R, L, 5);
+    LW_BF_ROUND(L, R, 4);
+    LW_BF_ROUND(R, L, 3);
+    LW_BF_ROUND(L, R, 2);
+    LW_BF_ROUND(R, L, 1);
     l = R ^ m_p[0];
     r = L;
 }
+
+#undef LW_BF_ROUND
 
 void TDCP_blowfish::EncryptBlock(const void* inp, void* outp)
 {
@@ -96,6 +139,77 @@ void TDCP_blowfish::DecryptBlock(const void* inp, void* outp)
     Decipher(l, r);
     Store32(out, l);
     Store32(out + 4, r);
+}
+
+// The partial last block of either direction: CV := E(CV), then XOR.
+void TDCP_blowfish::CbcTail(const uint8_t* in, uint8_t* out, uint32_t count)
+{
+    uint32_t l = Load32(m_cv.data()), r = Load32(m_cv.data() + 4);
+    Encipher(l, r);
+    Store32(m_cv.data(), l);
+    Store32(m_cv.data() + 4, r);
+    for (uint32_t i = 0; i < count; ++i)
+        out[i] = in[i] ^ m_cv[i];
+}
+
+void TDCP_blowfish::EncryptCBC(const void* inp, void* outp, uint32_t count)
+{
+    RequireKeyed();
+    auto in = static_cast<const uint8_t*>(inp);
+    auto out = static_cast<uint8_t*>(outp);
+    uint32_t l = Load32(m_cv.data()), r = Load32(m_cv.data() + 4);
+    for (uint32_t n = count / 8; n > 0; --n, in += 8, out += 8) {
+        l ^= Load32(in);
+        r ^= Load32(in + 4);
+        Encipher(l, r);
+        Store32(out, l);
+        Store32(out + 4, r);
+    }
+    Store32(m_cv.data(), l);
+    Store32(m_cv.data() + 4, r);
+    if (count % 8)
+        CbcTail(in, out, count % 8);
+}
+
+void TDCP_blowfish::DecryptCBC(const void* inp, void* outp, uint32_t count)
+{
+    RequireKeyed();
+    auto in = static_cast<const uint8_t*>(inp);
+    auto out = static_cast<uint8_t*>(outp);
+    uint32_t cl = Load32(m_cv.data()), cr = Load32(m_cv.data() + 4);
+    uint32_t n = count / 8;
+    // Every input block is read before its output is written: in and out may be the same.
+    for (; n >= kWays; n -= kWays, in += 8 * kWays, out += 8 * kWays) {
+        uint32_t l[kWays], r[kWays], c[2 * kWays];
+#pragma GCC unroll 16
+        for (int q = 0; q < kWays; ++q) {
+            c[2 * q] = l[q] = Load32(in + 8 * q);
+            c[2 * q + 1] = r[q] = Load32(in + 8 * q + 4);
+        }
+        DecipherWays(m_s.data(), m_p.data(), l, r);
+        Store32(out, l[0] ^ cl);
+        Store32(out + 4, r[0] ^ cr);
+#pragma GCC unroll 16
+        for (int q = 1; q < kWays; ++q) {
+            Store32(out + 8 * q, l[q] ^ c[2 * q - 2]);
+            Store32(out + 8 * q + 4, r[q] ^ c[2 * q - 1]);
+        }
+        cl = c[2 * kWays - 2];
+        cr = c[2 * kWays - 1];
+    }
+    for (; n > 0; --n, in += 8, out += 8) {
+        uint32_t l = Load32(in), r = Load32(in + 4);
+        const uint32_t nl = l, nr = r;
+        Decipher(l, r);
+        Store32(out, l ^ cl);
+        Store32(out + 4, r ^ cr);
+        cl = nl;
+        cr = nr;
+    }
+    Store32(m_cv.data(), cl);
+    Store32(m_cv.data() + 4, cr);
+    if (count % 8)
+        CbcTail(in, out, count % 8);
 }
 
 void TDCP_blowfish::ScheduleKey(const void* keyp, uint32_t sizeInBits)

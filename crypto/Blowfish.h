@@ -24,6 +24,9 @@ public:
     void Wipe() override;
     void EncryptBlock(const void* in, void* out) override;
     void DecryptBlock(const void* in, void* out) override;
+    // CBC with the chaining value in registers; decryption works on several blocks at once.
+    void EncryptCBC(const void* in, void* out, uint32_t count) override;
+    void DecryptCBC(const void* in, void* out, uint32_t count) override;
 
     // Read-only views for checks that the schedule was wiped.
     std::span<const uint8_t> SBoxBytes() const { return m_s.Bytes(); }
@@ -36,6 +39,7 @@ private:
     uint32_t F(uint32_t x) const;
     void Encipher(uint32_t& l, uint32_t& r) const;
     void Decipher(uint32_t& l, uint32_t& r) const;
+    void CbcTail(const uint8_t* in, uint8_t* out, uint32_t count);
 
     TKeyArray<std::array<uint32_t, 256>, 4, 0xFF> m_s;
     TKeyArray<uint32_t, 18, 0xFF> m_p;
