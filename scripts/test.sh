@@ -15,3 +15,6 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLOCKWELL_WERROR=ON \
 cmake --build build-asan -j"$JOBS"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure -j"$JOBS")
+
+# Every fuzz target for a bounded time from its seed corpus (clang, its own tree).
+sh scripts/fuzz.sh

@@ -1,0 +1,48 @@
+#!/bin/sh
+# Builds the libFuzzer targets with clang in build-fuzz and runs each one from a copy of
+# its seed corpus (fuzz/corpus/<target>) for a bounded time. Any crash, leak, failed
+# check, input slower than the timeout or memory blow-up fails the run; the input that
+# did it is left in build-fuzz/run/<target>/ and its log is printed.
+#
+#   scripts/fuzz.sh                       30 seconds per target (what the tests run)
+#   scripts/fuzz.sh --seconds 3600        a longer run, an hour per target
+#   scripts/fuzz.sh --seconds 600 DecryptJobFuzz   chosen targets only
+#
+# To reproduce a finding: build-fuzz/fuzz/<target> <input file>
+set -e
+cd "$(dirname "$0")/.."
+EACH=30
+TARGETS=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --seconds) EACH="$2"; shift 2 ;;
+    -*) echo "usage: $0 [--seconds N] [target...]" >&2; exit 2 ;;
+    *) TARGETS="$TARGETS $1"; shift ;;
+    esac
+done
+[ -n "$TARGETS" ] || TARGETS=$(cd fuzz/corpus && ls)
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOCKWELL_FUZZ=ON \
+    -DLOCKWELL_WERROR=OFF -DLOCKWELL_GUI=OFF -DLOCKWELL_TESTS=OFF -DLOCKWELL_BENCH=OFF >/dev/null
+# shellcheck disable=SC2086
+cmake --build build-fuzz -j"$(nproc)" --target $TARGETS
+
+FAILED=""
+for t in $TARGETS; do
+    work="build-fuzz/run/$t"
+    rm -rf "$work"
+    mkdir -p "$work/corpus"
+    # New inputs go to the copy; the committed seeds stay as they are.
+    cp fuzz/corpus/"$t"/* "$work/corpus/"
+    if ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        build-fuzz/fuzz/"$t" "$work/corpus" -max_total_time="$EACH" -timeout=10 -rss_limit_mb=2048 \
+        -max_len=8192 -print_final_stats=1 -artifact_prefix="$work/" >"$work/log" 2>&1; then
+        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log")
+        echo "fuzz $t: ${EACH}s, $runs inputs, no findings"
+    else
+        echo "fuzz $t: FAILED, log and input in $work" >&2
+        tail -n 60 "$work/log" >&2
+        FAILED="$FAILED $t"
+    fi
+done
+[ -z "$FAILED" ] || { echo "fuzz findings in:$FAILED" >&2; exit 1; }
