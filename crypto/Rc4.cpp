@@ -84,18 +84,19 @@ void Rc4Stream(uint32_t* w, const uint8_t* in, uint8_t* out, uint32_t count)
     uint32_t i0 = 8;
     for (; count - k >= 8; k += 8, i0 = (i0 + 8) & 255) {
         const uint32_t last = (i0 + 8) & 255;
-        uint32_t b0, b1, b2, b3, b4, b5, b6, b7;
-        LW_RC4_STEP(i0, i0 + 1, b0);
-        LW_RC4_STEP(i0 + 1, i0 + 2, b1);
-        LW_RC4_STEP(i0 + 2, i0 + 3, b2);
-        LW_RC4_STEP(i0 + 3, i0 + 4, b3);
-        LW_RC4_STEP(i0 + 4, i0 + 5, b4);
-        LW_RC4_STEP(i0 + 5, i0 + 6, b5);
-        LW_RC4_STEP(i0 + 6, i0 + 7, b6);
-        LW_RC4_STEP(i0 + 7, last, b7);
-        uint64_t ks = uint64_t(b0 & 255) | uint64_t(b1 & 255) << 8 | uint64_t(b2 & 255) << 16 |
-                      uint64_t(b3 & 255) << 24 | uint64_t(b4 & 255) << 32 | uint64_t(b5 & 255) << 40 |
-                      uint64_t(b6 & 255) << 48 | uint64_t(b7 & 255) << 56;
+        // Gathered through memory, which leaves the compiler registers for the steps.
+        uint32_t b[8];
+        LW_RC4_STEP(i0, i0 + 1, b[0]);
+        LW_RC4_STEP(i0 + 1, i0 + 2, b[1]);
+        LW_RC4_STEP(i0 + 2, i0 + 3, b[2]);
+        LW_RC4_STEP(i0 + 3, i0 + 4, b[3]);
+        LW_RC4_STEP(i0 + 4, i0 + 5, b[4]);
+        LW_RC4_STEP(i0 + 5, i0 + 6, b[5]);
+        LW_RC4_STEP(i0 + 6, i0 + 7, b[6]);
+        LW_RC4_STEP(i0 + 7, last, b[7]);
+        uint64_t ks = 0;
+        for (int c = 0; c < 8; ++c)
+            ks |= uint64_t(b[c] & 255) << (8 * c);
         if constexpr (std::endian::native == std::endian::big)
             ks = __builtin_bswap64(ks);
         Store64(out + k, Load64(in + k) ^ ks);
