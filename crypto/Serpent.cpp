@@ -3,6 +3,9 @@
 #include <bit>
 #include <cstring>
 
+#include "crypto/SerpentCircuits.h"
+#include "crypto/SerpentSimd.h"
+
 namespace lw {
 namespace {
 
@@ -34,449 +37,21 @@ inline void StoreWord(uint8_t* p, uint32_t w)
     p[3] = uint8_t(w >> 24);
 }
 
-// The S-boxes S0..S7 and their inverses SI0..SI7 as gate sequences on whole words, so one
-// pass applies the box at all 32 bit positions. The sequences came from a search for short,
-// shallow AND/OR/XOR/NOT circuits; the tests run each one over all 16 inputs against the
-// tables.
-inline void S0(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a0 | a3;
-    const uint32_t t1 = a1 ^ a2;
-    const uint32_t t2 = t0 ^ t1;
-    const uint32_t t3 = a2 | a3;
-    const uint32_t t4 = t1 ^ t3;
-    const uint32_t t5 = a0 ^ a3;
-    const uint32_t t6 = a1 | a2;
-    const uint32_t t7 = t5 & t6;
-    const uint32_t t8 = t4 ^ t7;
-    const uint32_t t9 = a0 ^ t7;
-    const uint32_t t10 = a0 ^ a2;
-    const uint32_t t11 = ~t10;
-    const uint32_t t12 = t2 | t11;
-    const uint32_t t13 = t9 ^ t12;
-    const uint32_t t14 = a2 & t1;
-    const uint32_t t15 = a2 ^ t5;
-    const uint32_t t16 = t14 | t15;
-    const uint32_t t17 = t12 ^ t16;
-    x = {t17, t13, t8, t2};
-}
-
-inline void S1(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a2 ^ a3;
-    const uint32_t t1 = ~a1;
-    const uint32_t t2 = a0 | t1;
-    const uint32_t t3 = t0 ^ t2;
-    const uint32_t t4 = a1 & t0;
-    const uint32_t t5 = a3 & t0;
-    const uint32_t t6 = a0 ^ a3;
-    const uint32_t t7 = t1 ^ t6;
-    const uint32_t t8 = t5 | t7;
-    const uint32_t t9 = t4 ^ t8;
-    const uint32_t t10 = a2 ^ t2;
-    const uint32_t t11 = t6 & t10;
-    const uint32_t t12 = t8 ^ t11;
-    const uint32_t t13 = t3 | t8;
-    const uint32_t t14 = a1 | a2;
-    const uint32_t t15 = t6 ^ t14;
-    const uint32_t t16 = t13 ^ t15;
-    x = {t9, t16, t3, t12};
-}
-
-inline void S2(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a1 ^ a2;
-    const uint32_t t1 = a0 & a2;
-    const uint32_t t2 = a3 ^ t1;
-    const uint32_t t3 = t0 ^ t2;
-    const uint32_t t4 = a1 & t2;
-    const uint32_t t5 = ~a0;
-    const uint32_t t6 = t0 ^ t5;
-    const uint32_t t7 = t4 ^ t6;
-    const uint32_t t8 = t2 ^ t6;
-    const uint32_t t9 = a0 | a3;
-    const uint32_t t10 = a1 ^ t9;
-    const uint32_t t11 = t6 | t10;
-    const uint32_t t12 = t8 ^ t11;
-    const uint32_t t13 = a1 ^ t5;
-    const uint32_t t14 = t2 | t13;
-    const uint32_t t15 = t11 ^ t14;
-    x = {t3, t15, t12, t7};
-}
-
-inline void S3(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a0 & a3;
-    const uint32_t t1 = a1 | t0;
-    const uint32_t t2 = a0 ^ a2;
-    const uint32_t t3 = a0 | a3;
-    const uint32_t t4 = t2 & t3;
-    const uint32_t t5 = t1 ^ t4;
-    const uint32_t t6 = a1 ^ a3;
-    const uint32_t t7 = t3 & t6;
-    const uint32_t t8 = a0 & a1;
-    const uint32_t t9 = t2 | t8;
-    const uint32_t t10 = t7 ^ t9;
-    const uint32_t t11 = a2 | t8;
-    const uint32_t t12 = t4 ^ t11;
-    const uint32_t t13 = t6 ^ t12;
-    const uint32_t t14 = t5 & t10;
-    const uint32_t t15 = t3 ^ t8;
-    const uint32_t t16 = t5 ^ t15;
-    const uint32_t t17 = t14 ^ t16;
-    x = {t17, t5, t10, t13};
-}
-
-inline void S4(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a1 | a2;
-    const uint32_t t1 = a0 | a1;
-    const uint32_t t2 = a0 ^ a3;
-    const uint32_t t3 = t1 & t2;
-    const uint32_t t4 = t0 ^ t3;
-    const uint32_t t5 = ~a0;
-    const uint32_t t6 = a2 ^ t5;
-    const uint32_t t7 = a0 ^ a1;
-    const uint32_t t8 = t2 | t7;
-    const uint32_t t9 = t6 ^ t8;
-    const uint32_t t10 = a1 | t3;
-    const uint32_t t11 = a3 | t7;
-    const uint32_t t12 = t6 & t11;
-    const uint32_t t13 = t10 ^ t12;
-    const uint32_t t14 = t9 | t12;
-    const uint32_t t15 = t0 & t3;
-    const uint32_t t16 = t5 ^ t15;
-    const uint32_t t17 = t14 ^ t16;
-    x = {t9, t13, t17, t4};
-}
-
-inline void S5(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a1 ^ a3;
-    const uint32_t t1 = a0 & t0;
-    const uint32_t t2 = ~a2;
-    const uint32_t t3 = a1 | a3;
-    const uint32_t t4 = t2 ^ t3;
-    const uint32_t t5 = t1 ^ t4;
-    const uint32_t t6 = a0 | a1;
-    const uint32_t t7 = t2 ^ t6;
-    const uint32_t t8 = t1 | t7;
-    const uint32_t t9 = a3 ^ t8;
-    const uint32_t t10 = a0 ^ t0;
-    const uint32_t t11 = a3 | t5;
-    const uint32_t t12 = t10 ^ t11;
-    const uint32_t t13 = ~t5;
-    const uint32_t t14 = t7 | t13;
-    const uint32_t t15 = t10 ^ t14;
-    x = {t5, t12, t15, t9};
-}
-
-inline void S6(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = ~a1;
-    const uint32_t t1 = a0 & a3;
-    const uint32_t t2 = a2 ^ t1;
-    const uint32_t t3 = t0 ^ t2;
-    const uint32_t t4 = a1 | a3;
-    const uint32_t t5 = a2 ^ t4;
-    const uint32_t t6 = a0 ^ a3;
-    const uint32_t t7 = a1 | a2;
-    const uint32_t t8 = t6 & t7;
-    const uint32_t t9 = t5 ^ t8;
-    const uint32_t t10 = t0 ^ t8;
-    const uint32_t t11 = a0 ^ a1;
-    const uint32_t t12 = t2 | t11;
-    const uint32_t t13 = t10 ^ t12;
-    const uint32_t t14 = t3 & t6;
-    const uint32_t t15 = t11 ^ t14;
-    const uint32_t t16 = t13 ^ t15;
-    x = {t16, t3, t13, t9};
-}
-
-inline void S7(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a0 & a2;
-    const uint32_t t1 = a1 | t0;
-    const uint32_t t2 = a0 | a3;
-    const uint32_t t3 = a2 ^ a3;
-    const uint32_t t4 = t2 ^ t3;
-    const uint32_t t5 = t1 ^ t4;
-    const uint32_t t6 = a0 ^ a3;
-    const uint32_t t7 = a1 ^ a2;
-    const uint32_t t8 = t4 | t7;
-    const uint32_t t9 = t6 ^ t8;
-    const uint32_t t10 = t2 ^ t7;
-    const uint32_t t11 = t3 & t6;
-    const uint32_t t12 = a1 & t11;
-    const uint32_t t13 = t10 ^ t12;
-    const uint32_t t14 = t6 & t10;
-    const uint32_t t15 = a0 & a1;
-    const uint32_t t16 = t3 | t15;
-    const uint32_t t17 = ~t16;
-    const uint32_t t18 = t14 | t17;
-    x = {t18, t9, t13, t5};
-}
-
-inline void SI0(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = ~a3;
-    const uint32_t t1 = a0 | a1;
-    const uint32_t t2 = t0 ^ t1;
-    const uint32_t t3 = a2 ^ t2;
-    const uint32_t t4 = a0 | a2;
-    const uint32_t t5 = a2 | t0;
-    const uint32_t t6 = a0 & a3;
-    const uint32_t t7 = a1 ^ t6;
-    const uint32_t t8 = t5 & t7;
-    const uint32_t t9 = t4 ^ t8;
-    const uint32_t t10 = a0 ^ t7;
-    const uint32_t t11 = a1 | t0;
-    const uint32_t t12 = t7 ^ t11;
-    const uint32_t t13 = t3 | t12;
-    const uint32_t t14 = t10 ^ t13;
-    const uint32_t t15 = a3 ^ t10;
-    const uint32_t t16 = t3 & t12;
-    const uint32_t t17 = t15 ^ t16;
-    x = {t17, t9, t3, t14};
-}
-
-inline void SI1(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a2 ^ a3;
-    const uint32_t t1 = a1 & a3;
-    const uint32_t t2 = a0 ^ t1;
-    const uint32_t t3 = t0 ^ t2;
-    const uint32_t t4 = ~a0;
-    const uint32_t t5 = a1 & a2;
-    const uint32_t t6 = t4 ^ t5;
-    const uint32_t t7 = a0 & a2;
-    const uint32_t t8 = a1 ^ a3;
-    const uint32_t t9 = t7 | t8;
-    const uint32_t t10 = t6 ^ t9;
-    const uint32_t t11 = a2 ^ t9;
-    const uint32_t t12 = t0 & t2;
-    const uint32_t t13 = t11 ^ t12;
-    const uint32_t t14 = t4 | t9;
-    const uint32_t t15 = t12 ^ t14;
-    const uint32_t t16 = a1 ^ t15;
-    x = {t16, t13, t10, t3};
-}
-
-inline void SI2(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a1 & a3;
-    const uint32_t t1 = a1 | a2;
-    const uint32_t t2 = a0 ^ t1;
-    const uint32_t t3 = t0 ^ t2;
-    const uint32_t t4 = a0 | a2;
-    const uint32_t t5 = a1 & t4;
-    const uint32_t t6 = ~a3;
-    const uint32_t t7 = a0 & a2;
-    const uint32_t t8 = t6 | t7;
-    const uint32_t t9 = t5 ^ t8;
-    const uint32_t t10 = t3 | t9;
-    const uint32_t t11 = a1 ^ a2;
-    const uint32_t t12 = t6 ^ t11;
-    const uint32_t t13 = t10 ^ t12;
-    const uint32_t t14 = a0 | a1;
-    const uint32_t t15 = t8 & t14;
-    const uint32_t t16 = t12 ^ t15;
-    x = {t3, t13, t16, t9};
-}
-
-inline void SI3(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a0 | a3;
-    const uint32_t t1 = a1 ^ a2;
-    const uint32_t t2 = a2 | a3;
-    const uint32_t t3 = t1 & t2;
-    const uint32_t t4 = t0 ^ t3;
-    const uint32_t t5 = t0 & t1;
-    const uint32_t t6 = a0 & a3;
-    const uint32_t t7 = a1 & a2;
-    const uint32_t t8 = t6 ^ t7;
-    const uint32_t t9 = t5 ^ t8;
-    const uint32_t t10 = t1 | t6;
-    const uint32_t t11 = a0 ^ a2;
-    const uint32_t t12 = t7 | t11;
-    const uint32_t t13 = t0 & t12;
-    const uint32_t t14 = t10 ^ t13;
-    const uint32_t t15 = a1 & t11;
-    const uint32_t t16 = a3 ^ t10;
-    const uint32_t t17 = t15 | t16;
-    x = {t4, t17, t9, t14};
-}
-
-inline void SI4(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a2 ^ a3;
-    const uint32_t t1 = a2 | a3;
-    const uint32_t t2 = a1 ^ t1;
-    const uint32_t t3 = a0 & t2;
-    const uint32_t t4 = t0 ^ t3;
-    const uint32_t t5 = a0 ^ a3;
-    const uint32_t t6 = a1 | a3;
-    const uint32_t t7 = t5 & t6;
-    const uint32_t t8 = t2 ^ t7;
-    const uint32_t t9 = ~a0;
-    const uint32_t t10 = a2 ^ t8;
-    const uint32_t t11 = t9 | t10;
-    const uint32_t t12 = t2 ^ t11;
-    const uint32_t t13 = a2 | t3;
-    const uint32_t t14 = t8 | t9;
-    const uint32_t t15 = t13 ^ t14;
-    const uint32_t t16 = t6 ^ t15;
-    x = {t12, t4, t16, t8};
-}
-
-inline void SI5(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a1 & a2;
-    const uint32_t t1 = a0 & a1;
-    const uint32_t t2 = a0 ^ a3;
-    const uint32_t t3 = t1 | t2;
-    const uint32_t t4 = t0 ^ t3;
-    const uint32_t t5 = a2 | t1;
-    const uint32_t t6 = ~a1;
-    const uint32_t t7 = a0 & a3;
-    const uint32_t t8 = t6 ^ t7;
-    const uint32_t t9 = t5 ^ t8;
-    const uint32_t t10 = a1 & t3;
-    const uint32_t t11 = a0 ^ a2;
-    const uint32_t t12 = t7 | t11;
-    const uint32_t t13 = t10 ^ t12;
-    const uint32_t t14 = a0 & a2;
-    const uint32_t t15 = a1 | t14;
-    const uint32_t t16 = t7 ^ t15;
-    const uint32_t t17 = t4 ^ t16;
-    x = {t4, t17, t13, t9};
-}
-
-inline void SI6(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a1 ^ a3;
-    const uint32_t t1 = ~a2;
-    const uint32_t t2 = a0 | t1;
-    const uint32_t t3 = t0 ^ t2;
-    const uint32_t t4 = t0 | t1;
-    const uint32_t t5 = a0 ^ a2;
-    const uint32_t t6 = a1 & a3;
-    const uint32_t t7 = t5 | t6;
-    const uint32_t t8 = a1 ^ t7;
-    const uint32_t t9 = t4 ^ t8;
-    const uint32_t t10 = a1 | t3;
-    const uint32_t t11 = a0 & a1;
-    const uint32_t t12 = t7 ^ t11;
-    const uint32_t t13 = t10 ^ t12;
-    const uint32_t t14 = t0 | t8;
-    const uint32_t t15 = t5 | t11;
-    const uint32_t t16 = t1 ^ t15;
-    const uint32_t t17 = t14 ^ t16;
-    x = {t13, t3, t9, t17};
-}
-
-inline void SI7(TWords& x)
-{
-    const uint32_t a0 = x[0], a1 = x[1], a2 = x[2], a3 = x[3];
-    const uint32_t t0 = a0 & a1;
-    const uint32_t t1 = a2 | t0;
-    const uint32_t t2 = a0 | a1;
-    const uint32_t t3 = a3 & t2;
-    const uint32_t t4 = t1 ^ t3;
-    const uint32_t t5 = a0 | a3;
-    const uint32_t t6 = a2 & t5;
-    const uint32_t t7 = a1 ^ a3;
-    const uint32_t t8 = t0 | t7;
-    const uint32_t t9 = t6 ^ t8;
-    const uint32_t t10 = ~a0;
-    const uint32_t t11 = t7 ^ t10;
-    const uint32_t t12 = t2 & t7;
-    const uint32_t t13 = t1 | t12;
-    const uint32_t t14 = t11 ^ t13;
-    const uint32_t t15 = a2 ^ t12;
-    const uint32_t t16 = a3 | t14;
-    const uint32_t t17 = t15 ^ t16;
-    x = {t17, t14, t9, t4};
-}
-
-inline void LinearTransform(TWords& x)
-{
-    x[0] = std::rotl(x[0], 13);
-    x[2] = std::rotl(x[2], 3);
-    x[1] ^= x[0] ^ x[2];
-    x[3] ^= x[2] ^ (x[0] << 3);
-    x[1] = std::rotl(x[1], 1);
-    x[3] = std::rotl(x[3], 7);
-    x[0] ^= x[1] ^ x[3];
-    x[2] ^= x[3] ^ (x[1] << 7);
-    x[0] = std::rotl(x[0], 5);
-    x[2] = std::rotl(x[2], 22);
-}
-
-inline void InverseLinearTransform(TWords& x)
-{
-    x[2] = std::rotr(x[2], 22);
-    x[0] = std::rotr(x[0], 5);
-    x[2] ^= x[3] ^ (x[1] << 7);
-    x[0] ^= x[1] ^ x[3];
-    x[3] = std::rotr(x[3], 7);
-    x[1] = std::rotr(x[1], 1);
-    x[3] ^= x[2] ^ (x[0] << 3);
-    x[1] ^= x[0] ^ x[2];
-    x[2] = std::rotr(x[2], 3);
-    x[0] = std::rotr(x[0], 13);
-}
-
-inline void AddRoundKey(TWords& x, const uint32_t* k)
-{
-    x[0] ^= k[0];
-    x[1] ^= k[1];
-    x[2] ^= k[2];
-    x[3] ^= k[3];
-}
-
-template <void (*Box)(TWords&)>
-inline void Round(TWords& x, const uint32_t* k)
-{
-    AddRoundKey(x, k);
-    Box(x);
-    LinearTransform(x);
-}
-
-template <void (*Box)(TWords&)>
-inline void InverseRound(TWords& x, const uint32_t* k)
-{
-    InverseLinearTransform(x);
-    Box(x);
-    AddRoundKey(x, k);
-}
-
 } // namespace
 
 void TDCP_serpent::ApplySbox(unsigned box, TWords& x)
 {
-    constexpr void (*boxes[8])(TWords&) = {S0, S1, S2, S3, S4, S5, S6, S7};
+    using B = void (*)(TWords&);
+    constexpr B boxes[8] = {serpent::S0, serpent::S1, serpent::S2, serpent::S3,
+                            serpent::S4, serpent::S5, serpent::S6, serpent::S7};
     boxes[box % 8](x);
 }
 
 void TDCP_serpent::ApplyInverseSbox(unsigned box, TWords& x)
 {
-    constexpr void (*boxes[8])(TWords&) = {SI0, SI1, SI2, SI3, SI4, SI5, SI6, SI7};
+    using B = void (*)(TWords&);
+    constexpr B boxes[8] = {serpent::SI0, serpent::SI1, serpent::SI2, serpent::SI3,
+                            serpent::SI4, serpent::SI5, serpent::SI6, serpent::SI7};
     boxes[box % 8](x);
 }
 
@@ -506,6 +81,31 @@ void TDCP_serpent::ScheduleKey(const void* key, uint32_t sizeInBits)
     SecureFill(work.data(), sizeof(work), 0x00);
 }
 
+TSerpentLanes TDCP_serpent::Lanes() const { return SerpentLanes(m_laneCap); }
+
+void TDCP_serpent::EncryptCBC(const void* in, void* out, uint32_t count)
+{
+    RequireKeyed();
+    const uint32_t whole = count / 16 * 16;
+    SerpentEncryptCbc(Lanes(), SubKeys.data(), static_cast<const uint8_t*>(in), static_cast<uint8_t*>(out),
+                      count / 16, m_cv.data());
+    // The partial last block follows the common rule.
+    if (whole < count)
+        TDCP_blockcipher128::EncryptCBC(static_cast<const uint8_t*>(in) + whole,
+                                        static_cast<uint8_t*>(out) + whole, count - whole);
+}
+
+void TDCP_serpent::DecryptCBC(const void* in, void* out, uint32_t count)
+{
+    RequireKeyed();
+    const uint32_t whole = count / 16 * 16;
+    SerpentDecryptCbc(Lanes(), SubKeys.data(), static_cast<const uint8_t*>(in), static_cast<uint8_t*>(out),
+                      count / 16, m_cv.data());
+    if (whole < count)
+        TDCP_blockcipher128::DecryptCBC(static_cast<const uint8_t*>(in) + whole,
+                                        static_cast<uint8_t*>(out) + whole, count - whole);
+}
+
 void TDCP_serpent::Wipe()
 {
     SubKeys.Wipe();
@@ -517,22 +117,7 @@ void TDCP_serpent::EncryptBlock(const void* in, void* out)
     RequireKeyed();
     const auto* src = static_cast<const uint8_t*>(in);
     TWords x{LoadWord(src), LoadWord(src + 4), LoadWord(src + 8), LoadWord(src + 12)};
-    for (int pass = 0; pass < 4; ++pass) {
-        const uint32_t* k = SubKeys.data() + 32 * pass;
-        Round<S0>(x, k);
-        Round<S1>(x, k + 4);
-        Round<S2>(x, k + 8);
-        Round<S3>(x, k + 12);
-        Round<S4>(x, k + 16);
-        Round<S5>(x, k + 20);
-        Round<S6>(x, k + 24);
-        AddRoundKey(x, k + 28);
-        S7(x);
-        if (pass < 3)
-            LinearTransform(x);
-        else
-            AddRoundKey(x, k + 32);
-    }
+    serpent::EncryptWords(x, SubKeys.data());
     auto* dst = static_cast<uint8_t*>(out);
     StoreWord(dst, x[0]);
     StoreWord(dst + 4, x[1]);
@@ -545,22 +130,7 @@ void TDCP_serpent::DecryptBlock(const void* in, void* out)
     RequireKeyed();
     const auto* src = static_cast<const uint8_t*>(in);
     TWords x{LoadWord(src), LoadWord(src + 4), LoadWord(src + 8), LoadWord(src + 12)};
-    for (int pass = 3; pass >= 0; --pass) {
-        const uint32_t* k = SubKeys.data() + 32 * pass;
-        if (pass == 3)
-            AddRoundKey(x, k + 32);
-        else
-            InverseLinearTransform(x);
-        SI7(x);
-        AddRoundKey(x, k + 28);
-        InverseRound<SI6>(x, k + 24);
-        InverseRound<SI5>(x, k + 20);
-        InverseRound<SI4>(x, k + 16);
-        InverseRound<SI3>(x, k + 12);
-        InverseRound<SI2>(x, k + 8);
-        InverseRound<SI1>(x, k + 4);
-        InverseRound<SI0>(x, k);
-    }
+    serpent::DecryptWords(x, SubKeys.data());
     auto* dst = static_cast<uint8_t*>(out);
     StoreWord(dst, x[0]);
     StoreWord(dst + 4, x[1]);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "crypto/BlockCipher.h"
+#include "crypto/SerpentSimd.h"
 
 namespace lw {
 
@@ -28,6 +29,14 @@ public:
     void Wipe() override;
     void EncryptBlock(const void* in, void* out) override;
     void DecryptBlock(const void* in, void* out) override;
+    // Whole blocks run without a call per block, decryption many blocks at a time.
+    void EncryptCBC(const void* in, void* out, uint32_t count) override;
+    void DecryptCBC(const void* in, void* out, uint32_t count) override;
+
+    // Caps the vector level this object uses (tests force each level and the scalar
+    // code); Lanes() is the level it uses on this CPU.
+    void LimitLanes(TSerpentLanes cap) { m_laneCap = cap; }
+    TSerpentLanes Lanes() const;
 
     // Read-only view for checks that the schedule was wiped.
     std::span<const uint8_t> SubKeyBytes() const { return SubKeys.Bytes(); }
@@ -43,6 +52,7 @@ protected:
 private:
     // Round keys K0..K32, K_i in words 4i..4i+3.
     TKeyArray<uint32_t, 132, 0x00> SubKeys;
+    TSerpentLanes m_laneCap = TSerpentLanes::Avx512;
 };
 
 } // namespace lw
