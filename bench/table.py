@@ -48,6 +48,7 @@ class Figures:
         self.benchmarks = {}  # name -> (entry, folder)
         self.timings = {}  # key -> (MB/s, peak MiB, folder)
         self.speeds = {}  # key -> (MB/s, folder)
+        self.sizes = {}  # key -> bytes of the timed run
         for folder in folders:
             self._read(folder)
         self.latest = folders[-1]
@@ -73,6 +74,7 @@ class Figures:
         self.benchmarks.update({name: (entry, folder) for name, entry in benchmarks.items()})
         timings = {}
         for key, size, seconds, peak in self._lines(folder, "timings.tsv"):
+            self.sizes[key] = int(size)
             rate = int(size) / float(seconds) / 1e6
             old_rate, old_peak = timings.get(key, (0.0, 0.0))
             timings[key] = (max(old_rate, rate), max(old_peak, int(peak) / 1024))
@@ -97,7 +99,7 @@ class Figures:
         return re.sub(rf"(?:/(?:{settings})(?::[^/]*)?)+$", "", name)
 
     def get(self, sources):
-        """The first source that was measured: (value, where)."""
+        """The first source that was measured: (value, where, from an earlier folder)."""
         for kind, *what in sources:
             found = None
             if kind in ("gb", "counter"):  # a rate or a counter, the name matched in full
@@ -115,15 +117,21 @@ class Figures:
             elif kind == "speed" and what[0] in self.speeds:
                 rate, folder = self.speeds[what[0]]
                 found = rate, "openssl speed " + what[0], folder
+            elif kind == "maxpeak":  # the largest peak of the timed runs whose key starts so
+                peaks = [(peak, key, folder) for key, (_, peak, folder) in self.timings.items()
+                         if key.startswith(what[0])]
+                if peaks:
+                    found = max(peaks)[0], "every timed " + what[0].strip() + " run", max(peaks)[2]
             elif kind == "const":
                 found = float(what[0]), "limit", self.latest
             if found:
                 value, where, folder = found
-                if folder != self.latest:
+                earlier = folder != self.latest
+                if earlier:
                     self.earlier.add(folder)
                     where += " (from " + folder + ")"
-                return value, where
-        return None, None
+                return value, where, earlier
+        return None, None, False
 
 
 def bench(work, direction, who):
@@ -174,9 +182,11 @@ ROWS = [
      "`bzip2 -d`", [("cmd", "bzip2 -d")], 1.8, "MB/s"),
     ('".fez" decrypt job', [("cmd", "lockwell fez decrypt")],
      "`lbzip2 -d -n 2`", [("cmd", "lbzip2 -d -n 2")], None, "MB/s"),
-    ("peak memory, large \".fez\" encrypt", [("peak", "lockwell big fez encrypt")],
+    ("peak memory, {lockwell big fez encrypt} \".fez\" encrypt job", [("peak", "lockwell big fez encrypt")],
      "limit", [("const", 64)], "max", "MiB"),
-    ("peak memory, large \".fez\" decrypt", [("peak", "lockwell big fez decrypt")],
+    ("peak memory, {lockwell big fez decrypt} \".fez\" decrypt job", [("peak", "lockwell big fez decrypt")],
+     "limit", [("const", 64)], "max", "MiB"),
+    ("peak memory, every job above", [("maxpeak", "lockwell ")],
      "limit", [("const", 64)], "max", "MiB"),
     ("`WipeFile`, 7 passes, flush each", [("counter", r"Wipe/\d+MiB", "Lockwell_MBps")],
      "7 × `dd bs=1M conv=notrunc,fdatasync`", [("counter", r"Wipe/\d+MiB", "dd_MBps")], 0.9, "MB/s"),
@@ -194,8 +204,13 @@ def print_table(folders):
     print("| work | Lockwell | peer | peer's figure | ratio | target | met |")
     print("|---|---:|---|---:|---:|---|---|")
     for work, ours_from, peer, peer_from, target, unit in ROWS:
-        ours, ours_at = figures.get(ours_from)
-        theirs, theirs_at = figures.get(peer_from)
+        for key, size in figures.sizes.items():  # "{key}": the size of that run's file
+            work = work.replace("{" + key + "}", f"{size / 2**30:g} GiB" if size >= 2**30 else f"{size >> 20} MiB")
+        work = re.sub(r"\{[^}]*\} ", "", work)
+        ours, ours_at, ours_earlier = figures.get(ours_from)
+        theirs, theirs_at, theirs_earlier = figures.get(peer_from)
+        if ours_earlier or theirs_earlier:
+            work += " †"
         print(f"{work} vs {peer}: {ours_at} / {theirs_at}", file=sys.stderr)
         ratio = ours / theirs if ours is not None and theirs else None
         if target == "max":
@@ -207,8 +222,12 @@ def print_table(folders):
         mark = "–" if ratio is None else ("aim" if met is None else ("yes" if met else "**no**"))
         shown = "–" if ratio is None else f"{ratio:.2f}"
         print(f"| {work} | {fmt(ours, unit)} | {peer} | {fmt(theirs, unit)} | {shown} | {goal} | {mark} |")
-    for folder in sorted(figures.earlier):
-        print(f"\nSome rows come from an earlier run: {os.path.basename(folder.rstrip('/'))}.")
+    if figures.earlier:
+        runs = []
+        for folder in sorted(figures.earlier):
+            stamp = re.search(r"(\d{4})(\d\d)(\d\d)-(\d\d)(\d\d)\d\d$", folder.rstrip("/"))
+            runs.append("{}-{}-{} {}:{} UTC".format(*stamp.groups()) if stamp else os.path.basename(folder))
+        print("\n† measured in an earlier run of the same script: " + ", ".join(runs) + ".")
     left = sorted(set(figures.benchmarks) - figures.used)
     if left:
         print("\nnot in the table: " + ", ".join(left), file=sys.stderr)

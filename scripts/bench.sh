@@ -48,6 +48,7 @@ RESULTS="$BUILD/results-$STAMP"
 WORK="$BUILD/work-$STAMP"
 mkdir -p "$RESULTS" "$WORK/out" "$WORK/dec"
 trap 'rm -rf "$WORK"' EXIT
+trap 'exit 1' INT TERM
 TABLE="python3 $ROOT/bench/table.py"
 CLI="$BUILD/cli/lockwell-cli"
 
@@ -148,6 +149,9 @@ if part big && [ "$BIG_MIB" -gt 0 ]; then
 fi
 
 CPU=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+FLAGS=$(sed -n 's/^flags[[:space:]]*: //p' /proc/cpuinfo | head -n 1 | tr ' ' '\n' |
+    grep -x -E 'aes|vaes|avx2|avx512f|gfni' | tr '\n' ' ' | sed 's/ $//')
+[ -n "$FLAGS" ] && CPU="$CPU with $FLAGS"
 {
     echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $CPU, $(nproc) cores; MB = 10^6 bytes; each peer measured in the same run."
     echo
