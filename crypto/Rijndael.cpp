@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "crypto/CpuFeatures.h"
+#include "crypto/RijndaelNi.h"
+
 namespace lw {
 namespace {
 
@@ -105,9 +108,80 @@ void TDCP_rijndael::Wipe()
     TDCP_blockcipher128::Wipe();
 }
 
+TAesRoundKeys TDCP_rijndael::InstructionKeys() const
+{
+    // Each round key holds its four columns first, row 0 lowest: byte order on x86.
+    return {reinterpret_cast<const uint8_t*>(EncryptRoundKeys.data()),
+            reinterpret_cast<const uint8_t*>(DecryptRoundKeys.data()), sizeof(TRoundKey),
+            RoundCount};
+}
+
 void TDCP_rijndael::EncryptBlock(const void* in, void* out)
 {
     RequireKeyed();
+    if (CpuFeatures().aes)
+        AesNiEncryptBlock(InstructionKeys(), static_cast<const uint8_t*>(in),
+                          static_cast<uint8_t*>(out));
+    else
+        EncryptBlockTable(in, out);
+}
+
+void TDCP_rijndael::DecryptBlock(const void* in, void* out)
+{
+    RequireKeyed();
+    if (CpuFeatures().aes)
+        AesNiDecryptBlock(InstructionKeys(), static_cast<const uint8_t*>(in),
+                          static_cast<uint8_t*>(out));
+    else
+        DecryptBlockTable(in, out);
+}
+
+// The partial last block: CV := E(CV), then XOR.
+void TDCP_rijndael::CipherTail(const uint8_t* in, uint8_t* out, uint32_t r)
+{
+    EncryptBlock(m_cv.data(), m_cv.data());
+    for (uint32_t i = 0; i < r; ++i)
+        out[i] = in[i] ^ m_cv[i];
+}
+
+void TDCP_rijndael::EncryptCBC(const void* inp, void* outp, uint32_t count)
+{
+    if (!CpuFeatures().aes) {
+        TDCP_blockcipher128::EncryptCBC(inp, outp, count);
+        return;
+    }
+    RequireKeyed();
+    const auto* in = static_cast<const uint8_t*>(inp);
+    auto* out = static_cast<uint8_t*>(outp);
+    const uint32_t whole = count / 16 * 16;
+    AesNiEncryptCBC(InstructionKeys(), m_cv.data(), in, out, count / 16);
+    if (count % 16)
+        CipherTail(in + whole, out + whole, count % 16);
+}
+
+void TDCP_rijndael::DecryptCBC(const void* inp, void* outp, uint32_t count)
+{
+    const TCpuFeatures& cpu = CpuFeatures();
+    if (!cpu.aes) {
+        TDCP_blockcipher128::DecryptCBC(inp, outp, count);
+        return;
+    }
+    RequireKeyed();
+    const auto* in = static_cast<const uint8_t*>(inp);
+    auto* out = static_cast<uint8_t*>(outp);
+    const uint32_t whole = count / 16 * 16;
+    if (cpu.vaes && cpu.avx512f)
+        VaesDecryptCBC(InstructionKeys(), m_cv.data(), in, out, count / 16);
+    else if (cpu.vaes && cpu.avx2)
+        VaesDecryptCBC256(InstructionKeys(), m_cv.data(), in, out, count / 16);
+    else
+        AesNiDecryptCBC(InstructionKeys(), m_cv.data(), in, out, count / 16);
+    if (count % 16)
+        CipherTail(in + whole, out + whole, count % 16);
+}
+
+void TDCP_rijndael::EncryptBlockTable(const void* in, void* out)
+{
     const auto* src = static_cast<const uint8_t*>(in);
     const auto& t = ENCRYPT_TABLES;
     const TRoundKey* rk = EncryptRoundKeys.data();
@@ -145,9 +219,8 @@ void TDCP_rijndael::EncryptBlock(const void* in, void* out)
     StoreWord(dst + 12, o3);
 }
 
-void TDCP_rijndael::DecryptBlock(const void* in, void* out)
+void TDCP_rijndael::DecryptBlockTable(const void* in, void* out)
 {
-    RequireKeyed();
     const auto* src = static_cast<const uint8_t*>(in);
     const auto& t = DECRYPT_TABLES;
     const TRoundKey* rk = DecryptRoundKeys.data();

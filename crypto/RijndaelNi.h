@@ -1,0 +1,33 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace lw {
+
+// Round keys in byte order: rounds + 1 keys of 16 bytes, `stride` bytes apart. dec holds
+// the equivalent-inverse-cipher keys (inner keys through InvMixColumns), indexed like enc.
+struct TAesRoundKeys {
+    const uint8_t* enc;
+    const uint8_t* dec;
+    size_t stride;
+    uint32_t rounds; // 10, 12 or 14
+};
+
+// AES instructions; callers check CpuFeatures().aes first.
+void AesNiEncryptBlock(const TAesRoundKeys& keys, const uint8_t* in, uint8_t* out);
+void AesNiDecryptBlock(const TAesRoundKeys& keys, const uint8_t* in, uint8_t* out);
+
+// Whole CBC blocks; cv is the chaining value, read and updated. in may equal out.
+void AesNiEncryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
+                     size_t blocks);
+void AesNiDecryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
+                     size_t blocks);
+
+// Four blocks a 512-bit register; callers check vaes and avx512f (and aes) first.
+void VaesDecryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
+                    size_t blocks);
+// Two blocks a 256-bit register; callers check vaes and avx2 (and aes) first.
+void VaesDecryptCBC256(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
+                       size_t blocks);
+
+} // namespace lw
