@@ -1,0 +1,553 @@
+#include "compress/ParallelBZip2Decompressor.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include <bzlib.h>
+
+namespace lw {
+
+namespace {
+
+// The single stream's source piece; reading in the same pieces lets errors come on the same read.
+constexpr size_t kPiece = 65536;
+constexpr size_t kMaxPiece = size_t{1} << 30;
+// No block the library accepts takes more bits than this; a longer region is not a block.
+constexpr int64_t kMaxRegionBits = int64_t{3} << 23;
+// A block that decodes to more than this is left to the single stream, keeping memory bounded.
+constexpr size_t kMaxBlockOutput = size_t{3} << 20;
+constexpr size_t kTrimAt = size_t{1} << 20;
+
+[[noreturn]] void Fail(int code)
+{
+    if (code == BZ_MEM_ERROR)
+        throw std::bad_alloc();
+    throw EBZDecompressionError("error " + std::to_string(code));
+}
+
+int Check(int code)
+{
+    if (code < 0)
+        Fail(code);
+    return code;
+}
+
+void PutHeader(TBZBitSink& sink, int level)
+{
+    sink.Put(('B' << 16) | ('Z' << 8) | 'h', 24);
+    sink.Put(static_cast<uint64_t>('0' + level), 8);
+}
+
+struct TDecoder {
+    bz_stream z{};
+    TDecoder()
+    {
+        if (BZ2_bzDecompressInit(&z, 0, 0) != BZ_OK)
+            throw std::bad_alloc();
+    }
+    ~TDecoder() { BZ2_bzDecompressEnd(&z); }
+    TDecoder(const TDecoder&) = delete;
+    TDecoder& operator=(const TDecoder&) = delete;
+};
+
+// The stream's block checksum: most significant bit first, inverted at both ends.
+struct TCrcTable {
+    std::array<uint32_t, 256> t{};
+    constexpr TCrcTable()
+    {
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i << 24;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 0x80000000u) ? (c << 1) ^ 0x04c11db7u : c << 1;
+            t[i] = c;
+        }
+    }
+};
+
+constexpr TCrcTable kCrc;
+
+uint32_t BlockCrc(std::span<const uint8_t> data)
+{
+    uint32_t c = 0xffffffffu;
+    for (uint8_t b : data)
+        c = (c << 8) ^ kCrc.t[(c >> 24) ^ b];
+    return ~c;
+}
+
+// Sets the last four bytes of `content` so that its checksum is `want` (the checksum is affine
+// in them, and invertible).
+void ForceCrc(std::vector<uint8_t>& content, uint32_t want)
+{
+    const size_t at = content.size() - 4;
+    std::fill(content.begin() + static_cast<ptrdiff_t>(at), content.end(), 0);
+    const uint32_t base = BlockCrc(content);
+    std::array<uint32_t, 32> rows{}; // row r: which unknown bits flip checksum bit r
+    for (unsigned k = 0; k < 32; ++k) {
+        content[at + k / 8] = static_cast<uint8_t>(0x80u >> (k % 8));
+        const uint32_t col = BlockCrc(content) ^ base;
+        content[at + k / 8] = 0;
+        for (unsigned r = 0; r < 32; ++r)
+            if (col >> r & 1u)
+                rows[r] |= 1u << k;
+    }
+    uint32_t rhs = want ^ base;
+    for (unsigned k = 0; k < 32; ++k) {
+        unsigned p = k;
+        while (p < 32 && !(rows[p] >> k & 1u))
+            ++p;
+        if (p == 32)
+            throw std::logic_error("checksum not reachable");
+        std::swap(rows[p], rows[k]);
+        const uint32_t bp = rhs >> p & 1u, bk = rhs >> k & 1u;
+        rhs = (rhs & ~((1u << p) | (1u << k))) | (bp << k) | (bk << p);
+        for (unsigned r = 0; r < 32; ++r)
+            if (r != k && (rows[r] >> k & 1u)) {
+                rows[r] ^= rows[k];
+                rhs ^= (rhs >> k & 1u) << r;
+            }
+    }
+    for (unsigned k = 0; k < 32; ++k)
+        if (rhs >> k & 1u)
+            content[at + k / 8] |= static_cast<uint8_t>(0x80u >> (k % 8));
+}
+
+// A small block whose checksum is `crc` and whose length in bits is `residue` modulo 8. Put
+// after the header, it gives a fresh library stream the combined checksum of the blocks so far
+// and the source's byte alignment, so that stream goes on exactly as the single one would.
+struct TBridge {
+    std::vector<uint8_t> stream; // a whole one-block stream
+    uint64_t blockBits = 0;      // its block: bits [32, 32 + blockBits)
+    size_t contentSize = 0;
+};
+
+TBridge MakeBridge(uint32_t crc, unsigned residue)
+{
+    TBridge b;
+    std::vector<uint8_t> content(6);
+    for (unsigned lead = 0; lead < 65536; ++lead) {
+        content[0] = static_cast<uint8_t>(lead);
+        content[1] = static_cast<uint8_t>(lead >> 8);
+        ForceCrc(content, crc);
+        b.stream.assign(256, 0);
+        unsigned size = 256;
+        if (BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(b.stream.data()), &size,
+                                     reinterpret_cast<char*>(content.data()),
+                                     static_cast<unsigned>(content.size()), 1, 0, 0) != BZ_OK)
+            throw std::bad_alloc();
+        const uint64_t total = uint64_t{size} * 8;
+        for (uint64_t p = total - 80; p + 87 >= total && p > 32; --p) {
+            if (BitsAt(b.stream, p, 48) != kBZEndMagic || BitsAt(b.stream, p + 48, 32) != crc)
+                continue;
+            if ((p - 32) % 8 == residue) {
+                b.stream.resize(size);
+                b.blockBits = p - 32;
+                b.contentSize = content.size();
+                return b;
+            }
+            break;
+        }
+    }
+    throw std::logic_error("no bridge block");
+}
+
+} // namespace
+
+struct TParallelBZDecompressor::TJob {
+    enum class TState { pending, running, done };
+    int64_t startBit = 0;
+    int64_t endBit = 0;
+    uint32_t crc = 0;
+    std::vector<uint8_t> input; // the block alone as a whole stream
+    std::vector<uint8_t> output;
+    TState state = TState::pending;
+    bool ok = false;
+    std::exception_ptr error;
+
+    void Decode() noexcept
+    {
+        try {
+            TDecoder d;
+            bz_stream& z = d.z;
+            z.next_in = reinterpret_cast<char*>(input.data());
+            z.avail_in = static_cast<unsigned>(input.size());
+            output.resize(std::min<size_t>(kMaxBlockOutput, size_t{1} << 20));
+            size_t produced = 0;
+            for (;;) {
+                z.next_out = reinterpret_cast<char*>(output.data() + produced);
+                z.avail_out = static_cast<unsigned>(output.size() - produced);
+                const int rc = BZ2_bzDecompress(&z);
+                produced = output.size() - z.avail_out;
+                if (rc == BZ_STREAM_END) {
+                    ok = z.avail_in == 0;
+                    break;
+                }
+                if (rc == BZ_MEM_ERROR)
+                    throw std::bad_alloc();
+                if (rc != BZ_OK)
+                    break;
+                if (z.avail_out == 0) {
+                    if (output.size() >= kMaxBlockOutput)
+                        break;
+                    output.resize(std::min(kMaxBlockOutput, output.size() * 2));
+                } else if (z.avail_in == 0) {
+                    break;
+                }
+            }
+            output.resize(ok ? produced : 0);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        input = {};
+    }
+};
+
+struct TParallelBZDecompressor::TFallback {
+    TDecoder d;
+    std::vector<uint8_t> first;
+    int64_t fed = 0; // absolute source byte up to which input was handed over
+    bool ended = false;
+    size_t skip = 0; // bytes of the bridge block still to come out
+    std::array<uint8_t, kPiece> piece{};
+};
+
+TParallelBZDecompressor::TParallelBZDecompressor(TStream& source, unsigned threads)
+    : m_source(source)
+{
+    m_workers.reserve(threads);
+    for (unsigned i = 0; i < threads; ++i)
+        m_workers.emplace_back([this] { WorkerLoop(); });
+}
+
+TParallelBZDecompressor::~TParallelBZDecompressor()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_workReady.notify_all();
+    for (auto& t : m_workers)
+        t.join();
+}
+
+void TParallelBZDecompressor::WorkerLoop()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        std::shared_ptr<TJob> job;
+        m_workReady.wait(lock, [&] {
+            if (m_stopping)
+                return true;
+            for (auto& j : m_jobs)
+                if (j->state == TJob::TState::pending) {
+                    job = j;
+                    return true;
+                }
+            return false;
+        });
+        if (m_stopping)
+            return;
+        job->state = TJob::TState::running;
+        lock.unlock();
+        job->Decode();
+        lock.lock();
+        job->state = TJob::TState::done;
+        m_jobDone.notify_all();
+    }
+}
+
+int64_t TParallelBZDecompressor::Read(std::span<uint8_t> buffer)
+{
+    if (buffer.empty())
+        return 0;
+    buffer = buffer.first(std::min(buffer.size(), kMaxPiece));
+    if (!m_started)
+        Start();
+    size_t done = 0;
+    for (;;) {
+        if (m_fallback) {
+            done += FallbackRead(buffer.subspan(done));
+            break;
+        }
+        if (!m_current) {
+            Advance();
+            continue;
+        }
+        const auto& out = m_current->output;
+        const size_t n = std::min(out.size() - m_currentAt, buffer.size() - done);
+        std::memcpy(buffer.data() + done, out.data() + m_currentAt, n);
+        done += n;
+        m_currentAt += n;
+        // At a block's end the single stream goes straight on, even with the buffer full.
+        if (m_currentAt == out.size())
+            m_current.reset();
+        else
+            break;
+    }
+    m_position += static_cast<int64_t>(done);
+    return static_cast<int64_t>(done);
+}
+
+int64_t TParallelBZDecompressor::Write(std::span<const uint8_t>)
+{
+    throw EBZDecompressionError(kInvalidStreamOperation);
+}
+
+int64_t TParallelBZDecompressor::Seek(int64_t offset, TSeekOrigin origin)
+{
+    if (offset != 0 || origin != TSeekOrigin::soCurrent)
+        throw EBZDecompressionError(kInvalidStreamOperation);
+    return m_position;
+}
+
+void TParallelBZDecompressor::ReadChunk()
+{
+    const size_t old = m_raw.size();
+    m_raw.resize(old + kPiece);
+    const int64_t got = m_source.Read(std::span(m_raw).subspan(old));
+    m_raw.resize(old + static_cast<size_t>(std::max<int64_t>(got, 0)));
+    if (got <= 0) {
+        m_sourceEnded = true;
+    } else {
+        m_chunkEnds.push_back(m_rawBase + static_cast<int64_t>(m_raw.size()));
+    }
+    // A magic needs 7 bytes from where it starts unless nothing more comes.
+    const size_t limit = m_sourceEnded ? m_raw.size() : (m_raw.size() > 6 ? m_raw.size() - 6 : 0);
+    if (limit > m_scanned) {
+        std::vector<TBZBlockMark> found;
+        FindBlockMarks(m_raw, m_rawBase, m_scanned, limit, found);
+        m_marks.insert(m_marks.end(), found.begin(), found.end());
+        m_scanned = limit;
+    }
+}
+
+void TParallelBZDecompressor::Start()
+{
+    m_started = true;
+    while (m_raw.size() < 10 && !m_sourceEnded)
+        ReadChunk();
+    m_boundary = m_regionStart = 32;
+    const bool header = m_raw.size() >= 10 && m_raw[0] == 'B' && m_raw[1] == 'Z' &&
+                        m_raw[2] == 'h' && m_raw[3] >= '1' && m_raw[3] <= '9';
+    if (header && BitsAt(m_raw, 32, 48) == kBZBlockMagic)
+        m_level = m_raw[3] - '0';
+    else
+        m_pipeStopped = true; // the single stream from the first byte settles it
+    FillPipeline();
+}
+
+bool TParallelBZDecompressor::NextMark(int64_t after, TBZBlockMark& mark)
+{
+    for (;;) {
+        while (!m_marks.empty() && m_marks.front().bit < after + 48)
+            m_marks.pop_front();
+        if (!m_marks.empty()) {
+            mark = m_marks.front();
+            return true;
+        }
+        if (m_sourceEnded || (m_rawBase + static_cast<int64_t>(m_scanned)) * 8 - after > kMaxRegionBits)
+            return false;
+        ReadChunk();
+    }
+}
+
+void TParallelBZDecompressor::FillPipeline()
+{
+    const size_t window = std::max<size_t>(2, m_workers.size() + 2);
+    while (!m_pipeStopped) {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_jobs.size() >= window)
+                return;
+        }
+        TBZBlockMark mark{};
+        if (!NextMark(m_regionStart, mark)) {
+            m_pipeStopped = true;
+            return;
+        }
+        auto job = TakeJob(m_regionStart, mark.bit);
+        {
+            std::lock_guard lock(m_mutex);
+            m_jobs.push_back(std::move(job));
+        }
+        m_workReady.notify_one();
+        m_regionStart = mark.bit;
+        if (mark.end)
+            m_pipeStopped = true;
+    }
+}
+
+std::shared_ptr<TParallelBZDecompressor::TJob> TParallelBZDecompressor::TakeJob(int64_t startBit,
+                                                                               int64_t endBit)
+{
+    auto job = std::make_shared<TJob>();
+    job->startBit = startBit;
+    job->endBit = endBit;
+    const auto rel = static_cast<uint64_t>(startBit - m_rawBase * 8);
+    TBZBitSink sink;
+    sink.Bytes().reserve(static_cast<size_t>((endBit - startBit) / 8 + 32));
+    PutHeader(sink, m_level);
+    sink.PutSpan(m_raw, rel, static_cast<uint64_t>(endBit - startBit));
+    job->crc = static_cast<uint32_t>(BitsAt(m_raw, rel + 48, 32));
+    // Ended at once with the block's own checksum as the combined one.
+    sink.Put(kBZEndMagic, 48);
+    sink.Put(job->crc, 32);
+    job->input = std::move(sink.Bytes());
+    return job;
+}
+
+void TParallelBZDecompressor::Advance()
+{
+    FillPipeline();
+    std::shared_ptr<TJob> job;
+    std::unique_lock lock(m_mutex);
+    if (!m_jobs.empty())
+        job = m_jobs.front();
+    if (job) {
+        if (job->state == TJob::TState::pending) {
+            // No worker has it yet: decoding it here is the quickest way on.
+            job->state = TJob::TState::running;
+            lock.unlock();
+            job->Decode();
+            lock.lock();
+            job->state = TJob::TState::done;
+        } else {
+            m_jobDone.wait(lock, [&] { return job->state == TJob::TState::done; });
+        }
+        if (job->error)
+            std::rethrow_exception(job->error);
+        if (job->ok) {
+            m_jobs.pop_front();
+            lock.unlock();
+            m_current = job;
+            m_currentAt = 0;
+            m_combinedCrc = ((m_combinedCrc << 1) | (m_combinedCrc >> 31)) ^ job->crc;
+            m_boundary = job->endBit;
+            Trim();
+            FillPipeline();
+            return;
+        }
+    }
+    // The end of the stream, or a region that is no block on its own.
+    m_jobs.clear();
+    lock.unlock();
+    m_pipeStopped = true;
+    StartFallback(m_boundary);
+}
+
+void TParallelBZDecompressor::Trim()
+{
+    const int64_t keep = m_boundary / 8;
+    if (keep - m_rawBase < static_cast<int64_t>(kTrimAt))
+        return;
+    const auto drop = static_cast<size_t>(keep - m_rawBase);
+    m_raw.erase(m_raw.begin(), m_raw.begin() + static_cast<ptrdiff_t>(drop));
+    m_rawBase = keep;
+    m_scanned -= drop;
+    while (m_chunkEnds.size() > 1 && m_chunkEnds.front() <= (m_boundary - 1) / 8)
+        m_chunkEnds.pop_front();
+}
+
+size_t TParallelBZDecompressor::ChunkEndOf(int64_t byte) const
+{
+    const auto it = std::upper_bound(m_chunkEnds.begin(), m_chunkEnds.end(), byte);
+    if (it == m_chunkEnds.end())
+        throw std::logic_error("piece not held");
+    return static_cast<size_t>(*it - m_rawBase);
+}
+
+void TParallelBZDecompressor::StartFallback(int64_t bit)
+{
+    m_fallback = std::make_unique<TFallback>();
+    TFallback& fb = *m_fallback;
+    if (bit == 32) {
+        fb.fed = m_rawBase;
+        return;
+    }
+    // Where the single stream stands now: this block next, its source piece loaded.
+    const TBridge bridge = MakeBridge(m_combinedCrc, static_cast<unsigned>(bit % 8));
+    TBZBitSink sink;
+    PutHeader(sink, m_level);
+    sink.PutSpan(bridge.stream, 32, bridge.blockBits);
+    auto at = static_cast<size_t>(bit / 8 - m_rawBase);
+    if (const auto used = static_cast<unsigned>(bit % 8); used != 0)
+        sink.Put(m_raw[at++] & (0xffu >> used), 8 - used);
+    const size_t end = ChunkEndOf((bit - 1) / 8);
+    fb.first = std::move(sink.Bytes());
+    fb.first.insert(fb.first.end(), m_raw.begin() + static_cast<ptrdiff_t>(at),
+                    m_raw.begin() + static_cast<ptrdiff_t>(end));
+    fb.fed = m_rawBase + static_cast<int64_t>(end);
+    fb.d.z.next_in = reinterpret_cast<char*>(fb.first.data());
+    fb.d.z.avail_in = static_cast<unsigned>(fb.first.size());
+    fb.skip = bridge.contentSize;
+}
+
+bool TParallelBZDecompressor::FeedFallback()
+{
+    TFallback& fb = *m_fallback;
+    bz_stream& z = fb.d.z;
+    if (fb.fed < m_rawBase + static_cast<int64_t>(m_raw.size())) {
+        const size_t from = static_cast<size_t>(fb.fed - m_rawBase), end = ChunkEndOf(fb.fed);
+        z.next_in = reinterpret_cast<char*>(m_raw.data() + from);
+        z.avail_in = static_cast<unsigned>(end - from);
+        fb.fed = m_rawBase + static_cast<int64_t>(end);
+        return true;
+    }
+    if (m_sourceEnded)
+        return false;
+    const int64_t got = m_source.Read(fb.piece);
+    if (got <= 0) {
+        m_sourceEnded = true;
+        return false;
+    }
+    z.next_in = reinterpret_cast<char*>(fb.piece.data());
+    z.avail_in = static_cast<unsigned>(got);
+    return true;
+}
+
+size_t TParallelBZDecompressor::FallbackRead(std::span<uint8_t> buffer)
+{
+    TFallback& fb = *m_fallback;
+    bz_stream& z = fb.d.z;
+    size_t done = 0;
+    bool midCall = false;
+    if (fb.skip > 0) {
+        // The single stream made one call across the previous block's end: this first call
+        // gives out the bridge block's bytes, to be dropped, then goes on into the buffer.
+        std::array<uint8_t, 4096 + 16> scratch;
+        const size_t room = fb.skip + std::min(buffer.size(), scratch.size() - fb.skip);
+        z.next_out = reinterpret_cast<char*>(scratch.data());
+        z.avail_out = static_cast<unsigned>(room);
+        if (Check(BZ2_bzDecompress(&z)) == BZ_STREAM_END)
+            fb.ended = true;
+        const size_t produced = room - z.avail_out;
+        if (produced < fb.skip)
+            throw std::logic_error("bridge block not decoded");
+        done = produced - fb.skip;
+        std::memcpy(buffer.data(), scratch.data() + fb.skip, done);
+        fb.skip = 0;
+        midCall = z.avail_out == 0 && done < buffer.size();
+    }
+    z.next_out = reinterpret_cast<char*>(buffer.data() + done);
+    z.avail_out = static_cast<unsigned>(buffer.size() - done);
+    while (z.avail_out > 0) {
+        if (!midCall && z.avail_in == 0 && !FeedFallback()) {
+            // Data that stops short of the end-of-stream marker is damaged, not finished.
+            if (!fb.ended)
+                Fail(BZ_UNEXPECTED_EOF);
+            break;
+        }
+        midCall = false;
+        if (Check(BZ2_bzDecompress(&z)) == BZ_STREAM_END)
+            fb.ended = true;
+    }
+    const size_t delivered = buffer.size() - z.avail_out;
+    z.next_out = nullptr;
+    z.avail_out = 0;
+    return delivered;
+}
+
+} // namespace lw
