@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <random>
 
 #include "platform/Exception.h"
@@ -30,6 +31,9 @@ TAtomicFile::TAtomicFile(std::string finalPath, mode_t permissions) : m_finalPat
     if (fs::DirectoryExists(m_finalPath))
         throw EFOpenError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(EISDIR));
     const std::string folder = path::ExtractFilePath(m_finalPath);
+    // The temporary name always fits; an output name that doesn't would fail only at the rename.
+    if (path::ExtractFileName(m_finalPath).size() > fs::MaxNameLength(folder))
+        throw EFOpenError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(ENAMETOOLONG));
     for (int attempt = 0;; ++attempt) {
         std::string candidate = TempCandidate(folder);
         try {
@@ -66,6 +70,21 @@ void TAtomicFile::Commit()
         throw EFileError("Cannot rename \"" + m_tempPath + "\" to \"" + m_finalPath + "\". " +
                          fs::ErrorText(errno));
     m_committed = true;
+    SyncFolder();
+}
+
+void TAtomicFile::SyncFolder() const
+{
+    // Makes the new name survive a power cut. Best effort: the output is complete and in
+    // place already, and some file systems refuse to sync a folder.
+    std::string folder = path::ExtractFilePath(m_finalPath);
+    if (folder.empty())
+        folder = ".";
+    const int fd = fs::Open(folder, O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return;
+    fs::Sync(fd);
+    fs::Close(fd);
 }
 
 } // namespace lw

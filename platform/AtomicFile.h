@@ -22,10 +22,12 @@ public:
     TFileStream& Stream() { return *m_stream; }
     const std::string& TempPath() const { return m_tempPath; }
 
-    // Flushes to the disk, closes and renames over the final path.
+    // Flushes to the disk, closes, renames over the final path and syncs the folder.
     void Commit();
 
 private:
+    void SyncFolder() const;
+
     std::string m_finalPath;
     std::string m_tempPath;
     std::unique_ptr<TFileStream> m_stream;

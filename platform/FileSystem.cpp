@@ -74,7 +74,10 @@ int Sync(int fd)
 
 int Close(int fd)
 {
-    return ::close(fd);
+    const int result = ::close(fd);
+    if (Injected(TFileOp::Close))
+        return -1;
+    return result;
 }
 
 int Rename(const std::string& from, const std::string& to)
@@ -101,6 +104,12 @@ bool DirectoryExists(const std::string& path)
 {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+size_t MaxNameLength(const std::string& folder)
+{
+    const long length = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return length > 0 ? static_cast<size_t>(length) : 255;
 }
 
 mode_t FileMode(int fd)

@@ -8,9 +8,10 @@
 // build can bring its own rules and tests can make any single operation fail.
 namespace lw::fs {
 
-enum class TFileOp { Open, Read, Write, Sync, Rename, Unlink };
+enum class TFileOp { Open, Read, Write, Sync, Rename, Unlink, Close };
 
 // Test seam: consulted before each operation; a non-zero errno makes it fail with that error.
+// A failed Close still releases the descriptor, as close(2) does.
 using TFaultHook = int (*)(TFileOp op, void* context);
 void SetFaultHook(TFaultHook hook, void* context);
 
@@ -26,6 +27,8 @@ int Unlink(const std::string& path);
 // A regular file after following symlinks; a folder does not count.
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+// The longest name the folder's file system takes (255 when it cannot tell).
+size_t MaxNameLength(const std::string& folder);
 // Permission bits of an open file, or 0600 when they cannot be read.
 mode_t FileMode(int fd);
 

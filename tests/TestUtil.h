@@ -56,9 +56,10 @@ inline Bytes RandomBytes(size_t n, uint32_t seed)
 // A fresh folder under the system temp dir, removed with the object.
 class TempDir {
 public:
-    TempDir()
+    TempDir() : TempDir(std::filesystem::temp_directory_path().string()) {}
+    explicit TempDir(const std::string& parent)
     {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "lwtest-XXXXXX").string();
+        std::string tmpl = parent + "/lwtest-XXXXXX";
         if (!mkdtemp(tmpl.data()))
             throw std::runtime_error("mkdtemp failed");
         m_path = tmpl;
@@ -78,6 +79,12 @@ public:
 private:
     std::string m_path;
 };
+
+// A folder in memory where there is one, for tests that write a lot or sync often.
+inline std::string MemoryTempRoot()
+{
+    return access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::filesystem::temp_directory_path().string();
+}
 
 inline void WriteFile(const std::string& path, const Bytes& data)
 {

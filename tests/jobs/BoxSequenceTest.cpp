@@ -51,16 +51,17 @@ const std::vector<Flow> kFlows = {
     {"decrypt, overwrite Yes", false, true, {lw::mbYes}, None, {"prompt", "saved", "result"}, {}},
     {"decrypt, overwrite No", false, true, {lw::mbNo}, Everything, {"prompt"}, {}, false},
     {"decrypt, overwrite Ignore", false, true, {lw::mbIgnore}, None, {"prompt", "result"}, {}},
-    // The encrypt job hands its open source over: no third open.
+    // Opens of the source, the output and the output's folder (synced after the rename).
+    // The encrypt job hands its open source over: no fourth open.
     {"encrypt, delete source accepted", true, false, {lw::mbOK}, DeleteSource, {"wipe source", "result"}, {},
-     true, false, true, true, {}, 2},
+     true, false, true, true, {}, 3},
     {"encrypt, delete source declined", true, false, {lw::mbCancel}, DeleteSource, {"wipe source", "result"}, {},
-     true, true, true, true, {}, 2},
+     true, true, true, true, {}, 3},
     // The decrypt job names the path: the wipe opens the source itself.
     {"decrypt, delete source accepted", false, false, {lw::mbOK}, DeleteSource, {"wipe source", "result"}, {},
-     true, false, true, true, {}, 3},
+     true, false, true, true, {}, 4},
     {"decrypt, delete source declined", false, false, {lw::mbCancel}, DeleteSource, {"wipe source", "result"}, {},
-     true, true, true, true, {}, 2},
+     true, true, true, true, {}, 3},
     {"encrypt, mail", true, false, {}, Mail, {"result"}, {"mail"}},
     {"encrypt, mail then delete", true, false, {lw::mbOK}, MailAndDelete, {"result", "wipe output"}, {"mail"},
      true, true, false},

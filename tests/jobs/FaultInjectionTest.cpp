@@ -1,0 +1,331 @@
+// One fault at a time along whole jobs and wipes: the n-th call of one file operation
+// fails, for every n a clean run reaches. Whatever fails, nothing the user had is lost
+// or changed, no temporary file stays behind and the next run works.
+#include <cerrno>
+#include <filesystem>
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "JobDoubles.h"
+#include "TestUtil.h"
+#include "jobs/Jobs.h"
+#include "jobs/Wipe.h"
+
+using namespace lwtest;
+using lw::fs::TFileOp;
+namespace fsys = std::filesystem;
+
+namespace {
+
+constexpr size_t kSourceSize = 3 * 8192 + 123;
+const char* kPhrase = "a phrase for faults";
+const char* kWipeWarning = "You are about to wipe ";
+
+struct OpError {
+    TFileOp op;
+    const char* name;
+    int error;
+};
+constexpr OpError kOps[] = {{TFileOp::Open, "open", EACCES},   {TFileOp::Read, "read", EIO},
+                            {TFileOp::Write, "write", ENOSPC}, {TFileOp::Sync, "fsync", EIO},
+                            {TFileOp::Rename, "rename", EIO},  {TFileOp::Unlink, "unlink", EBUSY},
+                            {TFileOp::Close, "close", EIO}};
+
+// Fails the n-th call of one operation only (a passing fault), or every call from the
+// n-th on (a device gone bad); counts how often it struck.
+class NthFault {
+public:
+    NthFault(OpError op, int nth, bool persistent) : m_op(op), m_nth(nth), m_persistent(persistent)
+    {
+        lw::fs::SetFaultHook(&NthFault::Hook, this);
+    }
+    ~NthFault() { lw::fs::SetFaultHook(nullptr, nullptr); }
+    NthFault(const NthFault&) = delete;
+    NthFault& operator=(const NthFault&) = delete;
+    int Hits() const { return m_hits; }
+
+private:
+    static int Hook(TFileOp op, void* context)
+    {
+        auto& self = *static_cast<NthFault*>(context);
+        if (op != self.m_op.op)
+            return 0;
+        ++self.m_seen;
+        if (self.m_seen == self.m_nth || (self.m_persistent && self.m_seen > self.m_nth)) {
+            ++self.m_hits;
+            return self.m_op.error;
+        }
+        return 0;
+    }
+    OpError m_op;
+    int m_nth;
+    bool m_persistent;
+    int m_seen = 0;
+    int m_hits = 0;
+};
+
+// In memory: thousands of runs with a dozen fsyncs each would wait on the disk for minutes.
+struct ScratchDir : TempDir {
+    ScratchDir() : TempDir(MemoryTempRoot()) {}
+};
+
+std::map<std::string, Bytes> Snapshot(const std::string& root)
+{
+    std::map<std::string, Bytes> all;
+    for (const auto& entry : fsys::directory_iterator(root))
+        all[entry.path().filename().string()] = entry.is_regular_file() ? ReadFile(entry.path().string()) : Bytes{'/'};
+    return all;
+}
+
+size_t OpenDescriptors()
+{
+    return static_cast<size_t>(std::distance(fsys::directory_iterator("/proc/self/fd"), fsys::directory_iterator()));
+}
+
+struct Scenario {
+    bool encrypt;
+    bool compressed; // ".fez"
+    bool deleteSource;
+    bool earlierOutput;
+    int cipher;
+};
+
+std::string Name(const Scenario& s)
+{
+    return std::string(s.encrypt ? "encrypt" : "decrypt") + (s.compressed ? " fez" : " fe2") +
+           (s.deleteSource ? " delete-source" : "") + (s.earlierOutput ? " over-earlier" : "") + " cipher " +
+           std::to_string(s.cipher);
+}
+
+struct JobRun {
+    std::vector<Box> boxes;
+    std::string reason;
+    std::vector<std::string> handOffs;
+};
+
+// The job on name in folder, with the overwrite prompt answered Ignore and the wipe OK.
+JobRun RunJob(const Scenario& s, const std::string& folder, const std::string& name)
+{
+    std::deque<lw::TMsgDlgBtn> answers;
+    if (s.earlierOutput)
+        answers.push_back(lw::mbIgnore);
+    if (s.deleteSource)
+        answers.push_back(lw::mbOK);
+    ScriptedAsk ask(answers);
+    RecordingHandOff handOff;
+    lw::TJobContext context{ask, handOff};
+    lw::TJobOptions options;
+    options.SourcePath = folder + "/" + name;
+    options.KeyPhrase = kPhrase;
+    options.CipherIndex = s.cipher;
+    options.Compress = s.compressed;
+    options.DeleteSource = s.deleteSource;
+    options.CopyToClipboard = true;
+    EXPECT_TRUE(s.encrypt ? lw::RunEncryptJob(options, context) : lw::RunDecryptJob(options, context));
+    return {ask.boxes, context.FailureReason, handOff.calls};
+}
+
+// The folder a scenario starts from, with the output a clean run must produce.
+struct Arranged {
+    std::string source;
+    std::string output;
+    Bytes sourceBytes;
+    Bytes expectedOutput;
+};
+
+// What a clean encrypt job makes of plain under the scenario's format and cipher.
+Bytes CleanlyEncrypted(const Scenario& s, const Bytes& plain)
+{
+    ScratchDir scratch;
+    WriteFile(scratch / "doc.txt", plain);
+    Scenario clean = s;
+    clean.encrypt = true;
+    clean.deleteSource = false;
+    clean.earlierOutput = false;
+    const JobRun run = RunJob(clean, scratch.Path(), "doc.txt");
+    EXPECT_EQ(run.reason, "");
+    return ReadFile(scratch / (s.compressed ? "doc.txt.fez" : "doc.txt.fe2"));
+}
+
+Arranged Arrange(const Scenario& s, const std::string& folder, const Bytes& plain, const Bytes& encrypted)
+{
+    const std::string packed = std::string("doc.txt") + (s.compressed ? ".fez" : ".fe2");
+    Arranged a;
+    a.source = s.encrypt ? "doc.txt" : packed;
+    a.output = s.encrypt ? packed : "doc.txt";
+    a.sourceBytes = s.encrypt ? plain : encrypted;
+    a.expectedOutput = s.encrypt ? encrypted : plain;
+    WriteFile(folder + "/" + a.source, a.sourceBytes);
+    if (s.earlierOutput)
+        WriteFile(folder + "/" + a.output, Bytes{'e', 'a', 'r', 'l', 'i', 'e', 'r'});
+    return a;
+}
+
+bool StartsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
+
+// Checks one run that met a fault; true when the job failed.
+bool CheckFaultedRun(const Scenario& s, const Arranged& a, const std::string& folder,
+                     const std::map<std::string, Bytes>& before, const JobRun& run)
+{
+    const lw::TMsgDlgType confirm = lw::TMsgDlgType::mtConfirmation;
+    std::vector<Box> expected;
+    if (s.earlierOutput) {
+        EXPECT_FALSE(run.boxes.empty());
+        if (!run.boxes.empty()) {
+            EXPECT_EQ(run.boxes[0].kind, confirm);
+            expected.push_back(run.boxes[0]);
+        }
+    }
+    const bool failed = !run.boxes.empty() && run.boxes.back().text == "File IO error";
+    if (failed) {
+        // Nothing after the failure: no wipe, no hand-off, and the folder as it was.
+        expected.push_back({lw::TMsgDlgType::mtError, "File IO error", lw::mbOK});
+        EXPECT_EQ(run.boxes, expected);
+        EXPECT_TRUE(run.handOffs.empty());
+        EXPECT_FALSE(run.reason.empty());
+        EXPECT_TRUE(Snapshot(folder) == before) << "a file was created, changed or removed";
+        return true;
+    }
+    // A fault the job may pass over (the source's close, the folder sync, the wipe):
+    // the output is complete and correct, and only a begun wipe touches the source.
+    bool wipeBegan = false;
+    for (const Box& box : run.boxes)
+        wipeBegan = wipeBegan || StartsWith(box.text, kWipeWarning);
+    EXPECT_EQ(wipeBegan, s.deleteSource);
+    if (s.deleteSource)
+        expected.push_back(run.boxes.size() >= 2 ? run.boxes[run.boxes.size() - 2] : Box{});
+    expected.push_back({lw::TMsgDlgType::mtInformation, s.encrypt ? "File encrypted" : "File decrypted", lw::mbOK});
+    EXPECT_EQ(run.boxes, expected) << run.reason;
+    EXPECT_EQ(run.reason, "");
+    const auto after = Snapshot(folder);
+    EXPECT_TRUE(after.count(a.output) && after.at(a.output) == a.expectedOutput) << "output wrong";
+    if (!s.deleteSource) {
+        EXPECT_TRUE(after.count(a.source) && after.at(a.source) == a.sourceBytes) << "source changed";
+    } else if (after.count(a.source)) {
+        EXPECT_EQ(after.at(a.source).size(), a.sourceBytes.size()) << "a failed wipe changed the size";
+    }
+    for (const auto& [name, bytes] : after)
+        EXPECT_TRUE(name == a.output || name == a.source) << "left behind: " << name;
+    return false;
+}
+
+class JobFaults : public ::testing::TestWithParam<std::tuple<Scenario, bool>> {};
+
+std::vector<Scenario> AllScenarios()
+{
+    std::vector<Scenario> all;
+    int cipher = 0;
+    for (bool encrypt : {true, false})
+        for (bool compressed : {false, true})
+            for (bool deleteSource : {false, true})
+                for (bool earlier : {false, true})
+                    all.push_back({encrypt, compressed, deleteSource, earlier, cipher++ % 4});
+    return all;
+}
+
+} // namespace
+
+TEST_P(JobFaults, EveryNthFileOperationFailsWithoutLoss)
+{
+    const auto& [s, persistent] = GetParam();
+    const Bytes plain = RandomBytes(kSourceSize, 77);
+    const Bytes encrypted = CleanlyEncrypted(s, plain);
+    ASSERT_EQ(encrypted.size() == plain.size(), !s.compressed);
+    for (const OpError& op : kOps) {
+        int failures = 0;
+        for (int nth = 1;; ++nth) {
+            SCOPED_TRACE(Name(s) + ": " + op.name + " " + std::to_string(nth) + (persistent ? " onwards" : ""));
+            ASSERT_LT(nth, 1000) << "the job never stops reaching this operation";
+            ScratchDir dir;
+            const Arranged a = Arrange(s, dir.Path(), plain, encrypted);
+            const auto before = Snapshot(dir.Path());
+            const size_t descriptors = OpenDescriptors();
+            JobRun run;
+            int hits = 0;
+            {
+                NthFault fault(op, nth, persistent);
+                run = RunJob(s, dir.Path(), a.source);
+                hits = fault.Hits();
+            }
+            EXPECT_EQ(OpenDescriptors(), descriptors) << "a descriptor leaked";
+            if (hits == 0) {
+                // The whole run passed this operation by: a clean, complete job.
+                EXPECT_TRUE(CheckFaultedRun(s, a, dir.Path(), before, run) == false);
+                break;
+            }
+            if (!CheckFaultedRun(s, a, dir.Path(), before, run))
+                continue;
+            ++failures;
+            // The next run, without the fault, works from what the failure left.
+            const JobRun again = RunJob(s, dir.Path(), a.source);
+            ASSERT_EQ(again.reason, "");
+            EXPECT_EQ(ReadFile(dir / a.output), a.expectedOutput);
+            if (HasFailure())
+                return;
+        }
+        // Every operation but unlink stands between the source and a finished output.
+        if (op.op != TFileOp::Unlink) {
+            EXPECT_GT(failures, 0) << op.name << " never made the job fail";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, JobFaults, ::testing::Combine(::testing::ValuesIn(AllScenarios()), ::testing::Bool()),
+                         [](const auto& info) {
+                             std::string name = Name(std::get<0>(info.param)) +
+                                                (std::get<1>(info.param) ? " persistent" : " passing");
+                             for (char& ch : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
+                                     ch = '_';
+                             return name;
+                         });
+
+TEST(WipeFaults, EveryNthFileOperationFailsAndKeepsTheFile)
+{
+    for (bool persistent : {false, true})
+        for (const OpError& op : kOps) {
+            int failures = 0;
+            for (int nth = 1;; ++nth) {
+                SCOPED_TRACE(std::string(op.name) + " " + std::to_string(nth) + (persistent ? " onwards" : ""));
+                ASSERT_LT(nth, 1000);
+                ScratchDir dir;
+                const std::string path = dir / "secret.bin";
+                const Bytes content = RandomBytes(kSourceSize, 5);
+                WriteFile(path, content);
+                const size_t descriptors = OpenDescriptors();
+                ScriptedAsk ask({lw::mbOK});
+                bool deleted = false;
+                int hits = 0;
+                {
+                    NthFault fault(op, nth, persistent);
+                    deleted = lw::WipeFile(nullptr, path, ask);
+                    hits = fault.Hits();
+                }
+                EXPECT_EQ(OpenDescriptors(), descriptors) << "a descriptor leaked";
+                ASSERT_EQ(ask.boxes.size(), 1u);
+                if (hits == 0) {
+                    EXPECT_TRUE(deleted);
+                    EXPECT_TRUE(fsys::is_empty(dir.Path()));
+                    break;
+                }
+                // Only the file's own name may remain, at its size; untouched when it never opened.
+                EXPECT_FALSE(deleted);
+                EXPECT_EQ(Snapshot(dir.Path()).size(), 1u);
+                ++failures;
+                ASSERT_TRUE(fsys::exists(path));
+                EXPECT_EQ(fsys::file_size(path), content.size());
+                if (op.op == TFileOp::Open) {
+                    EXPECT_EQ(ReadFile(path), content);
+                }
+                ScriptedAsk again({lw::mbOK});
+                EXPECT_TRUE(lw::WipeFile(nullptr, path, again));
+                EXPECT_FALSE(fsys::exists(path));
+                if (HasFailure())
+                    return;
+            }
+            if (op.op != TFileOp::Read && op.op != TFileOp::Rename) {
+                EXPECT_GT(failures, 0) << op.name << " never made the wipe fail";
+            }
+        }
+}

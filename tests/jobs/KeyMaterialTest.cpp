@@ -1,0 +1,311 @@
+// Key material after a job: the cipher object's schedule, IV and chaining value and the
+// phrase's digest hold their wipe patterns when their memory goes back to the heap, and
+// no released block still holds the phrase or its digest. Every heap release of this
+// test program passes the check below while a job is watched.
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <malloc.h>
+#include <mutex>
+#include <new>
+
+#include <gtest/gtest.h>
+
+#include "JobDoubles.h"
+#include "TestUtil.h"
+#include "crypto/Blowfish.h"
+#include "crypto/Rc4.h"
+#include "crypto/Rijndael.h"
+#include "crypto/Serpent.h"
+#include "crypto/Sha1.h"
+#include "jobs/CipherFactory.h"
+#include "jobs/JobSteps.h"
+#include "jobs/Jobs.h"
+#include "platform/MemoryStream.h"
+
+using namespace lwtest;
+
+namespace {
+
+constexpr size_t kDigestSize = 20;
+constexpr size_t kMaxRegions = 4;
+
+struct Region {
+    size_t offset = 0;
+    size_t size = 0;
+    const uint8_t* pattern = nullptr; // what a fresh object holds there
+};
+
+// What one watched job released. Filled from inside operator delete, so fixed arrays only.
+struct Watch {
+    const void* phrase = nullptr;
+    size_t phraseSize = 0;
+    uint8_t digest[kDigestSize] = {};
+    size_t cipherSize = 0; // the first block of this size allocated is the job's cipher
+    Region regions[kMaxRegions];
+    size_t regionCount = 0;
+
+    const void* cipherBlock = nullptr;
+    int cipherReleases = 0;
+    int cipherRegionsNotWiped = 0;
+    int blocksWithPhrase = 0;
+    int blocksWithDigest = 0;
+    int wipedDigestBuffers = 0;
+};
+
+std::mutex g_watchLock;
+Watch* g_watch = nullptr;
+thread_local bool t_inHook = false;
+
+void NoteAllocation(const void* block, size_t size)
+{
+    if (!g_watch || t_inHook)
+        return;
+    t_inHook = true;
+    {
+        std::lock_guard lock(g_watchLock);
+        if (g_watch && !g_watch->cipherBlock && size == g_watch->cipherSize)
+            g_watch->cipherBlock = block;
+    }
+    t_inHook = false;
+}
+
+void InspectRelease(const void* block, size_t size)
+{
+    if (!g_watch || !block || t_inHook)
+        return;
+    t_inHook = true;
+    {
+        std::lock_guard lock(g_watchLock);
+        if (Watch* w = g_watch) {
+            const auto* bytes = static_cast<const uint8_t*>(block);
+            if (w->phraseSize && ::memmem(bytes, size, w->phrase, w->phraseSize))
+                ++w->blocksWithPhrase;
+            if (::memmem(bytes, size, w->digest, kDigestSize))
+                ++w->blocksWithDigest;
+            if (size >= kDigestSize && size < kDigestSize + 16 &&
+                std::all_of(bytes, bytes + kDigestSize, [](uint8_t b) { return b == 0xFF; }))
+                ++w->wipedDigestBuffers;
+            if (block == w->cipherBlock) {
+                ++w->cipherReleases;
+                for (size_t r = 0; r < w->regionCount; ++r)
+                    if (std::memcmp(bytes + w->regions[r].offset, w->regions[r].pattern, w->regions[r].size) != 0)
+                        ++w->cipherRegionsNotWiped;
+                w->cipherBlock = nullptr;
+            }
+        }
+    }
+    t_inHook = false;
+}
+
+void* Allocate(size_t size, size_t alignment)
+{
+    void* block = alignment <= alignof(std::max_align_t)
+                      ? std::malloc(size ? size : 1)
+                      : std::aligned_alloc(alignment, (std::max<size_t>(size, 1) + alignment - 1) / alignment * alignment);
+    if (!block)
+        throw std::bad_alloc();
+    NoteAllocation(block, size);
+    return block;
+}
+
+void Release(void* block, size_t size)
+{
+    InspectRelease(block, size ? size : (block ? ::malloc_usable_size(block) : 0));
+    std::free(block);
+}
+
+} // namespace
+
+// Every form of the global allocation functions, so none mixes with the library's own.
+void* operator new(size_t size) { return Allocate(size, 0); }
+void* operator new[](size_t size) { return Allocate(size, 0); }
+void* operator new(size_t size, std::align_val_t a) { return Allocate(size, static_cast<size_t>(a)); }
+void* operator new[](size_t size, std::align_val_t a) { return Allocate(size, static_cast<size_t>(a)); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept
+{
+    try {
+        return Allocate(size, 0);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void* operator new(size_t size, std::align_val_t a, const std::nothrow_t&) noexcept
+{
+    try {
+        return Allocate(size, static_cast<size_t>(a));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](size_t size, std::align_val_t a, const std::nothrow_t& tag) noexcept
+{
+    return operator new(size, a, tag);
+}
+void operator delete(void* block) noexcept { Release(block, 0); }
+void operator delete[](void* block) noexcept { Release(block, 0); }
+void operator delete(void* block, size_t size) noexcept { Release(block, size); }
+void operator delete[](void* block, size_t size) noexcept { Release(block, size); }
+void operator delete(void* block, std::align_val_t) noexcept { Release(block, 0); }
+void operator delete[](void* block, std::align_val_t) noexcept { Release(block, 0); }
+void operator delete(void* block, size_t size, std::align_val_t) noexcept { Release(block, size); }
+void operator delete[](void* block, size_t size, std::align_val_t) noexcept { Release(block, size); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { Release(block, 0); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { Release(block, 0); }
+void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept { Release(block, 0); }
+void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept { Release(block, 0); }
+
+namespace {
+
+// The key material of a cipher, by its own accessors.
+std::vector<std::span<const uint8_t>> KeyRegions(const lw::TDCP_cipher& c)
+{
+    if (auto* rc4 = dynamic_cast<const lw::TDCP_rc4*>(&c))
+        return {rc4->PermutationBytes(), rc4->InitialPermutationBytes()};
+    if (auto* bf = dynamic_cast<const lw::TDCP_blowfish*>(&c))
+        return {bf->SBoxBytes(), bf->PArrayBytes(), bf->InitVectorBytes(), bf->ChainValueBytes()};
+    if (auto* sp = dynamic_cast<const lw::TDCP_serpent*>(&c))
+        return {sp->SubKeyBytes(), sp->InitVectorBytes(), sp->ChainValueBytes()};
+    auto& rj = dynamic_cast<const lw::TDCP_rijndael&>(c);
+    return {rj.EncryptRoundKeyBytes(), rj.DecryptRoundKeyBytes(), rj.InitVectorBytes(), rj.ChainValueBytes()};
+}
+
+size_t ObjectSize(int cipher)
+{
+    constexpr size_t sizes[] = {sizeof(lw::TDCP_rc4), sizeof(lw::TDCP_blowfish), sizeof(lw::TDCP_serpent),
+                                sizeof(lw::TDCP_rijndael)};
+    return sizes[cipher];
+}
+
+Bytes Sha1(const std::string& text)
+{
+    lw::TDCP_sha1 hash;
+    hash.Init();
+    hash.UpdateText(text);
+    Bytes digest(kDigestSize);
+    hash.Final(digest);
+    return digest;
+}
+
+// A phrase too long for a string's inline buffer, so any copy of it lands on the heap.
+const std::string kPhrase = "correct horse battery staple, and a few more words to it";
+
+struct WatchedJob {
+    int cipher;
+    bool encrypt;
+    bool compressed;
+    bool failWrites; // the output's first write fails: the job ends by its exception path
+};
+
+class KeyMaterial : public ::testing::TestWithParam<WatchedJob> {};
+
+} // namespace
+
+TEST_P(KeyMaterial, ReleasedMemoryHoldsWipePatternsAfterTheJob)
+{
+    const WatchedJob& j = GetParam();
+    TempDir dir;
+    const Bytes plain = RandomBytes(50000, 11);
+    WriteFile(dir / "f.bin", plain);
+    const std::string packed = dir / (j.compressed ? "f.bin.fez" : "f.bin.fe2");
+
+    // Fresh objects show where each region sits and what its wipe pattern is.
+    std::unique_ptr<lw::TDCP_cipher> fresh = lw::CreateCipher(j.cipher);
+    Watch watch;
+    watch.phrase = kPhrase.data();
+    watch.phraseSize = kPhrase.size();
+    const Bytes digest = Sha1(kPhrase);
+    std::copy(digest.begin(), digest.end(), watch.digest);
+    watch.cipherSize = ObjectSize(j.cipher);
+    for (auto region : KeyRegions(*fresh)) {
+        ASSERT_LT(watch.regionCount, kMaxRegions);
+        const auto offset = static_cast<size_t>(region.data() - reinterpret_cast<const uint8_t*>(fresh.get()));
+        watch.regions[watch.regionCount++] = {offset, region.size(), region.data()};
+    }
+
+    auto run = [&](const std::string& source, bool encrypt, bool watched) {
+        ScriptedAsk ask;
+        RecordingHandOff handOff;
+        lw::TJobContext context{ask, handOff};
+        lw::TJobOptions options;
+        options.SourcePath = source;
+        options.KeyPhrase = kPhrase;
+        options.CipherIndex = j.cipher;
+        options.Compress = j.compressed;
+        FaultScope faults;
+        if (j.failWrites && encrypt == j.encrypt)
+            faults.FailFrom(lw::fs::TFileOp::Write, 1, ENOSPC);
+        {
+            std::lock_guard lock(g_watchLock);
+            g_watch = watched ? &watch : nullptr;
+        }
+        (encrypt ? lw::RunEncryptJob : lw::RunDecryptJob)(options, context);
+        {
+            std::lock_guard lock(g_watchLock);
+            g_watch = nullptr;
+        }
+        return ask.boxes;
+    };
+    if (!j.encrypt) {
+        ASSERT_EQ(run(dir / "f.bin", true, false).size(), 1u); // the source to decrypt
+        std::filesystem::rename(dir / "f.bin", dir / "plain");
+    }
+    const auto boxes = run(j.encrypt ? dir / "f.bin" : packed, j.encrypt, true);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, j.failWrites ? "File IO error" : j.encrypt ? "File encrypted" : "File decrypted");
+    if (!j.encrypt && !j.failWrites) {
+        EXPECT_EQ(ReadFile(dir / "f.bin"), plain);
+    }
+
+    EXPECT_EQ(watch.cipherReleases, 1) << "the job's cipher object was not seen going back to the heap";
+    EXPECT_EQ(watch.cipherRegionsNotWiped, 0) << "key material left in the released cipher object";
+    EXPECT_GE(watch.wipedDigestBuffers, 1) << "no released digest buffer held its wipe pattern";
+    EXPECT_EQ(watch.blocksWithDigest, 0) << "a released block still held the phrase's digest";
+    EXPECT_EQ(watch.blocksWithPhrase, 0) << "a released block still held the phrase";
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, KeyMaterial, ::testing::ValuesIn([] {
+                             std::vector<WatchedJob> all;
+                             for (int cipher = 0; cipher < 4; ++cipher)
+                                 for (bool encrypt : {true, false})
+                                     for (bool compressed : {false, true})
+                                         for (bool fail : {false, true})
+                                             all.push_back({cipher, encrypt, compressed, fail});
+                             return all;
+                         }()),
+                         [](const auto& info) {
+                             const WatchedJob& j = info.param;
+                             return std::string(lw::CreateCipher(j.cipher)->Algorithm()) +
+                                    (j.encrypt ? "_encrypt" : "_decrypt") + (j.compressed ? "_fez" : "_fe2") +
+                                    (j.failWrites ? "_failing" : "");
+                         });
+
+// The same steps as a job, looked at through the cipher's own accessors: keyed, the
+// material differs from the pattern; after the job's Wipe it is the pattern again.
+TEST(KeyMaterialAccessors, JobStepsLeaveEveryCipherInItsWipePattern)
+{
+    for (int cipher = 0; cipher < 4; ++cipher) {
+        std::unique_ptr<lw::TDCP_cipher> fresh = lw::CreateCipher(cipher);
+        std::unique_ptr<lw::TDCP_cipher> used = lw::CreateCipher(cipher);
+        SCOPED_TRACE(used->Algorithm());
+        lw::job::KeyCipher(used.get(), kPhrase);
+        const Bytes data = RandomBytes(3 * 8192 + 5, 2);
+        lw::TMemoryStream in, out;
+        in.WriteBuffer(data);
+        in.SetPosition(0);
+        EXPECT_EQ(used->StreamEncrypt(in, out, data.size()), data.size());
+        const auto keyed = KeyRegions(*used);
+        const auto pattern = KeyRegions(*fresh);
+        bool anyKeyed = false;
+        for (size_t r = 0; r < keyed.size(); ++r)
+            anyKeyed = anyKeyed || !std::equal(keyed[r].begin(), keyed[r].end(), pattern[r].begin());
+        EXPECT_TRUE(anyKeyed);
+        used->Wipe();
+        EXPECT_FALSE(used->Initialized());
+        const auto wiped = KeyRegions(*used);
+        for (size_t r = 0; r < wiped.size(); ++r)
+            EXPECT_TRUE(std::equal(wiped[r].begin(), wiped[r].end(), pattern[r].begin())) << "region " << r;
+    }
+}
