@@ -6,7 +6,6 @@
 #include "jobs/OutputName.h"
 #include "jobs/Wipe.h"
 #include "platform/AtomicFile.h"
-#include "platform/MemoryStream.h"
 #include "platform/Path.h"
 
 namespace lw {
@@ -25,10 +24,7 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
         job::KeyCipher(cipher.get(), options.KeyPhrase);
         const int64_t size = source->Size();
         if (compressed) {
-            TMemoryStream packed;
-            job::RequireComplete(cipher->StreamDecrypt(*source, packed, size), size);
-            packed.SetPosition(0);
-            job::DecompressWhole(packed, output.Stream());
+            job::DecryptAndDecompress(*source, *cipher, size, output.Stream());
         } else {
             job::RequireComplete(cipher->StreamDecrypt(*source, output.Stream(), size), size);
         }

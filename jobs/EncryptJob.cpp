@@ -6,7 +6,6 @@
 #include "jobs/OutputName.h"
 #include "jobs/Wipe.h"
 #include "platform/AtomicFile.h"
-#include "platform/MemoryStream.h"
 
 namespace lw {
 
@@ -22,11 +21,7 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         TAtomicFile output(outputPath, job::OutputPermissions(*source));
         job::KeyCipher(cipher.get(), options.KeyPhrase);
         if (options.Compress) {
-            TMemoryStream packed;
-            job::CompressWhole(*source, packed);
-            packed.SetPosition(0);
-            const int64_t size = packed.Size();
-            job::RequireComplete(cipher->StreamEncrypt(packed, output.Stream(), size), size);
+            job::CompressAndEncrypt(*source, *cipher, output.Stream());
         } else {
             const int64_t size = source->Size();
             job::RequireComplete(cipher->StreamEncrypt(*source, output.Stream(), size), size);

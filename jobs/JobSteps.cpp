@@ -1,15 +1,24 @@
 #include "jobs/JobSteps.h"
 
-#include <array>
+#include <algorithm>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "compress/BZip2.h"
+#include "compress/ParallelBZip2Compressor.h"
+#include "jobs/CipherPieceStreams.h"
 #include "crypto/Sha1.h"
 #include "jobs/Wipe.h"
 #include "platform/FileSystem.h"
 
 namespace lw::job {
+
+namespace {
+// The reads and writes the in-memory path made: copy pieces in, 4,096-byte pieces out.
+constexpr int64_t kReadPiece = TStream::kMaxCopyPiece;
+constexpr size_t kWritePiece = 4096;
+}
 
 mode_t OutputPermissions(const TFileStream& source)
 {
@@ -29,23 +38,48 @@ void RequireComplete(uint64_t done, int64_t expected)
         throw EReadError(kStreamReadError);
 }
 
-void CompressWhole(TStream& source, TStream& destination)
+unsigned WorkerThreads()
 {
-    TBZCompressionStream packer(TBlockSize100k::bs5, destination);
-    packer.CopyFrom(source, 0);
-    packer.Finish();
+    return std::max(std::thread::hardware_concurrency(), 1u);
 }
 
-void DecompressWhole(TStream& source, TStream& destination)
+void CompressAndEncrypt(TStream& source, TDCP_cipher& cipher, TStream& destination)
 {
-    TBZDecompressionStream unpacker(source);
-    std::array<uint8_t, 4096> piece;
-    for (;;) {
-        const int64_t n = unpacker.Read(piece);
+    TCipherWriteStream sealed(cipher, destination);
+    TParallelBZCompressor packer(TBlockSize100k::bs5, sealed, WorkerThreads());
+    source.SetPosition(0);
+    const int64_t size = source.Size();
+    std::vector<uint8_t> piece(kReadPiece);
+    int64_t done = 0;
+    while (done < size) {
+        const int64_t n =
+            source.Read(std::span(piece.data(), static_cast<size_t>(std::min<int64_t>(size - done, kReadPiece))));
         if (n <= 0)
             break;
-        destination.WriteBuffer(std::span<const uint8_t>(piece.data(), static_cast<size_t>(n)));
+        packer.WriteBuffer(std::span<const uint8_t>(piece.data(), static_cast<size_t>(n)));
+        done += n;
     }
+    RequireComplete(static_cast<uint64_t>(done), size);
+    packer.Finish();
+    sealed.Finish();
+}
+
+void DecryptAndDecompress(TStream& source, TDCP_cipher& cipher, int64_t count, TStream& destination)
+{
+    if (count < 0)
+        throw EReadError(kStreamReadError);
+    TCipherReadStream opened(cipher, source, static_cast<uint64_t>(count));
+    {
+        TBZDecompressionStream unpacker(opened);
+        std::vector<uint8_t> piece(kWritePiece);
+        for (;;) {
+            const int64_t n = unpacker.Read(piece);
+            if (n <= 0)
+                break;
+            destination.WriteBuffer(std::span<const uint8_t>(piece.data(), static_cast<size_t>(n)));
+        }
+    }
+    RequireComplete(opened.Consumed(), count);
 }
 
 void RunHandOffs(const TJobOptions& options, const std::string& outputPath, bool decrypting,

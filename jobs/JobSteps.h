@@ -20,10 +20,16 @@ void KeyCipher(TDCP_cipher* cipher, const std::string& phrase);
 // A source that ends early or fails a read must not pass for a finished job.
 void RequireComplete(uint64_t done, int64_t expected);
 
-// The whole source, from position 0, as one bzip2 stream with 500,000-byte blocks.
-void CompressWhole(TStream& source, TStream& destination);
-// Decompresses the whole source into destination in pieces of 4,096 bytes.
-void DecompressWhole(TStream& source, TStream& destination);
+// Workers for the compression stages: one per processor.
+unsigned WorkerThreads();
+
+// The whole source, from position 0, as one bzip2 stream with 500,000-byte blocks,
+// encrypted on the way in the pieces StreamEncrypt uses. Raises when fewer bytes than
+// the source's size could be read.
+void CompressAndEncrypt(TStream& source, TDCP_cipher& cipher, TStream& destination);
+// Decrypts count bytes of the source, from where it stands, in the pieces StreamDecrypt
+// uses and writes their decompressed content to destination.
+void DecryptAndDecompress(TStream& source, TDCP_cipher& cipher, int64_t count, TStream& destination);
 
 // Clipboard, open (decryption only), mail and the wipe after mailing, in that order.
 void RunHandOffs(const TJobOptions& options, const std::string& outputPath, bool decrypting,

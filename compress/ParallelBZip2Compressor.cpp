@@ -1,0 +1,371 @@
+#include "compress/ParallelBZip2Compressor.h"
+
+#include <algorithm>
+#include <bit>
+#include <condition_variable>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <string>
+#include <thread>
+
+#include <bzlib.h>
+
+namespace lw {
+
+namespace {
+
+constexpr size_t kFeedPiece = 65536;
+constexpr size_t kMaxRun = 255;
+
+void* BZAlloc(void*, int items, int size) noexcept
+{
+    if (items <= 0 || size <= 0)
+        return nullptr;
+    return ::operator new(static_cast<size_t>(items) * static_cast<size_t>(size), std::nothrow);
+}
+
+void BZFree(void*, void* block) noexcept
+{
+    ::operator delete(block);
+}
+
+int Check(int code)
+{
+    if (code == BZ_MEM_ERROR)
+        throw std::bad_alloc();
+    if (code < 0)
+        throw EBZCompressionError("error " + std::to_string(code));
+    return code;
+}
+
+// A finished run as the library stores it: up to three bytes as they are, longer runs as
+// four bytes and the count beyond four. Returns the bytes stored.
+size_t PutRun(uint8_t* out, unsigned byte, unsigned length)
+{
+    const auto b = static_cast<uint8_t>(byte);
+    if (length <= 3) {
+        std::memset(out, b, length);
+        return length;
+    }
+    std::memset(out, b, 4);
+    out[4] = static_cast<uint8_t>(length - 4);
+    return 5;
+}
+
+bool HasZeroByte(uint64_t x)
+{
+    return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
+}
+
+} // namespace
+
+struct TParallelBZCompressor::TBlock {
+    std::vector<uint8_t> stored; // the block after the first run-length stage
+    size_t used = 0;
+    std::vector<uint8_t> packed; // the block alone as a complete stream
+    std::exception_ptr error;
+    bool done = false;
+};
+
+struct TParallelBZCompressor::TPool {
+    std::mutex mutex;
+    std::condition_variable work;
+    std::condition_variable finished;
+    std::deque<TBlock*> waiting;
+    bool stopping = false;
+    std::vector<std::thread> threads;
+};
+
+namespace {
+
+// Gives the library back the block's original bytes; it redoes the same run-length stage
+// and, fed nothing else, ends the block at the same place.
+void CompressBlock(std::vector<uint8_t>& packed, const std::vector<uint8_t>& stored, size_t used, int level)
+{
+    bz_stream z{};
+    z.bzalloc = BZAlloc;
+    z.bzfree = BZFree;
+    Check(BZ2_bzCompressInit(&z, level, 0, 0));
+    struct EndGuard {
+        bz_stream& z;
+        ~EndGuard() { BZ2_bzCompressEnd(&z); }
+    } guard{z};
+
+    packed.resize(used + used / 64 + 1024);
+    z.next_out = reinterpret_cast<char*>(packed.data());
+    z.avail_out = static_cast<unsigned>(packed.size());
+    auto grow = [&] {
+        const size_t have = packed.size();
+        packed.resize(have * 2);
+        z.next_out = reinterpret_cast<char*>(packed.data() + have);
+        z.avail_out = static_cast<unsigned>(packed.size() - have);
+    };
+    std::vector<uint8_t> piece(kFeedPiece);
+    size_t fill = 0;
+    auto feed = [&] {
+        z.next_in = reinterpret_cast<char*>(piece.data());
+        z.avail_in = static_cast<unsigned>(fill);
+        while (z.avail_in > 0) {
+            Check(BZ2_bzCompress(&z, BZ_RUN));
+            if (z.avail_out == 0)
+                grow();
+        }
+        fill = 0;
+    };
+    int previous = -1;
+    unsigned same = 0;
+    for (size_t i = 0; i < used;) {
+        if (fill + kMaxRun + 1 > piece.size())
+            feed();
+        const uint8_t c = stored[i++];
+        piece[fill++] = c;
+        if (c != previous) {
+            previous = c;
+            same = 1;
+        } else if (++same == 4) {
+            const uint8_t extra = i < used ? stored[i++] : 0;
+            std::memset(piece.data() + fill, c, extra);
+            fill += extra;
+            previous = -1;
+        }
+    }
+    feed();
+    z.next_in = nullptr;
+    for (;;) {
+        if (Check(BZ2_bzCompress(&z, BZ_FINISH)) == BZ_STREAM_END)
+            break;
+        if (z.avail_out == 0)
+            grow();
+    }
+    packed.resize(packed.size() - z.avail_out);
+}
+
+} // namespace
+
+TParallelBZCompressor::TParallelBZCompressor(TBlockSize100k blockSize, TStream& destination, unsigned threads)
+    : m_destination(destination),
+      m_level(static_cast<int>(blockSize) + 1),
+      m_threads(std::max(threads, 1u)),
+      m_pool(std::make_unique<TPool>())
+{
+    if (m_level < 1 || m_level > 9)
+        throw EBZCompressionError("error " + std::to_string(BZ_PARAM_ERROR));
+    m_blockMax = static_cast<size_t>(100000 * m_level - 19);
+    m_block = std::make_unique<TBlock>();
+    m_block->stored.resize(m_blockMax + 8);
+}
+
+TParallelBZCompressor::~TParallelBZCompressor()
+{
+    Stop();
+}
+
+int64_t TParallelBZCompressor::Read(std::span<uint8_t>)
+{
+    throw EBZCompressionError(kInvalidStreamOperation);
+}
+
+int64_t TParallelBZCompressor::Write(std::span<const uint8_t> buffer)
+{
+    if (m_finished)
+        throw EBZCompressionError(kInvalidStreamOperation);
+    const uint8_t* in = buffer.data();
+    const size_t n = buffer.size();
+    size_t i = 0;
+    // The library's counting, byte for byte: the block is full once it holds m_blockMax.
+    unsigned run = m_runByte;
+    unsigned length = m_runLength;
+    size_t used = m_block->used;
+    uint8_t* out = m_block->stored.data();
+    while (i < n) {
+        if (used >= m_blockMax) {
+            m_block->used = used;
+            m_runByte = run;
+            m_runLength = length;
+            Submit();
+            used = 0;
+            out = m_block->stored.data();
+        }
+        if constexpr (std::endian::native == std::endian::little) {
+            // Eight bytes at once while no byte equals the one before it.
+            if (length == 1 && i + 8 <= n && used + 8 <= m_blockMax) {
+                uint64_t next;
+                std::memcpy(&next, in + i, 8);
+                const uint64_t before = (next << 8) | run;
+                if (!HasZeroByte(next ^ before)) {
+                    std::memcpy(out + used, &before, 8);
+                    used += 8;
+                    run = in[i + 7];
+                    i += 8;
+                    continue;
+                }
+            }
+        }
+        const unsigned c = in[i++];
+        if (c != run && length == 1) {
+            out[used++] = static_cast<uint8_t>(run);
+            run = c;
+        } else if (c != run || length == kMaxRun) {
+            if (run < 256)
+                used += PutRun(out + used, run, length);
+            run = c;
+            length = 1;
+        } else {
+            ++length;
+        }
+    }
+    m_block->used = used;
+    m_runByte = run;
+    m_runLength = length;
+    m_taken += n;
+    return static_cast<int64_t>(n);
+}
+
+int64_t TParallelBZCompressor::Seek(int64_t offset, TSeekOrigin origin)
+{
+    if (offset != 0 || origin != TSeekOrigin::soCurrent)
+        throw EBZCompressionError(kInvalidStreamOperation);
+    return static_cast<int64_t>(m_taken);
+}
+
+void TParallelBZCompressor::Finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    // A block that filled on the last byte was closed then; the open run starts the next.
+    if (m_block->used >= m_blockMax)
+        Submit();
+    if (m_runByte < 256)
+        m_block->used += PutRun(m_block->stored.data() + m_block->used, m_runByte, m_runLength);
+    m_runByte = 256;
+    m_runLength = 0;
+    if (m_block->used > 0)
+        Submit();
+    WriteDone(0);
+    if (m_out.BitCount() == 0)
+        m_out.Put(0x425A6830u + static_cast<unsigned>(m_level), bz::kHeaderBits);
+    m_out.Put(bz::kEndMagic >> 16, 32);
+    m_out.Put(bz::kEndMagic & 0xFFFF, 16);
+    m_out.Put(m_combinedCrc, 32);
+    m_out.Pad();
+    m_destination.WriteBuffer(m_out.Bytes());
+    m_out.ClearBytes();
+    Stop();
+}
+
+void TParallelBZCompressor::Submit()
+{
+    TPool& pool = *m_pool;
+    {
+        std::lock_guard lock(pool.mutex);
+        if (pool.threads.size() < m_threads)
+            pool.threads.emplace_back(WorkerLoop, std::ref(pool), m_level, &BeforeBlock);
+        pool.waiting.push_back(m_block.get());
+    }
+    pool.work.notify_one();
+    m_inFlight.push_back(std::move(m_block));
+    if (!m_spare.empty()) {
+        m_block = std::move(m_spare.back());
+        m_spare.pop_back();
+        m_block->used = 0;
+        m_block->done = false;
+        m_block->error = nullptr;
+    } else {
+        m_block = std::make_unique<TBlock>();
+        m_block->stored.resize(m_blockMax + 8);
+    }
+    // Enough blocks queued to keep every worker busy, and no more: memory stays bounded.
+    WriteDone(2 * static_cast<size_t>(m_threads) + 1);
+}
+
+void TParallelBZCompressor::WriteDone(size_t keepInFlight)
+{
+    TPool& pool = *m_pool;
+    while (!m_inFlight.empty()) {
+        TBlock* front = m_inFlight.front().get();
+        {
+            std::unique_lock lock(pool.mutex);
+            if (m_inFlight.size() <= keepInFlight && !front->done)
+                return;
+            pool.finished.wait(lock, [front] { return front->done; });
+        }
+        std::unique_ptr<TBlock> block = std::move(m_inFlight.front());
+        m_inFlight.pop_front();
+        Splice(*block);
+        m_spare.push_back(std::move(block));
+    }
+}
+
+void TParallelBZCompressor::Splice(TBlock& block)
+{
+    if (block.error)
+        std::rethrow_exception(block.error);
+    const std::span<const uint8_t> packed = block.packed;
+    const uint64_t bits = packed.size() * uint64_t{8};
+    const uint32_t blockCrc = static_cast<uint32_t>(bz::PeekBits(packed, bz::kHeaderBits + bz::kMagicBits, 32));
+    // The library pads its end marker and CRC to a byte; find where the block stops.
+    uint64_t end = 0;
+    for (unsigned pad = 0; pad < 8 && end == 0; ++pad) {
+        const uint64_t at = bits - pad - bz::kMagicBits - 32;
+        if (bits >= 2 * (bz::kHeaderBits + bz::kMagicBits + 32) + pad &&
+            bz::PeekBits(packed, at, bz::kMagicBits) == bz::kEndMagic &&
+            bz::PeekBits(packed, at + bz::kMagicBits, 32) == blockCrc &&
+            bz::PeekBits(packed, bits - pad, pad) == 0)
+            end = at;
+    }
+    if (end == 0 || bz::PeekBits(packed, bz::kHeaderBits, bz::kMagicBits) != bz::kBlockMagic)
+        throw EBZCompressionError("error " + std::to_string(BZ_CONFIG_ERROR));
+    if (m_out.BitCount() == 0)
+        m_out.Put(0x425A6830u + static_cast<unsigned>(m_level), bz::kHeaderBits);
+    m_out.PutBits(packed.subspan(bz::kHeaderBits / 8), end - bz::kHeaderBits);
+    m_combinedCrc = bz::CombineCrc(m_combinedCrc, blockCrc);
+    m_destination.WriteBuffer(m_out.Bytes());
+    m_out.ClearBytes();
+}
+
+void TParallelBZCompressor::Stop() noexcept
+{
+    TPool& pool = *m_pool;
+    {
+        std::lock_guard lock(pool.mutex);
+        pool.stopping = true;
+    }
+    pool.work.notify_all();
+    for (std::thread& t : pool.threads)
+        if (t.joinable())
+            t.join();
+    pool.threads.clear();
+}
+
+// No exception leaves the thread: a failure travels with its block.
+void TParallelBZCompressor::WorkerLoop(TPool& pool, int level, const std::function<void()>* beforeBlock)
+{
+    for (;;) {
+        TBlock* block;
+        {
+            std::unique_lock lock(pool.mutex);
+            pool.work.wait(lock, [&pool] { return pool.stopping || !pool.waiting.empty(); });
+            if (pool.stopping)
+                return;
+            block = pool.waiting.front();
+            pool.waiting.pop_front();
+        }
+        try {
+            if (*beforeBlock)
+                (*beforeBlock)();
+            CompressBlock(block->packed, block->stored, block->used, level);
+        } catch (...) {
+            block->error = std::current_exception();
+        }
+        {
+            std::lock_guard lock(pool.mutex);
+            block->done = true;
+        }
+        pool.finished.notify_all();
+    }
+}
+
+} // namespace lw
