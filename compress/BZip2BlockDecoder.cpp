@@ -1,0 +1,400 @@
+#include "compress/BZip2BlockDecoder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace lw {
+
+namespace {
+
+constexpr uint64_t kBlockMagic = 0x314159265359;
+constexpr unsigned kMaxGroups = 6;
+constexpr unsigned kMaxAlpha = 258;
+constexpr unsigned kMaxSelectors = 18002;
+constexpr unsigned kGroupSize = 50;
+constexpr unsigned kMaxLen = 20;
+constexpr unsigned kFastBits = 10;
+constexpr unsigned kMaxRunByte = 251; // the longest run is 4 + 251 bytes
+
+struct TCrcTables {
+    uint32_t t[8][256]{};
+    constexpr TCrcTables()
+    {
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i << 24;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 0x80000000u) ? (c << 1) ^ 0x04c11db7u : c << 1;
+            t[0][i] = c;
+        }
+        for (int k = 1; k < 8; ++k)
+            for (uint32_t i = 0; i < 256; ++i)
+                t[k][i] = (t[k - 1][i] << 8) ^ t[0][t[k - 1][i] >> 24];
+    }
+};
+
+constexpr TCrcTables kCrc;
+
+inline uint32_t LoadBE32(const uint8_t* p)
+{
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+inline uint64_t LoadBE64(const uint8_t* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::little)
+        v = __builtin_bswap64(v);
+    return v;
+}
+
+} // namespace
+
+uint32_t BZBlockCrc(std::span<const uint8_t> data)
+{
+    uint32_t c = 0xffffffffu;
+    const uint8_t* p = data.data();
+    size_t n = data.size();
+    for (; n >= 8; p += 8, n -= 8) {
+        const uint32_t a = c ^ LoadBE32(p), b = LoadBE32(p + 4);
+        c = kCrc.t[7][a >> 24] ^ kCrc.t[6][(a >> 16) & 0xff] ^ kCrc.t[5][(a >> 8) & 0xff] ^
+            kCrc.t[4][a & 0xff] ^ kCrc.t[3][b >> 24] ^ kCrc.t[2][(b >> 16) & 0xff] ^
+            kCrc.t[1][(b >> 8) & 0xff] ^ kCrc.t[0][b & 0xff];
+    }
+    for (; n > 0; ++p, --n)
+        c = (c << 8) ^ kCrc.t[0][(c >> 24) ^ *p];
+    return ~c;
+}
+
+// Most significant bit first; bits past the end of the input read as zeros. Holds at least
+// 56 bits after each Refill.
+class TBZBitReader {
+public:
+    TBZBitReader(std::span<const uint8_t> in, uint64_t startBit)
+        : m_data(in.data()), m_size(in.size()), m_next(static_cast<size_t>(startBit / 8))
+    {
+        Refill();
+        Skip(static_cast<unsigned>(startBit % 8));
+    }
+
+    void Refill()
+    {
+        if (m_next + 8 <= m_size) {
+            m_bits |= LoadBE64(m_data + m_next) >> m_count;
+            m_next += (63 - m_count) >> 3;
+            m_count |= 56;
+            return;
+        }
+        while (m_count <= 56) {
+            const uint64_t b = m_next < m_size ? m_data[m_next] : 0;
+            ++m_next;
+            m_bits |= b << (56 - m_count);
+            m_count += 8;
+        }
+    }
+    // count 1..32
+    uint32_t Get(unsigned count)
+    {
+        if (m_count < count)
+            Refill();
+        const auto v = static_cast<uint32_t>(m_bits >> (64 - count));
+        Skip(count);
+        return v;
+    }
+    uint64_t Peek() const { return m_bits; }
+    void Skip(unsigned count)
+    {
+        m_bits <<= count;
+        m_count -= count;
+    }
+    uint64_t Position() const { return uint64_t{m_next} * 8 - m_count; }
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_next;
+    uint64_t m_bits = 0;
+    unsigned m_count = 0;
+};
+
+namespace {
+
+// A canonical code: codes of 10 bits or fewer through one table look-up, longer ones by
+// their left-aligned bounds per length.
+struct THuffman {
+    std::array<uint16_t, 1u << kFastBits> fast{}; // symbol << 5 | length, 0 for longer codes
+    std::array<uint32_t, kMaxLen + 2> limit{};    // left-aligned in 20 bits, exclusive
+    std::array<int32_t, kMaxLen + 2> offset{};
+    std::array<uint16_t, kMaxAlpha> perm{};
+
+    // False unless the lengths make a complete prefix code.
+    bool Build(std::span<const uint8_t> lengths)
+    {
+        std::array<uint32_t, kMaxLen + 1> count{};
+        for (uint8_t l : lengths)
+            ++count[l];
+        uint32_t kraft = 0;
+        for (unsigned l = 1; l <= kMaxLen; ++l)
+            kraft += count[l] << (kMaxLen - l);
+        if (kraft != (1u << kMaxLen))
+            return false;
+        std::array<uint32_t, kMaxLen + 1> next{}, index{};
+        uint32_t code = 0, at = 0;
+        for (unsigned l = 1; l <= kMaxLen; ++l) {
+            next[l] = code;
+            index[l] = at;
+            offset[l] = static_cast<int32_t>(code) - static_cast<int32_t>(at);
+            code = (code + count[l]) << 1;
+            at += count[l];
+            limit[l] = (next[l] + count[l]) << (kMaxLen - l);
+        }
+        fast.fill(0);
+        for (unsigned s = 0; s < lengths.size(); ++s) {
+            const unsigned l = lengths[s];
+            const uint32_t c = next[l]++;
+            perm[index[l]++] = static_cast<uint16_t>(s);
+            if (l <= kFastBits) {
+                const uint32_t from = c << (kFastBits - l), n = 1u << (kFastBits - l);
+                std::fill_n(fast.begin() + from, n, static_cast<uint16_t>(s << 5 | l));
+            }
+        }
+        return true;
+    }
+
+    unsigned Decode(TBZBitReader& bits) const
+    {
+        const uint64_t w = bits.Peek();
+        const unsigned e = fast[w >> (64 - kFastBits)];
+        if (e != 0) [[likely]] {
+            bits.Skip(e & 31);
+            return e >> 5;
+        }
+        const auto v = static_cast<uint32_t>(w >> (64 - kMaxLen));
+        unsigned l = kFastBits + 1;
+        while (v >= limit[l])
+            ++l;
+        bits.Skip(l);
+        return perm[static_cast<uint32_t>(static_cast<int32_t>(v >> (kMaxLen - l)) - offset[l])];
+    }
+};
+
+// Move-to-front over 256 bytes held in 32 words, element i in bits 8 * (i % 8) of word i / 8.
+struct TMtf {
+    std::array<uint64_t, 32> w{};
+
+    void Set(std::span<const uint8_t> bytes)
+    {
+        w.fill(0);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            w[i / 8] |= uint64_t{bytes[i]} << (8 * (i % 8));
+    }
+    uint8_t Front() const { return static_cast<uint8_t>(w[0]); }
+    uint8_t Take(unsigned v)
+    {
+        const unsigned word = v / 8, shift = 8 * (v % 8);
+        const auto b = static_cast<uint8_t>(w[word] >> shift);
+        uint64_t carry = b;
+        for (unsigned k = 0; k < word; ++k) {
+            const uint64_t top = w[k] >> 56;
+            w[k] = (w[k] << 8) | carry;
+            carry = top;
+        }
+        const uint64_t mask = shift == 56 ? ~uint64_t{0} : (uint64_t{1} << (shift + 8)) - 1;
+        w[word] = (w[word] & ~mask) | (((w[word] << 8) | carry) & mask);
+        return b;
+    }
+};
+
+} // namespace
+
+struct TBZBlockDecoder::TTables {
+    std::array<THuffman, kMaxGroups> codes;
+    std::array<uint8_t, kMaxSelectors> selectors{};
+    unsigned selectorCount = 0;
+    unsigned inUse = 0;
+    std::array<uint8_t, 256> seqToByte{};
+};
+
+TBZBlockDecoder::TBZBlockDecoder() : m_tables(std::make_unique<TTables>()) {}
+TBZBlockDecoder::~TBZBlockDecoder() = default;
+
+bool TBZBlockDecoder::Read(std::span<const uint8_t> in, uint64_t startBit, uint64_t endBit, int level)
+{
+    m_ready = false;
+    if (level < 1 || level > 9 || endBit > uint64_t{in.size()} * 8 || startBit + 48 + 32 > endBit)
+        return false;
+    TBZBitReader bits(in, startBit);
+    const uint64_t magic = uint64_t{bits.Get(24)} << 24 | bits.Get(24);
+    if (magic != kBlockMagic)
+        return false;
+    m_crc = bits.Get(32);
+    if (bits.Get(1) != 0) // randomised: an old encoder's option, left to the library
+        return false;
+    m_origPtr = bits.Get(24);
+
+    TTables& t = *m_tables;
+    const uint32_t used16 = bits.Get(16);
+    t.inUse = 0;
+    for (unsigned i = 0; i < 16; ++i) {
+        if (!(used16 >> (15 - i) & 1u))
+            continue;
+        const uint32_t used = bits.Get(16);
+        for (unsigned j = 0; j < 16; ++j)
+            if (used >> (15 - j) & 1u)
+                t.seqToByte[t.inUse++] = static_cast<uint8_t>(i * 16 + j);
+    }
+    if (t.inUse == 0)
+        return false;
+    const unsigned alpha = t.inUse + 2;
+
+    const unsigned groups = bits.Get(3);
+    if (groups < 2 || groups > kMaxGroups)
+        return false;
+    t.selectorCount = bits.Get(15);
+    if (t.selectorCount < 1 || t.selectorCount > kMaxSelectors)
+        return false;
+    std::array<uint8_t, kMaxGroups> order{0, 1, 2, 3, 4, 5};
+    for (unsigned s = 0; s < t.selectorCount; ++s) {
+        unsigned j = 0;
+        while (bits.Get(1) != 0)
+            if (++j >= groups)
+                return false;
+        const uint8_t g = order[j];
+        std::memmove(order.data() + 1, order.data(), j);
+        order[0] = g;
+        t.selectors[s] = g;
+    }
+
+    std::array<uint8_t, kMaxAlpha> lengths{};
+    for (unsigned g = 0; g < groups; ++g) {
+        int len = static_cast<int>(bits.Get(5));
+        for (unsigned s = 0; s < alpha; ++s) {
+            for (;;) {
+                if (len < 1 || len > static_cast<int>(kMaxLen))
+                    return false;
+                if (bits.Get(1) == 0)
+                    break;
+                len += bits.Get(1) == 0 ? 1 : -1;
+            }
+            lengths[s] = static_cast<uint8_t>(len);
+        }
+        if (!t.codes[g].Build(std::span(lengths).first(alpha)))
+            return false;
+    }
+
+    if (!ReadData(bits, level) || bits.Position() != endBit)
+        return false;
+    if (m_count == 0 || m_origPtr >= m_count)
+        return false;
+
+    // Each position gets the next one's index above its byte.
+    std::array<uint32_t, 256> counts{};
+    uint32_t* tt = m_tt.get();
+    for (uint32_t i = 0; i < m_count; ++i)
+        ++counts[tt[i] & 0xff];
+    uint32_t sum = 0;
+    for (auto& c : counts) {
+        const uint32_t n = c;
+        c = sum;
+        sum += n;
+    }
+    for (uint32_t i = 0; i < m_count; ++i)
+        tt[counts[tt[i] & 0xff]++] |= i << 8;
+    m_ready = true;
+    return true;
+}
+
+bool TBZBlockDecoder::ReadData(TBZBitReader& bits, int level)
+{
+    const uint32_t max = MaxSymbols(level);
+    if (m_ttSize < max) {
+        m_tt.reset();
+        m_tt = std::make_unique_for_overwrite<uint32_t[]>(max);
+        m_ttSize = max;
+    }
+    const TTables& t = *m_tables;
+    uint32_t* const tt = m_tt.get();
+    TMtf mtf;
+    mtf.Set(std::span(t.seqToByte).first(t.inUse));
+    const unsigned eob = t.inUse + 1;
+    uint32_t n = 0, run = 0, weight = 1;
+    for (unsigned g = 0;; ++g) {
+        if (g >= t.selectorCount)
+            return false;
+        const THuffman& code = t.codes[t.selectors[g]];
+        for (unsigned i = 0; i < kGroupSize; ++i) {
+            bits.Refill();
+            const unsigned sym = code.Decode(bits);
+            if (sym <= 1) {
+                run += weight << sym;
+                weight <<= 1;
+                if (run > max - n)
+                    return false;
+                continue;
+            }
+            if (run != 0) {
+                std::fill_n(tt + n, run, uint32_t{mtf.Front()});
+                n += run;
+                run = 0;
+                weight = 1;
+            }
+            if (sym == eob) {
+                m_count = n;
+                return true;
+            }
+            if (n >= max)
+                return false;
+            tt[n++] = mtf.Take(sym - 1);
+        }
+    }
+}
+
+TBZBlockResult TBZBlockDecoder::Write(std::span<uint8_t> out, size_t& size)
+{
+    size = 0;
+    if (!m_ready)
+        return TBZBlockResult::bad;
+    const uint32_t* const tt = m_tt.get();
+    uint8_t* const o = out.data();
+    const size_t cap = out.size();
+    size_t at = 0;
+    uint32_t pos = tt[m_origPtr] >> 8;
+    int last = -1;
+    unsigned same = 0;
+    for (uint32_t k = 0; k < m_count; ++k) {
+        const uint32_t e = tt[pos];
+        pos = e >> 8;
+        const auto ch = static_cast<uint8_t>(e);
+        if (same == 4) {
+            // After four equal bytes: how many more of them.
+            if (ch > kMaxRunByte) {
+                m_ready = false;
+                return TBZBlockResult::bad;
+            }
+            if (cap - at < ch)
+                return TBZBlockResult::outputFull;
+            std::memset(o + at, last, ch);
+            at += ch;
+            same = 0;
+            last = -1;
+            continue;
+        }
+        if (ch == last) {
+            ++same;
+        } else {
+            last = ch;
+            same = 1;
+        }
+        if (at == cap)
+            return TBZBlockResult::outputFull;
+        o[at++] = ch;
+    }
+    m_ready = false;
+    if (same == 4 || BZBlockCrc(out.first(at)) != m_crc)
+        return TBZBlockResult::bad;
+    size = at;
+    return TBZBlockResult::ok;
+}
+
+} // namespace lw

@@ -1,0 +1,304 @@
+// The block decoder against the library on the same block, wrapped as a one-block stream:
+// whenever ours succeeds the library gives the same bytes; on plain blocks ours must succeed.
+#include <gtest/gtest.h>
+
+#include <bzlib.h>
+
+#include "BZip2Helpers.h"
+#include "compress/BZip2BlockDecoder.h"
+#include "compress/BZip2BlockScanner.h"
+
+using namespace lw;
+using namespace bztest;
+
+namespace {
+
+constexpr size_t kRoom = 8 << 20; // holds any block here
+
+Bytes LibCompress(const Bytes& data, int level)
+{
+    Bytes out(data.size() + data.size() / 50 + 1000);
+    auto size = static_cast<unsigned>(out.size());
+    char none = 0;
+    const int rc = BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data()), &size,
+                                            data.empty() ? &none : reinterpret_cast<char*>(const_cast<uint8_t*>(data.data())),
+                                            static_cast<unsigned>(data.size()), level, 0, 0);
+    EXPECT_EQ(rc, BZ_OK);
+    out.resize(size);
+    return out;
+}
+
+struct TBlock {
+    uint64_t start, end; // bits, the block's magic first
+};
+
+// The blocks of a well-formed stream, found by their magics.
+std::vector<TBlock> Blocks(const Bytes& stream)
+{
+    std::vector<TBZBlockMark> marks;
+    FindBlockMarks(stream, 0, 0, stream.size(), marks);
+    std::vector<TBlock> blocks;
+    for (size_t i = 0; i + 1 < marks.size(); ++i)
+        blocks.push_back({static_cast<uint64_t>(marks[i].bit), static_cast<uint64_t>(marks[i + 1].bit)});
+    return blocks;
+}
+
+// What the library makes of bits [start, end) as the only block of a stream.
+std::optional<Bytes> LibBlock(const Bytes& bits, uint64_t start, uint64_t end, int level)
+{
+    TBZBitSink sink;
+    sink.Put(0x425a6830u + static_cast<unsigned>(level), 32);
+    sink.PutSpan(bits, start, end - start);
+    sink.Put(kBZEndMagic, 48);
+    sink.Put(start + 80 <= bits.size() * 8 ? BitsAt(bits, start + 48, 32) : 0, 32);
+    Bytes& in = sink.Bytes();
+    Bytes out(1 << 20);
+    bz_stream z{};
+    EXPECT_EQ(BZ2_bzDecompressInit(&z, 0, 0), BZ_OK);
+    z.next_in = reinterpret_cast<char*>(in.data());
+    z.avail_in = static_cast<unsigned>(in.size());
+    int rc = BZ_OK;
+    size_t produced = 0;
+    while (rc == BZ_OK && out.size() <= kRoom) {
+        z.next_out = reinterpret_cast<char*>(out.data() + produced);
+        z.avail_out = static_cast<unsigned>(out.size() - produced);
+        rc = BZ2_bzDecompress(&z);
+        produced = out.size() - z.avail_out;
+        if (rc == BZ_OK && z.avail_out > 0)
+            break; // the input ran out
+        out.resize(out.size() * 2);
+    }
+    const bool ok = rc == BZ_STREAM_END && z.avail_in == 0;
+    out.resize(produced);
+    BZ2_bzDecompressEnd(&z);
+    if (!ok)
+        return std::nullopt;
+    return out;
+}
+
+std::optional<Bytes> OurBlock(TBZBlockDecoder& d, const Bytes& bits, uint64_t start, uint64_t end,
+                              int level, size_t room = kRoom)
+{
+    if (!d.Read(bits, start, end, level))
+        return std::nullopt;
+    static Bytes out(kRoom);
+    size_t size = 0;
+    if (d.Write(std::span(out).first(room), size) != TBZBlockResult::ok)
+        return std::nullopt;
+    return Bytes(out.begin(), out.begin() + static_cast<ptrdiff_t>(size));
+}
+
+// Ours succeeds only with the library's bytes. Returns whether ours succeeded.
+bool Agree(TBZBlockDecoder& d, const Bytes& bits, uint64_t start, uint64_t end, int level,
+           const std::string& what)
+{
+    const auto ours = OurBlock(d, bits, start, end, level);
+    if (!ours)
+        return false;
+    const auto lib = LibBlock(bits, start, end, level);
+    EXPECT_TRUE(lib.has_value()) << what << ": ours accepts what the library refuses";
+    if (lib) {
+        EXPECT_TRUE(Same(*ours, *lib)) << what;
+    }
+    return true;
+}
+
+Bytes Repeat(std::initializer_list<std::pair<size_t, uint8_t>> runs)
+{
+    Bytes out;
+    for (auto [n, b] : runs)
+        out.insert(out.end(), n, b);
+    return out;
+}
+
+Bytes AllBytes(size_t times)
+{
+    Bytes out;
+    for (size_t t = 0; t < times; ++t)
+        for (unsigned v = 0; v < 256; ++v)
+            out.push_back(static_cast<uint8_t>(t % 2 ? 255 - v : v));
+    return out;
+}
+
+struct TCase {
+    std::string name;
+    Bytes data;
+    std::vector<int> levels;
+};
+
+const std::vector<TCase>& Cases()
+{
+    static const std::vector<TCase> cases = {
+        {"one_byte", {'x'}, {1, 9}},
+        {"two_bytes", {0, 255}, {1}},
+        {"run_4", Repeat({{4, 'a'}}), {1}},
+        {"run_5", Repeat({{5, 'a'}}), {1}},
+        {"run_4_then_other", Repeat({{4, 'a'}, {1, 'b'}, {4, 'a'}}), {1}},
+        {"run_255", Repeat({{255, 7}}), {1}},
+        {"run_256", Repeat({{256, 7}}), {1}},
+        {"run_259_260", Repeat({{259, 0}, {260, 1}, {3, 0}}), {1}},
+        {"all_256_values", AllBytes(40), {1, 5}},
+        {"random", lwtest::RandomBytes(300000, 41), {1, 2, 9}},
+        {"text", PseudoText(1300000, 42), {1, 2, 3, 4, 5, 6, 7, 8, 9}},
+        {"long_runs", LongRuns(), {1, 3}},
+        // A level-1 block at its limit, and one that decodes to megabytes.
+        {"random_full", lwtest::RandomBytes(100000, 43), {1}},
+        {"zeros", Bytes(6 << 20, 0), {1, 9}},
+        {"sparse", Repeat({{100000, 'q'}, {1, 'r'}, {70000, 0}, {2, 'r'}, {9, 's'}}), {1}},
+    };
+    return cases;
+}
+
+TEST(BZip2BlockDecoder, PlainBlocksDecodeLikeTheLibrary)
+{
+    TBZBlockDecoder d; // one decoder for all: nothing may leak from block to block
+    for (const auto& c : Cases())
+        for (int level : c.levels) {
+            const Bytes stream = LibCompress(c.data, level);
+            Bytes joined;
+            size_t n = 0;
+            for (const TBlock& b : Blocks(stream)) {
+                const std::string what = c.name + " level " + std::to_string(level) + " block " + std::to_string(n++);
+                const auto ours = OurBlock(d, stream, b.start, b.end, level);
+                ASSERT_TRUE(ours.has_value()) << what;
+                EXPECT_EQ(d.Crc(), BitsAt(stream, b.start + 48, 32)) << what;
+                EXPECT_EQ(BZBlockCrc(*ours), d.Crc()) << what;
+                joined.insert(joined.end(), ours->begin(), ours->end());
+            }
+            EXPECT_TRUE(Same(joined, c.data)) << c.name << " level " << level;
+        }
+}
+
+TEST(BZip2BlockDecoder, BlockAtTheLevelsLimit)
+{
+    // No byte equals the one before it: nothing for the first run-length stage to shorten.
+    Bytes data = lwtest::RandomBytes(250000, 44);
+    for (size_t i = 1; i < data.size(); ++i)
+        if (data[i] == data[i - 1])
+            data[i] = static_cast<uint8_t>(data[i - 1] + 1);
+    // A run of 8 starting one short of the limit goes in whole as 5 bytes: the most a block takes.
+    Bytes withRun = data;
+    const size_t at = TBZBlockDecoder::MaxSymbols(1) - 5;
+    std::fill_n(withRun.begin() + static_cast<ptrdiff_t>(at), 8, static_cast<uint8_t>(withRun[at - 1] + 1));
+    withRun[at + 8] = static_cast<uint8_t>(withRun[at] + 1);
+    TBZBlockDecoder d;
+    for (const auto& [input, level, size] : std::vector<std::tuple<Bytes, int, size_t>>{
+             {data, 1, 99981}, {data, 2, 199981}, {withRun, 1, 99988}}) {
+        const Bytes stream = LibCompress(input, level);
+        const auto blocks = Blocks(stream);
+        const auto ours = OurBlock(d, stream, blocks[0].start, blocks[0].end, level);
+        ASSERT_TRUE(ours.has_value()) << size;
+        EXPECT_EQ(ours->size(), size);
+        EXPECT_TRUE(Same(*ours, Bytes(input.begin(), input.begin() + static_cast<ptrdiff_t>(size))));
+        // Read as a lower level the block is too big.
+        if (level > 1) {
+            EXPECT_FALSE(d.Read(stream, blocks[0].start, blocks[0].end, level - 1));
+        }
+    }
+}
+
+TEST(BZip2BlockDecoder, OutputRoomAndWrongBounds)
+{
+    const Bytes data = PseudoText(5000, 45);
+    const Bytes stream = LibCompress(data, 1);
+    const TBlock b = Blocks(stream)[0];
+    TBZBlockDecoder d;
+    ASSERT_TRUE(d.Read(stream, b.start, b.end, 1));
+    Bytes small(data.size() - 1), exact(data.size());
+    size_t size = 99;
+    EXPECT_EQ(d.Write(small, size), TBZBlockResult::outputFull);
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(d.Write(exact, size), TBZBlockResult::ok);
+    EXPECT_TRUE(Same(exact, data));
+    EXPECT_EQ(d.Write(exact, size), TBZBlockResult::bad); // written once only
+    // Zeros of a long run do not fit a byte short of them.
+    const Bytes zeros(1000, 0), zstream = LibCompress(zeros, 1);
+    const TBlock z = Blocks(zstream)[0];
+    ASSERT_TRUE(d.Read(zstream, z.start, z.end, 1));
+    Bytes almost(999);
+    EXPECT_EQ(d.Write(almost, size), TBZBlockResult::outputFull);
+    // Bits missing or left over, a wrong start, a level too small or out of range.
+    for (const auto& [start, end, level] : std::vector<std::tuple<uint64_t, uint64_t, int>>{
+             {b.start, b.end - 1, 1}, {b.start, b.end + 1, 1}, {b.start, b.end + 8, 1},
+             {b.start + 1, b.end, 1}, {b.start - 8, b.end, 1}, {b.start, b.end, 0},
+             {b.start, b.end, 10}, {b.start, stream.size() * 8 + 8, 1}, {b.start, b.start + 40, 1}})
+        EXPECT_FALSE(d.Read(stream, start, end, level)) << start << " " << end << " " << level;
+}
+
+TEST(BZip2BlockDecoder, EveryBitFlippedInSmallBlocks)
+{
+    const std::vector<std::pair<std::string, Bytes>> inputs = {
+        {"one_byte", {'x'}},
+        {"runs", Repeat({{4, 'a'}, {1, 'b'}, {255, 'c'}, {6, 'a'}, {300, 0}})},
+        {"text", PseudoText(400, 46)},
+        {"random", lwtest::RandomBytes(120, 47)},
+    };
+    TBZBlockDecoder d;
+    for (const auto& [name, data] : inputs) {
+        const Bytes stream = LibCompress(data, 1);
+        const TBlock b = Blocks(stream)[0];
+        size_t accepted = 0;
+        for (uint64_t bit = b.start; bit < b.end; ++bit) {
+            Bytes bad = stream;
+            bad[bit / 8] ^= static_cast<uint8_t>(0x80u >> (bit % 8));
+            accepted += Agree(d, bad, b.start, b.end, 1, name + " bit " + std::to_string(bit));
+        }
+        // A flip in the checksum or the data shows; only the unused code lengths may take one.
+        EXPECT_LT(accepted, (b.end - b.start) / 4) << name;
+        EXPECT_TRUE(Agree(d, stream, b.start, b.end, 1, name));
+    }
+}
+
+TEST(BZip2BlockDecoder, CutAndStretchedBlocks)
+{
+    TBZBlockDecoder d;
+    for (const Bytes& data : {PseudoText(3000, 48), lwtest::RandomBytes(2000, 49), LongRuns()}) {
+        const Bytes stream = LibCompress(data, 1);
+        const TBlock b = Blocks(stream)[0];
+        for (uint64_t end = b.start + 80; end < std::min<uint64_t>(b.end + 64, stream.size() * 8); end += 7)
+            if (Agree(d, stream, b.start, end, 1, "end " + std::to_string(end))) {
+                EXPECT_EQ(end, b.end);
+            }
+        // Bytes cut from the middle of the block.
+        for (uint64_t at = b.start + 100; at + 64 < b.end; at += (b.end - b.start) / 13) {
+            Bytes cut(stream.begin(), stream.begin() + static_cast<ptrdiff_t>(at / 8));
+            cut.insert(cut.end(), stream.begin() + static_cast<ptrdiff_t>(at / 8 + 5), stream.end());
+            for (uint64_t end = b.end - 80; end <= b.end - 24; end += 8)
+                EXPECT_FALSE(Agree(d, cut, b.start, end, 1, "cut at " + std::to_string(at)));
+        }
+    }
+}
+
+TEST(BZip2BlockDecoder, RandomDamageInLargerBlocks)
+{
+    std::mt19937 rng(50);
+    TBZBlockDecoder d;
+    for (int level : {1, 9}) {
+        const Bytes data = PseudoText(150000, static_cast<uint32_t>(level));
+        const Bytes stream = LibCompress(data, level);
+        const TBlock b = Blocks(stream)[0];
+        for (int i = 0; i < 60; ++i) {
+            Bytes bad = stream;
+            for (int k = 0, flips = 1 + i % 3; k < flips; ++k) {
+                const uint64_t bit = b.start + 48 + rng() % (b.end - b.start - 48);
+                bad[bit / 8] ^= static_cast<uint8_t>(0x80u >> (bit % 8));
+            }
+            Agree(d, bad, b.start, b.end, level, "damage " + std::to_string(i));
+        }
+    }
+}
+
+TEST(BZip2BlockDecoder, BlockChecksumKnownAnswers)
+{
+    // The stream checksum of one-block bzip2 files is the block checksum rotated by one bit.
+    EXPECT_EQ(BZBlockCrc({}), 0u);
+    const std::string check = "123456789"; // CRC-32/BZIP2 check value
+    EXPECT_EQ(BZBlockCrc(std::span(reinterpret_cast<const uint8_t*>(check.data()), check.size())), 0xfc891918u);
+    for (size_t n : {1u, 7u, 8u, 9u, 100u, 4099u}) {
+        const Bytes data = lwtest::RandomBytes(n, static_cast<uint32_t>(n));
+        const Bytes stream = LibCompress(data, 1);
+        EXPECT_EQ(BZBlockCrc(data), BitsAt(stream, 32 + 48, 32)) << n;
+    }
+}
+
+} // namespace
