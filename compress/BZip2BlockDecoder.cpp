@@ -288,9 +288,12 @@ bool TBZBlockDecoder::Read(std::span<const uint8_t> in, uint64_t startBit, uint6
     if (m_count == 0 || m_origPtr >= m_count)
         return false;
 
-    // Each position gets the next one's index above its byte.
+    // Each position gets, above its byte, the position that follows it in the output (in
+    // m_tt) and the one that precedes it (in m_lf), so the output can be walked from both
+    // ends at once.
     std::array<uint32_t, 256> counts{};
-    uint32_t* tt = m_tt.get();
+    uint32_t* const tt = m_tt.get();
+    uint32_t* const lf = m_lf.get();
     for (uint32_t i = 0; i < m_count; ++i)
         ++counts[tt[i] & 0xff];
     uint32_t sum = 0;
@@ -299,8 +302,12 @@ bool TBZBlockDecoder::Read(std::span<const uint8_t> in, uint64_t startBit, uint6
         c = sum;
         sum += n;
     }
-    for (uint32_t i = 0; i < m_count; ++i)
-        tt[counts[tt[i] & 0xff]++] |= i << 8;
+    for (uint32_t i = 0; i < m_count; ++i) {
+        const uint32_t b = tt[i] & 0xff, j = counts[b]++;
+        tt[j] |= i << 8;
+        lf[i] = j << 8 | b;
+    }
+    m_walked = false;
     m_ready = true;
     return true;
 }
@@ -308,10 +315,14 @@ bool TBZBlockDecoder::Read(std::span<const uint8_t> in, uint64_t startBit, uint6
 bool TBZBlockDecoder::ReadData(TBZBitReader& bits, int level)
 {
     const uint32_t max = MaxSymbols(level);
-    if (m_ttSize < max) {
+    if (m_capacity < max) {
         m_tt.reset();
+        m_lf.reset();
+        m_bytes.reset();
         m_tt = std::make_unique_for_overwrite<uint32_t[]>(max);
-        m_ttSize = max;
+        m_lf = std::make_unique_for_overwrite<uint32_t[]>(max);
+        m_bytes = std::make_unique_for_overwrite<uint8_t[]>(max);
+        m_capacity = max;
     }
     const TTables& t = *m_tables;
     uint32_t* const tt = m_tt.get();
@@ -350,22 +361,53 @@ bool TBZBlockDecoder::ReadData(TBZBitReader& bits, int level)
     }
 }
 
+bool TBZBlockDecoder::Walk()
+{
+    const uint32_t* const tt = m_tt.get();
+    const uint32_t* const lf = m_lf.get();
+    uint8_t* const out = m_bytes.get();
+    // Two independent chains of loads, each half as long as one: forwards from the start,
+    // backwards from the end.
+    const uint32_t n = m_count, half = n / 2;
+    uint32_t fwd = tt[m_origPtr] >> 8, back = m_origPtr, last = back;
+    for (uint32_t k = 0; k < half; ++k) {
+        const uint32_t e = tt[fwd], l = lf[back];
+        out[k] = static_cast<uint8_t>(e);
+        out[n - 1 - k] = static_cast<uint8_t>(l);
+        fwd = e >> 8;
+        last = back;
+        back = l >> 8;
+    }
+    if (n % 2 != 0) {
+        const uint32_t e = tt[fwd];
+        out[half] = static_cast<uint8_t>(e);
+        fwd = e >> 8;
+    }
+    // They meet only if the walk from the start closes after exactly the block's length
+    // (as it does for every block an encoder writes); then both give what one walk would.
+    return half == 0 ? fwd == m_origPtr : fwd == last;
+}
+
 TBZBlockResult TBZBlockDecoder::Write(std::span<uint8_t> out, size_t& size)
 {
     size = 0;
     if (!m_ready)
         return TBZBlockResult::bad;
-    const uint32_t* const tt = m_tt.get();
+    if (!m_walked) {
+        if (!Walk()) {
+            m_ready = false;
+            return TBZBlockResult::bad;
+        }
+        m_walked = true;
+    }
+    const uint8_t* const in = m_bytes.get();
     uint8_t* const o = out.data();
     const size_t cap = out.size();
     size_t at = 0;
-    uint32_t pos = tt[m_origPtr] >> 8;
     int last = -1;
     unsigned same = 0;
     for (uint32_t k = 0; k < m_count; ++k) {
-        const uint32_t e = tt[pos];
-        pos = e >> 8;
-        const auto ch = static_cast<uint8_t>(e);
+        const uint8_t ch = in[k];
         if (same == 4) {
             // After four equal bytes: how many more of them.
             if (ch > kMaxRunByte) {

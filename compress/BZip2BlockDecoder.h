@@ -36,14 +36,20 @@ public:
 private:
     struct TTables;
     bool ReadData(TBZBitReader& bits, int level);
+    bool Walk();
 
     std::unique_ptr<TTables> m_tables;
-    std::unique_ptr<uint32_t[]> m_tt; // byte in the low 8 bits, next position above
-    uint32_t m_ttSize = 0;
+    // Per position of the sorted block: its byte in the low 8 bits, above it the position
+    // that comes next in the output (m_tt) or before it (m_lf).
+    std::unique_ptr<uint32_t[]> m_tt;
+    std::unique_ptr<uint32_t[]> m_lf;
+    std::unique_ptr<uint8_t[]> m_bytes; // the block's bytes in order, run lengths still coded
+    uint32_t m_capacity = 0;
     uint32_t m_count = 0; // bytes in the block
     uint32_t m_origPtr = 0;
     uint32_t m_crc = 0;
     bool m_ready = false;
+    bool m_walked = false;
 };
 
 // The block checksum of `data` (most significant bit first, inverted at both ends).

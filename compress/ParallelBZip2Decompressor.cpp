@@ -1,5 +1,7 @@
 #include "compress/ParallelBZip2Decompressor.h"
 
+#include "compress/BZip2BlockDecoder.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -156,52 +158,93 @@ TBridge MakeBridge(uint32_t crc, unsigned residue)
 
 } // namespace
 
+// Output room for a block; kept and handed to the next block once delivered.
+struct TParallelBZDecompressor::TBuffer {
+    std::unique_ptr<uint8_t[]> data;
+    size_t capacity = 0;
+
+    void Reserve(size_t size)
+    {
+        if (capacity >= size)
+            return;
+        data.reset();
+        data = std::make_unique_for_overwrite<uint8_t[]>(size);
+        capacity = size;
+    }
+    // Keeps the first `keep` bytes.
+    void Grow(size_t size, size_t keep)
+    {
+        auto bigger = std::make_unique_for_overwrite<uint8_t[]>(size);
+        std::memcpy(bigger.get(), data.get(), keep);
+        data = std::move(bigger);
+        capacity = size;
+    }
+};
+
 struct TParallelBZDecompressor::TJob {
     enum class TState { pending, running, done };
     int64_t startBit = 0;
     int64_t endBit = 0;
+    int level = 0;
+    bool libraryOnly = false;
     uint32_t crc = 0;
     std::vector<uint8_t> input; // the block alone as a whole stream
-    std::vector<uint8_t> output;
+    TBuffer output;
+    size_t size = 0; // bytes of output
     TState state = TState::pending;
     bool ok = false;
     std::exception_ptr error;
 
-    void Decode() noexcept
+    // Our decoder first; a block it refuses may still be one the library takes whole.
+    void Decode(TBZBlockDecoder& decoder) noexcept
     {
         try {
-            TDecoder d;
-            bz_stream& z = d.z;
-            z.next_in = reinterpret_cast<char*>(input.data());
-            z.avail_in = static_cast<unsigned>(input.size());
-            output.resize(std::min<size_t>(kMaxBlockOutput, size_t{1} << 20));
-            size_t produced = 0;
-            for (;;) {
-                z.next_out = reinterpret_cast<char*>(output.data() + produced);
-                z.avail_out = static_cast<unsigned>(output.size() - produced);
-                const int rc = BZ2_bzDecompress(&z);
-                produced = output.size() - z.avail_out;
-                if (rc == BZ_STREAM_END) {
-                    ok = z.avail_in == 0;
-                    break;
+            output.Reserve(std::min(kMaxBlockOutput, size_t{150000} * static_cast<size_t>(level)));
+            const auto bits = static_cast<uint64_t>(endBit - startBit);
+            if (!libraryOnly && decoder.Read(input, 32, 32 + bits, level)) {
+                TBZBlockResult r = decoder.Write(std::span(output.data.get(), output.capacity), size);
+                if (r == TBZBlockResult::outputFull && output.capacity < kMaxBlockOutput) {
+                    output.Reserve(kMaxBlockOutput);
+                    r = decoder.Write(std::span(output.data.get(), output.capacity), size);
                 }
-                if (rc == BZ_MEM_ERROR)
-                    throw std::bad_alloc();
-                if (rc != BZ_OK)
-                    break;
-                if (z.avail_out == 0) {
-                    if (output.size() >= kMaxBlockOutput)
-                        break;
-                    output.resize(std::min(kMaxBlockOutput, output.size() * 2));
-                } else if (z.avail_in == 0) {
-                    break;
-                }
+                ok = r == TBZBlockResult::ok;
             }
-            output.resize(ok ? produced : 0);
+            if (!ok)
+                DecodeWithLibrary();
         } catch (...) {
             error = std::current_exception();
         }
-        input = {};
+    }
+
+    void DecodeWithLibrary()
+    {
+        TDecoder d;
+        bz_stream& z = d.z;
+        z.next_in = reinterpret_cast<char*>(input.data());
+        z.avail_in = static_cast<unsigned>(input.size());
+        size_t produced = 0;
+        for (;;) {
+            z.next_out = reinterpret_cast<char*>(output.data.get() + produced);
+            z.avail_out = static_cast<unsigned>(output.capacity - produced);
+            const int rc = BZ2_bzDecompress(&z);
+            produced = output.capacity - z.avail_out;
+            if (rc == BZ_STREAM_END) {
+                ok = z.avail_in == 0;
+                break;
+            }
+            if (rc == BZ_MEM_ERROR)
+                throw std::bad_alloc();
+            if (rc != BZ_OK)
+                break;
+            if (z.avail_out == 0) {
+                if (output.capacity >= kMaxBlockOutput)
+                    break;
+                output.Grow(std::min(kMaxBlockOutput, output.capacity * 2), produced);
+            } else if (z.avail_in == 0) {
+                break;
+            }
+        }
+        size = ok ? produced : 0;
     }
 };
 
@@ -235,6 +278,7 @@ TParallelBZDecompressor::~TParallelBZDecompressor()
 
 void TParallelBZDecompressor::WorkerLoop()
 {
+    TBZBlockDecoder decoder;
     std::unique_lock lock(m_mutex);
     for (;;) {
         std::shared_ptr<TJob> job;
@@ -251,9 +295,11 @@ void TParallelBZDecompressor::WorkerLoop()
         if (m_stopping)
             return;
         job->state = TJob::TState::running;
+        job->output = TakeBuffer();
         lock.unlock();
-        job->Decode();
+        job->Decode(decoder);
         lock.lock();
+        RecycleInput(*job);
         job->state = TJob::TState::done;
         m_jobDone.notify_all();
     }
@@ -276,14 +322,14 @@ int64_t TParallelBZDecompressor::Read(std::span<uint8_t> buffer)
             Advance();
             continue;
         }
-        const auto& out = m_current->output;
-        const size_t n = std::min(out.size() - m_currentAt, buffer.size() - done);
-        std::memcpy(buffer.data() + done, out.data() + m_currentAt, n);
+        const TJob& job = *m_current;
+        const size_t n = std::min(job.size - m_currentAt, buffer.size() - done);
+        std::memcpy(buffer.data() + done, job.output.data.get() + m_currentAt, n);
         done += n;
         m_currentAt += n;
         // At a block's end the single stream goes straight on, even with the buffer full.
-        if (m_currentAt == out.size())
-            m_current.reset();
+        if (m_currentAt == job.size)
+            Release(std::move(m_current));
         else
             break;
     }
@@ -387,7 +433,17 @@ std::shared_ptr<TParallelBZDecompressor::TJob> TParallelBZDecompressor::TakeJob(
     job->startBit = startBit;
     job->endBit = endBit;
     const auto rel = static_cast<uint64_t>(startBit - m_rawBase * 8);
+    job->level = m_level;
+    job->libraryOnly = m_libraryOnly;
     TBZBitSink sink;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_spareInputs.empty()) {
+            sink.Bytes() = std::move(m_spareInputs.back());
+            m_spareInputs.pop_back();
+        }
+    }
+    sink.Bytes().clear();
     sink.Bytes().reserve(static_cast<size_t>((endBit - startBit) / 8 + 32));
     PutHeader(sink, m_level);
     sink.PutSpan(m_raw, rel, static_cast<uint64_t>(endBit - startBit));
@@ -410,9 +466,13 @@ void TParallelBZDecompressor::Advance()
         if (job->state == TJob::TState::pending) {
             // No worker has it yet: decoding it here is the quickest way on.
             job->state = TJob::TState::running;
+            job->output = TakeBuffer();
             lock.unlock();
-            job->Decode();
+            if (!m_decoder)
+                m_decoder = std::make_unique<TBZBlockDecoder>();
+            job->Decode(*m_decoder);
             lock.lock();
+            RecycleInput(*job);
             job->state = TJob::TState::done;
         } else {
             m_jobDone.wait(lock, [&] { return job->state == TJob::TState::done; });
@@ -436,6 +496,28 @@ void TParallelBZDecompressor::Advance()
     lock.unlock();
     m_pipeStopped = true;
     StartFallback(m_boundary);
+}
+
+TParallelBZDecompressor::TBuffer TParallelBZDecompressor::TakeBuffer()
+{
+    TBuffer b;
+    if (!m_spareOutputs.empty()) {
+        b = std::move(m_spareOutputs.back());
+        m_spareOutputs.pop_back();
+    }
+    return b;
+}
+
+void TParallelBZDecompressor::Release(std::shared_ptr<TJob> job)
+{
+    std::lock_guard lock(m_mutex);
+    m_spareOutputs.push_back(std::move(job->output));
+}
+
+void TParallelBZDecompressor::RecycleInput(TJob& job)
+{
+    job.input.clear();
+    m_spareInputs.push_back(std::move(job.input));
 }
 
 void TParallelBZDecompressor::Trim()

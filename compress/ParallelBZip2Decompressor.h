@@ -11,6 +11,8 @@
 
 namespace lw {
 
+class TBZBlockDecoder;
+
 // Read-only: delivers what a TBZDecompressionStream over the same source would, with the same
 // errors on the same reads, decoding blocks on worker threads. Reads the source forward only
 // and holds a few blocks at a time. Whenever a block does not decode on its own (a damaged
@@ -26,7 +28,11 @@ public:
     // Only the position query: the bytes delivered so far.
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
 
+    // For tests: blocks go to the library, each as a one-block stream, not to our decoder.
+    void UseLibraryForBlocks() { m_libraryOnly = true; }
+
 private:
+    struct TBuffer;
     struct TJob;
     struct TFallback;
 
@@ -42,9 +48,15 @@ private:
     size_t ChunkEndOf(int64_t byte) const;
     void Trim();
     void WorkerLoop();
+    // Under m_mutex: spare room for a block's output and its input.
+    TBuffer TakeBuffer();
+    void RecycleInput(TJob& job);
+    // A delivered block's output room goes back to the spares.
+    void Release(std::shared_ptr<TJob> job);
 
     TStream& m_source;
     bool m_started = false;
+    bool m_libraryOnly = false;
     bool m_sourceEnded = false;
     int64_t m_position = 0;
     int m_level = 0;
@@ -63,11 +75,14 @@ private:
     std::shared_ptr<TJob> m_current;
     size_t m_currentAt = 0;
     std::unique_ptr<TFallback> m_fallback;
+    std::unique_ptr<TBZBlockDecoder> m_decoder; // for blocks no worker has taken yet
 
     std::mutex m_mutex;
     std::condition_variable m_workReady;
     std::condition_variable m_jobDone;
     std::deque<std::shared_ptr<TJob>> m_jobs; // in stream order
+    std::vector<TBuffer> m_spareOutputs;      // of delivered blocks, for the next ones
+    std::vector<std::vector<uint8_t>> m_spareInputs;
     bool m_stopping = false;
     std::vector<std::thread> m_workers;
 };

@@ -7,6 +7,8 @@
 #include "BZip2Helpers.h"
 #include "compress/BZip2BlockDecoder.h"
 #include "compress/BZip2BlockScanner.h"
+#include "compress/ParallelBZip2Decompressor.h"
+#include "platform/MemoryStream.h"
 
 using namespace lw;
 using namespace bztest;
@@ -298,6 +300,47 @@ TEST(BZip2BlockDecoder, BlockChecksumKnownAnswers)
         const Bytes data = lwtest::RandomBytes(n, static_cast<uint32_t>(n));
         const Bytes stream = LibCompress(data, 1);
         EXPECT_EQ(BZBlockCrc(data), BitsAt(stream, 32 + 48, 32)) << n;
+    }
+}
+
+// Bytes and error message of reading all of `compressed`: how < 0 the single stream, else
+// the parallel one on how / 2 threads, with the library decoding its blocks if how is odd.
+std::pair<Bytes, std::string> ReadAll(const Bytes& compressed, int how)
+{
+    lw::TMemoryStream src;
+    Fill(src, compressed);
+    std::unique_ptr<TStream> bz;
+    if (how < 0) {
+        bz = std::make_unique<TBZDecompressionStream>(src);
+    } else {
+        auto p = std::make_unique<TParallelBZDecompressor>(src, static_cast<unsigned>(how / 2));
+        if (how % 2)
+            p->UseLibraryForBlocks();
+        bz = std::move(p);
+    }
+    Bytes out, buf(70000);
+    try {
+        for (int64_t n; (n = bz->Read(buf)) > 0;)
+            out.insert(out.end(), buf.begin(), buf.begin() + n);
+    } catch (const EBZDecompressionError& e) {
+        return {out, e.what()};
+    }
+    return {out, ""};
+}
+
+TEST(BZip2BlockDecoder, ParallelStreamWithOursOrTheLibrarysBlocks)
+{
+    const Bytes text = LibCompress(PseudoText(700000, 51), 1);
+    Bytes flipped = text, cut(text.begin(), text.end() - 1000);
+    flipped[flipped.size() / 2] ^= 0x20;
+    const Bytes runs = LibCompress(Bytes(4 << 20, 'z'), 1); // blocks beyond the first output room
+    for (const Bytes* s : std::initializer_list<const Bytes*>{&text, &flipped, &cut, &runs}) {
+        const auto want = ReadAll(*s, -1);
+        for (int how = 0; how < 6; ++how) {
+            const auto got = ReadAll(*s, how);
+            EXPECT_EQ(got.second, want.second) << how;
+            EXPECT_TRUE(Same(got.first, want.first)) << how;
+        }
     }
 }
 
