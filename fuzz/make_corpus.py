@@ -118,8 +118,45 @@ def path_shortener():
         write(t, f"path-{i}", struct.pack("<H", width) + path)
 
 
+def parallel_bzip2():
+    t = "ParallelBZip2Fuzz"
+
+    def seed(name, flags, copies, piece, sizes, flips, payload):
+        data = bytes([flags, copies]) + struct.pack("<H", piece - 1) + bytes([len(sizes) - 1])
+        data += b"".join(struct.pack("<I", n - 1)[:3] for n in sizes)
+        data += bytes([len(flips)]) + b"".join(struct.pack("<I", o)[:3] + bytes([x]) for o, x in flips)
+        write(t, name, data + payload)
+
+    seed("one-block", 1 | (4 << 1) | (1 << 5), 0, 65536, [4096], [], text(3000))
+    seed("blocks-bs1", 1 | (1 << 5), 60, 65535, [65536, 7], [], text(4000))
+    seed("flipped-bs1", 1 | (2 << 5), 50, 1000, [100000], [(30000, 0x10)], text(3500))
+    seed("cut-source", 1, 40, 1, [3, 4095], [(5, 0x01)], noise(2500))
+    seed("runs", 1 | (2 << 1) | 0x80, 63, 4096, [1 << 20], [], b"a" * 4000 + b"b")
+    seed("raw-stream", 0, 0, 100, [4096], [], bz2.compress(text(2000), 9) + b"junk")
+    seed("not-bzip2", 1 << 5, 0, 65536, [4096], [], noise(200))
+
+
+def bzip2_block():
+    t = "BZip2BlockFuzz"
+
+    def seed(name, flags, shift, flips, payload):
+        data = bytes([flags, shift & 0xFF, len(flips)])
+        data += b"".join(struct.pack("<H", o) + bytes([x]) for o, x in flips)
+        write(t, name, data + payload)
+
+    seed("text-bs1", 0, 0, [], text(3000))
+    seed("runs-bs9", 8, 0, [], b"x" * 5 + b"y" * 4 + b"z" * 300 + bytes(range(256)))
+    seed("noise-bs5", 4, 0, [], noise(2000))
+    seed("flipped", 0, 0, [(700, 0x85)], text(1500))
+    seed("fixed-crc", 0x20, 0, [(300, 0)], text(800))
+    seed("longer", 0, 9, [], text(600))
+    seed("shorter", 0x40, -3, [], b"q" * 900)
+    seed("raw-bits", 0x10, 0, [], noise(300))
+
+
 def main():
-    for make in (bzip2_stream, decrypt_job, decrypt_text, profile_file, folder_list, path_shortener):
+    for make in (bzip2_stream, decrypt_job, decrypt_text, profile_file, folder_list, path_shortener,
+                 parallel_bzip2, bzip2_block):
         make()
     return 0
 
