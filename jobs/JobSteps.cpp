@@ -7,6 +7,7 @@
 
 #include "compress/BZip2.h"
 #include "compress/ParallelBZip2Compressor.h"
+#include "compress/ParallelBZip2Decompressor.h"
 #include "jobs/CipherPieceStreams.h"
 #include "crypto/Sha1.h"
 #include "jobs/Wipe.h"
@@ -70,7 +71,7 @@ void DecryptAndDecompress(TStream& source, TDCP_cipher& cipher, int64_t count, T
         throw EReadError(kStreamReadError);
     TCipherReadStream opened(cipher, source, static_cast<uint64_t>(count));
     {
-        TBZDecompressionStream unpacker(opened);
+        TParallelBZDecompressor unpacker(opened, WorkerThreads());
         std::vector<uint8_t> piece(kWritePiece);
         for (;;) {
             const int64_t n = unpacker.Read(piece);

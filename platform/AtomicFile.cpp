@@ -23,6 +23,8 @@ std::string TempCandidate(const std::string& folder)
     return folder + name;
 }
 
+constexpr int64_t kWriteBehind = int64_t{8} << 20;
+
 } // namespace
 
 TAtomicFile::TAtomicFile(std::string finalPath, mode_t permissions) : m_finalPath(std::move(finalPath))
@@ -38,6 +40,8 @@ TAtomicFile::TAtomicFile(std::string finalPath, mode_t permissions) : m_finalPat
         std::string candidate = TempCandidate(folder);
         try {
             m_stream = TFileStream::CreateNew(candidate, permissions);
+            // Overlaps the disk writes with the work instead of waiting for them at Commit.
+            m_stream->WriteBehind(kWriteBehind);
             m_tempPath = std::move(candidate);
             return;
         } catch (const EFOpenError& e) {

@@ -82,6 +82,10 @@ int64_t TFileStream::Read(std::span<uint8_t> buffer)
             break;
         total += n;
     }
+    if (m_writeBehind > 0 && (m_unsent += total) >= m_writeBehind) {
+        fs::StartWriteBack(m_fd);
+        m_unsent = 0;
+    }
     return total;
 }
 

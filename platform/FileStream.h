@@ -27,6 +27,9 @@ public:
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
     int64_t Size() override;
 
+    // From now on, every `bytes` written start going to the disk at once, so a later
+    // FlushToDisk has little left to wait for.
+    void WriteBehind(int64_t bytes) { m_writeBehind = bytes; }
     // Forces written data to the disk; raises EFileError on failure.
     void FlushToDisk();
     // Closes now and reports a failed close (the data may not have reached the file).
@@ -39,6 +42,8 @@ private:
     TFileStream(std::string path, int fd);
     std::string m_path;
     int m_fd = -1;
+    int64_t m_writeBehind = 0;
+    int64_t m_unsent = 0;
 };
 
 } // namespace lw

@@ -72,6 +72,11 @@ int Sync(int fd)
     return ::fsync(fd);
 }
 
+void StartWriteBack(int fd)
+{
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 int Close(int fd)
 {
     const int result = ::close(fd);

@@ -20,6 +20,8 @@ int Open(const std::string& path, int flags, mode_t mode = 0);
 ssize_t Read(int fd, void* buffer, size_t count);
 ssize_t Write(int fd, const void* buffer, size_t count);
 int Sync(int fd);
+// Starts writing the file's dirty pages to the disk without waiting; only a hint.
+void StartWriteBack(int fd);
 int Close(int fd);
 int Rename(const std::string& from, const std::string& to);
 int Unlink(const std::string& path);
