@@ -1,5 +1,7 @@
 #include "compress/BZip2BlockDecoder.h"
 
+#include "compress/BZip2BlockWalk.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -288,12 +290,9 @@ bool TBZBlockDecoder::Read(std::span<const uint8_t> in, uint64_t startBit, uint6
     if (m_count == 0 || m_origPtr >= m_count)
         return false;
 
-    // Each position gets, above its byte, the position that follows it in the output (in
-    // m_tt) and the one that precedes it (in m_lf), so the output can be walked from both
-    // ends at once.
+    // Each position gets, above its byte, the position that follows it in the output.
     std::array<uint32_t, 256> counts{};
     uint32_t* const tt = m_tt.get();
-    uint32_t* const lf = m_lf.get();
     for (uint32_t i = 0; i < m_count; ++i)
         ++counts[tt[i] & 0xff];
     uint32_t sum = 0;
@@ -302,11 +301,8 @@ bool TBZBlockDecoder::Read(std::span<const uint8_t> in, uint64_t startBit, uint6
         c = sum;
         sum += n;
     }
-    for (uint32_t i = 0; i < m_count; ++i) {
-        const uint32_t b = tt[i] & 0xff, j = counts[b]++;
-        tt[j] |= i << 8;
-        lf[i] = j << 8 | b;
-    }
+    for (uint32_t i = 0; i < m_count; ++i)
+        tt[counts[tt[i] & 0xff]++] |= i << 8;
     m_walked = false;
     m_ready = true;
     return true;
@@ -317,11 +313,9 @@ bool TBZBlockDecoder::ReadData(TBZBitReader& bits, int level)
     const uint32_t max = MaxSymbols(level);
     if (m_capacity < max) {
         m_tt.reset();
-        m_lf.reset();
-        m_bytes.reset();
-        m_tt = std::make_unique_for_overwrite<uint32_t[]>(max);
-        m_lf = std::make_unique_for_overwrite<uint32_t[]>(max);
-        m_bytes = std::make_unique_for_overwrite<uint8_t[]>(max);
+        m_walk.reset();
+        m_tt = std::make_unique_for_overwrite<uint32_t[]>(max + 1);
+        m_walk = std::make_unique<TBZBlockWalk>(max);
         m_capacity = max;
     }
     const TTables& t = *m_tables;
@@ -361,76 +355,57 @@ bool TBZBlockDecoder::ReadData(TBZBitReader& bits, int level)
     }
 }
 
-bool TBZBlockDecoder::Walk()
-{
-    const uint32_t* const tt = m_tt.get();
-    const uint32_t* const lf = m_lf.get();
-    uint8_t* const out = m_bytes.get();
-    // Two independent chains of loads, each half as long as one: forwards from the start,
-    // backwards from the end.
-    const uint32_t n = m_count, half = n / 2;
-    uint32_t fwd = tt[m_origPtr] >> 8, back = m_origPtr, last = back;
-    for (uint32_t k = 0; k < half; ++k) {
-        const uint32_t e = tt[fwd], l = lf[back];
-        out[k] = static_cast<uint8_t>(e);
-        out[n - 1 - k] = static_cast<uint8_t>(l);
-        fwd = e >> 8;
-        last = back;
-        back = l >> 8;
-    }
-    if (n % 2 != 0) {
-        const uint32_t e = tt[fwd];
-        out[half] = static_cast<uint8_t>(e);
-        fwd = e >> 8;
-    }
-    // They meet only if the walk from the start closes after exactly the block's length
-    // (as it does for every block an encoder writes); then both give what one walk would.
-    return half == 0 ? fwd == m_origPtr : fwd == last;
-}
-
 TBZBlockResult TBZBlockDecoder::Write(std::span<uint8_t> out, size_t& size)
 {
     size = 0;
     if (!m_ready)
         return TBZBlockResult::bad;
     if (!m_walked) {
-        if (!Walk()) {
+        if (!m_walk->Run(m_tt.get(), m_count, m_tt[m_origPtr] >> 8)) {
             m_ready = false;
             return TBZBlockResult::bad;
         }
         m_walked = true;
     }
-    const uint8_t* const in = m_bytes.get();
     uint8_t* const o = out.data();
     const size_t cap = out.size();
     size_t at = 0;
     int last = -1;
     unsigned same = 0;
-    for (uint32_t k = 0; k < m_count; ++k) {
-        const uint8_t ch = in[k];
-        if (same == 4) {
-            // After four equal bytes: how many more of them.
-            if (ch > kMaxRunByte) {
-                m_ready = false;
-                return TBZBlockResult::bad;
+    bool bad = false;
+    const bool fits = m_walk->ForEach([&](std::span<const uint8_t> piece) {
+        for (const uint8_t ch : piece) {
+            if (same == 4) {
+                // After four equal bytes: how many more of them.
+                if (ch > kMaxRunByte) {
+                    bad = true;
+                    return false;
+                }
+                if (cap - at < ch)
+                    return false;
+                std::memset(o + at, last, ch);
+                at += ch;
+                same = 0;
+                last = -1;
+                continue;
             }
-            if (cap - at < ch)
-                return TBZBlockResult::outputFull;
-            std::memset(o + at, last, ch);
-            at += ch;
-            same = 0;
-            last = -1;
-            continue;
+            if (ch == last) {
+                ++same;
+            } else {
+                last = ch;
+                same = 1;
+            }
+            if (at == cap)
+                return false;
+            o[at++] = ch;
         }
-        if (ch == last) {
-            ++same;
-        } else {
-            last = ch;
-            same = 1;
-        }
-        if (at == cap)
+        return true;
+    });
+    if (!fits) {
+        if (!bad)
             return TBZBlockResult::outputFull;
-        o[at++] = ch;
+        m_ready = false;
+        return TBZBlockResult::bad;
     }
     m_ready = false;
     if (same == 4 || BZBlockCrc(out.first(at)) != m_crc)

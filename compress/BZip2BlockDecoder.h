@@ -10,6 +10,7 @@
 namespace lw {
 
 class TBZBitReader;
+class TBZBlockWalk;
 
 enum class TBZBlockResult { ok, bad, outputFull };
 
@@ -36,14 +37,12 @@ public:
 private:
     struct TTables;
     bool ReadData(TBZBitReader& bits, int level);
-    bool Walk();
 
     std::unique_ptr<TTables> m_tables;
     // Per position of the sorted block: its byte in the low 8 bits, above it the position
-    // that comes next in the output (m_tt) or before it (m_lf).
+    // that comes next in the output.
     std::unique_ptr<uint32_t[]> m_tt;
-    std::unique_ptr<uint32_t[]> m_lf;
-    std::unique_ptr<uint8_t[]> m_bytes; // the block's bytes in order, run lengths still coded
+    std::unique_ptr<TBZBlockWalk> m_walk; // the block's bytes in order, run lengths still coded
     uint32_t m_capacity = 0;
     uint32_t m_count = 0; // bytes in the block
     uint32_t m_origPtr = 0;

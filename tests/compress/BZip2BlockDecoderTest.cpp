@@ -4,9 +4,12 @@
 
 #include <bzlib.h>
 
+#include <numeric>
+
 #include "BZip2Helpers.h"
 #include "compress/BZip2BlockDecoder.h"
 #include "compress/BZip2BlockScanner.h"
+#include "compress/BZip2BlockWalk.h"
 #include "compress/ParallelBZip2Decompressor.h"
 #include "platform/MemoryStream.h"
 
@@ -122,6 +125,14 @@ Bytes AllBytes(size_t times)
     return out;
 }
 
+Bytes Periodic(const Bytes& unit, size_t times)
+{
+    Bytes out;
+    for (size_t t = 0; t < times; ++t)
+        out.insert(out.end(), unit.begin(), unit.end());
+    return out;
+}
+
 struct TCase {
     std::string name;
     Bytes data;
@@ -146,6 +157,11 @@ const std::vector<TCase>& Cases()
         // A level-1 block at its limit, and one that decodes to megabytes.
         {"random_full", lwtest::RandomBytes(100000, 43), {1}},
         {"zeros", Bytes(6 << 20, 0), {1, 9}},
+        // Repeated content: the sort's last step then goes round one cycle per repeat.
+        {"period_512", AllBytes(40), {1}},
+        {"period_3", Repeat({{1, 'a'}, {1, 'b'}, {1, 'c'}}), {1}},
+        {"period_1000", Periodic(PseudoText(1000, 52), 150), {1, 2}},
+        {"period_40000", Periodic(lwtest::RandomBytes(40000, 53), 5), {3}},
         {"sparse", Repeat({{100000, 'q'}, {1, 'r'}, {70000, 0}, {2, 'r'}, {9, 's'}}), {1}},
     };
     return cases;
@@ -300,6 +316,53 @@ TEST(BZip2BlockDecoder, BlockChecksumKnownAnswers)
         const Bytes data = lwtest::RandomBytes(n, static_cast<uint32_t>(n));
         const Bytes stream = LibCompress(data, 1);
         EXPECT_EQ(BZBlockCrc(data), BitsAt(stream, 32 + 48, 32)) << n;
+    }
+}
+
+// The walk with its several chains against one plain walk of n steps, on tables made
+// directly: one cycle through all positions, equal cycles, cycles of other lengths.
+TEST(BZip2BlockWalk, SameAsOnePlainWalk)
+{
+    std::mt19937 rng(54);
+    TBZBlockWalk walk(TBZBlockDecoder::MaxSymbols(9));
+    for (uint32_t n : {1u, 2u, 3u, 255u, 2047u, 2048u, 2049u, 16384u * 3 + 5, 100000u, 899985u}) {
+        for (uint32_t cycles : {1u, 2u, 3u, 7u, 64u, 0u}) { // 0: one cycle and a short one
+            if (cycles > n || (cycles == 0 && n < 3))
+                continue;
+            std::vector<uint32_t> order(n);
+            std::iota(order.begin(), order.end(), 0u);
+            std::shuffle(order.begin(), order.end(), rng);
+            std::vector<uint32_t> tt(n + 1);
+            // Consecutive runs of `order` close into cycles.
+            const uint32_t len = cycles == 0 ? n - 1 : n / cycles;
+            for (uint32_t i = 0; i < n; ++i) {
+                const uint32_t from = i / len * len, end = std::min(n, from + len);
+                const uint32_t next = i + 1 < end ? order[i + 1] : order[from];
+                tt[order[i]] = next << 8 | (rng() & 0xff);
+            }
+            for (uint32_t first : {order[0], order[n - 1], order[n / 2]}) {
+                Bytes plain(n);
+                for (uint32_t k = 0, p = first; k < n; ++k, p = tt[p] >> 8)
+                    plain[k] = static_cast<uint8_t>(tt[p]);
+                std::vector<uint32_t> copy = tt;
+                const bool ok = walk.Run(copy.data(), n, first);
+                copy[n] = tt[n];
+                EXPECT_EQ(copy, tt) << n; // left as it was
+                // Taken when the cycle through `first` divides n.
+                uint32_t cycleLen = 1;
+                for (uint32_t p = tt[first] >> 8; p != first; p = tt[p] >> 8)
+                    ++cycleLen;
+                EXPECT_EQ(ok, n % cycleLen == 0) << n << " " << cycles;
+                if (!ok)
+                    continue;
+                Bytes got;
+                walk.ForEach([&](std::span<const uint8_t> piece) {
+                    got.insert(got.end(), piece.begin(), piece.end());
+                    return true;
+                });
+                EXPECT_TRUE(Same(got, plain)) << n << " " << cycles;
+            }
+        }
     }
 }
 
