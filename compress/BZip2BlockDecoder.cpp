@@ -311,15 +311,19 @@ bool TBZBlockDecoder::Read(std::span<const uint8_t> in, uint64_t startBit, uint6
 bool TBZBlockDecoder::ReadData(TBZBitReader& bits, int level)
 {
     const uint32_t max = MaxSymbols(level);
-    if (m_capacity < max) {
-        m_tt.reset();
-        m_walk.reset();
-        m_tt = std::make_unique_for_overwrite<uint32_t[]>(max + 1);
-        m_walk = std::make_unique<TBZBlockWalk>(max);
-        m_capacity = max;
-    }
     const TTables& t = *m_tables;
-    uint32_t* const tt = m_tt.get();
+    uint32_t* tt = m_tt.get();
+    // Room grows with the blocks met, up to the level's limit; one entry more for the walk.
+    auto room = [&](uint32_t need) {
+        if (need <= m_capacity)
+            return;
+        const uint32_t size = std::min(max, std::max({need, m_capacity * 2, uint32_t{1} << 16}));
+        auto bigger = std::make_unique_for_overwrite<uint32_t[]>(size_t{size} + 1);
+        std::copy_n(m_tt.get(), m_capacity, bigger.get());
+        m_tt = std::move(bigger);
+        m_capacity = size;
+        tt = m_tt.get();
+    };
     TMtf mtf;
     mtf.Set(std::span(t.seqToByte).first(t.inUse));
     const unsigned eob = t.inUse + 1;
@@ -339,6 +343,7 @@ bool TBZBlockDecoder::ReadData(TBZBitReader& bits, int level)
                 continue;
             }
             if (run != 0) {
+                room(n + run);
                 std::fill_n(tt + n, run, uint32_t{mtf.Front()});
                 n += run;
                 run = 0;
@@ -350,6 +355,8 @@ bool TBZBlockDecoder::ReadData(TBZBitReader& bits, int level)
             }
             if (n >= max)
                 return false;
+            if (n == m_capacity)
+                room(n + 1);
             tt[n++] = mtf.Take(sym - 1);
         }
     }
@@ -361,6 +368,8 @@ TBZBlockResult TBZBlockDecoder::Write(std::span<uint8_t> out, size_t& size)
     if (!m_ready)
         return TBZBlockResult::bad;
     if (!m_walked) {
+        if (!m_walk)
+            m_walk = std::make_unique<TBZBlockWalk>();
         if (!m_walk->Run(m_tt.get(), m_count, m_tt[m_origPtr] >> 8)) {
             m_ready = false;
             return TBZBlockResult::bad;

@@ -11,17 +11,17 @@ constexpr uint32_t kIndex = (1u << 20) - 1;
 
 } // namespace
 
-TBZBlockWalk::TBZBlockWalk(uint32_t maxCount)
-    : m_chunkCapacity(maxCount / kChunk + kChains + 1)
-{
-    m_bytes = std::make_unique_for_overwrite<uint8_t[]>(size_t{m_chunkCapacity} * kChunk);
-    m_next.resize(m_chunkCapacity);
-}
-
 bool TBZBlockWalk::Run(uint32_t* tt, uint32_t n, uint32_t first)
 {
     if (n == 0 || n > kIndex || first >= n)
         return false;
+    // Each chain's chunks are full but its last.
+    if (const uint32_t need = n / kChunk + kChains + 1; need > m_chunkCapacity) {
+        m_bytes.reset();
+        m_bytes = std::make_unique_for_overwrite<uint8_t[]>(size_t{need} * kChunk);
+        m_next.resize(need);
+        m_chunkCapacity = need;
+    }
     tt[n] = n << 8; // where a finished chain idles
     std::array<uint32_t, kChains> start{};
     unsigned chains = 0;

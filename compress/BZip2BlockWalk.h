@@ -12,10 +12,7 @@ namespace lw {
 
 class TBZBlockWalk {
 public:
-    // For blocks of up to `maxCount` bytes (at most 2^20 - 1).
-    explicit TBZBlockWalk(uint32_t maxCount);
-
-    // Walks entries tt[0..n) (byte in the low 8 bits, next position from bit 8) from
+    // Walks entries tt[0..n), n below 2^20, (byte in the low 8 bits, next position from bit 8) from
     // position `first`; tt[n] is used too. False unless the walk comes back to `first`
     // after n steps or a divisor of n (a block of repeats), as it does for a whole block.
     bool Run(uint32_t* tt, uint32_t n, uint32_t first);
@@ -46,7 +43,7 @@ private:
 
     std::unique_ptr<uint8_t[]> m_bytes; // chunks, each chain's in a list
     std::vector<uint32_t> m_next;       // per chunk: the next of its chain
-    uint32_t m_chunkCapacity;
+    uint32_t m_chunkCapacity = 0;
     uint32_t m_chains = 0;  // in the first one's cycle
     uint32_t m_repeats = 0; // times round that cycle
     std::array<uint32_t, kChains> m_first{}, m_last{}, m_lastUsed{}, m_count{};

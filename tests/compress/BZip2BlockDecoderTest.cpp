@@ -324,7 +324,7 @@ TEST(BZip2BlockDecoder, BlockChecksumKnownAnswers)
 TEST(BZip2BlockWalk, SameAsOnePlainWalk)
 {
     std::mt19937 rng(54);
-    TBZBlockWalk walk(TBZBlockDecoder::MaxSymbols(9));
+    TBZBlockWalk walk;
     for (uint32_t n : {1u, 2u, 3u, 255u, 2047u, 2048u, 2049u, 16384u * 3 + 5, 100000u, 899985u}) {
         for (uint32_t cycles : {1u, 2u, 3u, 7u, 64u, 0u}) { // 0: one cycle and a short one
             if (cycles > n || (cycles == 0 && n < 3))
