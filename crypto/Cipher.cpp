@@ -1,6 +1,7 @@
 #include "crypto/Cipher.h"
 
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "crypto/Base64.h"
@@ -61,16 +62,44 @@ void TDCP_cipher::SetKeyFromPhrase(std::string_view phrase, const TDCP_hashclass
     }
 }
 
+// Where a stream lends its bytes the piece goes from the input's bytes to the output's
+// without the buffer; the pieces, the bytes and the errors are those of the buffer path.
 template <class Op>
 uint64_t TDCP_cipher::StreamPieces(TStream& in, TStream& out, uint64_t count, Op op)
 {
     std::array<uint8_t, kStreamPiece> buffer;
     uint64_t total = 0;
+    // One stream both ways could move its bytes under its own read view as it grows.
+    const bool views = &in != &out;
+    // Encrypt and Decrypt raise only when not keyed; then nothing may reach the output.
+    const bool writeViews = views && m_initialized;
     auto piece = [&](uint32_t want) {
-        const int64_t got = in.Read(std::span(buffer.data(), want));
-        const auto n = static_cast<uint32_t>(got > 0 ? got : 0);
+        const uint8_t* src = buffer.data();
+        uint32_t n = 0;
+        if (auto view = views ? in.ReadView(want) : std::nullopt) {
+            n = static_cast<uint32_t>(view->size());
+            if (n > 0)
+                src = view->data();
+        } else {
+            const int64_t got = in.Read(std::span(buffer.data(), want));
+            n = static_cast<uint32_t>(got > 0 ? got : 0);
+        }
         total += n;
-        (this->*op)(buffer.data(), buffer.data(), n);
+        std::optional<std::span<uint8_t>> dst;
+        if (writeViews) {
+            try {
+                dst = out.WriteView(n);
+            } catch (...) {
+                // The failed write comes after the cipher has taken the piece.
+                (this->*op)(src, buffer.data(), n);
+                throw;
+            }
+        }
+        if (dst) {
+            (this->*op)(src, n > 0 ? dst->data() : buffer.data(), n);
+            return;
+        }
+        (this->*op)(src, buffer.data(), n);
         out.WriteBuffer(std::span<const uint8_t>(buffer.data(), n));
     };
     for (uint64_t i = count / kStreamPiece; i > 0; --i)

@@ -33,7 +33,8 @@ public:
     // Overrides clear their own material first, then call their parent; the flag goes last.
     virtual void Wipe() { m_initialized = false; }
     virtual void Reset() {}
-    // in and out may be the same buffer.
+    // in and out are the same buffer or apart, never partly overlapping. They raise only
+    // when the cipher is not keyed (StreamEncrypt and StreamDecrypt count on it).
     virtual void Encrypt(const void* in, void* out, uint32_t count);
     virtual void Decrypt(const void* in, void* out, uint32_t count);
     virtual std::string EncryptText(std::string_view text);
@@ -41,7 +42,8 @@ public:
 
     // Keys with the digest of the phrase's bytes; any failure reads kDigestAllocFailed.
     void SetKeyFromPhrase(std::string_view phrase, const TDCP_hashclass& hash);
-    // Pieces of 8192 bytes, the last one shorter; each piece is written exactly.
+    // Pieces of 8192 bytes, the last one shorter; each piece is written exactly. Streams
+    // that lend their bytes (ReadView, WriteView) are ciphered in place of the copies.
     uint64_t StreamEncrypt(TStream& in, TStream& out, uint64_t count);
     uint64_t StreamDecrypt(TStream& in, TStream& out, uint64_t count);
 

@@ -27,6 +27,16 @@ void TStream::WriteBuffer(std::span<const uint8_t> buffer)
         throw EWriteError(kStreamWriteError);
 }
 
+std::optional<std::span<const uint8_t>> TStream::ReadView(size_t)
+{
+    return std::nullopt;
+}
+
+std::optional<std::span<uint8_t>> TStream::WriteView(size_t)
+{
+    return std::nullopt;
+}
+
 int64_t TStream::CopyFrom(TStream& source, int64_t count)
 {
     if (count == 0) {

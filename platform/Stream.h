@@ -1,5 +1,7 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace lw {
@@ -32,6 +34,14 @@ public:
 
     // Count 0 copies the whole source from position 0. Returns the bytes copied.
     int64_t CopyFrom(TStream& source, int64_t count);
+
+    // The stream's own bytes, for callers that would only copy them through a buffer.
+    // ReadView: up to n bytes at the position, moved past as Read of n bytes would.
+    // WriteView: room for exactly n bytes at the position, grown and raised exactly as
+    // WriteBuffer would, moved past. A view lasts until the next call on this stream.
+    // nullopt: not offered, nothing changed; the caller reads or writes instead.
+    virtual std::optional<std::span<const uint8_t>> ReadView(size_t n);
+    virtual std::optional<std::span<uint8_t>> WriteView(size_t n);
 
     static constexpr int64_t kMaxCopyPiece = 61440;
 };
