@@ -12,6 +12,7 @@
 #include "crypto/Sha1.h"
 #include "jobs/Wipe.h"
 #include "platform/FileSystem.h"
+#include "platform/Path.h"
 
 namespace lw::job {
 
@@ -19,7 +20,17 @@ namespace {
 // The reads and writes the in-memory path made: copy pieces in, 4,096-byte pieces out.
 constexpr int64_t kReadPiece = TStream::kMaxCopyPiece;
 constexpr size_t kWritePiece = 4096;
+
+// A desktop mail program may read the attachment only when the user sends the message,
+// long after the hand-off returned, so the user decides whether the output goes now.
+// Only a plain Yes wipes: the close box answers Cancel, which keeps the file too.
+bool DeleteMailedOutputNow(const std::string& outputPath, IAskUser& ask)
+{
+    const std::string text = "The mail program may read \"" + path::ExtractFileName(outputPath) +
+                             "\" only when the message is sent. Delete it now?";
+    return ask.AskUser(TMsgDlgType::mtConfirmation, text, mbYes | mbNo) == mbYes;
 }
+} // namespace
 
 mode_t OutputPermissions(const TFileStream& source)
 {
@@ -94,7 +105,7 @@ void RunHandOffs(const TJobOptions& options, const std::string& outputPath, bool
         context.HandOff.OpenWithAssociatedApp(outputPath);
     if (options.SendByMail && context.HandOff.SendFileToMailClient(outputPath)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (options.DeleteAfterMail)
+        if (options.DeleteAfterMail && DeleteMailedOutputNow(outputPath, context.Ask))
             WipeFile(nullptr, outputPath, context.Ask);
     }
 }

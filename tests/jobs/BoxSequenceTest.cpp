@@ -14,7 +14,8 @@ namespace fsys = std::filesystem;
 namespace {
 
 // Boxes and hand-off calls are written symbolically in the table:
-// "prompt", "saved", "wipe source", "wipe output", "result", "error";
+// "prompt", "saved", "wipe source", "delete now" (the question after mailing),
+// "wipe output", "result", "error";
 // "clipboard", "events", "open", "mail".
 struct Flow {
     std::string name;
@@ -62,18 +63,32 @@ const std::vector<Flow> kFlows = {
      true, false, true, true, {}, 4},
     {"decrypt, delete source declined", false, false, {lw::mbCancel}, DeleteSource, {"wipe source", "result"}, {},
      true, true, true, true, {}, 3},
-    {"encrypt, mail", true, false, {}, Mail, {"result"}, {"mail"}},
-    {"encrypt, mail then delete", true, false, {lw::mbOK}, MailAndDelete, {"result", "wipe output"}, {"mail"},
-     true, true, false},
-    {"decrypt, mail then delete declined", false, false, {lw::mbCancel}, MailAndDelete, {"result", "wipe output"},
+    {"encrypt, mail without delete, no question", true, false, {}, Mail, {"result"}, {"mail"}},
+    {"decrypt, mail without delete, no question", false, false, {}, Mail, {"result"}, {"mail"}},
+    // The mail program may read the file only when the message goes: the user is asked first.
+    {"encrypt, mail then delete Yes", true, false, {lw::mbYes, lw::mbOK}, MailAndDelete,
+     {"result", "delete now", "wipe output"}, {"mail"}, true, true, false},
+    {"decrypt, mail then delete Yes", false, false, {lw::mbYes, lw::mbOK}, MailAndDelete,
+     {"result", "delete now", "wipe output"}, {"mail"}, true, true, false},
+    {"encrypt, mail then delete No", true, false, {lw::mbNo}, MailAndDelete, {"result", "delete now"}, {"mail"}},
+    {"decrypt, mail then delete No", false, false, {lw::mbNo}, MailAndDelete, {"result", "delete now"}, {"mail"}},
+    {"decrypt, mail then delete box closed", false, false, {lw::mbCancel}, MailAndDelete, {"result", "delete now"},
      {"mail"}},
-    {"encrypt, mail fails, no delete", true, false, {}, MailAndDelete, {"result"}, {"mail"}, true, true, true, false},
+    {"decrypt, mail then delete Yes, wipe declined", false, false, {lw::mbYes, lw::mbCancel}, MailAndDelete,
+     {"result", "delete now", "wipe output"}, {"mail"}},
+    {"encrypt, mail fails, no question", true, false, {}, MailAndDelete, {"result"}, {"mail"}, true, true, true,
+     false},
+    {"decrypt, mail fails, no question", false, false, {}, MailAndDelete, {"result"}, {"mail"}, true, true, true,
+     false},
     {"decrypt, mail fails", false, false, {}, Mail, {"result"}, {"mail"}, true, true, true, false},
     {"encrypt, hand-offs in order, no open", true, false, {}, AllHandOffs, {"result"}, {"clipboard", "events", "mail"}},
     {"decrypt, hand-offs in order", false, false, {}, AllHandOffs, {"result"},
      {"clipboard", "events", "open", "mail"}},
-    {"decrypt, everything", false, false, {lw::mbOK, lw::mbOK}, Everything,
-     {"wipe source", "result", "wipe output"}, {"clipboard", "events", "open", "mail"}, true, false, false},
+    {"decrypt, everything", false, false, {lw::mbOK, lw::mbYes, lw::mbOK}, Everything,
+     {"wipe source", "result", "delete now", "wipe output"}, {"clipboard", "events", "open", "mail"}, true, false,
+     false},
+    {"encrypt, everything, output kept", true, false, {lw::mbOK, lw::mbNo}, Everything,
+     {"wipe source", "result", "delete now"}, {"clipboard", "events", "mail"}, true, false, true},
     {"encrypt, clipboard fails", true, false, {}, AllHandOffs, {"result", "error"}, {"clipboard"}, true, true, true,
      true, "Cannot open clipboard"},
     {"decrypt, clipboard fails", false, false, {lw::mbOK}, Everything, {"wipe source", "result", "error"},
@@ -93,13 +108,15 @@ TEST_P(BoxSequence, BoxesAndHandOffsComeInTheirOrder)
     lw::TJobOptions options;
     options.KeyPhrase = "phrase";
     options.CipherIndex = 0;
-    if (!f.encrypt) {
+    Bytes sealed; // what the encrypt job writes for this source
+    {
         ScriptedAsk ask;
         RecordingHandOff handOff;
         lw::TJobContext context{ask, handOff};
         options.SourcePath = dir / "s.txt";
         lw::RunEncryptJob(options, context);
-        fsys::remove(dir / "s.txt");
+        sealed = ReadFile(dir / "s.txt.fe2");
+        fsys::remove(dir / (f.encrypt ? "s.txt.fe2" : "s.txt"));
     }
     const std::string source = dir / (f.encrypt ? "s.txt" : "s.txt.fe2");
     const std::string output = dir / (f.encrypt ? "s.txt.fe2" : "s.txt");
@@ -144,6 +161,11 @@ TEST_P(BoxSequence, BoxesAndHandOffsComeInTheirOrder)
                                          fsys::path(b == "wipe source" ? source : finalOutput).filename().string() +
                                          "\r\nand make it unrecoverable.Continue?",
                                      lw::mbOK | lw::mbCancel});
+        else if (b == "delete now")
+            expectedBoxes.push_back({TMsgDlgType::mtConfirmation,
+                                     "The mail program may read \"" + fsys::path(finalOutput).filename().string() +
+                                         "\" only when the message is sent. Delete it now?",
+                                     lw::mbYes | lw::mbNo});
         else if (b == "result")
             expectedBoxes.push_back(
                 {TMsgDlgType::mtInformation, f.encrypt ? "File encrypted" : "File decrypted", lw::mbOK});
@@ -172,19 +194,44 @@ TEST_P(BoxSequence, BoxesAndHandOffsComeInTheirOrder)
         return;
     }
     EXPECT_EQ(fsys::exists(finalOutput), f.outputLeft);
-    if (f.outputLeft && !f.encrypt) {
-        EXPECT_TRUE(ReadFile(finalOutput) == data);
-    }
-    if (f.outputLeft && f.encrypt) {
-        EXPECT_EQ(ReadFile(finalOutput).size(), data.size());
+    if (f.outputLeft) {
+        EXPECT_TRUE(ReadFile(finalOutput) == (f.encrypt ? sealed : data)) << "the output changed";
     }
     if (f.opens >= 0) {
         EXPECT_EQ(opens, f.opens);
     }
-    const auto wipeOutput = std::find(f.boxes.begin(), f.boxes.end(), "wipe output");
-    if (wipeOutput != f.boxes.end()) { // the wait after a successful mail comes before the wipe
-        EXPECT_GE(ask.times[wipeOutput - f.boxes.begin()] - handOff.mailTime, std::chrono::milliseconds(100));
+    const auto deleteNow = std::find(f.boxes.begin(), f.boxes.end(), "delete now");
+    if (deleteNow != f.boxes.end()) { // the wait after a successful mail comes before the question
+        EXPECT_GE(ask.times[deleteNow - f.boxes.begin()] - handOff.mailTime, std::chrono::milliseconds(100));
     }
+}
+
+// The question names the file alone, blanks and quotes as they are, without its folder.
+TEST(DeleteAfterMail, QuestionNamesTheOutputExactly)
+{
+    TempDir dir;
+    const std::string folder = dir / "mail \"out\" dir";
+    fsys::create_directory(folder);
+    const std::string source = dir / "my \"best\" notes.txt";
+    WriteFile(source, RandomBytes(3000, 5));
+    lw::TJobOptions options;
+    options.SourcePath = source;
+    options.KeyPhrase = "phrase";
+    options.CipherIndex = 3;
+    options.DestinationFolder = folder;
+    options.SendByMail = options.DeleteAfterMail = true;
+    ScriptedAsk ask({lw::mbNo});
+    RecordingHandOff handOff;
+    lw::TJobContext context{ask, handOff};
+    EXPECT_TRUE(lw::RunEncryptJob(options, context));
+    const std::vector<Box> expected = {
+        {TMsgDlgType::mtInformation, "File encrypted", lw::mbOK},
+        {TMsgDlgType::mtConfirmation,
+         "The mail program may read \"my \"best\" notes.txt.fe2\" only when the message is sent. Delete it now?",
+         lw::mbYes | lw::mbNo},
+    };
+    EXPECT_EQ(ask.boxes, expected);
+    EXPECT_EQ(ReadFile(folder + "/my \"best\" notes.txt.fe2").size(), 3000u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, BoxSequence, ::testing::ValuesIn(kFlows), [](const auto& info) {
