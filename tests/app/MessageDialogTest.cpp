@@ -36,6 +36,9 @@ TEST(MessageDialog, EnterEscapeAndCloseAnswerAsDesigned)
         {lw::mbYes | lw::mbNo | lw::mbIgnore, Act::Enter, lw::mbYes},
         {lw::mbYes | lw::mbNo | lw::mbIgnore, Act::Escape, lw::mbNo},
         {lw::mbYes | lw::mbNo | lw::mbIgnore, Act::Close, lw::mbCancel},
+        {lw::mbYes | lw::mbNo, Act::Enter, lw::mbYes},
+        {lw::mbYes | lw::mbNo, Act::Escape, lw::mbNo},
+        {lw::mbYes | lw::mbNo, Act::Close, lw::mbCancel},
     };
     for (const auto& c : cases) {
         lw::TMessageDialog dialog;

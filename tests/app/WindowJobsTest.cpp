@@ -80,14 +80,18 @@ TEST(WindowJobs, OptionsReachTheJob)
         std::vector<lw::TMsgDlgBtn> answers;
         const char* output;             // relative to the temp folder
         std::vector<std::string> calls; // with OUT for the output path
+        bool kept = true;               // the output is there after the job
     };
     const Case cases[] = {
         {"copy", {"copybox"}, nullptr, {}, "plain.txt.fe2", {"clipboard:OUT", "events"}},
         {"compress", {"compbox"}, nullptr, {}, "plain.txt.fez", {}},
         {"mail", {"emailbox"}, nullptr, {}, "plain.txt.fe2", {"mail:OUT"}},
-        // A checked copybox disabled by delmailbox does not copy.
-        {"mail and delete", {"copybox", "emailbox", "delmailbox"}, nullptr, {lw::mbCancel}, "plain.txt.fe2",
+        // A checked copybox disabled by delmailbox does not copy. After mailing the user is
+        // asked whether the output goes now, then the wipe confirms.
+        {"mail and keep", {"copybox", "emailbox", "delmailbox"}, nullptr, {lw::mbNo}, "plain.txt.fe2",
          {"mail:OUT"}},
+        {"mail and delete", {"emailbox", "delmailbox"}, nullptr, {lw::mbYes, lw::mbOK}, "plain.txt.fe2",
+         {"mail:OUT"}, false},
         {"label double click", {}, "dblclick", {}, "plain.txt.fe2", {}},
         {"picked folder", {}, "pick", {}, "out/plain.txt.fe2", {}},
     };
@@ -109,7 +113,7 @@ TEST(WindowJobs, OptionsReachTheJob)
         }
         RunJob(window, "k");
         const std::string output = window.dir / c.output;
-        EXPECT_TRUE(std::filesystem::exists(output)) << c.name;
+        EXPECT_EQ(std::filesystem::exists(output), c.kept) << c.name;
         std::vector<std::string> calls;
         for (std::string call : c.calls) {
             if (const auto at = call.find("OUT"); at != std::string::npos)
