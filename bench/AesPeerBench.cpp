@@ -7,10 +7,10 @@
 #include <openssl/evp.h>
 
 #include <cstdint>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "BenchUtil.h"
 #include "crypto/CpuFeatures.h"
 #include "crypto/Rijndael.h"
 #include "crypto/Sha1.h"
@@ -18,31 +18,17 @@
 
 namespace {
 
-constexpr size_t kPiece = lw::TDCP_cipher::kStreamPiece;
-constexpr size_t kSize = 4 << 20;
-constexpr char kPhrase[] = "benchmark phrase";
-
-std::vector<uint8_t>& Buffer()
-{
-    static std::vector<uint8_t> data = [] {
-        std::vector<uint8_t> d(kSize);
-        std::mt19937 rng(1);
-        for (auto& b : d)
-            b = static_cast<uint8_t>(rng());
-        return d;
-    }();
-    return data;
-}
+using lwbench::Buffer;
+using lwbench::kPhrase;
+using lwbench::kPiece;
+using lwbench::kSize;
+using lwbench::RunInPieces;
 
 // The 160-bit digest key, zero-padded to the 192 bits the cipher runs with.
 std::vector<uint8_t> PhraseKey()
 {
-    lw::TDCP_sha1 sha;
-    sha.Init();
-    const std::string phrase = kPhrase;
-    sha.Update({reinterpret_cast<const uint8_t*>(phrase.data()), phrase.size()});
-    std::vector<uint8_t> key(24, 0);
-    sha.Final(std::span(key.data(), 20));
+    std::vector<uint8_t> key = lwbench::PhraseDigest();
+    key.resize(24, 0);
     return key;
 }
 
@@ -73,50 +59,32 @@ void Lockwell(benchmark::State& state, bool encrypt, bool table, size_t size = k
 // The same pieces without the streams: what the copies in and out cost.
 void InPlace(benchmark::State& state, bool encrypt)
 {
-    auto& buf = Buffer();
     lw::TDCP_rijndael cipher;
     cipher.SetKeyFromPhrase(kPhrase, lw::HashClass<lw::TDCP_sha1>());
-    for (auto _ : state) {
-        for (size_t off = 0; off < kSize; off += kPiece) {
-            if (encrypt)
-                cipher.Encrypt(buf.data() + off, buf.data() + off, kPiece);
-            else
-                cipher.Decrypt(buf.data() + off, buf.data() + off, kPiece);
-        }
-        benchmark::DoNotOptimize(buf.data());
-    }
+    RunInPieces(state, [&](uint8_t* p) {
+        if (encrypt)
+            cipher.Encrypt(p, p, kPiece);
+        else
+            cipher.Decrypt(p, p, kPiece);
+    });
     cipher.Wipe();
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 
 void OpenSsl(benchmark::State& state, bool encrypt)
 {
-    auto& buf = Buffer();
     const std::vector<uint8_t> key = PhraseKey();
     const uint8_t iv[16] = {};
     EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
     EVP_CipherInit_ex(ctx, EVP_aes_192_cbc(), nullptr, key.data(), iv, encrypt ? 1 : 0);
     EVP_CIPHER_CTX_set_padding(ctx, 0);
     int outLen = 0;
-    for (auto _ : state) {
-        for (size_t off = 0; off < kSize; off += kPiece)
-            EVP_CipherUpdate(ctx, buf.data() + off, &outLen, buf.data() + off, kPiece);
-        benchmark::DoNotOptimize(buf.data());
-    }
+    RunInPieces(state, [&](uint8_t* p) { EVP_CipherUpdate(ctx, p, &outLen, p, kPiece); });
     EVP_CIPHER_CTX_free(ctx);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 
 void Gcrypt(benchmark::State& state, bool encrypt)
 {
-    static const bool ready = [] {
-        gcry_check_version(nullptr);
-        gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
-        gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
-        return true;
-    }();
-    (void)ready;
-    auto& buf = Buffer();
+    lwbench::InitGcrypt();
     const std::vector<uint8_t> key = PhraseKey();
     const uint8_t iv[16] = {};
     gcry_cipher_hd_t h;
@@ -126,17 +94,8 @@ void Gcrypt(benchmark::State& state, bool encrypt)
     }
     gcry_cipher_setkey(h, key.data(), key.size());
     gcry_cipher_setiv(h, iv, sizeof(iv));
-    for (auto _ : state) {
-        for (size_t off = 0; off < kSize; off += kPiece) {
-            if (encrypt)
-                gcry_cipher_encrypt(h, buf.data() + off, kPiece, nullptr, 0);
-            else
-                gcry_cipher_decrypt(h, buf.data() + off, kPiece, nullptr, 0);
-        }
-        benchmark::DoNotOptimize(buf.data());
-    }
+    lwbench::RunGcryptInPieces(state, h, encrypt);
     gcry_cipher_close(h);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 
 } // namespace

@@ -7,61 +7,26 @@
 #include <openssl/provider.h>
 
 #include <cstdint>
-#include <random>
 #include <stdexcept>
 #include <vector>
 
+#include "BenchUtil.h"
 #include "crypto/Blowfish.h"
 #include "crypto/Rc4.h"
 #include "crypto/Sha1.h"
 
 namespace {
 
-constexpr size_t kPiece = lw::TDCP_cipher::kStreamPiece;
-constexpr size_t kSize = 4 << 20;
-
-std::vector<uint8_t>& Buffer()
-{
-    static std::vector<uint8_t> data = [] {
-        std::vector<uint8_t> d(kSize);
-        std::mt19937 rng(1);
-        for (auto& b : d)
-            b = static_cast<uint8_t>(rng());
-        return d;
-    }();
-    return data;
-}
-
-// The key the product derives from the phrase, given to the peers too.
-std::vector<uint8_t> PhraseKey()
-{
-    lw::TDCP_sha1 sha;
-    sha.Init();
-    const std::string phrase = "benchmark phrase";
-    sha.Update({reinterpret_cast<const uint8_t*>(phrase.data()), phrase.size()});
-    std::vector<uint8_t> digest(20);
-    sha.Final(digest);
-    return digest;
-}
+using lwbench::kPiece;
+using lwbench::RunInPieces;
 
 template <class Cipher, bool Encrypt>
 void Lockwell(benchmark::State& state)
 {
-    auto& buf = Buffer();
     Cipher cipher;
-    cipher.SetKeyFromPhrase("benchmark phrase", lw::HashClass<lw::TDCP_sha1>());
-    lw::TDCP_cipher& c = cipher;
-    for (auto _ : state) {
-        for (size_t off = 0; off < kSize; off += kPiece) {
-            if (Encrypt)
-                c.Encrypt(buf.data() + off, buf.data() + off, kPiece);
-            else
-                c.Decrypt(buf.data() + off, buf.data() + off, kPiece);
-        }
-        benchmark::DoNotOptimize(buf.data());
-    }
+    cipher.SetKeyFromPhrase(lwbench::kPhrase, lw::HashClass<lw::TDCP_sha1>());
+    lwbench::RunCipherInPieces(state, cipher, Encrypt);
     cipher.Wipe();
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 
 const EVP_CIPHER* LegacyCipher(const char* name)
@@ -75,8 +40,7 @@ const EVP_CIPHER* LegacyCipher(const char* name)
 
 void OpenSsl(benchmark::State& state, const char* name, bool encrypt)
 {
-    auto& buf = Buffer();
-    const std::vector<uint8_t> key = PhraseKey();
+    const std::vector<uint8_t> key = lwbench::PhraseDigest();
     const uint8_t iv[8] = {};
     const EVP_CIPHER* cipher = LegacyCipher(name);
     if (!cipher) {
@@ -89,26 +53,14 @@ void OpenSsl(benchmark::State& state, const char* name, bool encrypt)
     EVP_CIPHER_CTX_set_padding(ctx, 0);
     EVP_CipherInit_ex(ctx, nullptr, nullptr, key.data(), iv, encrypt ? 1 : 0);
     int outLen = 0;
-    for (auto _ : state) {
-        for (size_t off = 0; off < kSize; off += kPiece)
-            EVP_CipherUpdate(ctx, buf.data() + off, &outLen, buf.data() + off, kPiece);
-        benchmark::DoNotOptimize(buf.data());
-    }
+    RunInPieces(state, [&](uint8_t* p) { EVP_CipherUpdate(ctx, p, &outLen, p, kPiece); });
     EVP_CIPHER_CTX_free(ctx);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 
 void Gcrypt(benchmark::State& state, int algo, int mode, bool encrypt)
 {
-    static const bool ready = [] {
-        gcry_check_version(nullptr);
-        gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
-        gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
-        return true;
-    }();
-    (void)ready;
-    auto& buf = Buffer();
-    const std::vector<uint8_t> key = PhraseKey();
+    lwbench::InitGcrypt();
+    const std::vector<uint8_t> key = lwbench::PhraseDigest();
     const uint8_t iv[8] = {};
     gcry_cipher_hd_t h;
     if (gcry_cipher_open(&h, algo, mode, 0) != 0 || gcry_cipher_setkey(h, key.data(), 16) != 0) {
@@ -117,17 +69,8 @@ void Gcrypt(benchmark::State& state, int algo, int mode, bool encrypt)
     }
     if (mode == GCRY_CIPHER_MODE_CBC)
         gcry_cipher_setiv(h, iv, sizeof(iv));
-    for (auto _ : state) {
-        for (size_t off = 0; off < kSize; off += kPiece) {
-            if (encrypt)
-                gcry_cipher_encrypt(h, buf.data() + off, kPiece, nullptr, 0);
-            else
-                gcry_cipher_decrypt(h, buf.data() + off, kPiece, nullptr, 0);
-        }
-        benchmark::DoNotOptimize(buf.data());
-    }
+    lwbench::RunGcryptInPieces(state, h, encrypt);
     gcry_cipher_close(h);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 
 } // namespace

@@ -14,13 +14,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
+#include "BenchUtil.h"
 #include "compress/BZip2.h"
 #include "jobs/Jobs.h"
 #include "platform/FileStream.h"
@@ -31,85 +30,31 @@ namespace fsys = std::filesystem;
 
 constexpr int kRijndael = 3;
 
-class QuietAsk final : public lw::IAskUser {
-public:
-    lw::TMsgDlgBtn AskUser(lw::TMsgDlgType kind, const std::string& text, lw::TMsgDlgButtons) override
-    {
-        if (kind == lw::TMsgDlgType::mtError)
-            failure = text;
-        return lw::mbOK;
-    }
-    std::string failure;
-};
-
-class NoHandOff final : public lw::IHandOff {
-public:
-    void PutFileOnClipboard(const std::string&) override {}
-    bool SendFileToMailClient(const std::string&) override { return false; }
-    void OpenWithAssociatedApp(const std::string&) override {}
-    void ProcessPendingEvents() override {}
-};
-
-int64_t EnvNumber(const char* name, int64_t fallback)
-{
-    const char* v = std::getenv(name);
-    return v ? std::atoll(v) : fallback;
-}
+using lwbench::EnvNumber;
+using lwbench::NoHandOff;
+using lwbench::PeakKiB;
+using lwbench::QuietAsk;
+using lwbench::ResetPeak;
 
 int64_t FileBytes() { return EnvNumber("LOCKWELL_BENCH_MIB", 128) * 1024 * 1024; }
 
 const fsys::path& WorkDir()
 {
-    static const fsys::path dir = [] {
-        fsys::path d = fsys::temp_directory_path() / ("lockwell-fezbench-" + std::to_string(::getpid()));
-        fsys::create_directories(d / "enc");
-        fsys::create_directories(d / "dec");
-        return d;
-    }();
+    static const fsys::path dir = lwbench::MakeWorkDir("lockwell-fezbench-");
     return dir;
 }
 
 std::string At(const std::string& name) { return (WorkDir() / name).string(); }
 
-// Text-like data: words from a small vocabulary and now and then a number.
 const std::string& SourceFile()
 {
     static const std::string path = [] {
         const std::string p = At("source.txt");
-        static const char* words[] = {"lorem ", "ipsum ", "dolor ", "sit ", "amet, ", "consectetur ", "adipiscing ",
-                                      "elit. ", "sed ", "do ", "eiusmod ", "tempor ", "incididunt ", "ut ", "labore ",
-                                      "et\n"};
-        std::ofstream out(p, std::ios::binary);
-        std::string chunk;
-        uint32_t seed = 12345;
-        for (int64_t written = 0; written < FileBytes();) {
-            chunk.clear();
-            while (chunk.size() < (1u << 20)) {
-                seed = seed * 1664525u + 1013904223u;
-                chunk += words[seed >> 28];
-                if ((seed >> 20 & 0xFF) == 0)
-                    chunk += std::to_string(seed % 100000) + " ";
-            }
-            const auto n = static_cast<std::streamsize>(std::min<int64_t>(chunk.size(), FileBytes() - written));
-            out.write(chunk.data(), n);
-            written += n;
-        }
+        lwbench::WriteTextLike(p, FileBytes());
         return p;
     }();
     return path;
 }
-
-int64_t PeakKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::atoll(line.c_str() + 6);
-    return -1;
-}
-
-void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 // The decrypt job reads what the encrypt job of the same round wrote.
 bool RunJob(bool decrypt)
@@ -261,14 +206,5 @@ void PrintTable()
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    Register();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    PrintTable();
-    std::error_code ec;
-    fsys::remove_all(WorkDir(), ec);
-    return 0;
+    return lwbench::RunJobBench(argc, argv, Register, PrintTable, WorkDir);
 }

@@ -5,13 +5,12 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "BenchUtil.h"
 #include "jobs/Jobs.h"
 
 namespace {
@@ -20,83 +19,27 @@ namespace fsys = std::filesystem;
 
 const char* const kCipherNames[] = {"RC4", "Blowfish", "Serpent", "Rijndael"};
 
-class QuietAsk final : public lw::IAskUser {
-public:
-    lw::TMsgDlgBtn AskUser(lw::TMsgDlgType kind, const std::string& text, lw::TMsgDlgButtons) override
-    {
-        if (kind == lw::TMsgDlgType::mtError)
-            failure = text;
-        return lw::mbOK;
-    }
-    std::string failure;
-};
+using lwbench::NoHandOff;
+using lwbench::PeakKiB;
+using lwbench::QuietAsk;
+using lwbench::ResetPeak;
 
-class NoHandOff final : public lw::IHandOff {
-public:
-    void PutFileOnClipboard(const std::string&) override {}
-    bool SendFileToMailClient(const std::string&) override { return false; }
-    void OpenWithAssociatedApp(const std::string&) override {}
-    void ProcessPendingEvents() override {}
-};
-
-int64_t FileBytes()
-{
-    const char* mib = std::getenv("LOCKWELL_BENCH_MIB");
-    return (mib ? std::atoll(mib) : 256) * 1024 * 1024;
-}
+int64_t FileBytes() { return lwbench::EnvNumber("LOCKWELL_BENCH_MIB", 256) * 1024 * 1024; }
 
 const fsys::path& WorkDir()
 {
-    static const fsys::path dir = [] {
-        fsys::path d = fsys::temp_directory_path() / ("lockwell-bench-" + std::to_string(::getpid()));
-        fsys::create_directories(d / "enc");
-        fsys::create_directories(d / "dec");
-        return d;
-    }();
+    static const fsys::path dir = lwbench::MakeWorkDir("lockwell-bench-");
     return dir;
 }
 
-// Text-like data: words from a small vocabulary, so compression does real work.
 const std::string& SourceFile()
 {
     static const std::string path = [] {
         const std::string p = (WorkDir() / "source.txt").string();
-        static const char* words[] = {"lorem ", "ipsum ", "dolor ", "sit ", "amet, ", "consectetur ", "adipiscing ",
-                                      "elit. ", "sed ", "do ", "eiusmod ", "tempor ", "incididunt ", "ut ", "labore ",
-                                      "et\n"};
-        std::ofstream out(p, std::ios::binary);
-        std::string chunk;
-        uint32_t seed = 12345;
-        for (int64_t written = 0; written < FileBytes();) {
-            chunk.clear();
-            while (chunk.size() < (1u << 20)) {
-                seed = seed * 1664525u + 1013904223u;
-                chunk += words[seed >> 28];
-                if ((seed >> 20 & 0xFF) == 0) // now and then a number, to keep it from being trivial
-                    chunk += std::to_string(seed % 100000) + " ";
-            }
-            const auto n = static_cast<std::streamsize>(std::min<int64_t>(chunk.size(), FileBytes() - written));
-            out.write(chunk.data(), n);
-            written += n;
-        }
+        lwbench::WriteTextLike(p, FileBytes());
         return p;
     }();
     return path;
-}
-
-int64_t PeakKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::atoll(line.c_str() + 6);
-    return -1;
-}
-
-void ResetPeak()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 bool RunJob(bool decrypt, int cipher, bool compress, std::string& failure)
@@ -200,14 +143,5 @@ void PrintTable()
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    Register();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    PrintTable();
-    std::error_code ec;
-    fsys::remove_all(WorkDir(), ec);
-    return 0;
+    return lwbench::RunJobBench(argc, argv, Register, PrintTable, WorkDir);
 }

@@ -5,77 +5,32 @@
 #include <gcrypt.h>
 
 #include <cstdint>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "BenchUtil.h"
 #include "crypto/Serpent.h"
 #include "crypto/Sha1.h"
 
 namespace {
 
-constexpr size_t kPiece = lw::TDCP_cipher::kStreamPiece;
-constexpr size_t kSize = 4 << 20;
-const std::string kPhrase = "benchmark phrase";
-
-std::vector<uint8_t>& Buffer()
-{
-    static std::vector<uint8_t> data = [] {
-        std::vector<uint8_t> d(kSize);
-        std::mt19937 rng(1);
-        for (auto& b : d)
-            b = static_cast<uint8_t>(rng());
-        return d;
-    }();
-    return data;
-}
-
-// The key the product derives from the phrase, given to the peer too.
-std::vector<uint8_t> PhraseKey()
-{
-    lw::TDCP_sha1 sha;
-    sha.Init();
-    sha.Update({reinterpret_cast<const uint8_t*>(kPhrase.data()), kPhrase.size()});
-    std::vector<uint8_t> digest(20);
-    sha.Final(digest);
-    return digest;
-}
-
 void Lockwell(benchmark::State& state, bool encrypt, lw::TSerpentLanes cap)
 {
-    auto& buf = Buffer();
     lw::TDCP_serpent cipher;
     cipher.LimitLanes(cap);
     if (cipher.Lanes() != cap) {
         state.SkipWithError("level not available on this CPU");
         return;
     }
-    cipher.SetKeyFromPhrase(kPhrase, lw::HashClass<lw::TDCP_sha1>());
-    lw::TDCP_cipher& c = cipher;
-    for (auto _ : state) {
-        for (size_t off = 0; off < kSize; off += kPiece) {
-            if (encrypt)
-                c.Encrypt(buf.data() + off, buf.data() + off, kPiece);
-            else
-                c.Decrypt(buf.data() + off, buf.data() + off, kPiece);
-        }
-        benchmark::DoNotOptimize(buf.data());
-    }
+    cipher.SetKeyFromPhrase(lwbench::kPhrase, lw::HashClass<lw::TDCP_sha1>());
+    lwbench::RunCipherInPieces(state, cipher, encrypt);
     cipher.Wipe();
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 
 void Gcrypt(benchmark::State& state, bool encrypt)
 {
-    static const bool ready = [] {
-        gcry_check_version(nullptr);
-        gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
-        gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
-        return true;
-    }();
-    (void)ready;
-    auto& buf = Buffer();
-    std::vector<uint8_t> key = PhraseKey();
+    lwbench::InitGcrypt();
+    std::vector<uint8_t> key = lwbench::PhraseDigest();
     key.resize(32); // same round count for every key size; the peer takes 128/192/256 bits
     const uint8_t iv[16] = {};
     gcry_cipher_hd_t h;
@@ -84,17 +39,8 @@ void Gcrypt(benchmark::State& state, bool encrypt)
         state.SkipWithError("libgcrypt Serpent not available");
         return;
     }
-    for (auto _ : state) {
-        for (size_t off = 0; off < kSize; off += kPiece) {
-            if (encrypt)
-                gcry_cipher_encrypt(h, buf.data() + off, kPiece, nullptr, 0);
-            else
-                gcry_cipher_decrypt(h, buf.data() + off, kPiece, nullptr, 0);
-        }
-        benchmark::DoNotOptimize(buf.data());
-    }
+    lwbench::RunGcryptInPieces(state, h, encrypt);
     gcry_cipher_close(h);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 
 constexpr auto kBest = lw::TSerpentLanes::Avx512;
