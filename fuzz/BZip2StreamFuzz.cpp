@@ -16,18 +16,7 @@ namespace {
 
 using lwfuzz::Bytes;
 
-class Reader {
-public:
-    Reader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-    unsigned Word() { return Byte() | (unsigned(Byte()) << 8); }
-    Bytes Rest() { return Bytes(m_data + std::min(m_pos, m_size), m_data + m_size); }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
+using lwfuzz::Reader;
 
 // What the library itself makes of the bytes, fed whole, up to a cap.
 struct Reference {

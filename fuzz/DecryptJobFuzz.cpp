@@ -19,24 +19,7 @@ namespace {
 
 using lwfuzz::Bytes;
 
-class Reader {
-public:
-    Reader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-    Bytes Take(size_t n)
-    {
-        n = std::min(n, m_size - std::min(m_pos, m_size));
-        Bytes out(m_data + m_pos, m_data + m_pos + n);
-        m_pos += n;
-        return out;
-    }
-    Bytes Rest() { return Take(m_size); }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
+using lwfuzz::Reader;
 
 // Picks one of the offered buttons for every box, as the input says.
 class AnyAnswer final : public lw::IAskUser {

@@ -1,6 +1,8 @@
 #pragma once
 // Helpers shared by the fuzz targets: a hard check that libFuzzer reports as a crash,
-// a scratch folder on a memory file system, and whole-file reads and writes.
+// a reader over the input, a scratch folder on a memory file system, and whole-file
+// reads and writes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +25,32 @@
 namespace lwfuzz {
 
 using Bytes = std::vector<uint8_t>;
+
+// Takes an input apart front to back; past its end bytes read as 0 and runs come short.
+class Reader {
+public:
+    Reader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+    uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
+    unsigned Word() { return Byte() | (unsigned(Byte()) << 8); }
+    Bytes Take(size_t n)
+    {
+        n = std::min(n, m_size - std::min(m_pos, m_size));
+        Bytes out(m_data + m_pos, m_data + m_pos + n);
+        m_pos += n;
+        return out;
+    }
+    Bytes Rest() { return Take(m_size); }
+    std::string Text(size_t n)
+    {
+        const Bytes b = Take(n);
+        return std::string(b.begin(), b.end());
+    }
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_pos = 0;
+};
 
 // One folder per process, emptied before each input; /dev/shm keeps the flushes cheap.
 class Scratch {

@@ -13,25 +13,6 @@ namespace {
 
 lwfuzz::Scratch* g_scratch = nullptr;
 
-class Reader {
-public:
-    Reader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    std::string Text()
-    {
-        const size_t want = m_pos < m_size ? m_data[m_pos++] % 24 : 0;
-        const size_t n = std::min(want, m_size - m_pos);
-        std::string out(reinterpret_cast<const char*>(m_data + m_pos), n);
-        m_pos += n;
-        return out;
-    }
-    std::string Rest() { return std::string(reinterpret_cast<const char*>(m_data + m_pos), m_size - m_pos); }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
-
 bool Blank(char c) { return c == ' ' || c == '\t'; }
 
 bool Plain(const std::string& s, std::string_view forbidden)
@@ -80,11 +61,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     namespace profile = lw::profile;
-    Reader in(data, size);
-    const std::string section = in.Text();
-    const std::string key = in.Text();
-    const std::string value = in.Text();
-    const std::string body = in.Rest();
+    lwfuzz::Reader in(data, size);
+    // Each a length byte (below 24) and that many bytes.
+    const std::string section = in.Text(in.Byte() % 24);
+    const std::string key = in.Text(in.Byte() % 24);
+    const std::string value = in.Text(in.Byte() % 24);
+    const std::string body = in.Text(size);
     const std::string path = *g_scratch / "settings.ini";
     lwfuzz::WriteBytes(path, reinterpret_cast<const uint8_t*>(body.data()), body.size());
 
