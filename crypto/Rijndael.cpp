@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "crypto/CpuFeatures.h"
+#include "crypto/KnownAnswer.h"
 #include "crypto/RijndaelNi.h"
 
 namespace lw {
@@ -11,13 +12,6 @@ namespace {
 
 using TByteTable = std::array<uint8_t, 256>;
 using TWordTables = std::array<std::array<uint32_t, 256>, 4>;
-
-struct TKnownAnswer {
-    uint32_t bits;
-    uint8_t key[32];
-    uint8_t plain[16];
-    uint8_t cipher[16];
-};
 
 // Defined at the bottom of this file.
 extern const TByteTable SBOX;
@@ -258,18 +252,7 @@ void TDCP_rijndael::DecryptBlockTable(const void* in, void* out)
 
 bool TDCP_rijndael::ClassKnownAnswerTest()
 {
-    TDCP_rijndael cipher;
-    bool ok = true;
-    for (const TKnownAnswer& v : KNOWN_ANSWERS) {
-        uint8_t block[16];
-        cipher.SetKey(v.key, v.bits, nullptr);
-        cipher.EncryptBlock(v.plain, block);
-        ok = ok && std::memcmp(block, v.cipher, sizeof(block)) == 0;
-        cipher.DecryptBlock(block, block);
-        cipher.Wipe();
-        ok = ok && std::memcmp(block, v.plain, sizeof(block)) == 0;
-    }
-    return ok;
+    return PassesKnownAnswers<TDCP_rijndael>(KNOWN_ANSWERS);
 }
 
 // The tables follow from GF(2^8) with the polynomial x^8 + x^4 + x^3 + x + 1; they are

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 
+#include "crypto/KnownAnswer.h"
 #include "crypto/SerpentCircuits.h"
 #include "crypto/SerpentSimd.h"
 
@@ -10,13 +11,6 @@ namespace lw {
 namespace {
 
 using TWords = TDCP_serpent::TWords;
-
-struct TKnownAnswer {
-    uint32_t bits;
-    uint8_t key[32];
-    uint8_t plain[16];
-    uint8_t cipher[16];
-};
 
 // Defined at the bottom of this file.
 extern const TKnownAnswer KNOWN_ANSWERS[3];
@@ -140,18 +134,7 @@ void TDCP_serpent::DecryptBlock(const void* in, void* out)
 
 bool TDCP_serpent::ClassKnownAnswerTest()
 {
-    TDCP_serpent cipher;
-    bool ok = true;
-    for (const TKnownAnswer& v : KNOWN_ANSWERS) {
-        uint8_t block[16];
-        cipher.SetKey(v.key, v.bits, nullptr);
-        cipher.EncryptBlock(v.plain, block);
-        ok = ok && std::memcmp(block, v.cipher, sizeof(block)) == 0;
-        cipher.DecryptBlock(block, block);
-        cipher.Wipe();
-        ok = ok && std::memcmp(block, v.plain, sizeof(block)) == 0;
-    }
-    return ok;
+    return PassesKnownAnswers<TDCP_serpent>(KNOWN_ANSWERS);
 }
 
 namespace {
