@@ -75,16 +75,9 @@ LW_VAES void DecryptCbc(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* i
         prev = c;
         _mm512_storeu_si512(out + 16 * i, s);
     }
-    __m128i last = _mm512_maskz_extracti32x4_epi32(0xF, prev, 3);
-    for (; i < blocks; ++i) {
-        const __m128i c = Load(in + 16 * i);
-        __m128i s = _mm_xor_si128(c, Load(keys.dec + R * keys.stride));
-        for (int r = R - 1; r >= 1; --r)
-            s = _mm_aesdec_si128(s, Load(keys.dec + r * keys.stride));
-        Store(out + 16 * i, _mm_aesdeclast_si128(s, _mm_xor_si128(Load(keys.dec), last)));
-        last = c;
-    }
-    Store(cv, last);
+    // Fewer blocks than a register holds are left to the 128-bit instructions.
+    Store(cv, _mm512_maskz_extracti32x4_epi32(0xF, prev, 3));
+    AesNiDecryptCBC(keys, cv, in + 16 * i, out + 16 * i, blocks - i);
 }
 
 
@@ -134,18 +127,8 @@ LW_VAES256 void DecryptCbc256(const TAesRoundKeys& keys, uint8_t* cv, const uint
         for (size_t j = 0; j < kRegs; ++j)
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 16 * i + 32 * j), s[j]);
     }
-    __m128i last = _mm256_extracti128_si256(prev, 1);
-    for (; i < blocks; ++i) {
-        const __m128i c = Load128(in + 16 * i);
-        __m128i s = _mm_xor_si128(c, Load128(keys.dec + R * keys.stride));
-        for (int r = R - 1; r >= 1; --r)
-            s = _mm_aesdec_si128(s, Load128(keys.dec + r * keys.stride));
-        const __m128i k0 = Load128(keys.dec);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * i),
-                         _mm_aesdeclast_si128(s, _mm_xor_si128(k0, last)));
-        last = c;
-    }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(cv), last);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(cv), _mm256_extracti128_si256(prev, 1));
+    AesNiDecryptCBC(keys, cv, in + 16 * i, out + 16 * i, blocks - i);
 }
 
 } // namespace
