@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "CipherChecks.h"
 #include "TestUtil.h"
 #include "crypto/Blowfish.h"
 #include "crypto/Sha1.h"
@@ -88,18 +89,8 @@ TEST(Blowfish, PublishedVectors)
 
 TEST(Blowfish, ClassValues)
 {
-    EXPECT_TRUE(TDCP_blowfish::ClassKnownAnswerTest());
     TDCP_blowfish c;
-    const TDCP_blockcipher& base = c;
-    EXPECT_TRUE(base.KnownAnswerTest());
-    EXPECT_EQ(TDCP_blowfish::ClassId(), 5);
-    EXPECT_EQ(base.Id(), 5);
-    EXPECT_EQ(TDCP_blowfish::ClassAlgorithm(), "Blowfish");
-    EXPECT_EQ(base.Algorithm(), "Blowfish");
-    EXPECT_EQ(TDCP_blowfish::ClassMaxKeySize(), 448);
-    EXPECT_EQ(base.MaxKeySize(), 448);
-    EXPECT_EQ(TDCP_blowfish::ClassBlockSize(), 64);
-    EXPECT_EQ(base.BlockSize(), 64);
+    lwtest::ExpectClassValues(c, 5, "Blowfish", 448, 64);
 }
 
 // Short keys repeat byte by byte through the P-array, whatever the key length, so a key

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "CipherChecks.h"
 #include "TestUtil.h"
 #include "crypto/Serpent.h"
 #include "crypto/Sha1.h"
@@ -60,22 +61,6 @@ Bytes Schedule(const TDCP_serpent& c)
     return Bytes(bytes.begin(), bytes.end());
 }
 
-bool AllBytes(std::span<const uint8_t> bytes, uint8_t value)
-{
-    return std::all_of(bytes.begin(), bytes.end(), [value](uint8_t b) { return b == value; });
-}
-
-template <class E, class F>
-void ExpectThrowMessage(F f, const char* message)
-{
-    try {
-        f();
-        ADD_FAILURE() << "no exception, expected " << message;
-    } catch (const E& e) {
-        EXPECT_STREQ(e.what(), message);
-    }
-}
-
 // The 256-bit key a shorter key stands for: its whole bytes, the bit right above the
 // key set, zeros beyond.
 Bytes PaddedKey(const Bytes& key, uint32_t bits)
@@ -108,11 +93,7 @@ TEST(SerpentTest, PublishedVectorsEncryptAndDecrypt)
             EXPECT_EQ(ToHex(Encrypt(cipher, in)), ToHex(out));
             EXPECT_EQ(ToHex(Decrypt(cipher, out)), ToHex(in));
 
-            Bytes buf = in;
-            cipher.EncryptBlock(buf.data(), buf.data());
-            EXPECT_EQ(ToHex(buf), ToHex(out));
-            cipher.DecryptBlock(buf.data(), buf.data());
-            EXPECT_EQ(ToHex(buf), ToHex(in));
+            ExpectInPlaceBlock(cipher, in, out);
 
             request << ToHex(key) << ' ' << ToHex(in) << '\n';
             expected.push_back(out);
@@ -127,19 +108,8 @@ TEST(SerpentTest, PublishedVectorsEncryptAndDecrypt)
 
 TEST(SerpentTest, KnownAnswerTestAndClassValues)
 {
-    EXPECT_TRUE(TDCP_serpent::ClassKnownAnswerTest());
-
     TDCP_serpent cipher;
-    const TDCP_blockcipher& base = cipher;
-    EXPECT_TRUE(base.KnownAnswerTest());
-    EXPECT_EQ(TDCP_serpent::ClassId(), 26);
-    EXPECT_EQ(base.Id(), 26);
-    EXPECT_EQ(TDCP_serpent::ClassAlgorithm(), "Serpent");
-    EXPECT_EQ(base.Algorithm(), "Serpent");
-    EXPECT_EQ(TDCP_serpent::ClassMaxKeySize(), 256);
-    EXPECT_EQ(base.MaxKeySize(), 256);
-    EXPECT_EQ(TDCP_serpent::ClassBlockSize(), 128);
-    EXPECT_EQ(base.BlockSize(), 128);
+    ExpectClassValues(cipher, 26, "Serpent", 256, 128);
     EXPECT_FALSE(cipher.Initialized());
 }
 
