@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../jobs/JobDoubles.h"
+#include "../jobs/JobRows.h"
 #include "../jobs/Reference.h"
 #include "CliRun.h"
 #include "TestUtil.h"
@@ -13,7 +14,6 @@ namespace fsys = std::filesystem;
 
 namespace {
 
-constexpr size_t kFewMiB = 3 * 1024 * 1024 + 5;
 const char* kNames[] = {"RC4", "blowfish", "SERPENT", "Rijndael"};
 
 // Decrypts with the jobs directly, to tell which cipher and phrase the tool used.
@@ -22,10 +22,7 @@ Bytes DecryptWithJob(const std::string& source, int cipher, const std::string& p
     ScriptedAsk ask;
     RecordingHandOff handOff;
     lw::TJobContext context{ask, handOff};
-    lw::TJobOptions options;
-    options.SourcePath = source;
-    options.KeyPhrase = phrase;
-    options.CipherIndex = cipher;
+    lw::TJobOptions options = JobOptions(source, phrase, cipher);
     options.DestinationFolder = dest;
     lw::RunDecryptJob(options, context);
     EXPECT_EQ(ask.boxes.size(), 1u);
@@ -33,29 +30,13 @@ Bytes DecryptWithJob(const std::string& source, int cipher, const std::string& p
     return ReadFile(dest + "/" + fsys::path(source).stem().string());
 }
 
-struct RoundTrip {
-    int cipher;
-    bool compress;
-    size_t size;
-};
-
-class CliRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
-
-std::vector<RoundTrip> AllRoundTrips()
-{
-    std::vector<RoundTrip> rows;
-    for (int cipher = 0; cipher < 4; ++cipher)
-        for (bool compress : {false, true})
-            for (size_t size : {0, 1, 15, 16, 17, 8191, 8192, 8193, int(kFewMiB)})
-                rows.push_back({cipher, compress, size});
-    return rows;
-}
+class CliRoundTrip : public ::testing::TestWithParam<RoundTripRow> {};
 
 } // namespace
 
 TEST_P(CliRoundTrip, EncryptThenDecryptGivesBackTheFile)
 {
-    const RoundTrip& row = GetParam();
+    const RoundTripRow& row = GetParam();
     TempDir dir;
     fsys::create_directory(dir / "back");
     const Bytes data = RandomBytes(row.size, static_cast<uint32_t>(row.size ^ 0x5A5A));
@@ -89,7 +70,7 @@ TEST_P(CliRoundTrip, EncryptThenDecryptGivesBackTheFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllCiphers, CliRoundTrip, ::testing::ValuesIn(AllRoundTrips()),
-                         [](const ::testing::TestParamInfo<RoundTrip>& info) {
+                         [](const ::testing::TestParamInfo<RoundTripRow>& info) {
                              return std::string(kNames[info.param.cipher]) + (info.param.compress ? "_fez_" : "_fe2_") +
                                     std::to_string(info.param.size);
                          });

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "JobDoubles.h"
+#include "JobRows.h"
 #include "TestUtil.h"
 #include "jobs/Jobs.h"
 
@@ -36,12 +37,7 @@ void Encrypt(const std::string& source, const std::string& phrase, int cipher, b
     ScriptedAsk ask;
     RecordingHandOff handOff;
     lw::TJobContext context{ask, handOff};
-    lw::TJobOptions options;
-    options.SourcePath = source;
-    options.KeyPhrase = phrase;
-    options.CipherIndex = cipher;
-    options.Compress = compress;
-    lw::RunEncryptJob(options, context);
+    lw::RunEncryptJob(JobOptions(source, phrase, cipher, compress), context);
     ASSERT_EQ(ask.boxes.size(), 1u);
     ASSERT_EQ(ask.boxes[0].text, "File encrypted") << context.FailureReason;
 }

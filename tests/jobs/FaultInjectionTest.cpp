@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "JobDoubles.h"
+#include "JobRows.h"
 #include "TestUtil.h"
 #include "jobs/Jobs.h"
 #include "jobs/Wipe.h"
@@ -115,11 +116,7 @@ JobRun RunJob(const Scenario& s, const std::string& folder, const std::string& n
     ScriptedAsk ask(answers);
     RecordingHandOff handOff;
     lw::TJobContext context{ask, handOff};
-    lw::TJobOptions options;
-    options.SourcePath = folder + "/" + name;
-    options.KeyPhrase = kPhrase;
-    options.CipherIndex = s.cipher;
-    options.Compress = s.compressed;
+    lw::TJobOptions options = JobOptions(folder + "/" + name, kPhrase, s.cipher, s.compressed);
     options.DeleteSource = s.deleteSource;
     options.CopyToClipboard = true;
     EXPECT_TRUE(s.encrypt ? lw::RunEncryptJob(options, context) : lw::RunDecryptJob(options, context));

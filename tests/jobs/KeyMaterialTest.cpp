@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "JobDoubles.h"
+#include "JobRows.h"
 #include "TestUtil.h"
 #include "crypto/Blowfish.h"
 #include "crypto/Rc4.h"
@@ -229,11 +230,7 @@ TEST_P(KeyMaterial, ReleasedMemoryHoldsWipePatternsAfterTheJob)
         ScriptedAsk ask;
         RecordingHandOff handOff;
         lw::TJobContext context{ask, handOff};
-        lw::TJobOptions options;
-        options.SourcePath = source;
-        options.KeyPhrase = kPhrase;
-        options.CipherIndex = j.cipher;
-        options.Compress = j.compressed;
+        const lw::TJobOptions options = JobOptions(source, kPhrase, j.cipher, j.compressed);
         FaultScope faults;
         if (j.failWrites && encrypt == j.encrypt)
             faults.FailFrom(lw::fs::TFileOp::Write, 1, ENOSPC);

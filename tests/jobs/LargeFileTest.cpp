@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "JobDoubles.h"
+#include "JobRows.h"
 #include "Reference.h"
 #include "TestUtil.h"
 #include "jobs/Jobs.h"
@@ -74,12 +75,7 @@ void RunJob(bool encrypt, const std::string& source, int cipher, bool compress)
     ScriptedAsk ask;
     RecordingHandOff handOff;
     lw::TJobContext context{ask, handOff};
-    lw::TJobOptions options;
-    options.SourcePath = source;
-    options.KeyPhrase = kPhrase;
-    options.CipherIndex = cipher;
-    options.Compress = compress;
-    (encrypt ? lw::RunEncryptJob : lw::RunDecryptJob)(options, context);
+    (encrypt ? lw::RunEncryptJob : lw::RunDecryptJob)(JobOptions(source, kPhrase, cipher, compress), context);
     EXPECT_EQ(context.FailureReason, "");
     ASSERT_EQ(ask.boxes.size(), 1u);
     EXPECT_EQ(ask.boxes[0].text, encrypt ? "File encrypted" : "File decrypted");

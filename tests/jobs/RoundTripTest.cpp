@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "JobDoubles.h"
+#include "JobRows.h"
 #include "Reference.h"
 #include "TestUtil.h"
 #include "jobs/Jobs.h"
@@ -12,8 +13,6 @@ using namespace lwtest;
 namespace fsys = std::filesystem;
 
 namespace {
-
-constexpr size_t kFewMiB = 3 * 1024 * 1024 + 5;
 
 std::vector<std::string> Listing(const std::string& folder)
 {
@@ -39,36 +38,20 @@ std::vector<std::string> Listing(const std::string& folder)
     return ::testing::AssertionSuccess();
 }
 
-struct RoundTrip {
-    int cipher;
-    bool compress;
-    size_t size;
-};
-
-std::string Name(const ::testing::TestParamInfo<RoundTrip>& info)
+std::string Name(const ::testing::TestParamInfo<RoundTripRow>& info)
 {
     static const char* names[] = {"RC4", "Blowfish", "Serpent", "Rijndael"};
     return std::string(names[info.param.cipher]) + (info.param.compress ? "_fez_" : "_fe2_") +
            std::to_string(info.param.size);
 }
 
-std::vector<RoundTrip> AllRoundTrips()
-{
-    std::vector<RoundTrip> rows;
-    for (int cipher = 0; cipher < 4; ++cipher)
-        for (bool compress : {false, true})
-            for (size_t size : {0, 1, 15, 16, 17, 8191, 8192, 8193, int(kFewMiB)})
-                rows.push_back({cipher, compress, size});
-    return rows;
-}
-
-class JobRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
+class JobRoundTrip : public ::testing::TestWithParam<RoundTripRow> {};
 
 } // namespace
 
 TEST_P(JobRoundTrip, DecryptGivesBackTheSource)
 {
-    const RoundTrip& row = GetParam();
+    const RoundTripRow& row = GetParam();
     TempDir dir;
     fsys::create_directory(dir / "enc");
     fsys::create_directory(dir / "dec");
@@ -78,11 +61,7 @@ TEST_P(JobRoundTrip, DecryptGivesBackTheSource)
         data[i] = static_cast<uint8_t>("lorem ipsum dolor sit amet "[data[i] % 27]);
     WriteFile(dir / "plain.dat", data);
 
-    lw::TJobOptions options;
-    options.SourcePath = dir / "plain.dat";
-    options.KeyPhrase = "correct horse";
-    options.CipherIndex = row.cipher;
-    options.Compress = row.compress;
+    lw::TJobOptions options = JobOptions(dir / "plain.dat", "correct horse", row.cipher, row.compress);
     options.DestinationFolder = dir / "enc";
     ASSERT_TRUE(RunJob(true, options, "File encrypted"));
     const std::string encrypted = dir / (row.compress ? "enc/plain.dat.fez" : "enc/plain.dat.fe2");
@@ -131,11 +110,7 @@ TEST(JobOutput, MatchesTheIndependentReference)
         TempDir dir;
         const Bytes data = RandomBytes(row.size, static_cast<uint32_t>(row.size * 3 + row.cipher));
         WriteFile(dir / "s", data);
-        lw::TJobOptions options;
-        options.SourcePath = dir / "s";
-        options.KeyPhrase = row.phrase;
-        options.CipherIndex = row.cipher;
-        options.Compress = row.compress;
+        const lw::TJobOptions options = JobOptions(dir / "s", row.phrase, row.cipher, row.compress);
         ASSERT_TRUE(RunJob(true, options, "File encrypted"));
         const Bytes expected = ReferenceOutput(row.cipher, row.phrase, data, row.compress);
         const Bytes actual = ReadFile(dir / (row.compress ? "s.fez" : "s.fe2"));
@@ -150,11 +125,7 @@ TEST(JobOutput, OnlyAFezNameInAnyCaseIsDecompressed)
     TempDir dir;
     const Bytes data = RandomBytes(20000, 5);
     WriteFile(dir / "x", data);
-    lw::TJobOptions options;
-    options.SourcePath = dir / "x";
-    options.KeyPhrase = "k";
-    options.CipherIndex = 1;
-    options.Compress = true;
+    lw::TJobOptions options = JobOptions(dir / "x", "k", 1, true);
     ASSERT_TRUE(RunJob(true, options, "File encrypted"));
     fsys::rename(dir / "x.fez", dir / "y.FEZ");
     options.Compress = false;

@@ -1,0 +1,43 @@
+#pragma once
+// What the job and tool tests set up alike: the options of a plain job and the rows of
+// the round trips.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "jobs/Jobs.h"
+
+namespace lwtest {
+
+// A job on source with the phrase and cipher; the other options keep their defaults.
+inline lw::TJobOptions JobOptions(const std::string& source, const std::string& phrase, int cipher,
+                                  bool compress = false)
+{
+    lw::TJobOptions options;
+    options.SourcePath = source;
+    options.KeyPhrase = phrase;
+    options.CipherIndex = cipher;
+    options.Compress = compress;
+    return options;
+}
+
+constexpr size_t kFewMiB = 3 * 1024 * 1024 + 5;
+
+struct RoundTripRow {
+    int cipher;
+    bool compress;
+    size_t size;
+};
+
+// Every cipher in both formats, at the sizes around a block and a piece and at a few MiB.
+inline std::vector<RoundTripRow> AllRoundTrips()
+{
+    std::vector<RoundTripRow> rows;
+    for (int cipher = 0; cipher < 4; ++cipher)
+        for (bool compress : {false, true})
+            for (size_t size : {0, 1, 15, 16, 17, 8191, 8192, 8193, int(kFewMiB)})
+                rows.push_back({cipher, compress, size});
+    return rows;
+}
+
+} // namespace lwtest
