@@ -18,6 +18,18 @@ struct CliResult {
     std::string err;
 };
 
+// In a forked child: becomes lockwell-cli with args and that configuration folder.
+[[noreturn]] inline void ExecCli(const std::vector<std::string>& args, const std::string& configHome)
+{
+    ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+    std::vector<char*> argv{const_cast<char*>(LOCKWELL_CLI)};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(LOCKWELL_CLI, argv.data());
+    ::_exit(127);
+}
+
 inline CliResult RunCli(const std::vector<std::string>& args, const std::string& configHome, const Bytes& input = {},
                         const std::string& workDir = "")
 {
@@ -32,15 +44,9 @@ inline CliResult RunCli(const std::vector<std::string>& args, const std::string&
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
-        ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
         if (!workDir.empty() && ::chdir(workDir.c_str()) != 0)
             ::_exit(126);
-        std::vector<char*> argv{const_cast<char*>(LOCKWELL_CLI)};
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(LOCKWELL_CLI, argv.data());
-        ::_exit(127);
+        ExecCli(args, configHome);
     }
     int status = 0;
     ::waitpid(pid, &status, 0);

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CliRun.h"
 #include "TestUtil.h"
 
 using namespace lwtest;
@@ -36,13 +37,7 @@ pid_t StartCli(const std::vector<std::string>& args, const std::string& configHo
         ::dup2(null, 0);
         ::dup2(null, 1);
         ::dup2(null, 2);
-        ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
-        std::vector<char*> argv{const_cast<char*>(LOCKWELL_CLI)};
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(LOCKWELL_CLI, argv.data());
-        ::_exit(127);
+        ExecCli(args, configHome);
     }
     return pid;
 }
