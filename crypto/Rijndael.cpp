@@ -197,9 +197,10 @@ void TDCP_rijndael::EncryptBlockTable(const void* in, void* out)
 
     // Each table holds the plain S-box value in one byte: row 0 in table 2, row 1 in
     // table 3, row 2 in table 0, row 3 in table 1.
-    const auto last = [&t](uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-        return (t[2][B0(a)] & 0x000000FFu) ^ (t[3][B1(b)] & 0x0000FF00u) ^
-               (t[0][B2(c)] & 0x00FF0000u) ^ (t[1][B3(d)] & 0xFF000000u);
+    const auto last = [](uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+        const auto& tab = ENCRYPT_TABLES;
+        return (tab[2][B0(a)] & 0x000000FFu) ^ (tab[3][B1(b)] & 0x0000FF00u) ^
+               (tab[0][B2(c)] & 0x00FF0000u) ^ (tab[1][B3(d)] & 0xFF000000u);
     };
     const TRoundKey& k = rk[RoundCount];
     auto* dst = static_cast<uint8_t*>(out);

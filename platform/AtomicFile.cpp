@@ -81,10 +81,8 @@ void TAtomicFile::SyncFolder() const
 {
     // Makes the new name survive a power cut. Best effort: the output is complete and in
     // place already, and some file systems refuse to sync a folder.
-    std::string folder = path::ExtractFilePath(m_finalPath);
-    if (folder.empty())
-        folder = ".";
-    const int fd = fs::Open(folder, O_RDONLY | O_DIRECTORY);
+    const std::string folder = path::ExtractFilePath(m_finalPath);
+    const int fd = fs::Open(folder.empty() ? std::string(".") : folder, O_RDONLY | O_DIRECTORY);
     if (fd < 0)
         return;
     fs::Sync(fd);
