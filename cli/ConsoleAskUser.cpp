@@ -58,8 +58,11 @@ TMsgDlgBtn TConsoleAskUser::AskTerminal(TMsgDlgButtons buttons)
 {
     std::string prompt;
     for (const TButton& b : kButtons)
-        if (buttons & b.button)
-            prompt += (prompt.empty() ? "" : "/") + std::string(b.caption);
+        if (buttons & b.button) {
+            if (!prompt.empty())
+                prompt += '/';
+            prompt += b.caption;
+        }
     prompt += "? ";
     for (;;) {
         const std::optional<std::string> line = m_terminal.ReadLine(prompt, true);
