@@ -82,10 +82,6 @@ int64_t TFileStream::Read(std::span<uint8_t> buffer)
             break;
         total += n;
     }
-    if (m_writeBehind > 0 && (m_unsent += total) >= m_writeBehind) {
-        fs::StartWriteBack(m_fd);
-        m_unsent = 0;
-    }
     return total;
 }
 
@@ -97,6 +93,10 @@ int64_t TFileStream::Write(std::span<const uint8_t> buffer)
         if (n <= 0)
             break;
         total += n;
+    }
+    if (m_writeBehind > 0 && (m_unsent += total) >= m_writeBehind) {
+        fs::StartWriteBack(m_fd);
+        m_unsent = 0;
     }
     return total;
 }
