@@ -6,6 +6,8 @@
 #include "jobs/OutputName.h"
 #include "jobs/Wipe.h"
 #include "platform/AtomicFile.h"
+#include "platform/BufferedReadStream.h"
+#include "platform/BufferedWriteStream.h"
 #include "platform/Path.h"
 
 namespace lw {
@@ -26,7 +28,11 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
         if (compressed) {
             job::DecryptAndDecompress(*source, *cipher, size, output.Stream());
         } else {
-            job::RequireComplete(cipher->StreamDecrypt(*source, output.Stream(), size), size);
+            // Large reads and writes; the pieces stay the cipher's own.
+            TBufferedReadStream in(*source);
+            TBufferedWriteStream out(output.Stream());
+            job::RequireComplete(cipher->StreamDecrypt(in, out, size), size);
+            out.Finish();
         }
         cipher->Wipe();
         cipher.reset();

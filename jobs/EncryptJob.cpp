@@ -6,6 +6,8 @@
 #include "jobs/OutputName.h"
 #include "jobs/Wipe.h"
 #include "platform/AtomicFile.h"
+#include "platform/BufferedReadStream.h"
+#include "platform/BufferedWriteStream.h"
 
 namespace lw {
 
@@ -24,7 +26,11 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
             job::CompressAndEncrypt(*source, *cipher, output.Stream());
         } else {
             const int64_t size = source->Size();
-            job::RequireComplete(cipher->StreamEncrypt(*source, output.Stream(), size), size);
+            // Large reads and writes; the pieces stay the cipher's own.
+            TBufferedReadStream in(*source);
+            TBufferedWriteStream out(output.Stream());
+            job::RequireComplete(cipher->StreamEncrypt(in, out, size), size);
+            out.Finish();
         }
         cipher->Wipe();
         cipher.reset();
