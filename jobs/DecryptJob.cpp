@@ -6,8 +6,6 @@
 #include "jobs/OutputName.h"
 #include "jobs/Wipe.h"
 #include "platform/AtomicFile.h"
-#include "platform/BufferedReadStream.h"
-#include "platform/BufferedWriteStream.h"
 #include "platform/Path.h"
 
 namespace lw {
@@ -28,11 +26,7 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
         if (compressed) {
             job::DecryptAndDecompress(*source, *cipher, size, output.Stream());
         } else {
-            // Large reads and writes; the pieces stay the cipher's own.
-            TBufferedReadStream in(*source);
-            TBufferedWriteStream out(output.Stream());
-            job::RequireComplete(cipher->StreamDecrypt(in, out, size), size);
-            out.Finish();
+            job::RequireComplete(cipher->StreamDecrypt(*source, output.Stream(), size), size);
         }
         cipher->Wipe();
         cipher.reset();

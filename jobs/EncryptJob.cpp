@@ -6,8 +6,6 @@
 #include "jobs/OutputName.h"
 #include "jobs/Wipe.h"
 #include "platform/AtomicFile.h"
-#include "platform/BufferedReadStream.h"
-#include "platform/BufferedWriteStream.h"
 
 namespace lw {
 
@@ -26,11 +24,7 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
             job::CompressAndEncrypt(*source, *cipher, output.Stream());
         } else {
             const int64_t size = source->Size();
-            // Large reads and writes; the pieces stay the cipher's own.
-            TBufferedReadStream in(*source);
-            TBufferedWriteStream out(output.Stream());
-            job::RequireComplete(cipher->StreamEncrypt(in, out, size), size);
-            out.Finish();
+            job::RequireComplete(cipher->StreamEncrypt(*source, output.Stream(), size), size);
         }
         cipher->Wipe();
         cipher.reset();

@@ -70,9 +70,7 @@ std::string MakeFez(const TempDir& dir, lw::TJobOptions& options, int cipher = 3
 
 std::string PlainSource(const TempDir& dir, lw::TJobOptions& options, bool compress = false)
 {
-    // Beyond one copy piece of 61,440; a plain one beyond two of the job's 1 MiB reads and
-    // writes, so the second read and the third write still fall mid-file.
-    WriteFile(dir / "s.txt", RandomBytes(compress ? 100000 : 2600000, 6));
+    WriteFile(dir / "s.txt", RandomBytes(100000, 6)); // beyond one copy piece of 61,440
     options.SourcePath = dir / "s.txt";
     options.KeyPhrase = "k";
     options.CipherIndex = 1;
