@@ -15,6 +15,15 @@ class IAskUser {
 public:
     virtual ~IAskUser() = default;
     virtual TMsgDlgBtn AskUser(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons) = 0;
+    // The same box with another default button (Enter), for questions whose safe answer
+    // is No. Escape still answers Cancel, else No, else OK. Boxes that cannot show a
+    // default ask as AskUser does.
+    virtual TMsgDlgBtn AskUserWithDefault(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons,
+                                          TMsgDlgBtn defaultButton)
+    {
+        (void)defaultButton;
+        return AskUser(kind, text, buttons);
+    }
 };
 
 } // namespace lw

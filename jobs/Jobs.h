@@ -26,6 +26,10 @@ struct TJobContext {
     IHandOff& HandOff;
     // Set when a job fails: the underlying reason behind "File IO error".
     std::string FailureReason = {};
+    // Set when "Delete source file" was asked and the source stays: why it stays.
+    std::string SourceKept = {};
+    // Set when the job finished but its output deserves a word of warning.
+    std::string Warning = {};
 };
 
 // True when the job finished or failed; false when abandoned at the overwrite prompt.

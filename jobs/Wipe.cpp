@@ -10,7 +10,7 @@
 
 namespace lw {
 
-bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAskUser& ask)
+bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAskUser& ask, std::string* reason)
 {
     try {
         const std::string text = "You are about to wipe " + path::ExtractFileName(path) + "\r\n" +
@@ -39,7 +39,9 @@ bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAsk
             stream->FlushToDisk();
         }
         stream->Close();
-    } catch (const std::exception&) {
+    } catch (const std::exception& failure) {
+        if (reason)
+            *reason = failure.what();
         return false; // the stream closes with its owner; the file stays
     }
     return fs::Unlink(path) == 0;

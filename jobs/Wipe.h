@@ -9,7 +9,8 @@ namespace lw {
 
 // Asks, overwrites the file seven times with a flush per pass, closes and deletes it.
 // Takes over the stream (which may be null) and closes it on every path.
-// True only when the file was deleted.
-bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAskUser& ask);
+// True only when the file was deleted; otherwise reason (when given) says why not.
+bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAskUser& ask,
+              std::string* reason = nullptr);
 
 } // namespace lw

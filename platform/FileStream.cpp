@@ -126,6 +126,22 @@ void TFileStream::FlushToDisk()
         throw EFileError("Cannot flush \"" + m_path + "\". " + fs::ErrorText(errno));
 }
 
+bool TFileStream::TryLock(bool exclusive)
+{
+    const int error = fs::LockFile(m_fd, exclusive);
+    if (error == EAGAIN)
+        return false;
+    if (error != 0)
+        throw EFileError("Cannot lock \"" + m_path + "\". " + fs::ErrorText(error));
+    return true;
+}
+
+bool TFileStream::Writable() const
+{
+    const int flags = ::fcntl(m_fd, F_GETFL);
+    return flags >= 0 && (flags & O_ACCMODE) == O_RDWR;
+}
+
 void TFileStream::Close()
 {
     if (m_fd < 0)

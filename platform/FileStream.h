@@ -35,6 +35,12 @@ public:
     // Closes now and reports a failed close (the data may not have reached the file).
     void Close();
 
+    // Whole-file advisory lock of this open file (see fs::LockFile). False when another
+    // holder's lock conflicts; raises EFileError on any other failure.
+    bool TryLock(bool exclusive);
+    // Opened for writing as well as reading.
+    bool Writable() const;
+
     const std::string& FileName() const { return m_path; }
     int Handle() const { return m_fd; }
 

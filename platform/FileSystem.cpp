@@ -125,6 +125,66 @@ mode_t FileMode(int fd)
     return st.st_mode & 07777;
 }
 
+bool TFileIdentity::SameState(const TFileIdentity& other) const
+{
+    return SameFile(other) && size == other.size && modified.tv_sec == other.modified.tv_sec &&
+           modified.tv_nsec == other.modified.tv_nsec && changed.tv_sec == other.changed.tv_sec &&
+           changed.tv_nsec == other.changed.tv_nsec;
+}
+
+namespace {
+TFileIdentity FromStat(const struct stat& st)
+{
+    TFileIdentity identity;
+    identity.device = st.st_dev;
+    identity.inode = st.st_ino;
+    identity.size = st.st_size;
+    identity.modified = st.st_mtim;
+    identity.changed = st.st_ctim;
+    identity.links = st.st_nlink;
+    return identity;
+}
+} // namespace
+
+bool IdentityOf(int fd, TFileIdentity& identity)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return false;
+    identity = FromStat(st);
+    return true;
+}
+
+bool IdentityAt(const std::string& path, TFileIdentity& identity)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return false;
+    identity = FromStat(st);
+    return true;
+}
+
+int LockFile(int fd, bool exclusive)
+{
+    struct flock lock {};
+    lock.l_type = static_cast<short>(exclusive ? F_WRLCK : F_RDLCK);
+    lock.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_SETLK, &lock) == 0)
+        return 0;
+    return errno == EACCES ? EAGAIN : errno;
+}
+
+ssize_t ReadAt(int fd, void* buffer, size_t count, int64_t offset)
+{
+    if (Injected(TFileOp::Read))
+        return -1;
+    ssize_t n;
+    do
+        n = ::pread(fd, buffer, count, offset);
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
 std::string ErrorText(int error)
 {
     return std::strerror(error);

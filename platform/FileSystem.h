@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <ctime>
 #include <sys/types.h>
 
 // Every call the program makes on the file system goes through here, so a native
@@ -33,6 +34,32 @@ bool DirectoryExists(const std::string& path);
 size_t MaxNameLength(const std::string& folder);
 // Permission bits of an open file, or 0600 when they cannot be read.
 mode_t FileMode(int fd);
+
+// What tells one file from another and one state of it from the next.
+struct TFileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    int64_t size = 0;
+    timespec modified{};
+    timespec changed{};
+    uint64_t links = 0;
+
+    bool SameFile(const TFileIdentity& other) const { return device == other.device && inode == other.inode; }
+    // Same file, same size, same modification and change times to the nanosecond.
+    bool SameState(const TFileIdentity& other) const;
+};
+// False (and errno) when the file cannot be examined.
+bool IdentityOf(int fd, TFileIdentity& identity);
+// Of the name itself: a symlink is not followed.
+bool IdentityAt(const std::string& path, TFileIdentity& identity);
+
+// An advisory lock over the whole file, held by this open file description and
+// released with it: shared for readers, exclusive for a wipe. Never waits.
+// 0 when taken; EAGAIN when another description holds a conflicting lock; else errno.
+int LockFile(int fd, bool exclusive);
+
+// Reads at offset without moving the file position; -1 (and errno) on failure.
+ssize_t ReadAt(int fd, void* buffer, size_t count, int64_t offset);
 
 std::string ErrorText(int error);
 
