@@ -30,7 +30,7 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
         }
         cipher->Wipe();
         cipher.reset();
-        output.Commit();
+        output.Commit(TCommitMode::Replace);
         source.reset();
         if (options.DeleteSource)
             WipeFile(nullptr, options.SourcePath, context.Ask);

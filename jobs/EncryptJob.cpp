@@ -29,7 +29,7 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         cipher->Wipe();
         cipher.reset();
         // In place before the source may be wiped.
-        output.Commit();
+        output.Commit(TCommitMode::Replace);
         if (options.DeleteSource)
             WipeFile(std::move(source), options.SourcePath, context.Ask);
         else

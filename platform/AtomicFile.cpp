@@ -66,11 +66,12 @@ TAtomicFile::~TAtomicFile()
     fs::Unlink(m_tempPath);
 }
 
-void TAtomicFile::Commit()
+void TAtomicFile::Commit(TCommitMode mode)
 {
     m_stream->FlushToDisk();
     m_stream->Close();
-    if (fs::Rename(m_tempPath, m_finalPath) != 0)
+    if ((mode == TCommitMode::Replace ? fs::Rename(m_tempPath, m_finalPath)
+                                      : fs::RenameNoReplace(m_tempPath, m_finalPath)) != 0)
         throw EFileError("Cannot rename \"" + m_tempPath + "\" to \"" + m_finalPath + "\". " +
                          fs::ErrorText(errno));
     m_committed = true;

@@ -7,6 +7,12 @@
 
 namespace lw {
 
+// Whether the final rename may replace a file already at the output path.
+enum class TCommitMode {
+    Replace,   // the user agreed to overwrite: replaced atomically
+    NoReplace, // a file that appeared meanwhile is kept and the commit fails
+};
+
 // An output written under a temporary name in its own folder and moved over the final
 // path only when complete, so a failure leaves neither a partial file nor a damaged
 // earlier one.
@@ -22,8 +28,8 @@ public:
     TFileStream& Stream() { return *m_stream; }
     const std::string& TempPath() const { return m_tempPath; }
 
-    // Flushes to the disk, closes, renames over the final path and syncs the folder.
-    void Commit();
+    // Flushes to the disk, closes, moves into the final path and syncs the folder.
+    void Commit(TCommitMode mode);
 
 private:
     void SyncFolder() const;

@@ -18,7 +18,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, mode
     try {
         TAtomicFile file(path, mode);
         file.Stream().WriteBuffer(std::span(reinterpret_cast<const uint8_t*>(content.data()), content.size()));
-        file.Commit();
+        file.Commit(TCommitMode::Replace);
         return true;
     } catch (const Exception&) {
         return false;

@@ -92,6 +92,21 @@ int Rename(const std::string& from, const std::string& to)
     return ::rename(from.c_str(), to.c_str());
 }
 
+int RenameNoReplace(const std::string& from, const std::string& to)
+{
+    if (Injected(TFileOp::Rename))
+        return -1;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    // File systems without the flag: a hard link never replaces, then the old name goes.
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return -1;
+    ::unlink(from.c_str());
+    return 0;
+}
+
 int Unlink(const std::string& path)
 {
     if (Injected(TFileOp::Unlink))

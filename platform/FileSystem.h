@@ -25,6 +25,8 @@ int Sync(int fd);
 void StartWriteBack(int fd);
 int Close(int fd);
 int Rename(const std::string& from, const std::string& to);
+// Like Rename, but fails with EEXIST instead of replacing a file at `to`.
+int RenameNoReplace(const std::string& from, const std::string& to);
 int Unlink(const std::string& path);
 
 // A regular file after following symlinks; a folder does not count.

@@ -32,7 +32,7 @@ TEST(AtomicFile, CommitReplacesTheEarlierFileOnlyAtTheEnd)
         EXPECT_EQ(fsys::path(file.TempPath()).parent_path(), fsys::path(dir.Path()));
         Put(file, {'n', 'e', 'w'});
         EXPECT_EQ(ReadFile(dir / "out"), (Bytes{'o', 'l', 'd'}));
-        file.Commit();
+        file.Commit(lw::TCommitMode::Replace);
     }
     EXPECT_EQ(ReadFile(dir / "out"), (Bytes{'n', 'e', 'w'}));
     EXPECT_EQ(Entries(dir.Path()), 1u);
@@ -61,7 +61,7 @@ TEST(AtomicFile, ASymlinkAtTheOutputIsReplacedNotFollowed)
     fsys::create_symlink(dir / "target", dir / "link");
     lw::TAtomicFile file(dir / "link", 0600);
     Put(file, {'n'});
-    file.Commit();
+    file.Commit(lw::TCommitMode::Replace);
     EXPECT_FALSE(fsys::is_symlink(dir / "link"));
     EXPECT_EQ(ReadFile(dir / "link"), Bytes{'n'});
     EXPECT_EQ(ReadFile(dir / "target"), Bytes{'t'});
@@ -91,7 +91,7 @@ TEST(AtomicFile, FailuresNameTheOutputAndLeaveNothing)
         lw::TAtomicFile file(dir / "out", 0600);
         Put(file, {'n'});
         lw::fs::SetFaultHook(&Hook::Fail, nullptr);
-        EXPECT_THROW(file.Commit(), lw::EFileError);
+        EXPECT_THROW(file.Commit(lw::TCommitMode::Replace), lw::EFileError);
         lw::fs::SetFaultHook(nullptr, nullptr);
     }
     EXPECT_EQ(ReadFile(dir / "out"), Bytes{'o'});
