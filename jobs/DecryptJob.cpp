@@ -32,8 +32,11 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
         cipher.reset();
         output.Commit(TCommitMode::Replace);
         source.reset();
-        if (options.DeleteSource)
-            WipeFile(nullptr, options.SourcePath, context.Ask);
+        if (options.DeleteSource) {
+            std::string why;
+            if (!WipeFile(nullptr, options.SourcePath, context.Ask, &why))
+                context.SourceKept = why;
+        }
         context.Ask.AskUser(TMsgDlgType::mtInformation, "File decrypted", mbOK);
         job::RunHandOffs(options, outputPath, true, context);
     } catch (const std::exception& failure) {

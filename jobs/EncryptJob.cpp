@@ -30,10 +30,13 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         cipher.reset();
         // In place before the source may be wiped.
         output.Commit(TCommitMode::Replace);
-        if (options.DeleteSource)
-            WipeFile(std::move(source), options.SourcePath, context.Ask);
-        else
+        if (options.DeleteSource) {
+            std::string why;
+            if (!WipeFile(std::move(source), options.SourcePath, context.Ask, &why))
+                context.SourceKept = why;
+        } else {
             source.reset();
+        }
         context.Ask.AskUser(TMsgDlgType::mtInformation, "File encrypted", mbOK);
         job::RunHandOffs(options, outputPath, false, context);
     } catch (const std::exception& failure) {

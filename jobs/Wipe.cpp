@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <vector>
 
 #include "jobs/WipePattern.h"
@@ -15,8 +16,11 @@ bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAsk
     try {
         const std::string text = "You are about to wipe " + path::ExtractFileName(path) + "\r\n" +
                                  "and make it unrecoverable.Continue?";
-        if (ask.AskUser(TMsgDlgType::mtWarning, text, mbOK | mbCancel) != mbOK)
+        if (ask.AskUser(TMsgDlgType::mtWarning, text, mbOK | mbCancel) != mbOK) {
+            if (reason)
+                *reason = "the wipe was not confirmed";
             return false;
+        }
         if (!stream)
             stream = std::make_unique<TFileStream>(path, TFileMode::fmOpenReadWriteShared);
         std::array<uint8_t, kWipeBufferSize> pattern;
@@ -44,7 +48,11 @@ bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAsk
             *reason = failure.what();
         return false; // the stream closes with its owner; the file stays
     }
-    return fs::Unlink(path) == 0;
+    if (fs::Unlink(path) == 0)
+        return true;
+    if (reason)
+        *reason = "Cannot delete \"" + path + "\". " + fs::ErrorText(errno);
+    return false;
 }
 
 } // namespace lw
