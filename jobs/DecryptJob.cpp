@@ -1,9 +1,12 @@
 #include <memory>
 
 #include "jobs/CipherFactory.h"
+#include "jobs/DecryptChecks.h"
 #include "jobs/JobSteps.h"
 #include "jobs/Jobs.h"
 #include "jobs/OutputName.h"
+#include "jobs/SourceGuard.h"
+#include "jobs/Verify.h"
 #include "jobs/Wipe.h"
 #include "platform/AtomicFile.h"
 #include "platform/Path.h"
@@ -17,27 +20,46 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
     const bool compressed = path::LowerAscii(path::ExtractFileExt(options.SourcePath)) == ".fez";
     std::string outputPath = OutputPath(options, TJobKind::Decrypt);
     try {
-        if (!SettleExistingOutput(outputPath, TJobKind::Decrypt, context.Ask))
+        TCommitMode commitMode = TCommitMode::NoReplace;
+        if (!job::SettleOutput(outputPath, TJobKind::Decrypt, context.Ask, commitMode))
             return false;
-        auto source = std::make_unique<TFileStream>(options.SourcePath, TFileMode::fmOpenReadShared);
-        TAtomicFile output(outputPath, job::OutputPermissions(*source));
+        job::TSourceGuard source(options.SourcePath, options.DeleteSource);
+        TAtomicFile output(outputPath, job::OutputPermissions(source.Stream()));
         job::KeyCipher(cipher.get(), options.KeyPhrase);
-        const int64_t size = source->Size();
-        if (compressed) {
-            job::DecryptAndDecompress(*source, *cipher, size, output.Stream());
-        } else {
-            job::RequireComplete(cipher->StreamDecrypt(*source, output.Stream(), size), size);
+        const int64_t size = source.Size();
+        try {
+            if (compressed)
+                job::DecryptAndDecompress(source.Stream(), *cipher, size, output.Stream());
+            else
+                job::RequireComplete(cipher->StreamDecrypt(source.Stream(), output.Stream(), size), size);
+        } catch (const EBZip2Error& failure) {
+            throw job::WrongKeyOrCipher(failure, source.Stream(), options);
         }
         cipher->Wipe();
         cipher.reset();
-        output.Commit(TCommitMode::Replace);
-        source.reset();
+        source.CheckUnchanged();
+        const std::string doubt =
+            compressed ? std::string() : job::DoubtAboutOutput(output.Stream(), source.Stream(), options);
+        const fs::TFileIdentity written = job::IdentityOfOutput(output);
+        output.Commit(commitMode);
         if (options.DeleteSource) {
-            std::string why;
-            if (!WipeFile(nullptr, options.SourcePath, context.Ask, &why))
-                context.SourceKept = why;
+            if (!doubt.empty() && !job::WipeDespiteDoubt(doubt, options.SourcePath, context.Ask)) {
+                context.SourceKept = doubt;
+            } else {
+                {
+                    auto readBack = job::ReopenCommitted(outputPath, written);
+                    job::VerifyDecodesTo(source.Stream(), size, *readBack, options.CipherIndex, options.KeyPhrase,
+                                         compressed, outputPath);
+                }
+                source.CheckUnchanged();
+                std::string why;
+                if (!WipeFile(source.Release(), options.SourcePath, context.Ask, &why))
+                    context.SourceKept = why;
+            }
         }
         context.Ask.AskUser(TMsgDlgType::mtInformation, "File decrypted", mbOK);
+        if (!doubt.empty() && !options.DeleteSource)
+            job::WarnAboutOutput(doubt, context);
         job::RunHandOffs(options, outputPath, true, context);
     } catch (const std::exception& failure) {
         job::ReportFailure(context, failure);

@@ -4,6 +4,8 @@
 #include "jobs/JobSteps.h"
 #include "jobs/Jobs.h"
 #include "jobs/OutputName.h"
+#include "jobs/SourceGuard.h"
+#include "jobs/Verify.h"
 #include "jobs/Wipe.h"
 #include "platform/AtomicFile.h"
 
@@ -14,28 +16,35 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
     std::unique_ptr<TDCP_cipher> cipher = CreateCipher(options.CipherIndex);
     std::string outputPath = OutputPath(options, TJobKind::Encrypt);
     try {
-        if (!SettleExistingOutput(outputPath, TJobKind::Encrypt, context.Ask))
+        TCommitMode commitMode = TCommitMode::NoReplace;
+        if (!job::SettleOutput(outputPath, TJobKind::Encrypt, context.Ask, commitMode))
             return false;
         // The source first: one that cannot be opened leaves nothing behind.
-        auto source = std::make_unique<TFileStream>(options.SourcePath, TFileMode::fmOpenReadWriteShared);
-        TAtomicFile output(outputPath, job::OutputPermissions(*source));
+        job::TSourceGuard source(options.SourcePath, options.DeleteSource);
+        TAtomicFile output(outputPath, job::OutputPermissions(source.Stream()));
         job::KeyCipher(cipher.get(), options.KeyPhrase);
         if (options.Compress) {
-            job::CompressAndEncrypt(*source, *cipher, output.Stream());
+            job::CompressAndEncrypt(source.Stream(), *cipher, output.Stream());
         } else {
-            const int64_t size = source->Size();
-            job::RequireComplete(cipher->StreamEncrypt(*source, output.Stream(), size), size);
+            const int64_t size = source.Size();
+            job::RequireComplete(cipher->StreamEncrypt(source.Stream(), output.Stream(), size), size);
         }
         cipher->Wipe();
         cipher.reset();
+        source.CheckUnchanged();
+        const fs::TFileIdentity written = job::IdentityOfOutput(output);
         // In place before the source may be wiped.
-        output.Commit(TCommitMode::Replace);
+        output.Commit(commitMode);
         if (options.DeleteSource) {
+            {
+                auto readBack = job::ReopenCommitted(outputPath, written);
+                job::VerifyDecodesTo(*readBack, readBack->Size(), source.Stream(), options.CipherIndex,
+                                     options.KeyPhrase, options.Compress, outputPath);
+            }
+            source.CheckUnchanged();
             std::string why;
-            if (!WipeFile(std::move(source), options.SourcePath, context.Ask, &why))
+            if (!WipeFile(source.Release(), options.SourcePath, context.Ask, &why))
                 context.SourceKept = why;
-        } else {
-            source.reset();
         }
         context.Ask.AskUser(TMsgDlgType::mtInformation, "File encrypted", mbOK);
         job::RunHandOffs(options, outputPath, false, context);

@@ -1,6 +1,7 @@
 #include "jobs/JobSteps.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -31,6 +32,24 @@ bool DeleteMailedOutputNow(const std::string& outputPath, IAskUser& ask)
     return ask.AskUser(TMsgDlgType::mtConfirmation, text, mbYes | mbNo) == mbYes;
 }
 } // namespace
+
+bool SettleOutput(std::string& outputPath, TJobKind kind, IAskUser& ask, TCommitMode& mode)
+{
+    const std::string asked = outputPath;
+    const bool existed = fs::FileExists(outputPath);
+    if (!SettleExistingOutput(outputPath, kind, ask))
+        return false;
+    mode = existed && outputPath == asked ? TCommitMode::Replace : TCommitMode::NoReplace;
+    return true;
+}
+
+fs::TFileIdentity IdentityOfOutput(TAtomicFile& output)
+{
+    fs::TFileIdentity identity;
+    if (!fs::IdentityOf(output.Stream().Handle(), identity))
+        throw EFileError("Cannot examine \"" + output.Stream().FileName() + "\". " + fs::ErrorText(errno));
+    return identity;
+}
 
 mode_t OutputPermissions(const TFileStream& source)
 {

@@ -5,11 +5,21 @@
 
 #include "crypto/Cipher.h"
 #include "jobs/Jobs.h"
+#include "jobs/OutputName.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileStream.h"
+#include "platform/FileSystem.h"
 #include "platform/Stream.h"
 
 // Steps the encrypt and decrypt jobs share.
 namespace lw::job {
+
+// Settles a file already at outputPath (see SettleExistingOutput) and says how the
+// output may be committed: over that file only when the user agreed to overwrite it.
+bool SettleOutput(std::string& outputPath, TJobKind kind, IAskUser& ask, TCommitMode& mode);
+
+// What the output is, so that the file read back later can be proved to be it.
+fs::TFileIdentity IdentityOfOutput(TAtomicFile& output);
 
 // The output takes the source's permission bits, so a private file stays private.
 mode_t OutputPermissions(const TFileStream& source);

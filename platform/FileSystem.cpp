@@ -170,10 +170,10 @@ bool IdentityOf(int fd, TFileIdentity& identity)
     return true;
 }
 
-bool IdentityAt(const std::string& path, TFileIdentity& identity)
+bool IdentityAt(const std::string& path, TFileIdentity& identity, bool followLinks)
 {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
+    if ((followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0)
         return false;
     identity = FromStat(st);
     return true;
@@ -198,6 +198,11 @@ ssize_t ReadAt(int fd, void* buffer, size_t count, int64_t offset)
         n = ::pread(fd, buffer, count, offset);
     while (n < 0 && errno == EINTR);
     return n;
+}
+
+void DropCachedPages(int fd)
+{
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
 }
 
 std::string ErrorText(int error)

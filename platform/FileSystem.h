@@ -52,8 +52,8 @@ struct TFileIdentity {
 };
 // False (and errno) when the file cannot be examined.
 bool IdentityOf(int fd, TFileIdentity& identity);
-// Of the name itself: a symlink is not followed.
-bool IdentityAt(const std::string& path, TFileIdentity& identity);
+// Of the name itself, or of what it finally names when followLinks is set.
+bool IdentityAt(const std::string& path, TFileIdentity& identity, bool followLinks = false);
 
 // An advisory lock over the whole file, held by this open file description and
 // released with it: shared for readers, exclusive for a wipe. Never waits.
@@ -62,6 +62,10 @@ int LockFile(int fd, bool exclusive);
 
 // Reads at offset without moving the file position; -1 (and errno) on failure.
 ssize_t ReadAt(int fd, void* buffer, size_t count, int64_t offset);
+
+// Drops the file's clean pages from the cache, so the next read comes from the disk.
+// Only a hint: file systems without a disk ignore it.
+void DropCachedPages(int fd);
 
 std::string ErrorText(int error);
 

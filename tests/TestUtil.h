@@ -53,6 +53,19 @@ inline Bytes RandomBytes(size_t n, uint32_t seed)
     return b;
 }
 
+// Pseudo-random printable text with line ends: content any decryption check takes for a
+// real file, whatever its length.
+inline Bytes TextBytes(size_t n, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    Bytes b(n);
+    for (auto& x : b) {
+        const uint32_t r = rng() % 96;
+        x = static_cast<uint8_t>(r == 95 ? '\n' : ' ' + r);
+    }
+    return b;
+}
+
 // A fresh folder under the system temp dir, removed with the object.
 class TempDir {
 public:

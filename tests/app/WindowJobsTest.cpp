@@ -26,7 +26,7 @@ void RunJob(WindowFixture& window, const char* phrase)
 
 TEST(WindowJobs, EncryptThenDecryptThroughTheWindow)
 {
-    const lwtest::Bytes plain = lwtest::RandomBytes(20000, 7);
+    const lwtest::Bytes plain = lwtest::TextBytes(20000, 7);
     std::string source, encrypted;
     {
         WindowFixture window;
@@ -98,7 +98,7 @@ TEST(WindowJobs, OptionsReachTheJob)
     for (const auto& c : cases) {
         WindowFixture window;
         const std::string source = window.dir / "plain.txt";
-        lwtest::WriteFile(source, lwtest::RandomBytes(100, 1));
+        lwtest::WriteFile(source, lwtest::TextBytes(100, 1));
         std::filesystem::create_directory(window.dir / "out");
         window.ask = lwtest::ScriptedAsk({c.answers.begin(), c.answers.end()});
         window.Open(source);
@@ -160,7 +160,7 @@ TEST(WindowJobs, DeleteSelectedFileHasThreeOutcomes)
         WindowFixture window;
         const std::string source = window.dir / "secret.txt";
         if (c.exists)
-            lwtest::WriteFile(source, lwtest::RandomBytes(5000, 3));
+            lwtest::WriteFile(source, lwtest::TextBytes(5000, 3));
         window.ask = lwtest::ScriptedAsk({c.confirm});
         window.Open(source);
         window.form->show();

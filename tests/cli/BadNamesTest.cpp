@@ -43,7 +43,7 @@ std::map<std::string, std::string> Snapshot(const std::string& root)
     return all;
 }
 
-const Bytes kContent = RandomBytes(20000, 31);
+const Bytes kContent = TextBytes(20000, 31);
 
 // A folder nested until its path is longer than PATH_MAX, with a file at the bottom;
 // returns the file's path relative to root.

@@ -54,7 +54,7 @@ bool Finish(pid_t pid)
 // stamped in, so no two MiB of it are the same.
 Bytes LargeSource(size_t mib, uint32_t seed)
 {
-    const Bytes block = RandomBytes(1 << 20, seed);
+    const Bytes block = TextBytes(1 << 20, seed);
     Bytes data;
     data.reserve(mib << 20);
     for (size_t i = 0; i < mib; ++i) {

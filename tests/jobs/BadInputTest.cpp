@@ -59,7 +59,7 @@ class BadInput : public ::testing::TestWithParam<BadCase> {};
 // A compressed file under phrase "right", decrypting to "x".
 std::string MakeFez(const TempDir& dir, lw::TJobOptions& options, int cipher = 3)
 {
-    WriteFile(dir / "x", RandomBytes(200000, 4));
+    WriteFile(dir / "x", TextBytes(200000, 4));
     Encrypt(dir / "x", "right", cipher, true);
     fsys::remove(dir / "x");
     options.SourcePath = dir / "x.fez";
@@ -70,7 +70,7 @@ std::string MakeFez(const TempDir& dir, lw::TJobOptions& options, int cipher = 3
 
 std::string PlainSource(const TempDir& dir, lw::TJobOptions& options, bool compress = false)
 {
-    WriteFile(dir / "s.txt", RandomBytes(100000, 6)); // beyond one copy piece of 61,440
+    WriteFile(dir / "s.txt", TextBytes(100000, 6)); // beyond one copy piece of 61,440
     options.SourcePath = dir / "s.txt";
     options.KeyPhrase = "k";
     options.CipherIndex = 1;
@@ -88,21 +88,21 @@ std::vector<BadCase> Cases()
                              o.KeyPhrase = "Right";
                              return out;
                          },
-                         true, nullptr, "error -5"});
+                         true, nullptr, "Wrong key phrase or cipher: the file does not decrypt to compressed data"});
     cases.push_back({"wrong cipher on a fez", false,
                      [](const TempDir& d, lw::TJobOptions& o) {
                          const auto out = MakeFez(d, o);
                          o.CipherIndex = 1;
                          return out;
                      },
-                     true, nullptr, "error -5"});
+                     true, nullptr, "Wrong key phrase or cipher: the file does not decrypt to compressed data"});
     cases.push_back({"truncated fez", false,
                      [](const TempDir& d, lw::TJobOptions& o) {
                          const auto out = MakeFez(d, o);
                          fsys::resize_file(o.SourcePath, fsys::file_size(o.SourcePath) / 32 * 16);
                          return out;
                      },
-                     true, nullptr, "error -7"});
+                     true, nullptr, "The compressed data ends too early"});
     cases.push_back({"bytes after the bzip2 stream", false,
                      [](const TempDir& d, lw::TJobOptions& o) {
                          WriteFile(d / "x", RunPython("import bz2, sys\n"

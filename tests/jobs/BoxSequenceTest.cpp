@@ -52,17 +52,17 @@ const std::vector<Flow> kFlows = {
     {"decrypt, overwrite Yes", false, true, {lw::mbYes}, None, {"prompt", "saved", "result"}, {}},
     {"decrypt, overwrite No", false, true, {lw::mbNo}, Everything, {"prompt"}, {}, false},
     {"decrypt, overwrite Ignore", false, true, {lw::mbIgnore}, None, {"prompt", "result"}, {}},
-    // Opens of the source, the output and the output's folder (synced after the rename).
-    // The encrypt job hands its open source over: no fourth open.
+    // Opens of the source, the output, the output's folder (synced after the rename) and
+    // the output once more, read back before the question. Both jobs hand their open
+    // source over to the wipe: no fifth open.
     {"encrypt, delete source accepted", true, false, {lw::mbOK}, DeleteSource, {"wipe source", "result"}, {},
-     true, false, true, true, {}, 3},
+     true, false, true, true, {}, 4},
     {"encrypt, delete source declined", true, false, {lw::mbCancel}, DeleteSource, {"wipe source", "result"}, {},
-     true, true, true, true, {}, 3},
-    // The decrypt job names the path: the wipe opens the source itself.
+     true, true, true, true, {}, 4},
     {"decrypt, delete source accepted", false, false, {lw::mbOK}, DeleteSource, {"wipe source", "result"}, {},
      true, false, true, true, {}, 4},
     {"decrypt, delete source declined", false, false, {lw::mbCancel}, DeleteSource, {"wipe source", "result"}, {},
-     true, true, true, true, {}, 3},
+     true, true, true, true, {}, 4},
     {"encrypt, mail without delete, no question", true, false, {}, Mail, {"result"}, {"mail"}},
     {"decrypt, mail without delete, no question", false, false, {}, Mail, {"result"}, {"mail"}},
     // The mail program may read the file only when the message goes: the user is asked first.
@@ -103,7 +103,7 @@ TEST_P(BoxSequence, BoxesAndHandOffsComeInTheirOrder)
 {
     const Flow& f = GetParam();
     TempDir dir;
-    const Bytes data = RandomBytes(20000, 77);
+    const Bytes data = TextBytes(20000, 77);
     WriteFile(dir / "s.txt", data);
     lw::TJobOptions options;
     options.KeyPhrase = "phrase";
@@ -213,7 +213,7 @@ TEST(DeleteAfterMail, QuestionNamesTheOutputExactly)
     const std::string folder = dir / "mail \"out\" dir";
     fsys::create_directory(folder);
     const std::string source = dir / "my \"best\" notes.txt";
-    WriteFile(source, RandomBytes(3000, 5));
+    WriteFile(source, TextBytes(3000, 5));
     lw::TJobOptions options;
     options.SourcePath = source;
     options.KeyPhrase = "phrase";

@@ -208,7 +208,7 @@ TEST_P(KeyMaterial, ReleasedMemoryHoldsWipePatternsAfterTheJob)
 {
     const WatchedJob& j = GetParam();
     TempDir dir;
-    const Bytes plain = RandomBytes(50000, 11);
+    const Bytes plain = TextBytes(50000, 11);
     WriteFile(dir / "f.bin", plain);
     const std::string packed = dir / (j.compressed ? "f.bin.fez" : "f.bin.fe2");
 
@@ -288,7 +288,7 @@ TEST(KeyMaterialAccessors, JobStepsLeaveEveryCipherInItsWipePattern)
         std::unique_ptr<lw::TDCP_cipher> used = lw::CreateCipher(cipher);
         SCOPED_TRACE(used->Algorithm());
         lw::job::KeyCipher(used.get(), kPhrase);
-        const Bytes data = RandomBytes(3 * 8192 + 5, 2);
+        const Bytes data = TextBytes(3 * 8192 + 5, 2);
         lw::TMemoryStream in, out;
         in.WriteBuffer(data);
         in.SetPosition(0);

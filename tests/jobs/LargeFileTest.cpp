@@ -29,7 +29,7 @@ const char* kPhrase = "large";
 Bytes Chunk(uint64_t index)
 {
     Bytes chunk(kMiB, 0);
-    const Bytes head = RandomBytes(4096, static_cast<uint32_t>(index * 2654435761u + 1));
+    const Bytes head = TextBytes(4096, static_cast<uint32_t>(index * 2654435761u + 1));
     std::copy(head.begin(), head.end(), chunk.begin());
     return chunk;
 }

@@ -1,0 +1,88 @@
+#include "jobs/DecryptChecks.h"
+
+#include <cerrno>
+#include <vector>
+
+#include "crypto/SecureFill.h"
+#include "jobs/Plausibility.h"
+#include "platform/FileSystem.h"
+#include "platform/Path.h"
+
+namespace lw::job {
+namespace {
+
+constexpr size_t kJudgedHead = 64 * 1024;
+
+// The first bytes of the file, whatever its position; scrubbed by the holder.
+struct THead {
+    std::vector<uint8_t> bytes;
+    explicit THead(TFileStream& file) : bytes(kJudgedHead)
+    {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = fs::ReadAt(file.Handle(), bytes.data() + done, bytes.size() - done,
+                                         static_cast<int64_t>(done));
+            if (n < 0)
+                throw EReadError("Cannot read \"" + file.FileName() + "\". " + fs::ErrorText(errno));
+            if (n == 0)
+                break;
+            done += static_cast<size_t>(n);
+        }
+        bytes.resize(done);
+    }
+    ~THead() { SecureFill(bytes.data(), bytes.size(), 0); }
+    THead(const THead&) = delete;
+    THead& operator=(const THead&) = delete;
+};
+
+std::string WithHint(std::string text, const std::string& hint)
+{
+    return hint.empty() ? text : text + " " + hint;
+}
+
+std::string BZip2Reason(const std::string& message)
+{
+    if (message == "error -5")
+        return "Wrong key phrase or cipher: the file does not decrypt to compressed data";
+    if (message == "error -4")
+        return "The compressed data is damaged or the key phrase or cipher is wrong";
+    if (message == "error -7")
+        return "The compressed data ends too early";
+    return "The compressed data cannot be read (" + message + ")";
+}
+
+} // namespace
+
+std::string DoubtAboutOutput(TFileStream& output, TFileStream& source, const TJobOptions& options)
+{
+    {
+        const THead head(output);
+        if (JudgeContent(head.bytes) == TPlausibility::Plausible)
+            return {};
+    }
+    const THead encrypted(source);
+    return WithHint("The decrypted file does not look like any known kind of file. The key phrase or the cipher "
+                    "may be wrong.",
+                    FitHint(CipherThatFits(encrypted.bytes, options.KeyPhrase, options.CipherIndex, false)));
+}
+
+bool WipeDespiteDoubt(const std::string& doubt, const std::string& sourcePath, IAskUser& ask)
+{
+    const std::string text = doubt + " Wipe \"" + path::ExtractFileName(sourcePath) + "\" anyway?";
+    return ask.AskUserWithDefault(TMsgDlgType::mtWarning, text, mbYes | mbNo, mbNo) == mbYes;
+}
+
+void WarnAboutOutput(const std::string& doubt, TJobContext& context)
+{
+    context.Ask.AskUser(TMsgDlgType::mtWarning, doubt, mbOK);
+}
+
+EBZDecompressionError WrongKeyOrCipher(const EBZip2Error& failure, TFileStream& source, const TJobOptions& options)
+{
+    const THead encrypted(source);
+    return EBZDecompressionError(WithHint(
+        BZip2Reason(failure.Message()),
+        FitHint(CipherThatFits(encrypted.bytes, options.KeyPhrase, options.CipherIndex, true))));
+}
+
+} // namespace lw::job
