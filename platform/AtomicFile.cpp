@@ -82,26 +82,37 @@ void TAtomicFile::CreateNamed(mode_t permissions)
 
 TAtomicFile::~TAtomicFile()
 {
-    if (m_done)
-        return;
+    if (!m_done)
+        Discard();
+}
+
+void TAtomicFile::Discard() noexcept
+{
     // An unnamed working file goes with its descriptor.
     m_stream.reset();
     if (!m_tempPath.empty()) {
         TCleanupSignalsHeld held;
         fs::Unlink(m_tempPath);
         m_registration.reset();
+        m_tempPath.clear();
     }
 }
 
 void TAtomicFile::Commit(TCommitMode mode)
 {
-    m_stream->FlushToDisk();
-    if (!fs::IdentityOf(m_stream->Handle(), m_committed))
-        throw EFileError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(errno));
-    if (m_unnamed)
-        CommitUnnamed(mode);
-    else
-        CommitNamed(mode);
+    try {
+        m_stream->FlushToDisk();
+        if (!fs::IdentityOf(m_stream->Handle(), m_committed))
+            throw EFileError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(errno));
+        if (m_unnamed)
+            CommitUnnamed(mode);
+        else
+            CommitNamed(mode);
+    } catch (...) {
+        // Nothing of ours stays once the commit has failed, whoever keeps this object.
+        Discard();
+        throw;
+    }
     m_done = true;
     SyncFolder();
 }
