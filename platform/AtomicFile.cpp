@@ -133,13 +133,9 @@ void TAtomicFile::CommitNamed(TCommitMode mode)
 
 void TAtomicFile::CommitUnnamed(TCommitMode mode)
 {
-    if (mode == TCommitMode::NoReplace) {
-        // The link itself refuses a name that is taken: nothing of ours ever has another name.
-        if (fs::LinkOpenFile(m_stream->Handle(), m_finalPath) != 0) {
-            if (errno == EEXIST)
-                RaiseAppeared();
-            throw EFileError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(errno));
-        }
+    // The link itself refuses a name that is taken, so where nothing is at the final path
+    // the output never has any other name.
+    if (fs::LinkOpenFile(m_stream->Handle(), m_finalPath) == 0) {
         try {
             m_stream->Close();
         } catch (const EFileError&) {
@@ -151,6 +147,10 @@ void TAtomicFile::CommitUnnamed(TCommitMode mode)
         }
         return;
     }
+    if (errno != EEXIST)
+        throw EFileError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(errno));
+    if (mode == TCommitMode::NoReplace)
+        RaiseAppeared();
     // Replacing needs a rename, and a rename needs a name: a hidden one for a moment.
     LinkUnderTempName();
     m_stream->Close();

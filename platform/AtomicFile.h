@@ -39,7 +39,9 @@ public:
 
     // Flushes to the disk, puts the file at the final path, closes it and syncs the folder.
     // With NoReplace, a file found at the final path stays as it is and EFileError says so.
-    // A failed commit removes the working file at once; the object is spent either way.
+    // An unnamed file replacing an earlier one holds a hidden name for an instant before
+    // the rename. A failed commit removes the working file at once; the object is spent
+    // either way.
     void Commit(TCommitMode mode);
     // The file put in place by Commit: device and inode tell it from any other, and its
     // size is final (linking and renaming move its change time, so SameState does not hold).
