@@ -289,6 +289,7 @@ TEST(TempFileCleanup, AnInterruptedProcessLeavesNoWorkingFile)
         }
         EXPECT_EQ(named, row.named ? 'n' : 'u');
         // Nothing of the child's; the stale file of an earlier crash is not its to remove.
+        // Ignoring the signal, it went on with its working file, then left by _exit.
         EXPECT_EQ(Entries(dir.Path()), row.ignored ? 2u : 1u);
         EXPECT_EQ(ReadFile(dir / kStale), (Bytes{'s', 't', 'a', 'l', 'e'}));
     }
