@@ -12,6 +12,7 @@
 #include "crypto/SecureFill.h"
 #include "jobs/Jobs.h"
 #include "jobs/Wipe.h"
+#include "platform/TempFileCleanup.h"
 
 namespace {
 
@@ -74,6 +75,7 @@ int RunJob(const TCliOptions& o, TConsoleAskUser& ask, TTerminal& terminal)
 
 int main(int argc, char** argv)
 {
+    InstallTempFileCleanup();
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
         TCliOptions o;

@@ -2,11 +2,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <random>
 
 #include "platform/Exception.h"
-#include "platform/FileSystem.h"
 #include "platform/Path.h"
 
 namespace lw {
@@ -24,30 +25,51 @@ std::string TempCandidate(const std::string& folder)
 }
 
 constexpr int64_t kWriteBehind = int64_t{8} << 20;
+constexpr int kNameAttempts = 8;
+
+// Test seam: LOCKWELL_NO_TMPFILE=1 makes every working file a named one, so tests can
+// run that path on file systems that have unnamed files.
+bool UnnamedAllowed()
+{
+    const char* off = std::getenv("LOCKWELL_NO_TMPFILE");
+    return !(off && std::strcmp(off, "1") == 0);
+}
 
 } // namespace
 
-TAtomicFile::TAtomicFile(std::string finalPath, mode_t permissions) : m_finalPath(std::move(finalPath))
+TAtomicFile::TAtomicFile(std::string finalPath, mode_t permissions)
+    : m_finalPath(std::move(finalPath)), m_folder(path::ExtractFilePath(m_finalPath))
 {
-    // Fail now rather than after all the work, when the rename would refuse.
+    // Fail now rather than after all the work, when the commit would refuse.
     if (fs::DirectoryExists(m_finalPath))
         throw EFOpenError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(EISDIR));
-    const std::string folder = path::ExtractFilePath(m_finalPath);
-    // The temporary name always fits; an output name that doesn't would fail only at the rename.
-    if (path::ExtractFileName(m_finalPath).size() > fs::MaxNameLength(folder))
+    // The temporary name always fits; an output name that doesn't would fail only at the commit.
+    if (path::ExtractFileName(m_finalPath).size() > fs::MaxNameLength(m_folder))
         throw EFOpenError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(ENAMETOOLONG));
+    if (UnnamedAllowed())
+        m_stream = TFileStream::CreateUnnamed(m_folder.empty() ? "." : m_folder, m_finalPath, permissions);
+    m_unnamed = m_stream != nullptr;
+    if (!m_unnamed)
+        CreateNamed(permissions);
+    // Overlaps the disk writes with the work instead of waiting for them at Commit.
+    m_stream->WriteBehind(kWriteBehind);
+}
+
+void TAtomicFile::CreateNamed(mode_t permissions)
+{
     for (int attempt = 0;; ++attempt) {
-        std::string candidate = TempCandidate(folder);
+        std::string candidate = TempCandidate(m_folder);
         try {
+            // A signal between creating and registering would leave the file behind.
+            TCleanupSignalsHeld held;
             m_stream = TFileStream::CreateNew(candidate, permissions);
-            // Overlaps the disk writes with the work instead of waiting for them at Commit.
-            m_stream->WriteBehind(kWriteBehind);
+            m_registration.emplace(candidate);
             m_tempPath = std::move(candidate);
             return;
         } catch (const EFOpenError& e) {
             // Only a name taken meanwhile is worth another try.
             const bool taken = fs::FileExists(candidate) || fs::DirectoryExists(candidate);
-            if (taken && attempt < 8)
+            if (taken && attempt < kNameAttempts)
                 continue;
             // The user knows the output's name, not the temporary one.
             std::string message = e.Message();
@@ -60,30 +82,111 @@ TAtomicFile::TAtomicFile(std::string finalPath, mode_t permissions) : m_finalPat
 
 TAtomicFile::~TAtomicFile()
 {
-    if (m_committed)
-        return;
+    if (!m_done)
+        Discard();
+}
+
+void TAtomicFile::Discard() noexcept
+{
+    // An unnamed working file goes with its descriptor.
     m_stream.reset();
-    fs::Unlink(m_tempPath);
+    if (!m_tempPath.empty()) {
+        TCleanupSignalsHeld held;
+        fs::Unlink(m_tempPath);
+        m_registration.reset();
+        m_tempPath.clear();
+    }
 }
 
 void TAtomicFile::Commit(TCommitMode mode)
 {
-    m_stream->FlushToDisk();
+    try {
+        m_stream->FlushToDisk();
+        if (!fs::IdentityOf(m_stream->Handle(), m_committed))
+            throw EFileError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(errno));
+        if (m_unnamed)
+            CommitUnnamed(mode);
+        else
+            CommitNamed(mode);
+    } catch (...) {
+        // Nothing of ours stays once the commit has failed, whoever keeps this object.
+        Discard();
+        throw;
+    }
+    m_done = true;
+    SyncFolder();
+}
+
+void TAtomicFile::CommitNamed(TCommitMode mode)
+{
     m_stream->Close();
+    TCleanupSignalsHeld held;
     if ((mode == TCommitMode::Replace ? fs::Rename(m_tempPath, m_finalPath)
-                                      : fs::RenameNoReplace(m_tempPath, m_finalPath)) != 0)
+                                      : fs::RenameNoReplace(m_tempPath, m_finalPath)) != 0) {
+        if (mode == TCommitMode::NoReplace && errno == EEXIST)
+            RaiseAppeared();
         throw EFileError("Cannot rename \"" + m_tempPath + "\" to \"" + m_finalPath + "\". " +
                          fs::ErrorText(errno));
-    m_committed = true;
-    SyncFolder();
+    }
+    m_registration.reset();
+}
+
+void TAtomicFile::CommitUnnamed(TCommitMode mode)
+{
+    // The link itself refuses a name that is taken, so where nothing is at the final path
+    // the output never has any other name.
+    if (fs::LinkOpenFile(m_stream->Handle(), m_finalPath) == 0) {
+        try {
+            m_stream->Close();
+        } catch (const EFileError&) {
+            // Not complete after all: take back the name, as long as it still is ours.
+            fs::TFileIdentity there;
+            if (fs::IdentityAt(m_finalPath, there) && there.SameFile(m_committed))
+                fs::Unlink(m_finalPath);
+            throw;
+        }
+        return;
+    }
+    if (errno != EEXIST)
+        throw EFileError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(errno));
+    if (mode == TCommitMode::NoReplace)
+        RaiseAppeared();
+    // Replacing needs a rename, and a rename needs a name: a hidden one for a moment.
+    LinkUnderTempName();
+    m_stream->Close();
+    TCleanupSignalsHeld held;
+    if (fs::Rename(m_tempPath, m_finalPath) != 0)
+        throw EFileError("Cannot rename \"" + m_tempPath + "\" to \"" + m_finalPath + "\". " +
+                         fs::ErrorText(errno));
+    m_registration.reset();
+}
+
+void TAtomicFile::LinkUnderTempName()
+{
+    for (int attempt = 0;; ++attempt) {
+        std::string candidate = TempCandidate(m_folder);
+        TCleanupSignalsHeld held;
+        if (fs::LinkOpenFile(m_stream->Handle(), candidate) == 0) {
+            m_registration.emplace(candidate);
+            m_tempPath = std::move(candidate);
+            return;
+        }
+        if (errno != EEXIST || attempt >= kNameAttempts)
+            throw EFileError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(errno));
+    }
+}
+
+void TAtomicFile::RaiseAppeared() const
+{
+    throw EFileError("Cannot create file \"" + m_finalPath +
+                     "\". A file of that name appeared while the job ran and was left alone.");
 }
 
 void TAtomicFile::SyncFolder() const
 {
     // Makes the new name survive a power cut. Best effort: the output is complete and in
     // place already, and some file systems refuse to sync a folder.
-    const std::string folder = path::ExtractFilePath(m_finalPath);
-    const int fd = fs::Open(folder.empty() ? std::string(".") : folder, O_RDONLY | O_DIRECTORY);
+    const int fd = fs::Open(m_folder.empty() ? std::string(".") : m_folder, O_RDONLY | O_DIRECTORY);
     if (fd < 0)
         return;
     fs::Sync(fd);

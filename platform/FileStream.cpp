@@ -67,6 +67,26 @@ std::unique_ptr<TFileStream> TFileStream::CreateNew(const std::string& path, mod
     return std::unique_ptr<TFileStream>(new TFileStream(path, fd));
 }
 
+std::unique_ptr<TFileStream> TFileStream::CreateUnnamed(const std::string& folder, const std::string& name,
+                                                        mode_t permissions)
+{
+    const int fd = fs::OpenUnnamed(folder, permissions);
+    if (fd < 0) {
+        // What open(2) answers where unnamed files are not supported; a missing folder
+        // answers the same and is then reported by the caller's named attempt.
+        const int error = errno;
+        if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOENT || error == ENOTDIR ||
+            error == ENOSYS)
+            return nullptr;
+        RaiseOpen("Cannot create file", name, error);
+    }
+    if (!fs::CanLinkOpenFile(fd)) {
+        fs::Close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<TFileStream>(new TFileStream(name, fd));
+}
+
 TFileStream::~TFileStream()
 {
     if (m_fd >= 0)

@@ -21,6 +21,11 @@ public:
 
     // A new file that must not exist yet, never reached through a symlink.
     static std::unique_ptr<TFileStream> CreateNew(const std::string& path, mode_t permissions);
+    // A new file without a name in folder that fs::LinkOpenFile can name later; `name` is
+    // what messages call it. Null when the folder's file system or this system cannot
+    // make or later link such a file.
+    static std::unique_ptr<TFileStream> CreateUnnamed(const std::string& folder, const std::string& name,
+                                                      mode_t permissions);
 
     int64_t Read(std::span<uint8_t> buffer) override;
     int64_t Write(std::span<const uint8_t> buffer) override;

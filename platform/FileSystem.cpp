@@ -114,6 +114,35 @@ int Unlink(const std::string& path)
     return ::unlink(path.c_str());
 }
 
+int OpenUnnamed(const std::string& folder, mode_t mode)
+{
+    const int fd = Open(folder.empty() ? std::string(".") : folder, O_TMPFILE | O_RDWR, mode);
+    if (fd < 0)
+        return -1;
+    // The umask may have narrowed the bits; the caller asked for these exactly.
+    ::fchmod(fd, mode);
+    return fd;
+}
+
+namespace {
+// Where the kernel lets another call reach an open file by a name.
+std::string DescriptorPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+} // namespace
+
+bool CanLinkOpenFile(int fd)
+{
+    char target[8];
+    return ::readlink(DescriptorPath(fd).c_str(), target, sizeof target) > 0;
+}
+
+int LinkOpenFile(int fd, const std::string& to)
+{
+    if (Injected(TFileOp::Link))
+        return -1;
+    // AT_EMPTY_PATH would need CAP_DAC_READ_SEARCH; the /proc name needs nothing.
+    return ::linkat(AT_FDCWD, DescriptorPath(fd).c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW);
+}
+
 bool FileExists(const std::string& path)
 {
     struct stat st {};

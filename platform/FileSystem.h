@@ -9,7 +9,7 @@
 // build can bring its own rules and tests can make any single operation fail.
 namespace lw::fs {
 
-enum class TFileOp { Open, Read, Write, Sync, Rename, Unlink, Close };
+enum class TFileOp { Open, Read, Write, Sync, Rename, Unlink, Close, Link };
 
 // Test seam: consulted before each operation; a non-zero errno makes it fail with that error.
 // A failed Close still releases the descriptor, as close(2) does.
@@ -28,6 +28,15 @@ int Rename(const std::string& from, const std::string& to);
 // Like Rename, but fails with EEXIST instead of replacing a file at `to`.
 int RenameNoReplace(const std::string& from, const std::string& to);
 int Unlink(const std::string& path);
+
+// A regular file without a name in folder (O_TMPFILE), with exactly `mode`: nothing of it
+// outlives the process unless LinkOpenFile names it. -1 (and errno) when it cannot be
+// made; EOPNOTSUPP, EISDIR or EINVAL say the file system or kernel has no such files.
+int OpenUnnamed(const std::string& folder, mode_t mode);
+// Whether LinkOpenFile can reach this open file (it goes through /proc/self/fd).
+bool CanLinkOpenFile(int fd);
+// Gives an open file the name `to`; fails with EEXIST rather than replace anything there.
+int LinkOpenFile(int fd, const std::string& to);
 
 // A regular file after following symlinks; a folder does not count.
 bool FileExists(const std::string& path);

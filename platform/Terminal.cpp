@@ -1,6 +1,7 @@
 #include "platform/Terminal.h"
 
 #include <csignal>
+#include <iterator>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -14,12 +15,22 @@ namespace {
 int g_quietFd = -1;
 termios g_saved{};
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// The handlers in place before, such as the temporary-file cleanup: they get the signal
+// next and come back afterwards.
+struct sigaction g_previous[std::size(kSignals)];
 
 extern "C" void RestoreAndRaise(int signal)
 {
     if (g_quietFd >= 0)
         ::tcsetattr(g_quietFd, TCSAFLUSH, &g_saved);
-    std::signal(signal, SIG_DFL);
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
+        if (kSignals[i] != signal)
+            continue;
+        if (g_previous[i].sa_handler == SIG_IGN)
+            std::signal(signal, SIG_DFL);
+        else
+            ::sigaction(signal, &g_previous[i], nullptr);
+    }
     std::raise(signal);
 }
 
@@ -33,8 +44,12 @@ public:
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         quiet.c_lflag |= ECHONL;
         g_quietFd = fd;
-        for (int s : kSignals)
-            std::signal(s, RestoreAndRaise);
+        struct sigaction restore {};
+        restore.sa_handler = RestoreAndRaise;
+        restore.sa_flags = SA_RESTART;
+        sigemptyset(&restore.sa_mask);
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            ::sigaction(kSignals[i], &restore, &g_previous[i]);
         ::tcsetattr(fd, TCSAFLUSH, &quiet);
     }
     ~TEchoOff()
@@ -43,8 +58,8 @@ public:
             return;
         ::tcsetattr(g_quietFd, TCSAFLUSH, &g_saved);
         g_quietFd = -1;
-        for (int s : kSignals)
-            std::signal(s, SIG_DFL);
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            ::sigaction(kSignals[i], &g_previous[i], nullptr);
     }
     TEchoOff(const TEchoOff&) = delete;
     TEchoOff& operator=(const TEchoOff&) = delete;

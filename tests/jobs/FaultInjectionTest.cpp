@@ -1,7 +1,9 @@
 // One fault at a time along whole jobs and wipes: the n-th call of one file operation
 // fails, for every n a clean run reaches. Whatever fails, nothing the user had is lost
-// or changed, no temporary file stays behind and the next run works.
+// or changed, no temporary file stays behind and the next run works. Jobs run with
+// unnamed working files and with the named ones LOCKWELL_NO_TMPFILE=1 forces.
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
@@ -31,7 +33,7 @@ struct OpError {
 constexpr OpError kOps[] = {{TFileOp::Open, "open", EACCES},   {TFileOp::Read, "read", EIO},
                             {TFileOp::Write, "write", ENOSPC}, {TFileOp::Sync, "fsync", EIO},
                             {TFileOp::Rename, "rename", EIO},  {TFileOp::Unlink, "unlink", EBUSY},
-                            {TFileOp::Close, "close", EIO}};
+                            {TFileOp::Close, "close", EIO},    {TFileOp::Link, "link", EIO}};
 
 // Fails the n-th call of one operation only (a passing fault), or every call from the
 // n-th on (a device gone bad); counts how often it struck.
@@ -218,7 +220,22 @@ bool CheckFaultedRun(const Scenario& s, const Arranged& a, const std::string& fo
     return false;
 }
 
-class JobFaults : public ::testing::TestWithParam<std::tuple<Scenario, bool>> {};
+// Sets the working-file mode for one test.
+class NamedWorkingFiles {
+public:
+    explicit NamedWorkingFiles(bool named)
+    {
+        if (named)
+            ::setenv("LOCKWELL_NO_TMPFILE", "1", 1);
+        else
+            ::unsetenv("LOCKWELL_NO_TMPFILE");
+    }
+    ~NamedWorkingFiles() { ::unsetenv("LOCKWELL_NO_TMPFILE"); }
+    NamedWorkingFiles(const NamedWorkingFiles&) = delete;
+    NamedWorkingFiles& operator=(const NamedWorkingFiles&) = delete;
+};
+
+class JobFaults : public ::testing::TestWithParam<std::tuple<Scenario, bool, bool>> {};
 
 std::vector<Scenario> AllScenarios()
 {
@@ -236,7 +253,8 @@ std::vector<Scenario> AllScenarios()
 
 TEST_P(JobFaults, EveryNthFileOperationFailsWithoutLoss)
 {
-    const auto& [s, persistent] = GetParam();
+    const auto& [s, persistent, named] = GetParam();
+    NamedWorkingFiles mode(named);
     const Bytes plain = TextBytes(kSourceSize, 77);
     const Bytes encrypted = CleanlyEncrypted(s, plain);
     ASSERT_EQ(encrypted.size() == plain.size(), !s.compressed);
@@ -272,17 +290,21 @@ TEST_P(JobFaults, EveryNthFileOperationFailsWithoutLoss)
             if (HasFailure())
                 return;
         }
-        // Every operation but unlink stands between the source and a finished output.
-        if (op.op != TFileOp::Unlink) {
+        // Every operation but unlink stands between the source and a finished output;
+        // only unnamed working files are linked, and renamed only over an earlier file.
+        const bool reached = op.op == TFileOp::Link ? !named : op.op != TFileOp::Rename || named || s.earlierOutput;
+        if (op.op != TFileOp::Unlink && reached) {
             EXPECT_GT(failures, 0) << op.name << " never made the job fail";
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, JobFaults, ::testing::Combine(::testing::ValuesIn(AllScenarios()), ::testing::Bool()),
+INSTANTIATE_TEST_SUITE_P(Jobs, JobFaults,
+                         ::testing::Combine(::testing::ValuesIn(AllScenarios()), ::testing::Bool(), ::testing::Bool()),
                          [](const auto& info) {
                              std::string name = Name(std::get<0>(info.param)) +
-                                                (std::get<1>(info.param) ? " persistent" : " passing");
+                                                (std::get<1>(info.param) ? " persistent" : " passing") +
+                                                (std::get<2>(info.param) ? " named" : " unnamed");
                              for (char& ch : name)
                                  if (!std::isalnum(static_cast<unsigned char>(ch)))
                                      ch = '_';
@@ -332,7 +354,7 @@ TEST(WipeFaults, EveryNthFileOperationFailsAndKeepsTheFile)
                 if (HasFailure())
                     return;
             }
-            if (op.op != TFileOp::Read && op.op != TFileOp::Rename) {
+            if (op.op != TFileOp::Read && op.op != TFileOp::Rename && op.op != TFileOp::Link) {
                 EXPECT_GT(failures, 0) << op.name << " never made the wipe fail";
             }
         }

@@ -1,0 +1,42 @@
+#pragma once
+#include <csignal>
+#include <string>
+
+// Named temporary files that must not outlive the process when it is interrupted:
+// a handler for SIGINT, SIGTERM and SIGHUP removes every registered path, then lets
+// the signal end the process as it would have.
+namespace lw {
+
+// Installs the handlers once per process. A signal the process was started ignoring
+// (nohup, a background shell job) stays ignored.
+void InstallTempFileCleanup();
+
+// Keeps one path registered for removal while it lives. A path longer than a slot, or
+// one beyond the last free slot, is not registered (Registered() says so).
+class TTempFileRegistration {
+public:
+    explicit TTempFileRegistration(const std::string& path);
+    ~TTempFileRegistration();
+    TTempFileRegistration(const TTempFileRegistration&) = delete;
+    TTempFileRegistration& operator=(const TTempFileRegistration&) = delete;
+
+    bool Registered() const { return m_slot >= 0; }
+
+private:
+    int m_slot = -1;
+};
+
+// Holds the cleanup signals back in this thread while it lives, so that creating or
+// renaming a file and (un)registering its name happen as one step for the handler.
+class TCleanupSignalsHeld {
+public:
+    TCleanupSignalsHeld();
+    ~TCleanupSignalsHeld();
+    TCleanupSignalsHeld(const TCleanupSignalsHeld&) = delete;
+    TCleanupSignalsHeld& operator=(const TCleanupSignalsHeld&) = delete;
+
+private:
+    sigset_t m_previous;
+};
+
+} // namespace lw

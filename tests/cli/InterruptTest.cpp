@@ -1,0 +1,287 @@
+// lockwell-cli interrupted in the middle of a large decrypt: whether the working file
+// has no name (the default where the file system allows) or is the named fallback
+// (LOCKWELL_NO_TMPFILE=1), no plaintext stays behind once the signal has ended the
+// process, and a stale working file of an earlier crash is never touched or taken.
+// "In the middle" is made sure of, not hoped for: the test waits until the process holds
+// its working file with data in it, stops it, checks it still does, and only then sends
+// the signal and lets it go on.
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <optional>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "CliRun.h"
+#include "TestUtil.h"
+
+using namespace lwtest;
+namespace fsys = std::filesystem;
+
+namespace {
+
+constexpr size_t kMiB = 1 << 20;
+constexpr size_t kSourceMiB = 48;
+constexpr int64_t kMidJob = 2 * kMiB; // written before the signal may come
+constexpr int kAttempts = 20;         // to catch a run in the middle
+const char* kStale = ".lockwell-0123456789ab.tmp";
+
+// One random MiB repeated, each copy stamped with its index.
+Bytes LargePlain()
+{
+    const Bytes block = RandomBytes(kMiB, 41);
+    Bytes data;
+    data.reserve(kSourceMiB * kMiB);
+    for (size_t i = 0; i < kSourceMiB; ++i) {
+        data.insert(data.end(), block.begin(), block.end());
+        data[i * kMiB + 11] ^= static_cast<uint8_t>(i);
+    }
+    return data;
+}
+
+pid_t StartCli(const std::vector<std::string>& args, const std::string& configHome, bool named)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setsid();
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        if (named)
+            ::setenv("LOCKWELL_NO_TMPFILE", "1", 1);
+        else
+            ::unsetenv("LOCKWELL_NO_TMPFILE");
+        ExecCli(args, configHome);
+    }
+    return pid;
+}
+
+int WaitStatus(pid_t pid)
+{
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+// The file the process holds open in folder, other than those named in `known`, with
+// its size: its working file.
+struct Held {
+    std::string target;
+    int64_t size = 0;
+};
+std::optional<Held> WorkingFile(pid_t pid, const std::string& folder, const std::vector<std::string>& known)
+{
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    std::error_code ec;
+    for (fsys::directory_iterator it(fds, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string target = fsys::read_symlink(it->path(), ec).string();
+        if (ec || target.rfind(folder + "/", 0) != 0)
+            continue;
+        if (std::find(known.begin(), known.end(), target) != known.end())
+            continue;
+        struct stat st {};
+        if (::stat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        return Held{target, st.st_size};
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> Names(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fsys::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct Fixture {
+    TempDir config{MemoryTempRoot()};
+    Bytes plain = LargePlain();
+    Bytes encrypted;
+
+    Fixture()
+    {
+        WriteFile(config / "phrase", {'s', 't', 'o', 'p', '\n'});
+        TempDir make(MemoryTempRoot());
+        WriteFile(make / "data", plain);
+        const CliResult r =
+            RunCli({"encrypt", "--cipher", "rc4", "--phrase-file", config / "phrase", make / "data"}, config.Path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        encrypted = ReadFile(make / "data.fe2");
+    }
+    std::vector<std::string> DecryptArgs(const std::string& source) const
+    {
+        return {"decrypt", "--cipher", "rc4", "--phrase-file", config / "phrase", source};
+    }
+};
+
+// Signals a decrypt in folder once it is surely in the middle; false when every attempt
+// found the job already past its working file. Leaves the folder as the run left it.
+bool InterruptMidJob(const Fixture& f, const std::string& folder, int signal, bool named)
+{
+    const std::string source = folder + "/data.fe2";
+    const std::string stale = folder + "/" + kStale;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        WriteFile(source, f.encrypted);
+        fsys::remove(folder + "/data");
+        const pid_t pid = StartCli(f.DecryptArgs(source), f.config.Path(), named);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        bool stopped = false, ended = false;
+        while (!stopped && !ended && std::chrono::steady_clock::now() < deadline) {
+            const std::optional<Held> held = WorkingFile(pid, folder, {source, stale});
+            if (!held || held->size < kMidJob) {
+                ended = ::waitpid(pid, nullptr, WNOHANG) == pid; // before it was seen
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                continue;
+            }
+            ::kill(pid, SIGSTOP);
+            int status = 0;
+            ::waitpid(pid, &status, WUNTRACED);
+            stopped = WIFSTOPPED(status);
+            ended = !stopped;
+        }
+        if (!stopped) {
+            if (!ended) {
+                ::kill(pid, SIGKILL);
+                WaitStatus(pid);
+            }
+            continue;
+        }
+        // Frozen now: still writing, or already past the commit?
+        const std::optional<Held> held = WorkingFile(pid, folder, {source, stale});
+        if (!held || fsys::exists(folder + "/data")) {
+            ::kill(pid, SIGCONT);
+            WaitStatus(pid);
+            continue;
+        }
+        const auto names = Names(folder);
+        if (named) {
+            EXPECT_EQ(names.size(), 3u) << "no named working file";
+            EXPECT_EQ(fsys::path(held->target).filename().string().rfind(".lockwell-", 0), 0u) << held->target;
+        } else {
+            // The working file is in the folder's file system yet under no name.
+            EXPECT_EQ(names, (std::vector<std::string>{kStale, "data.fe2"}));
+            EXPECT_NE(held->target.find(" (deleted)"), std::string::npos) << held->target;
+        }
+        ::kill(pid, signal);
+        ::kill(pid, SIGCONT);
+        const int status = WaitStatus(pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
+        return true;
+    }
+    return false;
+}
+
+std::string Where(int repeat) { return repeat % 2 ? fsys::temp_directory_path().string() : MemoryTempRoot(); }
+
+} // namespace
+
+TEST(Interrupt, NoWorkingFileOutlivesASignalMidJob)
+{
+    struct Row {
+        int signal;
+        bool named;
+    };
+    const Row rows[] = {{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGKILL, false},
+                        {SIGINT, true},  {SIGTERM, true},  {SIGHUP, true}};
+    Fixture f;
+    ASSERT_EQ(f.encrypted.size(), f.plain.size());
+    const Bytes staleBytes = RandomBytes(3000, 5);
+    for (const Row& row : rows)
+        for (int repeat = 0; repeat < 3; ++repeat) {
+            SCOPED_TRACE(std::string(strsignal(row.signal)) + (row.named ? ", named" : ", unnamed") + " in " +
+                         Where(repeat) + ", run " + std::to_string(repeat));
+            TempDir dir(Where(repeat));
+            WriteFile(dir / kStale, staleBytes);
+            ASSERT_TRUE(InterruptMidJob(f, dir.Path(), row.signal, row.named)) << "never caught in the middle";
+            EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{kStale, "data.fe2"}));
+            EXPECT_EQ(ReadFile(dir / "data.fe2"), f.encrypted);
+            EXPECT_EQ(ReadFile(dir / kStale), staleBytes);
+            if (HasFailure())
+                return;
+        }
+}
+
+TEST(Interrupt, AStaleWorkingFileIsNeitherTouchedNorTaken)
+{
+    Fixture f;
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named" : "unnamed");
+        TempDir dir(MemoryTempRoot());
+        const Bytes staleBytes = RandomBytes(kMiB, 6);
+        WriteFile(dir / kStale, staleBytes);
+        WriteFile(dir / "data.fe2", f.encrypted);
+        const int status = WaitStatus(StartCli(f.DecryptArgs(dir / "data.fe2"), f.config.Path(), named));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{kStale, "data", "data.fe2"}));
+        EXPECT_TRUE(ReadFile(dir / "data") == f.plain);
+        EXPECT_EQ(ReadFile(dir / kStale), staleBytes);
+    }
+}
+
+// The phrase typed at a terminal with the echo off: the terminal's own signal handling
+// must leave the cleanup in place for the job that follows.
+TEST(Interrupt, ATypedPhraseKeepsTheCleanup)
+{
+    const std::string script = R"(
+import os, pty, signal, sys, time
+cli, config, source, folder, stale = sys.argv[1:6]
+os.environ["XDG_CONFIG_HOME"] = config
+os.environ["LOCKWELL_NO_TMPFILE"] = "1"
+pid, fd = pty.fork()
+if pid == 0:
+    os.execv(cli, [cli, "decrypt", "--cipher", "rc4", source])
+seen = b""
+while b"Key phrase: " not in seen:
+    seen += os.read(fd, 4096)
+os.write(fd, b"stop\n")
+outcome = "missed"
+deadline = time.monotonic() + 60
+while time.monotonic() < deadline:
+    temps = [n for n in os.listdir(folder) if n.startswith(".lockwell-") and n != stale]
+    if temps:
+        os.kill(pid, signal.SIGSTOP)
+        os.waitpid(pid, os.WUNTRACED)
+        if all(os.path.exists(os.path.join(folder, t)) for t in temps):
+            os.kill(pid, signal.SIGINT)
+            outcome = "interrupted"
+        os.kill(pid, signal.SIGCONT)
+        break
+    if os.waitpid(pid, os.WNOHANG)[0] == pid:
+        pid = 0
+        break
+    time.sleep(0.0002)
+while pid:
+    try:
+        if not os.read(fd, 4096):
+            break
+    except OSError:
+        break
+status = os.waitpid(pid, 0)[1] if pid else 0
+print(outcome, os.WTERMSIG(status) if os.WIFSIGNALED(status) else -1)
+)";
+    Fixture f;
+    for (int attempt = 0;; ++attempt) {
+        ASSERT_LT(attempt, kAttempts) << "never caught in the middle";
+        TempDir dir(MemoryTempRoot());
+        WriteFile(dir / kStale, {'s'});
+        WriteFile(dir / "data.fe2", f.encrypted);
+        const Bytes out = RunProgram(
+            {LOCKWELL_PYTHON, "-c", script, LOCKWELL_CLI, f.config.Path(), dir / "data.fe2", dir.Path(), kStale});
+        const std::string text(out.begin(), out.end());
+        if (text.rfind("missed", 0) == 0)
+            continue;
+        EXPECT_EQ(text, "interrupted " + std::to_string(SIGINT) + "\n");
+        EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{kStale, "data.fe2"}));
+        break;
+    }
+}
