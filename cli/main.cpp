@@ -31,8 +31,11 @@ int Fail(const std::string& message, int status)
 
 int RunWipe(const TCliOptions& o, TConsoleAskUser& ask)
 {
-    const bool deleted = WipeFile(nullptr, o.File, ask);
+    std::string why;
+    const bool deleted = WipeFile(nullptr, o.File, ask, &why);
     std::fprintf(stderr, "%s\n", deleted ? "File deleted" : "File NOT deleted");
+    if (!deleted && !why.empty())
+        std::fprintf(stderr, "%s\n", why.c_str());
     return deleted ? kDone : kFailed;
 }
 

@@ -6,53 +6,174 @@
 #include <vector>
 
 #include "jobs/WipePattern.h"
+#include "platform/Exception.h"
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
+#include "platform/WipeChecks.h"
 
 namespace lw {
+namespace {
+
+std::string Quoted(const std::string& path) { return "\"" + path::ExtractFileName(path) + "\""; }
+
+// Only a regular file can be wiped honestly: through a symlink the target's data would
+// go and only the link would be deleted; the other kinds hold no data of their own.
+void RequireRegular(const std::string& path)
+{
+    const char* what = nullptr;
+    switch (fs::KindAt(path)) {
+    case fs::TNodeKind::Missing: // the open says why
+    case fs::TNodeKind::Regular:
+        return;
+    case fs::TNodeKind::Symlink:
+        throw Exception(Quoted(path) + " is a symbolic link: only the file itself can be wiped");
+    case fs::TNodeKind::Folder:
+        what = "a folder";
+        break;
+    case fs::TNodeKind::Fifo:
+        what = "a named pipe";
+        break;
+    case fs::TNodeKind::Device:
+        what = "a device";
+        break;
+    case fs::TNodeKind::Socket:
+        what = "a socket";
+        break;
+    case fs::TNodeKind::Other:
+        what = "not a regular file";
+        break;
+    }
+    throw Exception(Quoted(path) + " is " + what + ": only a file can be wiped");
+}
+
+// A file that cannot be deleted afterwards would stay behind as noise under its name.
+void RequireDeletable(const std::string& path)
+{
+    const char* cause = nullptr;
+    switch (fs::DeleteBlock(path)) {
+    case fs::TDeleteBlock::None:
+        return;
+    case fs::TDeleteBlock::FolderReadOnly:
+        cause = "its file system is read-only";
+        break;
+    case fs::TDeleteBlock::FolderNotWritable:
+        cause = "this user may not change its folder";
+        break;
+    case fs::TDeleteBlock::StickyFolder:
+        cause = "its folder lets only the file's owner delete it";
+        break;
+    case fs::TDeleteBlock::FileImmutable:
+        cause = "it is marked immutable";
+        break;
+    case fs::TDeleteBlock::FileAppendOnly:
+        cause = "it is marked append-only";
+        break;
+    case fs::TDeleteBlock::FolderImmutable:
+        cause = "its folder is marked immutable";
+        break;
+    case fs::TDeleteBlock::FolderAppendOnly:
+        cause = "its folder is marked append-only";
+        break;
+    }
+    throw Exception(Quoted(path) + " cannot be deleted: " + cause);
+}
+
+// The name must still lead to the open file, or another file would be deleted.
+bool Names(const std::string& path, int fd)
+{
+    fs::TFileIdentity atPath, open;
+    return fs::IdentityAt(path, atPath) && fs::IdentityOf(fd, open) && atPath.SameFile(open);
+}
+
+std::string InUse(const std::string& path) { return Quoted(path) + " is in use by another Lockwell job"; }
+std::string Replaced(const std::string& path) { return Quoted(path) + " is no longer the file that was opened"; }
+
+// The stream the passes go through, holding the exclusive lock: a job reading the file
+// holds a shared one, and must not read noise or lose its source halfway.
+std::unique_ptr<TFileStream> TakeForWipe(std::unique_ptr<TFileStream> handed, const std::string& path)
+{
+    if (handed && handed->Writable()) {
+        // The same open file: a shared lock of its own turns exclusive in one step.
+        if (!handed->TryLock(true))
+            throw Exception(InUse(path));
+        return handed;
+    }
+    auto own = std::make_unique<TFileStream>(path, TFileMode::fmOpenReadWriteNoFollow);
+    if (handed) {
+        fs::TFileIdentity mine, theirs;
+        if (!fs::IdentityOf(own->Handle(), mine) || !fs::IdentityOf(handed->Handle(), theirs) ||
+            !mine.SameFile(theirs))
+            throw Exception(Replaced(path));
+        handed.reset(); // its lock would stand in the way of ours
+    }
+    if (!own->TryLock(true))
+        throw Exception(InUse(path));
+    return own;
+}
+
+void OverwriteSevenTimes(TFileStream& stream)
+{
+    std::array<uint8_t, kWipeBufferSize> pattern;
+    std::vector<uint8_t> buffer;
+    uint32_t seed = 0;
+    for (int pass = 1; pass <= kWipePasses; ++pass) {
+        FillWipePattern(pass, pattern, seed);
+        int64_t size = stream.Size();
+        // Each write holds whole patterns, so every one starts where the pattern starts.
+        buffer.resize(WipeWriteSize(size));
+        RepeatPattern(pattern, buffer);
+        // Any write that falls short stops the wipe: the file must not be deleted
+        // while its content is still readable on the disk.
+        stream.SetPosition(0);
+        while (size > 0) {
+            const auto n = static_cast<size_t>(std::min<int64_t>(size, static_cast<int64_t>(buffer.size())));
+            stream.WriteBuffer(std::span<const uint8_t>(buffer.data(), n));
+            size -= static_cast<int64_t>(n);
+        }
+        stream.FlushToDisk();
+    }
+}
+
+} // namespace
 
 bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAskUser& ask, std::string* reason)
 {
     try {
-        const std::string text = "You are about to wipe " + path::ExtractFileName(path) + "\r\n" +
-                                 "and make it unrecoverable.Continue?";
+        std::string text = "You are about to wipe " + path::ExtractFileName(path) + "\r\n" +
+                           "and make it unrecoverable.Continue?";
+        if (fs::KeepsOldCopies(path))
+            text += "\r\nThis kind of file system keeps old copies of changed data: traces of the file may stay "
+                    "on the disk after the wipe.";
         if (ask.AskUser(TMsgDlgType::mtWarning, text, mbOK | mbCancel) != mbOK) {
             if (reason)
                 *reason = "the wipe was not confirmed";
             return false;
         }
-        if (!stream)
-            stream = std::make_unique<TFileStream>(path, TFileMode::fmOpenReadWriteShared);
-        std::array<uint8_t, kWipeBufferSize> pattern;
-        std::vector<uint8_t> buffer;
-        uint32_t seed = 0;
-        for (int pass = 1; pass <= kWipePasses; ++pass) {
-            FillWipePattern(pass, pattern, seed);
-            int64_t size = stream->Size();
-            // Each write holds whole patterns, so every one starts where the pattern starts.
-            buffer.resize(WipeWriteSize(size));
-            RepeatPattern(pattern, buffer);
-            // Any write that falls short stops the wipe: the file must not be deleted
-            // while its content is still readable on the disk.
-            stream->SetPosition(0);
-            while (size > 0) {
-                const auto n = static_cast<size_t>(std::min<int64_t>(size, static_cast<int64_t>(buffer.size())));
-                stream->WriteBuffer(std::span<const uint8_t>(buffer.data(), n));
-                size -= static_cast<int64_t>(n);
-            }
-            stream->FlushToDisk();
-        }
+        // Every refusal comes before the first pass: a refused file keeps its content.
+        RequireRegular(path);
+        if (stream && !Names(path, stream->Handle()))
+            throw Exception(Replaced(path));
+        RequireDeletable(path);
+        stream = TakeForWipe(std::move(stream), path);
+        if (!Names(path, stream->Handle()))
+            throw Exception(Replaced(path));
+        OverwriteSevenTimes(*stream);
+        // A second handle keeps the lock through the close, so a failed close is still
+        // reported with the file in place and no job can open the name between close and delete.
+        fs::TDescriptionHold hold(stream->Handle(), path);
         stream->Close();
+        if (!Names(path, hold.Handle()))
+            throw Exception(Quoted(path) + " was moved or replaced during the wipe, so it was not deleted");
+        if (fs::Unlink(path) != 0) {
+            const int error = errno;
+            throw Exception("Cannot delete \"" + path + "\". " + fs::ErrorText(error));
+        }
     } catch (const std::exception& failure) {
         if (reason)
             *reason = failure.what();
         return false; // the stream closes with its owner; the file stays
     }
-    if (fs::Unlink(path) == 0)
-        return true;
-    if (reason)
-        *reason = "Cannot delete \"" + path + "\". " + fs::ErrorText(errno);
-    return false;
+    return true;
 }
 
 } // namespace lw

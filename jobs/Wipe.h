@@ -8,7 +8,9 @@
 namespace lw {
 
 // Asks, overwrites the file seven times with a flush per pass, closes and deletes it.
-// Takes over the stream (which may be null) and closes it on every path.
+// Takes over the stream (which may be null) and closes it on every path. Refuses,
+// before writing anything, a name that is not a regular file, a file that could not be
+// deleted afterwards, one another job holds a lock on, and a stream of another file.
 // True only when the file was deleted; otherwise reason (when given) says why not.
 bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAskUser& ask,
               std::string* reason = nullptr);

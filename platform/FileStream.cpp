@@ -43,6 +43,9 @@ TFileStream::TFileStream(const std::string& path, TFileMode mode) : m_path(path)
     case TFileMode::fmOpenReadWriteShared:
         m_fd = OpenRegular(path, O_RDWR, 0, "Cannot open file");
         break;
+    case TFileMode::fmOpenReadWriteNoFollow:
+        m_fd = OpenRegular(path, O_RDWR | O_NOFOLLOW, 0, "Cannot open file");
+        break;
     case TFileMode::fmOpenReadShared:
         m_fd = OpenRegular(path, O_RDONLY, 0, "Cannot open file");
         break;

@@ -8,9 +8,10 @@
 namespace lw {
 
 enum class TFileMode {
-    fmOpenReadWriteShared, // existing file, read and write, others may use it too
-    fmOpenReadShared,      // existing file, read only, others may use it too
-    fmCreate,              // create or truncate, read and write
+    fmOpenReadWriteShared,   // existing file, read and write, others may use it too
+    fmOpenReadShared,        // existing file, read only, others may use it too
+    fmOpenReadWriteNoFollow, // existing file, read and write, never reached through a symlink
+    fmCreate,                // create or truncate, read and write
 };
 
 // A byte stream over one open regular file. Open failures raise EFOpenError with the reason.

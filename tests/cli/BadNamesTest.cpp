@@ -72,7 +72,8 @@ struct Refused {
     std::function<std::vector<std::string>(const TempDir& dir, const std::string& phrase)> arrange;
     int status;
     std::string message; // part of what the tool says
-    bool viaJob = true;  // the window's job takes the same FILE and fails the same way
+    bool viaJob = true;      // the window's job takes the same FILE and fails the same way
+    std::string reason = ""; // a wipe's line after "File NOT deleted"
 };
 
 std::ostream& operator<<(std::ostream& out, const Refused& r) { return out << r.name; }
@@ -149,16 +150,16 @@ const std::vector<Refused> kRefused = {
          fsys::create_directory(d / "folder");
          WriteFile(d / "folder/inside", kContent);
          return std::vector<std::string>{"wipe", "--yes", d / "folder"};
-     }, 1, "You are about to wipe", false},
+     }, 1, "You are about to wipe", false, "\"folder\" is a folder: only a file can be wiped"},
     {"wipe a fifo", [](const TempDir& d, const std::string&) {
          EXPECT_EQ(::mkfifo((d / "pipe").c_str(), 0600), 0);
          return std::vector<std::string>{"wipe", "--yes", d / "pipe"};
-     }, 1, "You are about to wipe", false},
+     }, 1, "You are about to wipe", false, "\"pipe\" is a named pipe: only a file can be wiped"},
     {"wipe a symlink loop", [](const TempDir& d, const std::string&) {
          fsys::create_symlink("loop-b", d / "loop-a");
          fsys::create_symlink("loop-a", d / "loop-b");
          return std::vector<std::string>{"wipe", "--yes", d / "loop-a"};
-     }, 1, "You are about to wipe", false},
+     }, 1, "You are about to wipe", false, "\"loop-a\" is a symbolic link: only the file itself can be wiped"},
 };
 
 // The window opens on any path; the job it starts fails with its one box.
@@ -196,7 +197,7 @@ TEST_P(RefusedNames, ClearMessageAndNothingWritten)
     // Jobs say it in one line; bad usage adds the usage text; a wipe ends with its result.
     const std::string first = result.err.substr(0, result.err.find('\n') + 1);
     if (args[0] == "wipe") {
-        EXPECT_TRUE(result.err.ends_with("\nFile NOT deleted\n")) << result.err;
+        EXPECT_TRUE(result.err.ends_with("\nFile NOT deleted\n" + r.reason + "\n")) << result.err;
     } else if (r.status == 2) {
         EXPECT_TRUE(result.err.substr(first.size()).starts_with("usage: lockwell-cli")) << result.err;
     } else {
@@ -267,7 +268,9 @@ TEST(OddNames, EncryptAndDecryptUnderTheirOwnNames)
             EXPECT_EQ(ReadFile(dir / ("back/" + name)), kContent);
             EXPECT_FALSE(fsys::exists(dir / packed));
             ASSERT_EQ(ask.boxes.size(), 2u);
-            EXPECT_EQ(ask.boxes[0].text, "You are about to wipe " + packed + "\r\nand make it unrecoverable.Continue?");
+            EXPECT_EQ(ask.boxes[0].text, WipeQuestion(dir / packed, Warned(ask.boxes[0].text)));
+            EXPECT_TRUE(ask.boxes[0].text.starts_with("You are about to wipe " + packed +
+                                                      "\r\nand make it unrecoverable.Continue?"));
         }
     }
 }

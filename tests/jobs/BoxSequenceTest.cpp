@@ -155,12 +155,15 @@ TEST_P(BoxSequence, BoxesAndHandOffsComeInTheirOrder)
                  lw::mbYes | lw::mbNo | lw::mbIgnore});
         else if (b == "saved")
             expectedBoxes.push_back({TMsgDlgType::mtConfirmation, "File saved as:" + numbered, lw::mbOK});
-        else if (b == "wipe source" || b == "wipe output")
-            expectedBoxes.push_back({TMsgDlgType::mtWarning,
-                                     "You are about to wipe " +
+        else if (b == "wipe source" || b == "wipe output") {
+            const std::string shown = expectedBoxes.size() < ask.boxes.size() ? ask.boxes[expectedBoxes.size()].text : "";
+            const std::string question = "You are about to wipe " +
                                          fsys::path(b == "wipe source" ? source : finalOutput).filename().string() +
-                                         "\r\nand make it unrecoverable.Continue?",
+                                         "\r\nand make it unrecoverable.Continue?";
+            EXPECT_TRUE(shown.starts_with(question)) << shown;
+            expectedBoxes.push_back({TMsgDlgType::mtWarning, WipeQuestion(b == "wipe source" ? source : finalOutput, Warned(shown)),
                                      lw::mbOK | lw::mbCancel});
+        }
         else if (b == "delete now")
             expectedBoxes.push_back({TMsgDlgType::mtConfirmation,
                                      "The mail program may read \"" + fsys::path(finalOutput).filename().string() +

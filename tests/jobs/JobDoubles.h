@@ -3,7 +3,13 @@
 // file-system fault hook and a file stream that records (and can refuse) its writes.
 #include <chrono>
 #include <deque>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <fcntl.h>
+#include <sys/vfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -123,6 +129,96 @@ private:
     lw::fs::TFileOp m_op = lw::fs::TFileOp::Open;
     int m_from = 0;
     int m_error = 0;
+};
+
+inline constexpr const char* kOldCopiesLine =
+    "This kind of file system keeps old copies of changed data: traces of the file may stay on the disk after the wipe.";
+
+inline bool Warned(const std::string& text) { return text.find(kOldCopiesLine) != std::string::npos; }
+
+// The type of the file system holding path (statfs f_type), if it can be read.
+inline std::optional<unsigned long> FileSystemType(const std::string& path)
+{
+    struct statfs info {};
+    if (::statfs(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return static_cast<unsigned long>(info.f_type) & 0xFFFFFFFFul;
+}
+inline constexpr unsigned long kTmpfs = 0x01021994ul;
+inline constexpr unsigned long kExt4 = 0xEF53ul; // ext2, ext3 and ext4 alike
+inline constexpr unsigned long kXfs = 0x58465342ul;
+
+// The wipe's question for the file at path (which may be gone by now: its folder tells
+// the file system). Where the test knows the file system, the warning line must be there
+// (tmpfs, whose pages may go to swap) or must not (ext4, XFS, which overwrite in place);
+// elsewhere it is there when it was shown.
+inline std::string WipeQuestion(const std::string& path, bool shown = false)
+{
+    const std::filesystem::path name(path);
+    const std::string first = "You are about to wipe " + name.filename().string() +
+                              "\r\nand make it unrecoverable.Continue?";
+    const std::string warned = first + "\r\n" + kOldCopiesLine;
+    const auto type = FileSystemType(name.has_parent_path() ? name.parent_path().string() : ".");
+    if (type == kTmpfs)
+        return warned;
+    if (!type || type == kExt4 || type == kXfs)
+        return first;
+    return shown ? warned : first;
+}
+
+// Another process reading the file as a job does: open, with a shared whole-file lock,
+// until End. Made before the test opens the file itself, so the child shares none of its
+// open files (and none of their locks).
+class LockingReader {
+public:
+    explicit LockingReader(const std::string& path)
+    {
+        int ready[2], go[2];
+        if (::pipe(ready) != 0 || ::pipe(go) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(ready[0]);
+            ::close(go[1]);
+            const int fd = ::open(path.c_str(), O_RDONLY);
+            struct flock lock {};
+            lock.l_type = F_RDLCK;
+            lock.l_whence = SEEK_SET;
+            const char state = fd >= 0 && ::fcntl(fd, F_OFD_SETLK, &lock) == 0 ? 'L' : 'E';
+            char end = 0;
+            if (::write(ready[1], &state, 1) == 1)
+                (void)!::read(go[0], &end, 1); // returns when the parent closes its end
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(go[0]);
+        m_go = go[1];
+        char state = 0;
+        m_locked = m_pid > 0 && ::read(ready[0], &state, 1) == 1 && state == 'L';
+        ::close(ready[0]);
+    }
+    ~LockingReader() { End(); }
+    LockingReader(const LockingReader&) = delete;
+    LockingReader& operator=(const LockingReader&) = delete;
+
+    bool Locked() const { return m_locked; }
+    // The reader closes the file and exits; its lock goes with it.
+    void End()
+    {
+        if (m_go >= 0)
+            ::close(m_go);
+        m_go = -1;
+        if (m_pid > 0) {
+            int status = 0;
+            ::waitpid(m_pid, &status, 0);
+        }
+        m_pid = -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_go = -1;
+    bool m_locked = false;
 };
 
 struct Put {

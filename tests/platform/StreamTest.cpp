@@ -8,6 +8,7 @@
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/MemoryStream.h"
+#include "platform/WipeChecks.h"
 
 using namespace lw;
 using lwtest::Bytes;
@@ -205,4 +206,43 @@ TEST(FileSystem, FaultHookFailsTheChosenOperation)
     }
     fs::SetFaultHook(nullptr, nullptr);
     EXPECT_EQ(ctx.calls, 2);
+}
+
+TEST(FileStream, NoFollowModeOpensTheNameItselfOnly)
+{
+    lwtest::TempDir dir;
+    const std::string target = dir / "target";
+    lwtest::WriteFile(target, Bytes{1, 2, 3});
+    const std::string link = dir / "link";
+    ASSERT_EQ(symlink("target", link.c_str()), 0);
+    try {
+        TFileStream f(link, TFileMode::fmOpenReadWriteNoFollow);
+        FAIL() << "opened through a symlink";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + link + "\". Too many levels of symbolic links");
+    }
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_THROW(TFileStream(fifo, TFileMode::fmOpenReadWriteNoFollow), EFOpenError);
+    TFileStream f(target, TFileMode::fmOpenReadWriteNoFollow);
+    EXPECT_TRUE(f.Writable());
+    f.WriteBuffer(Bytes{7});
+    f.Close();
+    EXPECT_EQ(lwtest::ReadFile(target), (Bytes{7, 2, 3}));
+}
+
+// The wipe closes its stream and deletes the name afterwards: the lock must stay.
+TEST(FileSystem, DescriptionHoldKeepsTheLockAfterTheFirstHandleCloses)
+{
+    lwtest::TempDir dir;
+    const std::string path = dir / "f";
+    lwtest::WriteFile(path, Bytes{1});
+    auto stream = std::make_unique<TFileStream>(path, TFileMode::fmOpenReadWriteShared);
+    ASSERT_TRUE(stream->TryLock(true));
+    auto hold = std::make_unique<fs::TDescriptionHold>(stream->Handle(), path);
+    stream->Close();
+    TFileStream other(path, TFileMode::fmOpenReadShared);
+    EXPECT_FALSE(other.TryLock(false)) << "the lock went with the first handle";
+    hold.reset();
+    EXPECT_TRUE(other.TryLock(false));
 }

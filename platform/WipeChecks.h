@@ -1,0 +1,46 @@
+#pragma once
+#include <string>
+
+// What a wipe must know about a file before it overwrites anything: what the name is,
+// whether the name can be removed afterwards and whether overwriting reaches the disk.
+namespace lw::fs {
+
+enum class TNodeKind { Missing, Regular, Symlink, Folder, Fifo, Device, Socket, Other };
+// The name itself, a symlink not followed; Missing when it cannot be examined.
+TNodeKind KindAt(const std::string& path);
+
+enum class TDeleteBlock {
+    None,
+    FolderReadOnly,     // the folder's file system is mounted read-only
+    FolderNotWritable,  // no write and search permission on the folder for this process
+    StickyFolder,       // sticky folder, and neither the file nor the folder is ours
+    FileImmutable,
+    FileAppendOnly,
+    FolderImmutable,
+    FolderAppendOnly,
+};
+// Whether this process could remove the name `path` from its folder. Flags that the
+// file system cannot report count as not set; a file that cannot be examined at all is
+// left to whoever opens it next.
+TDeleteBlock DeleteBlock(const std::string& path);
+
+// True when the file system holding `path` writes changed data to new places (or may
+// keep it in swap), so overwriting in place can leave old copies. False when it cannot tell.
+bool KeepsOldCopies(const std::string& path);
+
+// A second handle on an open file description: its locks outlive closing the first
+// handle and go with this one. Closing it reports nothing, since the first close did.
+class TDescriptionHold {
+public:
+    // Raises EFileError when no handle is left.
+    TDescriptionHold(int fd, const std::string& path);
+    ~TDescriptionHold();
+    TDescriptionHold(const TDescriptionHold&) = delete;
+    TDescriptionHold& operator=(const TDescriptionHold&) = delete;
+    int Handle() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace lw::fs

@@ -1,0 +1,68 @@
+// lockwell-cli wipe says, after "File NOT deleted", why not; and on a file system that
+// keeps old copies its question says so.
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "../jobs/JobDoubles.h"
+#include "CliRun.h"
+#include "TestUtil.h"
+
+using namespace lwtest;
+namespace fsys = std::filesystem;
+
+namespace {
+
+// As the tool prints a box: without carriage returns, one line more.
+std::string Printed(const std::string& text)
+{
+    std::string printed;
+    for (char c : text)
+        if (c != '\r')
+            printed += c;
+    return printed + "\n";
+}
+
+} // namespace
+
+TEST(CliWipe, ReasonFollowsFileNotDeleted)
+{
+    TempDir dir;
+    const Bytes content = RandomBytes(7000, 8);
+    WriteFile(dir / "target.bin", content);
+    fsys::create_symlink("target.bin", dir / "l");
+    CliResult r = RunCli({"wipe", "--yes", dir / "l"}, dir.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, Printed(WipeQuestion(dir / "l", Warned(r.err))) +
+                         "File NOT deleted\n\"l\" is a symbolic link: only the file itself can be wiped\n");
+    EXPECT_TRUE(fsys::is_symlink(dir / "l"));
+    EXPECT_TRUE(ReadFile(dir / "target.bin") == content);
+
+    WriteFile(dir / "w", content);
+    LockingReader reader(dir / "w");
+    ASSERT_TRUE(reader.Locked());
+    r = RunCli({"wipe", "--yes", dir / "w"}, dir.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, Printed(WipeQuestion(dir / "w", Warned(r.err))) +
+                         "File NOT deleted\n\"w\" is in use by another Lockwell job\n");
+    EXPECT_TRUE(ReadFile(dir / "w") == content);
+    reader.End();
+    r = RunCli({"wipe", "--yes", dir / "w"}, dir.Path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, Printed(WipeQuestion(dir / "w", Warned(r.err))) + "File deleted\n");
+    EXPECT_FALSE(fsys::exists(dir / "w"));
+}
+
+TEST(CliWipe, QuestionOnTmpfsHasTheOldCopiesLine)
+{
+    if (FileSystemType("/dev/shm") != kTmpfs || ::access("/dev/shm", W_OK) != 0) {
+        GTEST_SKIP() << "no writable tmpfs at /dev/shm";
+    }
+    TempDir dir("/dev/shm");
+    WriteFile(dir / "w", RandomBytes(7000, 9));
+    const CliResult r = RunCli({"wipe", "--yes", dir / "w"}, dir.Path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "You are about to wipe w\nand make it unrecoverable.Continue?\nThis kind of file system keeps old "
+                     "copies of changed data: traces of the file may stay on the disk after the wipe.\nFile deleted\n");
+    EXPECT_FALSE(fsys::exists(dir / "w"));
+}
