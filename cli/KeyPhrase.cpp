@@ -38,18 +38,10 @@ size_t LineEnd(const std::string& text, size_t from)
 
 } // namespace
 
-void Scrub(std::string& text) noexcept
-{
-    // Growing to the capacity never reallocates, and makes every byte of the buffer ours to write.
-    text.resize(text.capacity());
-    SecureFill(text.data(), text.size(), 0);
-    text.clear();
-}
-
 void ReadPhraseFile(const std::string& path, std::string& phrase)
 {
     const std::string where = path == "-" ? "standard input" : "\"" + path + "\"";
-    Scrub(phrase);
+    ScrubString(phrase);
     // One buffer for the whole read: growing a string would leave copies of the phrase behind.
     phrase.reserve(kMaxPhraseBytes + 1);
     TReadFd fd(path);
@@ -61,7 +53,7 @@ void ReadPhraseFile(const std::string& path, std::string& phrase)
         phrase.resize(kMaxPhraseBytes + 1);
         const ssize_t n = fs::Read(fd.Get(), phrase.data() + filled, phrase.size() - filled);
         if (n < 0) {
-            Scrub(phrase);
+            ScrubString(phrase);
             throw EPhrase("cannot read the key phrase from " + where);
         }
         const size_t from = filled;
@@ -72,7 +64,7 @@ void ReadPhraseFile(const std::string& path, std::string& phrase)
             break;
     }
     if (end > kMaxPhraseBytes) {
-        Scrub(phrase);
+        ScrubString(phrase);
         throw EPhrase("the key phrase from " + where + " is longer than " + std::to_string(kMaxPhraseBytes) + " bytes");
     }
     // What follows the line end goes too.
@@ -96,7 +88,7 @@ void AskPhrase(TTerminal& terminal, bool twice, std::string& phrase)
         if (*again != *first)
             throw EPhrase("the two key phrases differ");
     }
-    Scrub(phrase);
+    ScrubString(phrase);
     phrase.assign(*first);
 }
 

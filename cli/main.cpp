@@ -9,6 +9,7 @@
 #include "cli/ConsoleHandOff.h"
 #include "cli/DefaultCipher.h"
 #include "cli/KeyPhrase.h"
+#include "crypto/SecureFill.h"
 #include "jobs/Jobs.h"
 #include "jobs/Wipe.h"
 
