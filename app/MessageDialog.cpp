@@ -78,6 +78,18 @@ int EscapeAnswer(TMsgDlgButtons buttons)
 
 TMsgDlgBtn TMessageDialog::AskUser(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons)
 {
+    return Show(kind, text, buttons, buttons & mbOK ? mbOK : mbYes);
+}
+
+TMsgDlgBtn TMessageDialog::AskUserWithDefault(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons,
+                                              TMsgDlgBtn defaultButton)
+{
+    return Show(kind, text, buttons, buttons & defaultButton ? defaultButton : buttons & mbOK ? mbOK : mbYes);
+}
+
+TMsgDlgBtn TMessageDialog::Show(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons,
+                                TMsgDlgBtn defaultAnswer)
+{
     TBox box(m_owner, EscapeAnswer(buttons));
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
     if (m_owner && (m_owner->windowFlags() & Qt::WindowStaysOnTopHint))
@@ -107,7 +119,7 @@ TMsgDlgBtn TMessageDialog::AskUser(TMsgDlgType kind, const std::string& text, TM
         button->setObjectName(info.name);
         QObject::connect(button, &QPushButton::clicked, &box, [&box, answer = info.button] { box.done(answer); });
         row->addWidget(button);
-        if (info.button == mbOK || (info.button == mbYes && !(buttons & mbOK)))
+        if (info.button == defaultAnswer)
             defaultButton = button;
     }
     row->addStretch();

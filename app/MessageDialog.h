@@ -11,19 +11,24 @@ namespace lw {
 
 // The window's message box: the kind's title and icon, the buttons in the order Yes, No,
 // OK, Cancel, Ignore. Enter answers OK (else Yes), Escape answers Cancel (else No, else
-// OK), and the close box answers Cancel.
+// OK), and the close box answers Cancel. A risky question may make another button the
+// default, which then has the focus.
 class TMessageDialog final : public IAskUser {
 public:
     explicit TMessageDialog(QWidget* owner = nullptr) : m_owner(owner) {}
     void SetOwner(QWidget* owner) { m_owner = owner; }
 
     TMsgDlgBtn AskUser(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons) override;
+    TMsgDlgBtn AskUserWithDefault(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons,
+                                  TMsgDlgBtn defaultButton) override;
 
     // Test seam: runs on the shown box, inside its modal loop, in place of the user.
     using TDriver = std::function<void(QDialog& box)>;
     void SetDriverForTesting(TDriver driver) { m_driver = std::move(driver); }
 
 private:
+    TMsgDlgBtn Show(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons, TMsgDlgBtn defaultButton);
+
     QPointer<QWidget> m_owner;
     TDriver m_driver;
 };

@@ -23,6 +23,7 @@
 #include "app/ErrorBox.h"
 #include "app/FolderPicker.h"
 #include "app/PathShortener.h"
+#include "app/PhraseChecks.h"
 #include "crypto/SecureFill.h"
 #include "jobs/Jobs.h"
 #include "jobs/Wipe.h"
@@ -287,9 +288,12 @@ void TForm1::ApplicationIdle()
 
 void TForm1::Button1Click()
 {
+    const bool decrypt = Button1->text() == "Decrypt";
     TJobOptions options;
+    // The phrase leaves memory when the click is handled, however that ends.
+    TScrubOnExit scrub(options.KeyPhrase);
+    ReadPhrase(*Edit1, options.KeyPhrase);
     options.SourcePath = m_sourcePath;
-    options.KeyPhrase = Edit1->text().toStdString();
     options.CipherIndex = CipherIndex();
     options.DestinationFolder = m_destinationFolder;
     options.Compress = compbox->isChecked();
@@ -299,19 +303,19 @@ void TForm1::Button1Click()
     options.SendByMail = emailbox->isChecked();
     options.DeleteAfterMail = delmailbox->isChecked();
 
-    // The phrase leaves the window and memory when the job ends, however it ends.
-    struct TScrub {
-        std::string& phrase;
+    // Stopped here, the window stays as it was, the phrase typed included.
+    TPhraseChecks checks(m_ask, m_phrasePrompt);
+    if (!checks.MayRun(!decrypt, options.DeleteSource, options.KeyPhrase))
+        return;
+
+    // Once a job runs the phrase leaves the window, however the job ends.
+    struct TClearOnExit {
         QLineEdit* edit;
-        ~TScrub()
-        {
-            edit->clear();
-            SecureFill(phrase.data(), phrase.size(), 0);
-        }
-    } scrub{options.KeyPhrase, Edit1};
+        ~TClearOnExit() { edit->clear(); }
+    } clear{Edit1};
 
     TJobContext context{m_ask, m_handOff};
-    const bool ended = Button1->text() == "Decrypt" ? RunDecryptJob(options, context) : RunEncryptJob(options, context);
+    const bool ended = decrypt ? RunDecryptJob(options, context) : RunEncryptJob(options, context);
     if (ended)
         close();
 }

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <string>
 
+#include "app/PhrasePrompt.h"
 #include "app/SettingsFiles.h"
 #include "jobs/AskUser.h"
 #include "jobs/HandOff.h"
@@ -28,6 +29,8 @@ public:
     // Start-up's set-up for the mode: Button1's caption, runbox and compbox.
     void SetUpForMode(bool decrypt);
     const std::string& DestinationFolder() const { return m_destinationFolder; }
+    // The prompt for the phrase's second typing, for tests to drive.
+    TPhrasePrompt& PhrasePrompt() { return m_phrasePrompt; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -61,6 +64,7 @@ private:
     const TSettingsFiles m_files;
     IAskUser& m_ask;
     IHandOff& m_handOff;
+    TPhrasePrompt m_phrasePrompt{this};
     std::string m_destinationFolder;
     std::string m_folderListPath;
     QString m_lastHint;

@@ -15,12 +15,12 @@ const char* const kUsage =
     "                      (default: the window's saved choice, else blowfish)\n"
     "  --compress          compress before encrypting (writes .fez instead of .fe2)\n"
     "  --dest DIR          write the output into DIR instead of beside FILE\n"
-    "  --delete-source     wipe FILE once the output is written\n"
+    "  --delete-source     wipe FILE once the output is written (status 1 if it stays)\n"
     "  --overwrite         replace an existing output\n"
     "  --new-name          write to a free numbered name when the output exists\n"
     "  --yes               wipe without asking\n"
-    "  --phrase-file FILE  the key phrase is FILE's first line (\"-\": standard input);\n"
-    "                      otherwise it is asked on the terminal\n"
+    "  --phrase-file FILE  the key phrase is FILE's first line (\"-\": standard input),\n"
+    "                      at most 65536 bytes; otherwise it is asked on the terminal\n"
     "\n"
     "Exit status: 0 done, 1 failed or stopped, 2 bad usage.\n";
 

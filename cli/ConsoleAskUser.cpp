@@ -11,7 +11,7 @@ struct TButton {
 };
 constexpr TButton kButtons[] = {{mbYes, "Yes"}, {mbNo, "No"}, {mbOK, "OK"}, {mbCancel, "Cancel"}, {mbIgnore, "Ignore"}};
 
-// What the box answers to Enter and to Escape.
+// What a box without a chosen default answers to Enter, and what any box answers to Escape.
 TMsgDlgBtn DefaultButton(TMsgDlgButtons buttons) { return buttons & mbOK ? mbOK : mbYes; }
 TMsgDlgBtn EscapeButton(TMsgDlgButtons buttons)
 {
@@ -37,9 +37,29 @@ TConsoleAskUser::TConsoleAskUser(std::optional<TMsgDlgBtn> overwriteAnswer, bool
 
 TMsgDlgBtn TConsoleAskUser::AskUser(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons)
 {
+    return Ask(kind, text, buttons, DefaultButton(buttons));
+}
+
+TMsgDlgBtn TConsoleAskUser::AskUserWithDefault(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons,
+                                               TMsgDlgBtn defaultButton)
+{
+    if (!(buttons & defaultButton))
+        defaultButton = DefaultButton(buttons);
+    // A question whose safe answer is the default is risky: it is not put to a user who
+    // may be a script typing Enter or "y", and --yes is only for the wipe's own question.
+    if (defaultButton == mbNo || defaultButton == mbCancel) {
+        PrintLine(text);
+        return defaultButton;
+    }
+    return Ask(kind, text, buttons, defaultButton);
+}
+
+TMsgDlgBtn TConsoleAskUser::Ask(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons,
+                                TMsgDlgBtn defaultButton)
+{
     if (kind == TMsgDlgType::mtError) {
         m_errorText = text;
-        return DefaultButton(buttons);
+        return defaultButton;
     }
     PrintLine(text);
     if (buttons == (mbYes | mbNo | mbIgnore)) {
@@ -51,10 +71,10 @@ TMsgDlgBtn TConsoleAskUser::AskUser(TMsgDlgType kind, const std::string& text, T
     } else if ((buttons & (buttons - 1)) == 0) {
         return static_cast<TMsgDlgBtn>(buttons);
     }
-    return AskTerminal(buttons);
+    return AskTerminal(buttons, defaultButton);
 }
 
-TMsgDlgBtn TConsoleAskUser::AskTerminal(TMsgDlgButtons buttons)
+TMsgDlgBtn TConsoleAskUser::AskTerminal(TMsgDlgButtons buttons, TMsgDlgBtn defaultButton)
 {
     std::string prompt;
     for (const TButton& b : kButtons)
@@ -69,7 +89,7 @@ TMsgDlgBtn TConsoleAskUser::AskTerminal(TMsgDlgButtons buttons)
         if (!line)
             return EscapeButton(buttons); // no terminal, or its input ended
         if (line->empty())
-            return DefaultButton(buttons);
+            return defaultButton;
         // Each caption starts with its own letter.
         const char first = static_cast<char>((*line)[0] | 0x20);
         for (const TButton& b : kButtons)

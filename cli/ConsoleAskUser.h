@@ -10,18 +10,22 @@ namespace lw::cli {
 // Message boxes for a run without a window: each box is a line on stderr. The overwrite
 // prompt and the wipe confirmation take the answer given on the command line, else ask
 // on the terminal, else take the safe answer (No, Cancel). An error box is kept for the
-// caller, who prints it with its cause.
+// caller, who prints it with its cause. A question whose default is No (or Cancel) is
+// shown and answered so: no option and no typed answer says Yes to it.
 class TConsoleAskUser final : public IAskUser {
 public:
     TConsoleAskUser(std::optional<TMsgDlgBtn> overwriteAnswer, bool confirmWipes, TTerminal& terminal);
 
     TMsgDlgBtn AskUser(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons) override;
+    TMsgDlgBtn AskUserWithDefault(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons,
+                                  TMsgDlgBtn defaultButton) override;
 
     // The text of the last error box, empty when none was shown.
     const std::string& ErrorText() const { return m_errorText; }
 
 private:
-    TMsgDlgBtn AskTerminal(TMsgDlgButtons buttons);
+    TMsgDlgBtn Ask(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons, TMsgDlgBtn defaultButton);
+    TMsgDlgBtn AskTerminal(TMsgDlgButtons buttons, TMsgDlgBtn defaultButton);
 
     std::optional<TMsgDlgBtn> m_overwriteAnswer;
     bool m_confirmWipes;

@@ -1,40 +1,95 @@
 #include "cli/KeyPhrase.h"
 
+#include <fcntl.h>
+#include <optional>
+
+#include "crypto/SecureFill.h"
 #include "platform/FileSystem.h"
-#include "platform/WholeFile.h"
 
 namespace lw::cli {
+namespace {
 
-std::optional<std::string> ReadPhraseFile(const std::string& path)
-{
-    std::string content;
-    if (path == "-") {
-        char c;
-        ssize_t n;
-        while ((n = fs::Read(0, &c, 1)) == 1 && c != '\n' && c != '\r')
-            content += c;
-        if (n < 0)
-            return std::nullopt;
-        return content;
+// Standard input is left open for whoever comes after.
+class TReadFd {
+public:
+    explicit TReadFd(const std::string& path)
+        : m_fd(path == "-" ? 0 : fs::Open(path, O_RDONLY | O_CLOEXEC)), m_own(path != "-")
+    {
     }
-    if (!ReadWholeFile(path, content))
-        return std::nullopt;
-    return content.substr(0, content.find_first_of("\r\n"));
+    ~TReadFd()
+    {
+        if (m_own && m_fd >= 0)
+            fs::Close(m_fd);
+    }
+    TReadFd(const TReadFd&) = delete;
+    TReadFd& operator=(const TReadFd&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+    bool m_own;
+};
+
+size_t LineEnd(const std::string& text, size_t from)
+{
+    const size_t at = text.find_first_of("\r\n", from);
+    return at == std::string::npos ? text.size() : at;
 }
 
-std::string AskPhrase(TTerminal& terminal, bool twice)
+} // namespace
+
+void ReadPhraseFile(const std::string& path, std::string& phrase)
+{
+    const std::string where = path == "-" ? "standard input" : "\"" + path + "\"";
+    ScrubString(phrase);
+    // One buffer for the whole read: growing a string would leave copies of the phrase behind.
+    phrase.reserve(kMaxPhraseBytes + 1);
+    TReadFd fd(path);
+    if (fd.Get() < 0)
+        throw EPhrase("cannot read the key phrase from " + where);
+    size_t filled = 0;
+    size_t end = 0;
+    for (;;) {
+        phrase.resize(kMaxPhraseBytes + 1);
+        const ssize_t n = fs::Read(fd.Get(), phrase.data() + filled, phrase.size() - filled);
+        if (n < 0) {
+            ScrubString(phrase);
+            throw EPhrase("cannot read the key phrase from " + where);
+        }
+        const size_t from = filled;
+        filled += static_cast<size_t>(n);
+        phrase.resize(filled);
+        end = LineEnd(phrase, from);
+        if (n == 0 || end < filled || filled > kMaxPhraseBytes)
+            break;
+    }
+    if (end > kMaxPhraseBytes) {
+        ScrubString(phrase);
+        throw EPhrase("the key phrase from " + where + " is longer than " + std::to_string(kMaxPhraseBytes) + " bytes");
+    }
+    // What follows the line end goes too.
+    SecureFill(phrase.data() + end, phrase.size() - end, 0);
+    phrase.resize(end);
+}
+
+void AskPhrase(TTerminal& terminal, bool twice, std::string& phrase)
 {
     if (!terminal.Available())
         throw EPhrase("no terminal to ask for the key phrase; use --phrase-file");
-    std::optional<std::string> phrase = terminal.ReadLine("Key phrase: ", false);
-    if (!phrase)
+    std::optional<std::string> first = terminal.ReadLine("Key phrase: ", false);
+    if (!first)
         throw EPhrase("no key phrase given");
+    TScrubOnExit scrubFirst(*first);
     if (twice) {
-        const std::optional<std::string> again = terminal.ReadLine("Key phrase again: ", false);
-        if (!again || *again != *phrase)
+        std::optional<std::string> again = terminal.ReadLine("Key phrase again: ", false);
+        if (!again)
+            throw EPhrase("the two key phrases differ");
+        TScrubOnExit scrubAgain(*again);
+        if (*again != *first)
             throw EPhrase("the two key phrases differ");
     }
-    return *phrase;
+    ScrubString(phrase);
+    phrase.assign(*first);
 }
 
 } // namespace lw::cli

@@ -1,5 +1,5 @@
 #pragma once
-#include <optional>
+#include <cstddef>
 #include <string>
 
 #include "platform/Exception.h"
@@ -7,13 +7,17 @@
 
 namespace lw::cli {
 
-// The bytes of the file up to its first line end; "-" reads standard input.
-// Nothing when the file cannot be read.
-std::optional<std::string> ReadPhraseFile(const std::string& path);
+// The longest key phrase taken; reading stops one byte past it.
+constexpr size_t kMaxPhraseBytes = 65536;
+
+// Sets phrase to the bytes of the file up to its first line end; "-" reads standard
+// input. Reads at most kMaxPhraseBytes + 1 bytes. Raises EPhrase when the file cannot
+// be read or the phrase is longer than kMaxPhraseBytes.
+void ReadPhraseFile(const std::string& path, std::string& phrase);
 
 // Asks on the terminal without echo; twice when encrypting, refusing two different
 // answers. Raises EPhrase with the reason when no phrase is had.
-std::string AskPhrase(TTerminal& terminal, bool twice);
+void AskPhrase(TTerminal& terminal, bool twice, std::string& phrase);
 
 class EPhrase : public Exception { using Exception::Exception; };
 

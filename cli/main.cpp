@@ -39,36 +39,51 @@ int RunWipe(const TCliOptions& o, TConsoleAskUser& ask)
     return deleted ? kDone : kFailed;
 }
 
+void PrintLine(const std::string& text)
+{
+    std::string line;
+    for (char c : text)
+        if (c != '\r')
+            line += c;
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 int RunJob(const TCliOptions& o, TConsoleAskUser& ask, TTerminal& terminal)
 {
     const bool encrypt = o.Command == TCommand::Encrypt;
     TJobOptions options;
+    // Scrubbed on every way out, a job that throws included.
+    TScrubOnExit scrub(options.KeyPhrase);
     options.SourcePath = o.File;
     options.CipherIndex = o.CipherIndex >= 0 ? o.CipherIndex : DefaultCipherIndex();
     options.DestinationFolder = o.DestinationFolder;
     options.Compress = o.Compress;
     options.DeleteSource = o.DeleteSource;
-    if (o.PhraseFile) {
-        std::optional<std::string> phrase = ReadPhraseFile(*o.PhraseFile);
-        if (!phrase)
-            return Fail("cannot read the key phrase from \"" + *o.PhraseFile + "\"", kFailed);
-        options.KeyPhrase = std::move(*phrase);
-    } else {
-        try {
-            options.KeyPhrase = AskPhrase(terminal, encrypt);
-        } catch (const EPhrase& e) {
-            return Fail(e.Message(), terminal.Available() ? kFailed : kBadUsage);
-        }
+    try {
+        if (o.PhraseFile)
+            ReadPhraseFile(*o.PhraseFile, options.KeyPhrase);
+        else
+            AskPhrase(terminal, encrypt, options.KeyPhrase);
+    } catch (const EPhrase& e) {
+        return Fail(e.Message(), (o.PhraseFile || terminal.Available()) ? kFailed : kBadUsage);
     }
+    // Decrypting with one stays possible: files made with an empty phrase must open.
+    if (encrypt && options.KeyPhrase.empty())
+        return Fail("the key phrase is empty: anyone could decrypt the file", kFailed);
 
     TConsoleHandOff handOff;
     TJobContext context{ask, handOff};
     const bool ended = encrypt ? RunEncryptJob(options, context) : RunDecryptJob(options, context);
-    SecureFill(options.KeyPhrase.data(), options.KeyPhrase.size(), 0);
     if (!ended)
         return Fail("stopped at the overwrite prompt; nothing written", kFailed);
     if (!ask.ErrorText().empty()) {
         std::fprintf(stderr, "%s: %s\n", ask.ErrorText().c_str(), context.FailureReason.c_str());
+        return kFailed;
+    }
+    if (!context.Warning.empty())
+        PrintLine(context.Warning);
+    if (o.DeleteSource && !context.SourceKept.empty()) {
+        PrintLine("Source kept: " + context.SourceKept);
         return kFailed;
     }
     return kDone;

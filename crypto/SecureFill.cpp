@@ -9,4 +9,12 @@ void SecureFill(void* data, size_t size, uint8_t value) noexcept
         p[i] = value;
 }
 
+void ScrubString(std::string& text) noexcept
+{
+    // Growing to the capacity never reallocates, and makes every byte of the buffer ours to write.
+    text.resize(text.capacity());
+    SecureFill(text.data(), text.size(), 0);
+    text.clear();
+}
+
 } // namespace lw

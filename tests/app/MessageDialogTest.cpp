@@ -137,3 +137,49 @@ TEST(MessageDialog, ShowsOnlyTheAskedButtons)
 }
 
 } // namespace
+
+namespace {
+
+TEST(MessageDialog, AChosenDefaultTakesEnterAndTheFocus)
+{
+    const lw::TMsgDlgButtons yesNo = lw::mbYes | lw::mbNo;
+    const struct {
+        lw::TMsgDlgButtons buttons;
+        TMsgDlgBtn defaultButton;
+        Act act;
+        TMsgDlgBtn answer;
+        const char* focused; // and the only default
+    } cases[] = {
+        {yesNo, lw::mbNo, Act::Enter, lw::mbNo, "No"},
+        {yesNo, lw::mbNo, Act::Escape, lw::mbNo, "No"},
+        {yesNo, lw::mbNo, Act::Close, lw::mbCancel, "No"},
+        {yesNo, lw::mbYes, Act::Enter, lw::mbYes, "Yes"},
+        {yesNo | lw::mbIgnore, lw::mbIgnore, Act::Enter, lw::mbIgnore, "Ignore"},
+        {yesNo | lw::mbIgnore, lw::mbIgnore, Act::Escape, lw::mbNo, "Ignore"},
+        {lw::mbOK | lw::mbCancel, lw::mbCancel, Act::Enter, lw::mbCancel, "Cancel"},
+        // A default that is not among the buttons leaves the usual one.
+        {lw::mbOK | lw::mbCancel, lw::mbNo, Act::Enter, lw::mbOK, "OK"},
+    };
+    for (const auto& c : cases) {
+        lw::TMessageDialog dialog;
+        QString focused;
+        QStringList defaults;
+        dialog.SetDriverForTesting([&](QDialog& box) {
+            focused = box.focusWidget() ? box.focusWidget()->objectName() : QString();
+            for (auto* b : box.findChildren<QPushButton*>())
+                if (b->isDefault())
+                    defaults << b->objectName();
+            switch (c.act) {
+            case Act::Enter: Press(box, Qt::Key_Return); break;
+            case Act::Escape: Press(box, Qt::Key_Escape); break;
+            case Act::Close: box.close(); break;
+            }
+        });
+        EXPECT_EQ(dialog.AskUserWithDefault(TMsgDlgType::mtWarning, "Risky?", c.buttons, c.defaultButton), c.answer)
+            << "buttons " << int(c.buttons) << ", default " << int(c.defaultButton) << ", act " << int(c.act);
+        EXPECT_EQ(focused, c.focused);
+        EXPECT_EQ(defaults, QStringList({c.focused}));
+    }
+}
+
+} // namespace

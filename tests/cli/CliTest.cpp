@@ -178,11 +178,13 @@ TEST(Cli, WipesNeedYesOrATerminal)
     r = RunCli({"wipe", "--yes", dir / "w"}, dir.Path());
     EXPECT_EQ(r.status, 1);
 
-    // Delete-source: declined without a terminal, the job still ends well.
+    // Delete-source: declined without a terminal, the output is written but the run
+    // fails, saying why the source stayed.
     WriteFile(dir / "s", TextBytes(10, 4));
     WriteFile(dir / "p", {'p'});
     r = RunCli({"encrypt", "--delete-source", "--phrase-file", dir / "p", dir / "s"}, dir.Path());
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("File encrypted\nSource kept: "), std::string::npos) << r.err;
     EXPECT_TRUE(fsys::exists(dir / "s"));
     r = RunCli({"decrypt", "--delete-source", "--yes", "--new-name", "--phrase-file", dir / "p", dir / "s.fe2"},
                dir.Path());
@@ -278,7 +280,8 @@ TEST(Cli, TerminalAnswersThePrompts)
     WriteFile(dir / "p", {'p'});
     CliResult r = RunCliOnTerminal({"encrypt", "--delete-source", "--phrase-file", dir / "p", dir / "a"}, dir.Path(),
                                    {{"Yes/No/Ignore? ", "maybe"}, {"Yes/No/Ignore? ", "i"}, {"OK/Cancel? ", "C"}});
-    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("Source kept: "), std::string::npos) << r.out;
     EXPECT_EQ(ReadFile(dir / "a.fe2").size(), 300u);
     EXPECT_TRUE(fsys::exists(dir / "a"));
 

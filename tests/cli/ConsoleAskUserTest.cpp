@@ -1,0 +1,124 @@
+// The tool's message boxes on a real pseudo-terminal with an answer typed ahead: a
+// question whose default is No is shown and answered No without reading the terminal,
+// whatever was typed or given on the command line.
+#include <cstdlib>
+#include <fcntl.h>
+#include <functional>
+#include <optional>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "TestUtil.h"
+#include "cli/ConsoleAskUser.h"
+
+using namespace lwtest;
+
+namespace {
+
+struct Asked {
+    int answer = -1;
+    std::string terminal; // what the terminal showed, typed-ahead echo included
+    std::string err;
+};
+
+// In a child whose controlling terminal is a new pseudo-terminal holding `typed`: one box.
+Asked AskOnTerminal(const std::function<lw::TMsgDlgBtn(lw::IAskUser&)>& box,
+                    std::optional<lw::TMsgDlgBtn> overwriteAnswer, bool yes, const std::string& typed)
+{
+    TempDir io;
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        ADD_FAILURE() << "no pseudo-terminal";
+        return {};
+    }
+    const std::string slavePath = ::ptsname(master);
+    // Held here too, so what the child showed stays readable after it ends.
+    const int slave = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    EXPECT_EQ(::write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setsid();
+        ::alarm(60); // a box that waits for more input than was typed ends here
+        const int tty = ::open(slavePath.c_str(), O_RDWR); // becomes the controlling terminal
+        const int err = ::open((io / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (tty < 0 || err < 0)
+            ::_exit(100);
+        ::dup2(err, 2);
+        lw::TTerminal terminal;
+        if (!terminal.Available())
+            ::_exit(101);
+        lw::cli::TConsoleAskUser ask(overwriteAnswer, yes, terminal);
+        const lw::TMsgDlgBtn answer = box(ask);
+        ::_exit(answer);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    Asked asked;
+    asked.answer = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    char buffer[4096];
+    pollfd ready{master, POLLIN, 0};
+    while (::poll(&ready, 1, 0) == 1 && (ready.revents & POLLIN)) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        asked.terminal.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(slave);
+    ::close(master);
+    const Bytes err = ReadFile(io / "err");
+    asked.err.assign(err.begin(), err.end());
+    return asked;
+}
+
+} // namespace
+
+TEST(ConsoleAskUser, RiskyQuestionsAreAnsweredNoWithoutAsking)
+{
+    using lw::TMsgDlgType;
+    const lw::TMsgDlgButtons yesNo = lw::mbYes | lw::mbNo;
+    const lw::TMsgDlgButtons overwrite = lw::mbYes | lw::mbNo | lw::mbIgnore;
+    const lw::TMsgDlgButtons okCancel = lw::mbOK | lw::mbCancel;
+    const struct {
+        const char* name;
+        lw::TMsgDlgButtons buttons;
+        std::optional<lw::TMsgDlgBtn> defaultButton; // nothing: plain AskUser
+        std::optional<lw::TMsgDlgBtn> overwriteAnswer;
+        bool yes;
+        const char* typed;
+        lw::TMsgDlgBtn answer;
+        const char* prompt; // nullptr: the terminal is not asked
+    } rows[] = {
+        {"default No, y typed, --yes", yesNo, lw::mbNo, lw::mbYes, true, "y\n", lw::mbNo, nullptr},
+        {"default No, Enter typed", yesNo, lw::mbNo, std::nullopt, false, "\n", lw::mbNo, nullptr},
+        {"default No, --overwrite", overwrite, lw::mbNo, lw::mbIgnore, true, "i\n", lw::mbNo, nullptr},
+        {"default Cancel, --yes", okCancel, lw::mbCancel, std::nullopt, true, "o\n", lw::mbCancel, nullptr},
+        // --yes still answers the wipe's own question.
+        {"wipe question, --yes", okCancel, std::nullopt, std::nullopt, true, "c\n", lw::mbOK, nullptr},
+        // Other defaults are asked, and Enter takes the given one.
+        {"default Yes, Enter typed", yesNo, lw::mbYes, std::nullopt, true, "\n", lw::mbYes, "Yes/No? "},
+        {"default Yes, n typed", yesNo, lw::mbYes, std::nullopt, true, "n\n", lw::mbNo, "Yes/No? "},
+        {"default Ignore, Enter typed", overwrite, lw::mbIgnore, std::nullopt, false, "\n", lw::mbIgnore,
+         "Yes/No/Ignore? "},
+        {"plain box, Enter typed", overwrite, std::nullopt, std::nullopt, false, "\n", lw::mbYes, "Yes/No/Ignore? "},
+    };
+    for (const auto& row : rows) {
+        const Asked asked = AskOnTerminal(
+            [&](lw::IAskUser& ask) {
+                const std::string text = "Replace the file?\r\nIt cannot be undone.";
+                return row.defaultButton
+                           ? ask.AskUserWithDefault(TMsgDlgType::mtWarning, text, row.buttons, *row.defaultButton)
+                           : ask.AskUser(TMsgDlgType::mtWarning, text, row.buttons);
+            },
+            row.overwriteAnswer, row.yes, row.typed);
+        EXPECT_EQ(asked.answer, row.answer) << row.name;
+        EXPECT_EQ(asked.err, "Replace the file?\nIt cannot be undone.\n") << row.name;
+        if (row.prompt) {
+            EXPECT_NE(asked.terminal.find(row.prompt), std::string::npos) << row.name << ": " << asked.terminal;
+        } else {
+            EXPECT_EQ(asked.terminal.find("? "), std::string::npos) << row.name << ": " << asked.terminal;
+        }
+    }
+}
