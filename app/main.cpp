@@ -13,6 +13,7 @@
 #include "app/SettingsFiles.h"
 #include "app/StartUp.h"
 #include "app/Unit1.h"
+#include "platform/TempFileCleanup.h"
 
 namespace {
 
@@ -45,6 +46,8 @@ int main(int argc, char** argv)
 {
     // Taken before Qt sees the command line, which would eat a path that looks like a Qt option.
     const std::optional<std::string> sourcePath = argc > 1 ? std::optional<std::string>(argv[1]) : std::nullopt;
+    // An interrupted job must not leave a named working file (decrypted plaintext) behind.
+    lw::InstallTempFileCleanup();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Lockwell");
     QGuiApplication::setDesktopFileName("lockwell");

@@ -80,8 +80,6 @@ int RunJob(const TCliOptions& o, TConsoleAskUser& ask, TTerminal& terminal)
         std::fprintf(stderr, "%s: %s\n", ask.ErrorText().c_str(), context.FailureReason.c_str());
         return kFailed;
     }
-    if (!context.Warning.empty())
-        PrintLine(context.Warning);
     if (o.DeleteSource && !context.SourceKept.empty()) {
         PrintLine("Source kept: " + context.SourceKept);
         return kFailed;

@@ -40,14 +40,13 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
         source.CheckUnchanged();
         const std::string doubt =
             compressed ? std::string() : job::DoubtAboutOutput(output.Stream(), source.Stream(), options);
-        const fs::TFileIdentity written = job::IdentityOfOutput(output);
         output.Commit(commitMode);
         if (options.DeleteSource) {
             if (!doubt.empty() && !job::WipeDespiteDoubt(doubt, options.SourcePath, context.Ask)) {
                 context.SourceKept = doubt;
             } else {
                 {
-                    auto readBack = job::ReopenCommitted(outputPath, written);
+                    auto readBack = job::ReopenCommitted(outputPath, output.Committed());
                     job::VerifyDecodesTo(source.Stream(), size, *readBack, options.CipherIndex, options.KeyPhrase,
                                          compressed, outputPath);
                 }

@@ -32,12 +32,11 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         cipher->Wipe();
         cipher.reset();
         source.CheckUnchanged();
-        const fs::TFileIdentity written = job::IdentityOfOutput(output);
         // In place before the source may be wiped.
         output.Commit(commitMode);
         if (options.DeleteSource) {
             {
-                auto readBack = job::ReopenCommitted(outputPath, written);
+                auto readBack = job::ReopenCommitted(outputPath, output.Committed());
                 job::VerifyDecodesTo(*readBack, readBack->Size(), source.Stream(), options.CipherIndex,
                                      options.KeyPhrase, options.Compress, outputPath);
             }

@@ -43,14 +43,6 @@ bool SettleOutput(std::string& outputPath, TJobKind kind, IAskUser& ask, TCommit
     return true;
 }
 
-fs::TFileIdentity IdentityOfOutput(TAtomicFile& output)
-{
-    fs::TFileIdentity identity;
-    if (!fs::IdentityOf(output.Stream().Handle(), identity))
-        throw EFileError("Cannot examine \"" + output.Stream().FileName() + "\". " + fs::ErrorText(errno));
-    return identity;
-}
-
 mode_t OutputPermissions(const TFileStream& source)
 {
     return fs::FileMode(source.Handle()) & 0777;

@@ -18,9 +18,6 @@ namespace lw::job {
 // output may be committed: over that file only when the user agreed to overwrite it.
 bool SettleOutput(std::string& outputPath, TJobKind kind, IAskUser& ask, TCommitMode& mode);
 
-// What the output is, so that the file read back later can be proved to be it.
-fs::TFileIdentity IdentityOfOutput(TAtomicFile& output);
-
 // The output takes the source's permission bits, so a private file stays private.
 mode_t OutputPermissions(const TFileStream& source);
 

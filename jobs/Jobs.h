@@ -28,8 +28,6 @@ struct TJobContext {
     std::string FailureReason = {};
     // Set when "Delete source file" was asked and the source stays: why it stays.
     std::string SourceKept = {};
-    // Set when the job finished but its output deserves a word of warning.
-    std::string Warning = {};
 };
 
 // True when the job finished or failed; false when abandoned at the overwrite prompt.
