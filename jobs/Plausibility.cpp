@@ -259,7 +259,8 @@ size_t BlockBytes(const TDCP_cipher& cipher)
     return block ? static_cast<size_t>(block->BlockSize() / 8) : 1;
 }
 
-bool Fits(std::span<const uint8_t> head, const std::string& phrase, int32_t index, bool compressed)
+bool Fits(std::span<const uint8_t> head, const std::string& phrase, int32_t index, bool compressed,
+          TFileKinds& kinds)
 {
     std::unique_ptr<TDCP_cipher> cipher = CreateCipher(index);
     TCipherWipe cipherWipe(*cipher);
@@ -278,25 +279,31 @@ bool Fits(std::span<const uint8_t> head, const std::string& phrase, int32_t inde
     const std::span<const uint8_t> judged = std::span(plain.Data()).first(settled);
     if (compressed)
         return plausible::StartsLikeBzip2(judged);
-    return !judged.empty() && JudgeContent(judged) == TPlausibility::Plausible;
+    return !judged.empty() && JudgeContent(judged, kinds) == TPlausibility::Plausible;
 }
 } // namespace
 
-TPlausibility JudgeContent(std::span<const uint8_t> head)
+TPlausibility JudgeContent(std::span<const uint8_t> head, TFileKinds& kinds)
 {
     const std::span<const uint8_t> bytes = head.first(std::min(head.size(), kJudgedBytes));
     if (bytes.empty() || plausible::LooksLikeText(bytes) || plausible::UnlikeRandom(bytes))
         return TPlausibility::Plausible;
-    TFileKinds kinds;
     return plausible::StrongSignature(kinds, bytes) ? TPlausibility::Plausible : TPlausibility::Doubtful;
+}
+
+TPlausibility JudgeContent(std::span<const uint8_t> head)
+{
+    TFileKinds kinds;
+    return JudgeContent(head, kinds);
 }
 
 std::optional<int32_t> CipherThatFits(std::span<const uint8_t> encryptedHead, const std::string& phrase,
                                       int32_t triedCipher, bool compressed)
 {
     const std::span<const uint8_t> head = encryptedHead.first(std::min(encryptedHead.size(), kJudgedBytes));
+    TFileKinds kinds;
     for (int32_t index = 0; index < kCipherCount; ++index)
-        if (index != triedCipher && Fits(head, phrase, index, compressed))
+        if (index != triedCipher && Fits(head, phrase, index, compressed, kinds))
             return index;
     return std::nullopt;
 }

@@ -20,6 +20,9 @@ inline constexpr size_t kJudgedBytes = 64 * 1024;
 // file or far from uniformly random; Doubtful when random-looking and recognised as nothing,
 // or too short to tell and not text. Empty is Plausible: an empty file decrypts to one.
 TPlausibility JudgeContent(std::span<const uint8_t> head);
+// The same with the caller's libmagic handle, for callers that judge many outputs on one
+// thread: a fresh handle faults the whole database in again on its first look.
+TPlausibility JudgeContent(std::span<const uint8_t> head, TFileKinds& kinds);
 
 // Decrypts the encrypted file's first bytes (up to kJudgedBytes, as the jobs would) with each
 // cipher other than triedCipher and returns the first whose result fits: a bzip2 stream's start
