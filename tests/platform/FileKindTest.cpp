@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -92,6 +93,26 @@ TEST(FileKind, GenericResultsAreNoKind)
         EXPECT_EQ(lw::RecognisedFileKind(rows[i]), std::nullopt);
         EXPECT_EQ(kinds.MediaType(rows[i]), std::nullopt);
     }
+}
+
+// magic_load reads the database the MAGIC variable names, so a missing one is a real failure.
+TEST(FileKind, AFailingDatabaseRecognisesNothing)
+{
+    const char* before = std::getenv("MAGIC");
+    const std::string saved = before ? before : "";
+    TempDir dir;
+    ASSERT_EQ(setenv("MAGIC", (dir / "no-such-database.mgc").c_str(), 1), 0);
+    const Bytes& png = KindSampleBytes("gradient.png");
+    lw::TFileKinds kinds;
+    const auto description = lw::RecognisedFileKind(png);
+    const auto type = kinds.MediaType(png);
+    if (before)
+        setenv("MAGIC", saved.c_str(), 1);
+    else
+        unsetenv("MAGIC");
+    EXPECT_EQ(description, std::nullopt);
+    EXPECT_EQ(type, std::nullopt);
+    EXPECT_EQ(lw::RecognisedFileKind(png).value_or("").find("PNG image"), 0u);
 }
 
 // Short random strings are what the library's own text checks call text most often.
