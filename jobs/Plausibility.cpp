@@ -152,6 +152,28 @@ public:
 private:
     std::vector<uint8_t> m_bytes;
 };
+
+int ProbedBits(TFileKinds& kinds, std::span<const uint8_t> bytes, const std::string& type, int enough)
+{
+    TWipedCopy copy(bytes);
+    std::vector<uint8_t>& probe = copy.Bytes();
+    auto changes = [&](size_t at, uint8_t mask) {
+        probe[at] ^= mask;
+        const bool changed = kinds.MediaType(probe) != type;
+        probe[at] ^= mask;
+        return changed;
+    };
+    int bits = 0;
+    const size_t probed = std::min(bytes.size(), kProbedBytes);
+    for (size_t at = 0; at < probed && bits < enough; ++at) {
+        // The whole byte first: one probe rules out a byte the kind does not read.
+        if (!changes(at, 0xFF))
+            continue;
+        for (unsigned bit = 0; bit < 8; ++bit)
+            bits += changes(at, static_cast<uint8_t>(1u << bit)) ? 1 : 0;
+    }
+    return bits;
+}
 } // namespace
 
 bool LooksLikeText(std::span<const uint8_t> bytes)
@@ -177,30 +199,6 @@ bool UnlikeRandom(std::span<const uint8_t> bytes)
     const double z = (chiSquare - 255.0) / std::sqrt(510.0 * (1.0 - 1.0 / n));
     return z >= kRandomZ;
 }
-
-namespace {
-int ProbedBits(TFileKinds& kinds, std::span<const uint8_t> bytes, const std::string& type, int enough)
-{
-    TWipedCopy copy(bytes);
-    std::vector<uint8_t>& probe = copy.Bytes();
-    auto changes = [&](size_t at, uint8_t mask) {
-        probe[at] ^= mask;
-        const bool changed = kinds.MediaType(probe) != type;
-        probe[at] ^= mask;
-        return changed;
-    };
-    int bits = 0;
-    const size_t probed = std::min(bytes.size(), kProbedBytes);
-    for (size_t at = 0; at < probed && bits < enough; ++at) {
-        // The whole byte first: one probe rules out a byte the kind does not read.
-        if (!changes(at, 0xFF))
-            continue;
-        for (unsigned bit = 0; bit < 8; ++bit)
-            bits += changes(at, static_cast<uint8_t>(1u << bit)) ? 1 : 0;
-    }
-    return bits;
-}
-} // namespace
 
 int SignatureBits(TFileKinds& kinds, std::span<const uint8_t> bytes, int enough)
 {
