@@ -23,6 +23,7 @@
 #include "jobs/CipherFactory.h"
 #include "jobs/JobSteps.h"
 #include "jobs/Jobs.h"
+#include "jobs/Plausibility.h"
 #include "platform/MemoryStream.h"
 
 using namespace lwtest;
@@ -53,6 +54,10 @@ struct Watch {
     int blocksWithPhrase = 0;
     int blocksWithDigest = 0;
     int wipedDigestBuffers = 0;
+
+    const void* plaintext = nullptr; // a marker from a decryption's plaintext, when set
+    size_t plaintextSize = 0;
+    int blocksWithPlaintext = 0;
 };
 
 std::mutex g_watchLock;
@@ -85,6 +90,8 @@ void InspectRelease(const void* block, size_t size)
                 ++w->blocksWithPhrase;
             if (::memmem(bytes, size, w->digest, kDigestSize))
                 ++w->blocksWithDigest;
+            if (w->plaintextSize && ::memmem(bytes, size, w->plaintext, w->plaintextSize))
+                ++w->blocksWithPlaintext;
             if (size >= kDigestSize && size < kDigestSize + 16 &&
                 std::all_of(bytes, bytes + kDigestSize, [](uint8_t b) { return b == 0xFF; }))
                 ++w->wipedDigestBuffers;
@@ -305,4 +312,87 @@ TEST(KeyMaterialAccessors, JobStepsLeaveEveryCipherInItsWipePattern)
         for (size_t r = 0; r < wiped.size(); ++r)
             EXPECT_TRUE(std::equal(wiped[r].begin(), wiped[r].end(), pattern[r].begin())) << "region " << r;
     }
+}
+
+namespace {
+
+// Runs `run` with the watch on.
+template <class Run>
+void Watched(Watch& watch, Run run)
+{
+    {
+        std::lock_guard lock(g_watchLock);
+        g_watch = &watch;
+    }
+    run();
+    std::lock_guard lock(g_watchLock);
+    g_watch = nullptr;
+}
+
+Watch PhraseWatch(int cipher, const std::string& marker)
+{
+    Watch watch;
+    watch.phrase = kPhrase.data();
+    watch.phraseSize = kPhrase.size();
+    const Bytes digest = Sha1(kPhrase);
+    std::copy(digest.begin(), digest.end(), watch.digest);
+    watch.cipherSize = ObjectSize(cipher);
+    watch.plaintext = marker.data();
+    watch.plaintextSize = marker.size();
+    return watch;
+}
+
+const std::string kMarker = "marker-7f3a9c-of-a-deciphered-plaintext";
+
+} // namespace
+
+TEST(CipherTrials, TheWatchSeesAReleasedBlockWithThePlaintext)
+{
+    Watch watch = PhraseWatch(0, kMarker);
+    Watched(watch, [] { delete new std::string(kMarker + " in a block of its own"); });
+    EXPECT_GE(watch.blocksWithPlaintext, 1);
+}
+
+// The trial decryptions of CipherThatFits wipe their ciphers, the deciphered bytes and the
+// copy the kind probes flip bits in before releasing them.
+TEST(CipherTrials, ReleasedMemoryHoldsNoPhraseDigestOrPlaintext)
+{
+    std::string text;
+    while (text.size() < 20000)
+        text += "Some lines of text, and a " + kMarker + " among them.\n";
+    // Random bytes behind a PNG header: not text, so the kind probes judge it on their copy.
+    Bytes png = RandomBytes(20000, 5);
+    const uint8_t header[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D',
+                              'R',  0,   0,   1,   0,   0,    0,   1,    0, 8, 2, 0, 0,  0};
+    std::copy(std::begin(header), std::end(header), png.begin());
+    std::copy(kMarker.begin(), kMarker.end(), png.begin() + 100);
+    for (const Bytes& plain : {Bytes(text.begin(), text.end()), png})
+        for (int cipher = 0; cipher < 4; ++cipher) {
+            std::unique_ptr<lw::TDCP_cipher> fresh = lw::CreateCipher(cipher);
+            SCOPED_TRACE(fresh->Algorithm());
+            lw::job::KeyCipher(fresh.get(), kPhrase);
+            lw::TMemoryStream in, out;
+            in.WriteBuffer(plain);
+            in.SetPosition(0);
+            fresh->StreamEncrypt(in, out, plain.size());
+            const Bytes encrypted = out.Data();
+
+            // The trials go in index order; the one before the right cipher is watched too.
+            const int tried = (cipher + 2) % 4;
+            const int firstTrial = tried == 0 ? 1 : 0;
+            Watch watch = PhraseWatch(firstTrial, kMarker);
+            fresh = lw::CreateCipher(firstTrial);
+            for (auto region : KeyRegions(*fresh)) {
+                const auto offset = static_cast<size_t>(region.data() - reinterpret_cast<const uint8_t*>(fresh.get()));
+                watch.regions[watch.regionCount++] = {offset, region.size(), region.data()};
+            }
+            std::optional<int32_t> named;
+            Watched(watch, [&] { named = lw::CipherThatFits(encrypted, kPhrase, tried, false); });
+            EXPECT_EQ(named, cipher);
+            EXPECT_EQ(watch.blocksWithPlaintext, 0) << "a released block still held deciphered bytes";
+            EXPECT_EQ(watch.blocksWithPhrase, 0);
+            EXPECT_EQ(watch.blocksWithDigest, 0);
+            EXPECT_EQ(watch.cipherReleases, 1);
+            EXPECT_EQ(watch.cipherRegionsNotWiped, 0);
+        }
 }
