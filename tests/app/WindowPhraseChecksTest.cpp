@@ -129,7 +129,7 @@ TEST(WindowPhraseChecks, RiskyEncryptionsAskFirstAndStopKeepingEverything)
         DefaultsAsk ask(script);
         WindowFixture window;
         const std::string source = window.dir / "plain.txt";
-        const Bytes data = lwtest::RandomBytes(9000, 11);
+        const Bytes data = lwtest::TextBytes(9000, 11);
         lwtest::WriteFile(source, data);
         window.form = std::make_unique<lw::TForm1>(
             source, lw::TSettingsFiles(window.dir / "lockwell", window.dir / "config"), ask, window.handOff);
@@ -186,7 +186,7 @@ TEST(WindowPhraseChecks, DecryptingAsksNothingExtra)
     for (const auto& row : rows) {
         WindowFixture window;
         const std::string plain = window.dir / "plain.txt";
-        const Bytes data = lwtest::RandomBytes(5000, 12);
+        const Bytes data = lwtest::TextBytes(5000, 12);
         lwtest::WriteFile(plain, data);
         {
             lwtest::ScriptedAsk ask;
@@ -227,7 +227,7 @@ TEST(WindowPhraseChecks, EnterOnTheRiskyQuestionAnswersNo)
         lw::TMessageDialog dialog;
         WindowFixture window;
         const std::string source = window.dir / "plain.txt";
-        lwtest::WriteFile(source, lwtest::RandomBytes(300, 13));
+        lwtest::WriteFile(source, lwtest::TextBytes(300, 13));
         window.form = std::make_unique<lw::TForm1>(
             source, lw::TSettingsFiles(window.dir / "lockwell", window.dir / "config"), dialog, window.handOff);
         window.form->SetUpForMode(false);
@@ -243,7 +243,7 @@ TEST(WindowPhraseChecks, EnterOnTheRiskyQuestionAnswersNo)
         EXPECT_EQ(text, kEmptyQuestion) << key;
         EXPECT_EQ(focused, "No") << key;
         EXPECT_TRUE(window.form->isVisible()) << key;
-        EXPECT_TRUE(lwtest::ReadFile(source) == lwtest::RandomBytes(300, 13)) << key;
+        EXPECT_TRUE(lwtest::ReadFile(source) == lwtest::TextBytes(300, 13)) << key;
         EXPECT_FALSE(fsys::exists(source + ".fe2")) << key;
         window.form.reset(); // before the dialog it asks through
     }

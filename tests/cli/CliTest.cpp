@@ -25,7 +25,9 @@ Bytes DecryptWithJob(const std::string& source, int cipher, const std::string& p
     lw::TJobOptions options = JobOptions(source, phrase, cipher);
     options.DestinationFolder = dest;
     lw::RunDecryptJob(options, context);
-    EXPECT_EQ(ask.boxes.size(), 1u);
+    // A short output cannot be told from noise: the warning may follow.
+    EXPECT_TRUE(!ask.boxes.empty() && ask.boxes[0].text == "File decrypted");
+    EXPECT_TRUE(ask.boxes.size() == 1 || (ask.boxes.size() == 2 && ask.boxes[1].text == kDoubtWarning));
     EXPECT_EQ(context.FailureReason, "");
     return ReadFile(dest + "/" + fsys::path(source).stem().string());
 }
@@ -62,7 +64,8 @@ TEST_P(CliRoundTrip, EncryptThenDecryptGivesBackTheFile)
                                 "--phrase-file", dir / "phrase", encrypted},
                                dir.Path());
     ASSERT_EQ(d.status, 0) << d.err;
-    EXPECT_EQ(d.err, "File decrypted\n");
+    EXPECT_EQ(d.err, TooShortToJudge(row.compress, row.size) ? std::string("File decrypted\n") + kDoubtWarning + "\n"
+                                                             : std::string("File decrypted\n"));
     EXPECT_TRUE(ReadFile(dir / "back/file.bin") == data);
     // The same file as the jobs make, under the phrase's first line.
     fsys::create_directory(dir / "job");
@@ -180,7 +183,7 @@ TEST(Cli, WipesNeedYesOrATerminal)
 
     // Delete-source: declined without a terminal, the output is written but the run
     // fails, saying why the source stayed.
-    WriteFile(dir / "s", TextBytes(10, 4));
+    WriteFile(dir / "s", TextBytes(100, 4));
     WriteFile(dir / "p", {'p'});
     r = RunCli({"encrypt", "--delete-source", "--phrase-file", dir / "p", dir / "s"}, dir.Path());
     EXPECT_EQ(r.status, 1);
@@ -190,7 +193,7 @@ TEST(Cli, WipesNeedYesOrATerminal)
                dir.Path());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(fsys::exists(dir / "s.fe2"));
-    EXPECT_TRUE(ReadFile(dir / "s1") == TextBytes(10, 4));
+    EXPECT_TRUE(ReadFile(dir / "s1") == TextBytes(100, 4));
 }
 
 TEST(Cli, FailureNamesItsCauseAndLeavesNothing)

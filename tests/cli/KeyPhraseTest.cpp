@@ -63,7 +63,7 @@ BoundedRun RunWithInput(const std::vector<std::string>& args, const std::string&
 // Letters only, so the phrase holds no line end of its own.
 Bytes Letters(size_t n, uint32_t seed)
 {
-    Bytes b = RandomBytes(n, seed);
+    Bytes b = TextBytes(n, seed);
     for (auto& x : b)
         x = static_cast<uint8_t>('a' + x % 26);
     return b;
@@ -129,7 +129,7 @@ TEST(CliKeyPhrase, LongPhrasesAreRefusedAfterABoundedRead)
     };
     for (const auto& row : rows) {
         TempDir dir;
-        WriteFile(dir / "f", RandomBytes(1000, 5));
+        WriteFile(dir / "f", TextBytes(1000, 5));
         std::string phraseFile = "/dev/zero";
         if (row.content) {
             phraseFile = dir / "phrase";
@@ -147,7 +147,7 @@ TEST(CliKeyPhrase, LongPhrasesAreRefusedAfterABoundedRead)
             ASSERT_EQ(r.status, 0) << row.name << ": " << r.err;
             EXPECT_EQ(r.err, "File encrypted\n") << row.name;
             fsys::create_directory(dir / "back");
-            EXPECT_TRUE(DecryptWithJob(dir / "f.fe2", Text(atLimit), 3, dir / "back") == RandomBytes(1000, 5))
+            EXPECT_TRUE(DecryptWithJob(dir / "f.fe2", Text(atLimit), 3, dir / "back") == TextBytes(1000, 5))
                 << row.name << ": the tool took another phrase";
         } else {
             EXPECT_EQ(r.status, 1) << row.name;
@@ -177,7 +177,7 @@ TEST(CliKeyPhrase, EncryptRefusesAnEmptyPhraseAndCreatesNothing)
     };
     for (const auto& row : rows) {
         TempDir dir;
-        WriteFile(dir / "f", RandomBytes(700, 6));
+        WriteFile(dir / "f", TextBytes(700, 6));
         WriteFile(dir / "phrase", Bytes(row.phrase.begin(), row.phrase.end()));
         std::vector<std::string> args{"encrypt", "--phrase-file", row.onStdin ? "-" : dir / "phrase"};
         args.insert(args.end(), row.flags.begin(), row.flags.end());
@@ -186,12 +186,12 @@ TEST(CliKeyPhrase, EncryptRefusesAnEmptyPhraseAndCreatesNothing)
         EXPECT_EQ(r.status, 1) << row.name;
         EXPECT_EQ(r.err, refusal) << row.name;
         EXPECT_EQ(Entries(dir.Path()), 2u) << row.name;
-        EXPECT_TRUE(ReadFile(dir / "f") == RandomBytes(700, 6)) << row.name;
+        EXPECT_TRUE(ReadFile(dir / "f") == TextBytes(700, 6)) << row.name;
     }
 
     // Typed on the terminal, twice.
     TempDir dir;
-    WriteFile(dir / "t", RandomBytes(50, 7));
+    WriteFile(dir / "t", TextBytes(50, 7));
     const CliResult r =
         RunCliOnTerminal({"encrypt", dir / "t"}, dir.Path(), {{"Key phrase: ", ""}, {"Key phrase again: ", ""}});
     EXPECT_EQ(r.status, 1);
@@ -210,7 +210,7 @@ TEST(CliKeyPhrase, DecryptTakesAnEmptyPhrase)
     for (const auto& row : rows) {
         TempDir dir;
         fsys::create_directory(dir / "back");
-        const Bytes data = RandomBytes(3000, 8);
+        const Bytes data = TextBytes(3000, 8);
         WriteFile(dir / "f", data);
         ASSERT_TRUE(EncryptWithJob(dir / "f", "", row.cipher, row.compress));
         const std::string encrypted = dir / (row.compress ? "f.fez" : "f.fe2");
@@ -234,7 +234,7 @@ TEST(CliKeyPhrase, KeptSourceFailsTheRunUnlessTheWipeIsConfirmed)
     for (const auto& row : rows) {
         const std::string name = std::string(row.decrypt ? "decrypt" : "encrypt") + (row.yes ? " --yes" : "");
         TempDir dir;
-        const Bytes data = RandomBytes(4321, 9);
+        const Bytes data = TextBytes(4321, 9);
         WriteFile(dir / "s", data);
         WriteFile(dir / "p", {'p', 'w', '\n'});
         std::string source = dir / "s";

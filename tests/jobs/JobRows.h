@@ -21,6 +21,17 @@ inline lw::TJobOptions JobOptions(const std::string& source, const std::string& 
     return options;
 }
 
+// Decrypted ".fe2" output shorter than this cannot be told from noise: the job warns.
+constexpr size_t kShortestJudgedText = 16;
+inline const char* const kDoubtWarning =
+    "The decrypted file does not look like any known kind of file. The key phrase or the cipher may be wrong.";
+
+// Whether a correct decryption of a row's file still draws the warning.
+inline bool TooShortToJudge(bool compress, size_t size)
+{
+    return !compress && size > 0 && size < kShortestJudgedText;
+}
+
 constexpr size_t kFewMiB = 3 * 1024 * 1024 + 5;
 
 struct RoundTripRow {

@@ -81,7 +81,17 @@ TEST_P(JobRoundTrip, DecryptGivesBackTheSource)
     options.KeyPhrase = "correct horse";
     options.CipherIndex = row.cipher;
     options.DestinationFolder = dir / "dec";
-    ASSERT_TRUE(RunJob(false, options, "File decrypted"));
+    if (TooShortToJudge(row.compress, row.size)) {
+        ScriptedAsk ask;
+        RecordingHandOff handOff;
+        lw::TJobContext context{ask, handOff};
+        ASSERT_TRUE(lw::RunDecryptJob(options, context));
+        const std::vector<Box> boxes = {{lw::TMsgDlgType::mtInformation, "File decrypted", lw::mbOK},
+                                        {lw::TMsgDlgType::mtWarning, kDoubtWarning, lw::mbOK}};
+        EXPECT_EQ(ask.boxes, boxes);
+    } else {
+        ASSERT_TRUE(RunJob(false, options, "File decrypted"));
+    }
     EXPECT_EQ(Listing(dir / "dec"), std::vector<std::string>{"plain.dat"});
     EXPECT_TRUE(ReadFile(dir / "dec/plain.dat") == data);
     EXPECT_EQ(ReadFile(dir / "plain.dat"), data);
@@ -168,11 +178,8 @@ TEST(JobOutput, ThePhraseIsByteExactAndTheOutputKeepsTheSourcePermissions)
     RecordingHandOff handOff;
     lw::TJobContext context{ask, handOff};
     ASSERT_TRUE(lw::RunDecryptJob(options, context));
-    const std::vector<Box> boxes = {
-        {lw::TMsgDlgType::mtInformation, "File decrypted", lw::mbOK},
-        {lw::TMsgDlgType::mtWarning,
-         "The decrypted file does not look like any known kind of file. The key phrase or the cipher may be wrong.",
-         lw::mbOK}};
+    const std::vector<Box> boxes = {{lw::TMsgDlgType::mtInformation, "File decrypted", lw::mbOK},
+                                    {lw::TMsgDlgType::mtWarning, kDoubtWarning, lw::mbOK}};
     EXPECT_EQ(ask.boxes, boxes);
     EXPECT_EQ(ReadFile(dir / "m.txt").size(), data.size());
     EXPECT_FALSE(ReadFile(dir / "m.txt") == data);
