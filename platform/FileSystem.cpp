@@ -210,6 +210,8 @@ bool IdentityAt(const std::string& path, TFileIdentity& identity, bool followLin
 
 int LockFile(int fd, bool exclusive)
 {
+    if (Injected(TFileOp::Lock))
+        return errno;
     struct flock lock {};
     lock.l_type = static_cast<short>(exclusive ? F_WRLCK : F_RDLCK);
     lock.l_whence = SEEK_SET;

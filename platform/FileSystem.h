@@ -9,7 +9,7 @@
 // build can bring its own rules and tests can make any single operation fail.
 namespace lw::fs {
 
-enum class TFileOp { Open, Read, Write, Sync, Rename, Unlink, Close, Link };
+enum class TFileOp { Open, Read, Write, Sync, Rename, Unlink, Close, Link, Lock };
 
 // Test seam: consulted before each operation; a non-zero errno makes it fail with that error.
 // A failed Close still releases the descriptor, as close(2) does.

@@ -33,7 +33,8 @@ struct OpError {
 constexpr OpError kOps[] = {{TFileOp::Open, "open", EACCES},   {TFileOp::Read, "read", EIO},
                             {TFileOp::Write, "write", ENOSPC}, {TFileOp::Sync, "fsync", EIO},
                             {TFileOp::Rename, "rename", EIO},  {TFileOp::Unlink, "unlink", EBUSY},
-                            {TFileOp::Close, "close", EIO},    {TFileOp::Link, "link", EIO}};
+                            {TFileOp::Close, "close", EIO},    {TFileOp::Link, "link", EIO},
+                            {TFileOp::Lock, "lock", ENOLCK}};
 
 // Fails the n-th call of one operation only (a passing fault), or every call from the
 // n-th on (a device gone bad); counts how often it struck.
