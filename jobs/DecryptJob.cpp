@@ -6,8 +6,6 @@
 #include "jobs/Jobs.h"
 #include "jobs/OutputName.h"
 #include "jobs/SourceGuard.h"
-#include "jobs/Verify.h"
-#include "jobs/Wipe.h"
 #include "platform/AtomicFile.h"
 #include "platform/Path.h"
 
@@ -45,15 +43,7 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
             if (!doubt.empty() && !job::WipeDespiteDoubt(doubt, options.SourcePath, context.Ask)) {
                 context.SourceKept = doubt;
             } else {
-                {
-                    auto readBack = job::ReopenCommitted(outputPath, output.Committed());
-                    job::VerifyDecodesTo(source.Stream(), size, *readBack, options.CipherIndex, options.KeyPhrase,
-                                         compressed, outputPath);
-                }
-                source.CheckUnchanged();
-                std::string why;
-                if (!WipeFile(source.Release(), options.SourcePath, context.Ask, &why))
-                    context.SourceKept = why;
+                job::ProveThenWipeSource(source, output, outputPath, options, TJobKind::Decrypt, compressed, context);
             }
         }
         context.Ask.AskUser(TMsgDlgType::mtInformation, "File decrypted", mbOK);

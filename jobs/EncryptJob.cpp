@@ -5,8 +5,6 @@
 #include "jobs/Jobs.h"
 #include "jobs/OutputName.h"
 #include "jobs/SourceGuard.h"
-#include "jobs/Verify.h"
-#include "jobs/Wipe.h"
 #include "platform/AtomicFile.h"
 
 namespace lw {
@@ -34,17 +32,9 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         source.CheckUnchanged();
         // In place before the source may be wiped.
         output.Commit(commitMode);
-        if (options.DeleteSource) {
-            {
-                auto readBack = job::ReopenCommitted(outputPath, output.Committed());
-                job::VerifyDecodesTo(*readBack, readBack->Size(), source.Stream(), options.CipherIndex,
-                                     options.KeyPhrase, options.Compress, outputPath);
-            }
-            source.CheckUnchanged();
-            std::string why;
-            if (!WipeFile(source.Release(), options.SourcePath, context.Ask, &why))
-                context.SourceKept = why;
-        }
+        if (options.DeleteSource)
+            job::ProveThenWipeSource(source, output, outputPath, options, TJobKind::Encrypt, options.Compress,
+                                     context);
         context.Ask.AskUser(TMsgDlgType::mtInformation, "File encrypted", mbOK);
         job::RunHandOffs(options, outputPath, false, context);
     } catch (const std::exception& failure) {

@@ -10,6 +10,8 @@
 #include "compress/ParallelBZip2Compressor.h"
 #include "compress/ParallelBZip2Decompressor.h"
 #include "jobs/CipherPieceStreams.h"
+#include "jobs/SourceGuard.h"
+#include "jobs/Verify.h"
 #include "crypto/Sha1.h"
 #include "jobs/Wipe.h"
 #include "platform/FileSystem.h"
@@ -41,6 +43,24 @@ bool SettleOutput(std::string& outputPath, TJobKind kind, IAskUser& ask, TCommit
         return false;
     mode = existed && outputPath == asked ? TCommitMode::Replace : TCommitMode::NoReplace;
     return true;
+}
+
+void ProveThenWipeSource(TSourceGuard& source, const TAtomicFile& output, const std::string& outputPath,
+                         const TJobOptions& options, TJobKind kind, bool compressed, TJobContext& context)
+{
+    {
+        auto readBack = ReopenCommitted(outputPath, output.Committed());
+        if (kind == TJobKind::Encrypt)
+            VerifyDecodesTo(*readBack, readBack->Size(), source.Stream(), options.CipherIndex, options.KeyPhrase,
+                            compressed, outputPath);
+        else
+            VerifyDecodesTo(source.Stream(), source.Size(), *readBack, options.CipherIndex, options.KeyPhrase,
+                            compressed, outputPath);
+    }
+    source.CheckUnchanged();
+    std::string why;
+    if (!WipeFile(source.Release(), options.SourcePath, context.Ask, &why))
+        context.SourceKept = why;
 }
 
 mode_t OutputPermissions(const TFileStream& source)

@@ -18,6 +18,14 @@ namespace lw::job {
 // output may be committed: over that file only when the user agreed to overwrite it.
 bool SettleOutput(std::string& outputPath, TJobKind kind, IAskUser& ask, TCommitMode& mode);
 
+class TSourceGuard;
+
+// With "Delete source file": reads the committed output back from the disk, proves that it
+// gives back the source (or, decrypting, that the source gives it), checks the source is
+// unchanged and only then hands it to the wipe. A source that stays is noted with why.
+void ProveThenWipeSource(TSourceGuard& source, const TAtomicFile& output, const std::string& outputPath,
+                         const TJobOptions& options, TJobKind kind, bool compressed, TJobContext& context);
+
 // The output takes the source's permission bits, so a private file stays private.
 mode_t OutputPermissions(const TFileStream& source);
 
