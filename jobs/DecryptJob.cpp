@@ -33,7 +33,11 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
             else
                 job::RequireComplete(cipher->StreamDecrypt(source.Stream(), output.Stream(), size), size);
         } catch (const EBZip2Error& failure) {
+            source.BlameChange();
             throw job::WrongKeyOrCipher(failure, source.Stream(), options);
+        } catch (const std::exception&) {
+            source.BlameChange();
+            throw;
         }
         cipher->Wipe();
         cipher.reset();
@@ -45,10 +49,13 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
             if (!doubt.empty() && !job::WipeDespiteDoubt(doubt, options.SourcePath, context.Ask)) {
                 context.SourceKept = doubt;
             } else {
-                {
+                try {
                     auto readBack = job::ReopenCommitted(outputPath, output.Committed());
                     job::VerifyDecodesTo(source.Stream(), size, *readBack, options.CipherIndex, options.KeyPhrase,
                                          compressed, outputPath);
+                } catch (const std::exception&) {
+                    source.BlameChange();
+                    throw;
                 }
                 source.CheckUnchanged();
                 std::string why;

@@ -23,11 +23,16 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         job::TSourceGuard source(options.SourcePath, options.DeleteSource);
         TAtomicFile output(outputPath, job::OutputPermissions(source.Stream()));
         job::KeyCipher(cipher.get(), options.KeyPhrase);
-        if (options.Compress) {
-            job::CompressAndEncrypt(source.Stream(), *cipher, output.Stream());
-        } else {
-            const int64_t size = source.Size();
-            job::RequireComplete(cipher->StreamEncrypt(source.Stream(), output.Stream(), size), size);
+        try {
+            if (options.Compress) {
+                job::CompressAndEncrypt(source.Stream(), *cipher, output.Stream());
+            } else {
+                const int64_t size = source.Size();
+                job::RequireComplete(cipher->StreamEncrypt(source.Stream(), output.Stream(), size), size);
+            }
+        } catch (const std::exception&) {
+            source.BlameChange();
+            throw;
         }
         cipher->Wipe();
         cipher.reset();
@@ -35,10 +40,13 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         // In place before the source may be wiped.
         output.Commit(commitMode);
         if (options.DeleteSource) {
-            {
+            try {
                 auto readBack = job::ReopenCommitted(outputPath, output.Committed());
                 job::VerifyDecodesTo(*readBack, readBack->Size(), source.Stream(), options.CipherIndex,
                                      options.KeyPhrase, options.Compress, outputPath);
+            } catch (const std::exception&) {
+                source.BlameChange();
+                throw;
             }
             source.CheckUnchanged();
             std::string why;
