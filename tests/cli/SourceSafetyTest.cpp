@@ -1,0 +1,419 @@
+// lockwell-cli in the everyday situations that could cost a user's file: two runs on one
+// source at once, a wipe of a file a job reads, a source appended to while it is read, a
+// /proc file, a wrong key phrase or cipher, a source the user may read but not write.
+// Real processes on real files; a run "in the middle" is made sure of by watching its
+// open files and its lock and stopping it there, not by timing.
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <grp.h>
+#include <map>
+#include <optional>
+#include <poll.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "../jobs/JobDoubles.h"
+#include "../jobs/JobRows.h"
+#include "CliRun.h"
+#include "TestUtil.h"
+
+using namespace lwtest;
+namespace fsys = std::filesystem;
+
+namespace {
+
+constexpr size_t kMiB = 1 << 20;
+constexpr int kAttempts = 20; // to catch a run in the middle
+constexpr uid_t kNobody = 65534;
+
+// A large text source written quickly: one text MiB repeated, each copy stamped.
+Bytes LargeText(size_t mib, uint32_t seed)
+{
+    const Bytes block = TextBytes(kMiB, seed);
+    Bytes data;
+    data.reserve(mib * kMiB);
+    for (size_t i = 0; i < mib; ++i) {
+        data.insert(data.end(), block.begin(), block.end());
+        data[i * kMiB + 5] = static_cast<uint8_t>('A' + i % 26);
+    }
+    return data;
+}
+
+std::string Text(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+// The tool with no terminal, its messages to errFile; as another user when asked (the
+// ids drop before the exec, so the tool never had root's rights). Held back until the
+// gate pipe's writing end is closed, when one is given, so that runs can start at once.
+pid_t StartCli(const std::vector<std::string>& args, const std::string& config, const std::string& errFile,
+               std::optional<uid_t> as = std::nullopt, const int* gate = nullptr)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setsid();
+        const int null = ::open("/dev/null", O_RDWR);
+        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(err, 2);
+        if (as && (::setgroups(0, nullptr) != 0 || ::setresgid(*as, *as, *as) != 0 || ::setresuid(*as, *as, *as) != 0))
+            ::_exit(125);
+        char go = 0;
+        if (gate) {
+            ::close(gate[1]);
+            (void)!::read(gate[0], &go, 1);
+        }
+        ExecCli(args, config);
+    }
+    return pid;
+}
+
+// The exit status, or -1 when a signal ended the process.
+int Finish(pid_t pid)
+{
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool Ended(pid_t pid)
+{
+    int status = 0;
+    return ::waitpid(pid, &status, WNOHANG | WNOWAIT) == pid;
+}
+
+// The regular files in folder the process holds open.
+std::vector<std::string> OpenFilesIn(pid_t pid, const std::string& folder)
+{
+    std::vector<std::string> held;
+    std::error_code ec;
+    for (fsys::directory_iterator it("/proc/" + std::to_string(pid) + "/fd", ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string target = fsys::read_symlink(it->path(), ec).string();
+        struct stat st {};
+        if (!ec && target.rfind(folder + "/", 0) == 0 && ::stat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            held.push_back(target);
+    }
+    return held;
+}
+
+// Whether some open file holds a lock on path that a wipe's would conflict with.
+bool Locked(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    const bool locked = fd >= 0 && ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    if (fd >= 0)
+        ::close(fd);
+    return locked;
+}
+
+// Waits until the run holds its source open and locked and has its working file (so it
+// has recorded what it reads) and stops it there, before any commit. False when it got
+// past that point unseen; it is then left to end.
+bool StopMidJob(pid_t pid, const std::string& folder, const std::string& source, const std::string& output)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline && !Ended(pid)) {
+        const auto held = OpenFilesIn(pid, folder);
+        if (held.size() < 2 || std::find(held.begin(), held.end(), source) == held.end() || !Locked(source)) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            continue;
+        }
+        ::kill(pid, SIGSTOP);
+        int status = 0;
+        ::waitpid(pid, &status, WUNTRACED);
+        if (!WIFSTOPPED(status))
+            return false;
+        if (OpenFilesIn(pid, folder).size() >= 2 && !fsys::exists(output))
+            return true;
+        ::kill(pid, SIGCONT);
+        return false;
+    }
+    return false;
+}
+
+struct Env {
+    TempDir config{MemoryTempRoot()};
+    std::string phrase = config / "phrase";
+    Env() { WriteFile(phrase, {'p', 'w', '\n'}); }
+
+    // The named file decrypted by the tool with the phrase; empty when that fails.
+    Bytes Decrypted(const std::string& file, const std::string& cipher = "rc4",
+                    const std::string& phraseFile = "") const
+    {
+        TempDir back(MemoryTempRoot());
+        const CliResult r = RunCli({"decrypt", "--cipher", cipher, "--phrase-file",
+                                    phraseFile.empty() ? phrase : phraseFile, "--dest", back.Path(), file},
+                                   config.Path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        const std::string name = fsys::path(file).stem().string();
+        return fsys::exists(back / name) ? ReadFile(back / name) : Bytes{};
+    }
+};
+
+std::vector<std::string> Names(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fsys::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string LastLine(std::string err)
+{
+    if (!err.empty() && err.back() == '\n')
+        err.pop_back();
+    const size_t start = err.rfind('\n');
+    return start == std::string::npos ? err : err.substr(start + 1);
+}
+
+bool StartsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
+
+} // namespace
+
+// Two runs that both want to encrypt the source and wipe it: whatever the order, the
+// output decrypts to the source's bytes, the source is either intact or wiped by the one
+// run that says so, and a run that kept it fails and says why.
+TEST(SourceSafety, TwoRunsOnOneSourceNeverLoseIt)
+{
+    Env env;
+    const Bytes source = LargeText(3, 91);
+    std::map<std::string, int> seen;
+    for (bool compress : {false, true})
+        for (int round = 0; round < (compress ? 8 : 20); ++round) {
+            SCOPED_TRACE(std::string(compress ? "fez" : "fe2") + ", round " + std::to_string(round));
+            TempDir dir(MemoryTempRoot()), io;
+            WriteFile(dir / "s", source);
+            const std::string output = dir / (compress ? "s.fez" : "s.fe2");
+            std::vector<std::string> args{"encrypt", "--cipher", "rc4", "--delete-source", "--yes", "--overwrite",
+                                          "--phrase-file", env.phrase, dir / "s"};
+            if (compress)
+                args.insert(args.begin() + 1, "--compress");
+            int gate[2];
+            ASSERT_EQ(::pipe(gate), 0);
+            const pid_t first = StartCli(args, env.config.Path(), io / "1", std::nullopt, gate);
+            const pid_t second = StartCli(args, env.config.Path(), io / "2", std::nullopt, gate);
+            ::close(gate[0]);
+            ::close(gate[1]);
+            const int status[2] = {Finish(first), Finish(second)};
+            const std::string err[2] = {Text(ReadFile(io / "1")), Text(ReadFile(io / "2"))};
+
+            const bool kept = fsys::exists(dir / "s");
+            ASSERT_TRUE(fsys::exists(output)) << err[0] << err[1];
+            EXPECT_TRUE(env.Decrypted(output) == source) << "the output is not the source";
+            if (kept) {
+                EXPECT_TRUE(ReadFile(dir / "s") == source) << "the source was damaged";
+            }
+            EXPECT_EQ(Names(dir.Path()).size(), kept ? 2u : 1u) << "a working file stayed";
+            int wiped = 0;
+            std::string outcome;
+            for (int i = 0; i < 2; ++i) {
+                const std::string last = LastLine(err[i]);
+                std::string said = last;
+                for (size_t at; (at = said.find(dir.Path())) != std::string::npos;)
+                    said.replace(at, dir.Path().size(), "DIR");
+                outcome += (i ? " / " : "") + said;
+                if (status[i] == 0) {
+                    ++wiped;
+                    EXPECT_EQ(last, "File encrypted") << err[i];
+                } else {
+                    EXPECT_EQ(status[i], 1) << err[i];
+                    EXPECT_TRUE(StartsWith(last, "File IO error: ") || StartsWith(last, "Source kept: ")) << err[i];
+                    EXPECT_GT(last.size(), std::string("File IO error: ").size()) << "no reason given";
+                }
+            }
+            EXPECT_LE(wiped, 1);
+            EXPECT_EQ(kept, wiped == 0) << "the exit status does not tell what became of the source";
+            ++seen[outcome];
+            if (HasFailure())
+                return;
+        }
+    for (const auto& [outcome, count] : seen)
+        std::printf("  %2d x %s\n", count, outcome.c_str());
+}
+
+TEST(SourceSafety, WipeOfAFileAJobReadsIsRefused)
+{
+    Env env;
+    const Bytes source = LargeText(32, 92);
+    TempDir dir(MemoryTempRoot()), io;
+    for (int attempt = 0;; ++attempt) {
+        ASSERT_LT(attempt, kAttempts) << "never caught the encryption in the middle";
+        WriteFile(dir / "s", source);
+        fsys::remove(dir / "s.fe2");
+        const pid_t job = StartCli({"encrypt", "--cipher", "rc4", "--phrase-file", env.phrase, dir / "s"},
+                                   env.config.Path(), io / "job");
+        if (!StopMidJob(job, dir.Path(), dir / "s", dir / "s.fe2")) {
+            Finish(job);
+            continue;
+        }
+        const CliResult wipe = RunCli({"wipe", "--yes", dir / "s"}, env.config.Path());
+        ::kill(job, SIGCONT);
+        EXPECT_EQ(Finish(job), 0) << Text(ReadFile(io / "job"));
+        EXPECT_EQ(wipe.status, 1);
+        EXPECT_NE(wipe.err.find("File NOT deleted\n\"s\" is in use by another Lockwell job\n"), std::string::npos)
+            << wipe.err;
+        EXPECT_TRUE(ReadFile(dir / "s") == source) << "the source was touched";
+        EXPECT_TRUE(env.Decrypted(dir / "s.fe2") == source) << "the output is not the source";
+        break;
+    }
+}
+
+namespace {
+
+// Another program appending lines to path, from when it is let go until it is stopped;
+// says when the first line is in.
+class Appender {
+public:
+    explicit Appender(const std::string& path)
+    {
+        int go[2], first[2];
+        if (::pipe(go) != 0 || ::pipe(first) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(go[1]);
+            ::close(first[0]);
+            const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+            char c = 0;
+            if (fd < 0 || ::read(go[0], &c, 1) != 1)
+                ::_exit(1);
+            pollfd stop{go[0], POLLIN, 0};
+            for (int n = 0;; ++n) {
+                const std::string line = Line(n);
+                if (::write(fd, line.data(), line.size()) != ssize_t(line.size()))
+                    ::_exit(2);
+                if (n == 0 && ::write(first[1], "1", 1) != 1)
+                    ::_exit(3);
+                if (::poll(&stop, 1, 1) != 0) // the parent closed its end
+                    ::_exit(0);
+            }
+        }
+        ::close(go[0]);
+        ::close(first[1]);
+        m_go = go[1];
+        m_first = first[0];
+    }
+    ~Appender() { Stop(); }
+    Appender(const Appender&) = delete;
+    Appender& operator=(const Appender&) = delete;
+
+    // Lets it go; with wait, returns once the first line is in.
+    bool Go(bool wait)
+    {
+        char c = 0;
+        return ::write(m_go, "g", 1) == 1 && (!wait || ::read(m_first, &c, 1) == 1);
+    }
+    void Stop()
+    {
+        if (m_go >= 0)
+            ::close(m_go);
+        if (m_first >= 0)
+            ::close(m_first);
+        m_go = m_first = -1;
+        if (m_pid > 0)
+            Finish(m_pid);
+        m_pid = -1;
+    }
+    static std::string Line(int n) { return "appended line " + std::to_string(n) + "\n"; }
+
+    // Whether bytes are start followed by lines 0, 1, ... (at least one).
+    static bool StartThenLines(const Bytes& bytes, const Bytes& start)
+    {
+        if (bytes.size() <= start.size() || !std::equal(start.begin(), start.end(), bytes.begin()))
+            return false;
+        const std::string rest(bytes.begin() + static_cast<ptrdiff_t>(start.size()), bytes.end());
+        std::string expected;
+        for (int n = 0; expected.size() < rest.size(); ++n)
+            expected += Line(n);
+        return rest == expected;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_go = -1;
+    int m_first = -1;
+};
+
+} // namespace
+
+// Appended to after the job recorded the source (the job stopped there): the job fails
+// with the change as the reason, commits nothing and wipes nothing. Appended to from the
+// job's start on: either that, or the append came first and the output holds every byte.
+TEST(SourceSafety, SourceAppendedToDuringTheJobIsNeitherCommittedNorWiped)
+{
+    Env env;
+    const Bytes source = LargeText(24, 93);
+    for (bool compress : {false, true})
+        for (bool caught : {true, false}) {
+            SCOPED_TRACE(std::string(compress ? "fez" : "fe2") + (caught ? ", stopped mid-job" : ", from the start"));
+            TempDir dir(MemoryTempRoot()), io;
+            const std::string output = dir / (compress ? "s.fez" : "s.fe2");
+            std::vector<std::string> args{"encrypt", "--cipher", "rc4", "--delete-source", "--yes",
+                                          "--phrase-file", env.phrase, dir / "s"};
+            if (compress)
+                args.insert(args.begin() + 1, "--compress");
+            int status = -1;
+            for (int attempt = 0;; ++attempt) {
+                ASSERT_LT(attempt, kAttempts) << "never caught the encryption in the middle";
+                WriteFile(dir / "s", source);
+                fsys::remove(output);
+                Appender appender(dir / "s");
+                const pid_t job = StartCli(args, env.config.Path(), io / "err");
+                if (!caught) {
+                    ASSERT_TRUE(appender.Go(false));
+                } else if (!StopMidJob(job, dir.Path(), dir / "s", output)) {
+                    Finish(job);
+                    continue;
+                } else {
+                    ASSERT_TRUE(appender.Go(true));
+                    ::kill(job, SIGCONT);
+                }
+                status = Finish(job);
+                appender.Stop();
+                break;
+            }
+            const std::string err = Text(ReadFile(io / "err"));
+            if (status == 0 && !caught) {
+                EXPECT_FALSE(fsys::exists(dir / "s"));
+                EXPECT_TRUE(Appender::StartThenLines(env.Decrypted(output), source)) << "bytes are missing";
+                continue;
+            }
+            EXPECT_EQ(status, 1);
+            EXPECT_EQ(LastLine(err), "File IO error: The source changed while it was read: " + dir / "s") << err;
+            EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"s"}) << "an output was left";
+            EXPECT_TRUE(Appender::StartThenLines(ReadFile(dir / "s"), source)) << "the source lost bytes";
+        }
+}
+
+TEST(SourceSafety, FileThatReportsNoSizeIsRefused)
+{
+    Env env;
+    for (const std::string& path : {"/proc/" + std::to_string(::getpid()) + "/status", std::string("/proc/cpuinfo")})
+        for (bool deleteSource : {false, true}) {
+            SCOPED_TRACE(path + (deleteSource ? ", delete source" : ""));
+            TempDir dir(MemoryTempRoot());
+            std::vector<std::string> args{"encrypt", "--cipher", "rc4", "--dest", dir.Path(), "--phrase-file",
+                                          env.phrase, path};
+            if (deleteSource)
+                args.insert(args.begin() + 1, {"--delete-source", "--yes"});
+            const CliResult r = RunCli(args, env.config.Path());
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err, "File IO error: \"" + path +
+                                 "\" reports a size of 0 but has content; copy it to an ordinary file first\n");
+            EXPECT_TRUE(Names(dir.Path()).empty()) << "an output was made";
+        }
+}
