@@ -417,3 +417,175 @@ TEST(SourceSafety, FileThatReportsNoSizeIsRefused)
             EXPECT_TRUE(Names(dir.Path()).empty()) << "an output was made";
         }
 }
+
+// A ".fe2" decrypted with a wrong phrase or cipher, or one that never was Lockwell output,
+// gives noise: with --delete-source the source stays even under --yes and the run fails
+// saying why; without it the warning follows the result. The right phrase still wipes.
+TEST(SourceSafety, NoiseFromAWrongPhraseOrCipherKeepsTheSource)
+{
+    Env env;
+    TempDir made(MemoryTempRoot());
+    const Bytes text = TextBytes(6000, 94);
+    WriteFile(made / "doc", text);
+    WriteFile(made / "right", {'r', 'i', 'g', 'h', 't', '\n'});
+    WriteFile(made / "wrong", {'w', 'r', 'o', 'n', 'g', '\n'});
+    const CliResult r = RunCli({"encrypt", "--cipher", "serpent", "--phrase-file", made / "right", made / "doc"},
+                               env.config.Path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes encrypted = ReadFile(made / "doc.fe2");
+    const Bytes noise = RandomBytes(6000, 95);
+    const std::string serpentHint = " It looks like a file encrypted with Serpent.";
+    const struct Row {
+        const char* what;
+        const Bytes* file;
+        const char* cipher;
+        const char* phrase;
+        std::string hint; // empty: no cipher fits
+    } rows[] = {{"wrong phrase", &encrypted, "serpent", "wrong", ""},
+                {"rc4 for serpent", &encrypted, "rc4", "right", serpentHint},
+                {"blowfish for serpent", &encrypted, "blowfish", "right", serpentHint},
+                {"rijndael for serpent", &encrypted, "rijndael", "right", serpentHint},
+                {"never encrypted", &noise, "serpent", "right", ""}};
+    for (const Row& row : rows)
+        for (bool deleteSource : {true, false}) {
+            SCOPED_TRACE(std::string(row.what) + (deleteSource ? ", delete source" : ""));
+            TempDir dir(MemoryTempRoot());
+            WriteFile(dir / "doc.fe2", *row.file);
+            std::vector<std::string> args{"decrypt", "--cipher", row.cipher, "--phrase-file", made / row.phrase};
+            if (deleteSource)
+                args.insert(args.end(), {"--delete-source", "--yes"});
+            args.push_back(dir / "doc.fe2");
+            const CliResult run = RunCli(args, env.config.Path());
+            const std::string doubt = kDoubtWarning + row.hint;
+            EXPECT_TRUE(ReadFile(dir / "doc.fe2") == *row.file) << "the source was touched";
+            EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"doc", "doc.fe2"}));
+            if (deleteSource) {
+                EXPECT_EQ(run.status, 1);
+                EXPECT_EQ(run.err, doubt + " Wipe \"doc.fe2\" anyway?\nFile decrypted\nSource kept: " + doubt + "\n");
+            } else {
+                EXPECT_EQ(run.status, 0);
+                EXPECT_EQ(run.err, "File decrypted\n" + doubt + "\n");
+            }
+        }
+
+    TempDir dir(MemoryTempRoot());
+    WriteFile(dir / "doc.fe2", encrypted);
+    const CliResult right = RunCli({"decrypt", "--cipher", "serpent", "--phrase-file", made / "right",
+                                    "--delete-source", "--yes", dir / "doc.fe2"},
+                                   env.config.Path());
+    EXPECT_EQ(right.status, 0) << right.err;
+    std::string question;
+    for (char c : WipeQuestion(dir / "doc.fe2", Warned(right.err)) + "\n")
+        if (c != '\r')
+            question += c;
+    EXPECT_EQ(right.err, question + "File decrypted\n");
+    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"doc"});
+    EXPECT_TRUE(ReadFile(dir / "doc") == text);
+}
+
+// A source the user may read but not write: encrypted all the same, and with
+// --delete-source the output is made, the source stays and the run says why.
+TEST(SourceSafety, SourceTheUserMayNotWriteIsEncryptedAndKept)
+{
+    Env env;
+    TempDir dir(MemoryTempRoot());
+    ASSERT_EQ(::chown(dir.Path().c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::mkdir((dir / "config").c_str(), 0700), 0);
+    ASSERT_EQ(::chown((dir / "config").c_str(), kNobody, kNobody), 0);
+    const Bytes text = TextBytes(70000, 96);
+    WriteFile(dir / "p", {'p', 'w', '\n'});
+    TempDir io;
+    ASSERT_EQ(::chmod(io.Path().c_str(), 0755), 0);
+    for (bool deleteSource : {false, true}) {
+        SCOPED_TRACE(deleteSource ? "delete source" : "keep source");
+        WriteFile(dir / "s", text); // root's, 0644: the user may read it only
+        ASSERT_EQ(::chmod((dir / "s").c_str(), 0644), 0);
+        fsys::remove(dir / "s.fe2");
+        std::vector<std::string> args{"encrypt", "--cipher", "rc4", "--phrase-file", dir / "p", dir / "s"};
+        if (deleteSource)
+            args.insert(args.begin() + 1, {"--delete-source", "--yes"});
+        const int status = Finish(StartCli(args, dir / "config", io / "err", kNobody));
+        if (status == 125 || status == 127)
+            GTEST_SKIP() << "the tool cannot be run as user " << kNobody << " here (status " << status << ")";
+        const std::string err = Text(ReadFile(io / "err"));
+        struct stat st {};
+        ASSERT_EQ(::stat((dir / "s.fe2").c_str(), &st), 0) << err;
+        EXPECT_EQ(st.st_uid, kNobody) << "not made by the user";
+        EXPECT_TRUE(env.Decrypted(dir / "s.fe2") == text);
+        EXPECT_TRUE(ReadFile(dir / "s") == text) << "the source was touched";
+        if (deleteSource) {
+            EXPECT_EQ(status, 1);
+            EXPECT_NE(err.find("File encrypted\n"), std::string::npos) << err;
+            EXPECT_EQ(LastLine(err), "Source kept: Cannot open file \"" + dir / "s" + "\". Permission denied") << err;
+        } else {
+            EXPECT_EQ(status, 0);
+            EXPECT_EQ(err, "File encrypted\n");
+        }
+    }
+}
+
+namespace {
+
+// A small tmpfs mounted read-only over a folder, holding one file; unmounted with it.
+class ReadOnlyMount {
+public:
+    ReadOnlyMount(const std::string& folder, const Bytes& content) : m_folder(folder)
+    {
+        fsys::create_directory(folder);
+        if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=4m") != 0) {
+            m_error = std::strerror(errno);
+            return;
+        }
+        m_mounted = true;
+        WriteFile(folder + "/s", content);
+        if (::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+            m_error = std::strerror(errno);
+    }
+    ~ReadOnlyMount()
+    {
+        if (m_mounted)
+            ::umount2(m_folder.c_str(), MNT_DETACH);
+    }
+    ReadOnlyMount(const ReadOnlyMount&) = delete;
+    ReadOnlyMount& operator=(const ReadOnlyMount&) = delete;
+    const std::string& Error() const { return m_error; }
+
+private:
+    std::string m_folder;
+    bool m_mounted = false;
+    std::string m_error;
+};
+
+} // namespace
+
+TEST(SourceSafety, SourceOnAReadOnlyFileSystemIsEncryptedAndKept)
+{
+    Env env;
+    TempDir dir(MemoryTempRoot());
+    const Bytes text = TextBytes(70000, 97);
+    ReadOnlyMount medium(dir / "ro", text);
+    if (!medium.Error().empty())
+        GTEST_SKIP() << "no read-only file system can be mounted here: " << medium.Error();
+    ASSERT_EQ(::access((dir / "ro/s").c_str(), W_OK), -1);
+    ASSERT_EQ(errno, EROFS);
+    fsys::create_directory(dir / "out");
+    for (bool deleteSource : {false, true}) {
+        SCOPED_TRACE(deleteSource ? "delete source" : "keep source");
+        fsys::remove(dir / "out/s.fe2");
+        std::vector<std::string> args{"encrypt", "--cipher", "rc4", "--dest", dir / "out", "--phrase-file",
+                                      env.phrase, dir / "ro/s"};
+        if (deleteSource)
+            args.insert(args.begin() + 1, {"--delete-source", "--yes"});
+        const CliResult r = RunCli(args, env.config.Path());
+        EXPECT_TRUE(env.Decrypted(dir / "out/s.fe2") == text);
+        EXPECT_TRUE(ReadFile(dir / "ro/s") == text);
+        if (deleteSource) {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_NE(r.err.find("File encrypted\n"), std::string::npos) << r.err;
+            EXPECT_EQ(LastLine(r.err), "Source kept: \"s\" cannot be deleted: its file system is read-only") << r.err;
+        } else {
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.err, "File encrypted\n");
+        }
+    }
+}
