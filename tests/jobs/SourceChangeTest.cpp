@@ -253,7 +253,9 @@ TEST(SourceChange, StrangerAtTheOutputPathIsKeptUnlessOverwriteWasAgreed)
                         WriteFile(a.dir / ".stranger", stranger);
                         fsys::rename(a.dir / ".stranger", a.output);
                     });
-                    out = RunJob(s, a.source, true, agreed ? std::deque{lw::mbIgnore, lw::mbOK} : std::deque<lw::TMsgDlgBtn>{});
+                    const std::deque<lw::TMsgDlgBtn> answers =
+                        agreed ? std::deque{lw::mbIgnore, lw::mbOK} : std::deque<lw::TMsgDlgBtn>{};
+                    out = RunJob(s, a.source, true, answers);
                     ASSERT_TRUE(at.Done());
                 }
                 EXPECT_TRUE(out.ended);
