@@ -31,7 +31,11 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
             else
                 job::RequireComplete(cipher->StreamDecrypt(source.Stream(), output.Stream(), size), size);
         } catch (const EBZip2Error& failure) {
+            source.BlameChange();
             throw job::WrongKeyOrCipher(failure, source.Stream(), options);
+        } catch (const std::exception&) {
+            source.BlameChange();
+            throw;
         }
         cipher->Wipe();
         cipher.reset();

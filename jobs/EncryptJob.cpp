@@ -21,11 +21,16 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         job::TSourceGuard source(options.SourcePath, options.DeleteSource);
         TAtomicFile output(outputPath, job::OutputPermissions(source.Stream()));
         job::KeyCipher(cipher.get(), options.KeyPhrase);
-        if (options.Compress) {
-            job::CompressAndEncrypt(source.Stream(), *cipher, output.Stream());
-        } else {
-            const int64_t size = source.Size();
-            job::RequireComplete(cipher->StreamEncrypt(source.Stream(), output.Stream(), size), size);
+        try {
+            if (options.Compress) {
+                job::CompressAndEncrypt(source.Stream(), *cipher, output.Stream());
+            } else {
+                const int64_t size = source.Size();
+                job::RequireComplete(cipher->StreamEncrypt(source.Stream(), output.Stream(), size), size);
+            }
+        } catch (const std::exception&) {
+            source.BlameChange();
+            throw;
         }
         cipher->Wipe();
         cipher.reset();

@@ -48,7 +48,7 @@ bool SettleOutput(std::string& outputPath, TJobKind kind, IAskUser& ask, TCommit
 void ProveThenWipeSource(TSourceGuard& source, const TAtomicFile& output, const std::string& outputPath,
                          const TJobOptions& options, TJobKind kind, bool compressed, TJobContext& context)
 {
-    {
+    try {
         auto readBack = ReopenCommitted(outputPath, output.Committed());
         if (kind == TJobKind::Encrypt)
             VerifyDecodesTo(*readBack, readBack->Size(), source.Stream(), options.CipherIndex, options.KeyPhrase,
@@ -56,6 +56,9 @@ void ProveThenWipeSource(TSourceGuard& source, const TAtomicFile& output, const 
         else
             VerifyDecodesTo(source.Stream(), source.Size(), *readBack, options.CipherIndex, options.KeyPhrase,
                             compressed, outputPath);
+    } catch (const std::exception&) {
+        source.BlameChange();
+        throw;
     }
     source.CheckUnchanged();
     std::string why;

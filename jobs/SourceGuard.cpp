@@ -53,4 +53,15 @@ void TSourceGuard::CheckUnchanged()
         throw ESourceChanged("The source changed while it was read: " + m_path);
 }
 
+void TSourceGuard::BlameChange()
+{
+    try {
+        CheckUnchanged();
+    } catch (const ESourceChanged&) {
+        throw;
+    } catch (const std::exception&) {
+        // Cannot tell: the step's own failure stands.
+    }
+}
+
 } // namespace lw::job

@@ -28,6 +28,10 @@ public:
     // Raises ESourceChanged unless the file is still at its path, with the size and the
     // modification and change times it had when opened, and nothing lies past its end.
     void CheckUnchanged();
+    // For a step reading the source that failed: a file shortened or rewritten under the
+    // read fails it too, and then the change is the cause to tell. Raises ESourceChanged
+    // when the source changed; returns otherwise, so the step's own failure goes on.
+    void BlameChange();
 
     // For the wipe, which takes the stream over together with its lock.
     std::unique_ptr<TFileStream> Release() { return std::move(m_stream); }
