@@ -27,9 +27,10 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
         const int64_t size = source.Size();
         try {
             if (compressed)
-                job::DecryptAndDecompress(source.Stream(), *cipher, size, output.Stream());
+                job::DecryptAndDecompress(source.Stream(), *cipher, size, output.Stream(), job::WatchOf(context));
             else
-                job::RequireComplete(cipher->StreamDecrypt(source.Stream(), output.Stream(), size), size);
+                job::CipherPieces(*cipher, TJobPhase::Decrypting, source.Stream(), output.Stream(), size,
+                                  job::WatchOf(context));
         } catch (const EBZip2Error& failure) {
             throw job::WrongKeyOrCipher(failure, source.Stream(), options);
         }

@@ -22,10 +22,11 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         TAtomicFile output(outputPath, job::OutputPermissions(source.Stream()));
         job::KeyCipher(cipher.get(), options.KeyPhrase);
         if (options.Compress) {
-            job::CompressAndEncrypt(source.Stream(), *cipher, output.Stream());
+            job::CompressAndEncrypt(source.Stream(), *cipher, output.Stream(), job::WatchOf(context));
         } else {
             const int64_t size = source.Size();
-            job::RequireComplete(cipher->StreamEncrypt(source.Stream(), output.Stream(), size), size);
+            job::CipherPieces(*cipher, TJobPhase::Encrypting, source.Stream(), output.Stream(), size,
+                              job::WatchOf(context));
         }
         cipher->Wipe();
         cipher.reset();
