@@ -117,11 +117,14 @@ void OverwriteSevenTimes(TFileStream& stream, IJobProgress* progress, const TSto
     std::array<uint8_t, kWipeBufferSize> pattern;
     std::vector<uint8_t> buffer;
     uint32_t seed = 0;
-    for (int pass = 1; pass <= kWipePasses; ++pass) {
-        // Only between passes: every pass started is finished, so the file always holds
-        // whole passes.
+    // Only between passes: every pass started is finished, so the file always holds whole
+    // passes; after the last one too, since a stopped wipe keeps its file.
+    auto stopIfAsked = [stop] {
         if (stop && stop->Requested())
             throw EJobStopped();
+    };
+    for (int pass = 1; pass <= kWipePasses; ++pass) {
+        stopIfAsked();
         FillWipePattern(pass, pattern, seed);
         int64_t size = stream.Size();
         job::TPhaseMeter meter(job::TWatch{progress, nullptr}, TJobPhase::Wiping, size, pass);
@@ -142,6 +145,7 @@ void OverwriteSevenTimes(TFileStream& stream, IJobProgress* progress, const TSto
         stream.FlushToDisk();
         meter.Finish();
     }
+    stopIfAsked();
 }
 
 } // namespace
