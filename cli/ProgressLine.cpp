@@ -92,12 +92,14 @@ void TProgressLine::Progress(TJobPhase phase, int64_t done, int64_t expected, in
     if (!m_draw)
         return;
     const TClock::time_point now = TClock::now();
-    if (phase != m_phase || pass != m_pass) {
+    // A new phase shows at once (there are few); within one the line waits its turn.
+    const bool newPhase = !m_drawnOnce || phase != m_phase;
+    if (newPhase || pass != m_pass) {
         m_phase = phase;
         m_pass = pass;
         m_phaseStart = now;
     }
-    if (m_drawnOnce && now - m_lastDraw < kRedrawEvery)
+    if (!newPhase && now - m_lastDraw < kRedrawEvery)
         return;
     m_drawnOnce = true;
     m_lastDraw = now;
