@@ -116,7 +116,8 @@ void TProgressLine::Clear()
 {
     if (m_shown == 0)
         return;
-    std::fprintf(stderr, "\r%s\r", std::string(m_shown, ' ').c_str());
+    // Two more for the "^C" a terminal may have echoed after the line.
+    std::fprintf(stderr, "\r%s\r", std::string(m_shown + 2, ' ').c_str());
     std::fflush(stderr);
     m_shown = 0;
 }
