@@ -71,7 +71,8 @@ std::string TProgressLine::Text(TJobPhase phase, int pass, int64_t done, int64_t
         scale *= 1024;
         unit = next;
     }
-    line += Amount(static_cast<double>(done), scale, unit) + " of " + Amount(static_cast<double>(expected), scale, unit);
+    line += Amount(static_cast<double>(done), scale, unit) + " of " +
+            Amount(static_cast<double>(expected), scale, unit);
     // Too early for a speed worth showing.
     if (seconds < 0.2 || done <= 0) {
         line += "  --:-- left";

@@ -9,7 +9,8 @@
 namespace lw::cli {
 
 // The job's progress as one line on standard error, redrawn in place as each phase
-// starts and otherwise at most five times a second. Whether it draws or not, it passes an interrupt on to the job's stop request.
+// starts and otherwise at most five times a second. Whether it draws or not, it passes
+// an interrupt on to the job's stop request.
 class TProgressLine final : public IJobProgress {
 public:
     // interrupted: polled on every report; true once the user asked to stop.
