@@ -6,10 +6,10 @@ namespace lw::cli {
 
 const char* const kUsage =
     "usage: lockwell-cli encrypt [--cipher NAME] [--compress] [--dest DIR] [--delete-source]\n"
-    "                            [--overwrite | --new-name] [--yes] [--phrase-file FILE] FILE\n"
+    "                            [--overwrite | --new-name] [--yes] [--phrase-file FILE] [--quiet] FILE\n"
     "       lockwell-cli decrypt [--cipher NAME] [--dest DIR] [--delete-source]\n"
-    "                            [--overwrite | --new-name] [--yes] [--phrase-file FILE] FILE\n"
-    "       lockwell-cli wipe [--yes] FILE\n"
+    "                            [--overwrite | --new-name] [--yes] [--phrase-file FILE] [--quiet] FILE\n"
+    "       lockwell-cli wipe [--yes] [--quiet] FILE\n"
     "\n"
     "  --cipher NAME       rc4, blowfish, serpent, rijndael or 0 to 3\n"
     "                      (default: the window's saved choice, else blowfish)\n"
@@ -21,7 +21,11 @@ const char* const kUsage =
     "  --yes               wipe without asking\n"
     "  --phrase-file FILE  the key phrase is FILE's first line (\"-\": standard input),\n"
     "                      at most 65536 bytes; otherwise it is asked on the terminal\n"
+    "  --quiet             no progress line (it is shown only when standard error is a\n"
+    "                      terminal)\n"
     "\n"
+    "Ctrl+C stops a job: an unfinished output is not kept, and a wipe under way ends\n"
+    "after its current pass, keeping the file. A second Ctrl+C ends the tool at once.\n"
     "Exit status: 0 done, 1 failed or stopped, 2 bad usage.\n";
 
 int32_t CipherIndexFromName(std::string_view name)
@@ -89,6 +93,8 @@ TCliOptions ParseArguments(const std::vector<std::string>& args)
         };
         if (arg == "--yes") {
             flag(true, o.Yes);
+        } else if (arg == "--quiet") {
+            flag(true, o.Quiet);
         } else if (arg == "--compress") {
             flag(o.Command == TCommand::Encrypt, o.Compress);
         } else if (arg == "--delete-source") {

@@ -21,6 +21,7 @@ struct TCliOptions {
     bool DeleteSource = false;
     std::optional<TMsgDlgBtn> OverwriteAnswer; // Ignore (--overwrite) or Yes (--new-name)
     bool Yes = false;
+    bool Quiet = false; // no progress line
     std::optional<std::string> PhraseFile; // "-" for standard input
     std::string File;
 };

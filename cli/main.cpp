@@ -9,10 +9,12 @@
 #include "cli/ConsoleHandOff.h"
 #include "cli/DefaultCipher.h"
 #include "cli/KeyPhrase.h"
+#include "cli/ProgressLine.h"
 #include "crypto/SecureFill.h"
 #include "jobs/Jobs.h"
 #include "jobs/Wipe.h"
 #include "platform/TempFileCleanup.h"
+#include "platform/Terminal.h"
 
 namespace {
 
@@ -29,10 +31,20 @@ int Fail(const std::string& message, int status)
     return status;
 }
 
+bool ShowsProgress(const TCliOptions& o) { return !o.Quiet && StandardErrorIsTerminal(); }
+
 int RunWipe(const TCliOptions& o, TConsoleAskUser& ask)
 {
     std::string why;
-    const bool deleted = WipeFile(nullptr, o.File, ask, &why);
+    TStopRequest stop;
+    TProgressLine line(ShowsProgress(o), stop, &TInterruptAsStop::Requested);
+    TAskBelowProgress boxes(ask, line);
+    bool deleted = false;
+    {
+        TInterruptAsStop interrupts;
+        deleted = WipeFile(nullptr, o.File, boxes, &why, &line, &stop);
+    }
+    line.Clear();
     std::fprintf(stderr, "%s\n", deleted ? "File deleted" : "File NOT deleted");
     if (!deleted && !why.empty())
         std::fprintf(stderr, "%s\n", why.c_str());
@@ -72,10 +84,25 @@ int RunJob(const TCliOptions& o, TConsoleAskUser& ask, TTerminal& terminal)
         return Fail("the key phrase is empty: anyone could decrypt the file", kFailed);
 
     TConsoleHandOff handOff;
-    TJobContext context{ask, handOff};
-    const bool ended = encrypt ? RunEncryptJob(options, context) : RunDecryptJob(options, context);
+    TStopRequest stop;
+    TProgressLine line(ShowsProgress(o), stop, &TInterruptAsStop::Requested);
+    TAskBelowProgress boxes(ask, line);
+    TJobContext context{boxes, handOff};
+    context.Progress = &line;
+    context.Stop = &stop;
+    bool ended = false;
+    {
+        // Only around the job: the phrase prompt keeps the terminal's own handling.
+        TInterruptAsStop interrupts;
+        ended = encrypt ? RunEncryptJob(options, context) : RunDecryptJob(options, context);
+    }
+    line.Clear();
     if (!ended)
         return Fail("stopped at the overwrite prompt; nothing written", kFailed);
+    if (context.Stopped && context.FailureReason == kStoppedFailure) {
+        std::fprintf(stderr, "%s\n", kStoppedFailure);
+        return kFailed;
+    }
     if (!ask.ErrorText().empty()) {
         std::fprintf(stderr, "%s: %s\n", ask.ErrorText().c_str(), context.FailureReason.c_str());
         return kFailed;

@@ -27,12 +27,15 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
         const int64_t size = source.Size();
         try {
             if (compressed)
-                job::DecryptAndDecompress(source.Stream(), *cipher, size, output.Stream());
+                job::DecryptAndDecompress(source.Stream(), *cipher, size, output.Stream(), job::WatchOf(context));
             else
-                job::RequireComplete(cipher->StreamDecrypt(source.Stream(), output.Stream(), size), size);
+                job::CipherPieces(*cipher, TJobPhase::Decrypting, source.Stream(), output.Stream(), size,
+                                  job::WatchOf(context));
         } catch (const EBZip2Error& failure) {
             source.BlameChange();
             throw job::WrongKeyOrCipher(failure, source.Stream(), options);
+        } catch (const EJobStopped&) {
+            throw;
         } catch (const std::exception&) {
             source.BlameChange();
             throw;

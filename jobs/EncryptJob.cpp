@@ -23,11 +23,14 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         job::KeyCipher(cipher.get(), options.KeyPhrase);
         try {
             if (options.Compress) {
-                job::CompressAndEncrypt(source.Stream(), *cipher, output.Stream());
+                job::CompressAndEncrypt(source.Stream(), *cipher, output.Stream(), job::WatchOf(context));
             } else {
                 const int64_t size = source.Size();
-                job::RequireComplete(cipher->StreamEncrypt(source.Stream(), output.Stream(), size), size);
+                job::CipherPieces(*cipher, TJobPhase::Encrypting, source.Stream(), output.Stream(), size,
+                                  job::WatchOf(context));
             }
+        } catch (const EJobStopped&) {
+            throw;
         } catch (const std::exception&) {
             source.BlameChange();
             throw;

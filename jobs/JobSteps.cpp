@@ -23,6 +23,8 @@ namespace {
 // The reads and writes the in-memory path made: copy pieces in, 4,096-byte pieces out.
 constexpr int64_t kReadPiece = TStream::kMaxCopyPiece;
 constexpr size_t kWritePiece = 4096;
+// Pieces per call between two looks at the watch: a report per MiB costs nothing measurable.
+constexpr int64_t kCipherStretch = 128 * int64_t{TDCP_cipher::kStreamPiece};
 
 // A desktop mail program may read the attachment only when the user sends the message,
 // long after the hand-off returned, so the user decides whether the output goes now.
@@ -48,22 +50,32 @@ bool SettleOutput(std::string& outputPath, TJobKind kind, IAskUser& ask, TCommit
 void ProveThenWipeSource(TSourceGuard& source, const TAtomicFile& output, const std::string& outputPath,
                          const TJobOptions& options, TJobKind kind, bool compressed, TJobContext& context)
 {
+    const TWatch watch = WatchOf(context);
     try {
         auto readBack = ReopenCommitted(outputPath, output.Committed());
         if (kind == TJobKind::Encrypt)
             VerifyDecodesTo(*readBack, readBack->Size(), source.Stream(), options.CipherIndex, options.KeyPhrase,
-                            compressed, outputPath);
+                            compressed, outputPath, watch);
         else
             VerifyDecodesTo(source.Stream(), source.Size(), *readBack, options.CipherIndex, options.KeyPhrase,
-                            compressed, outputPath);
+                            compressed, outputPath, watch);
+        // Not even the wipe's question once the user has stopped.
+        if (watch.Stop && watch.Stop->Requested())
+            throw EJobStopped();
+    } catch (const EJobStopped&) {
+        context.Stopped = true;
+        context.SourceKept = kStoppedReason;
+        return;
     } catch (const std::exception&) {
         source.BlameChange();
         throw;
     }
     source.CheckUnchanged();
     std::string why;
-    if (!WipeFile(source.Release(), options.SourcePath, context.Ask, &why))
+    if (!WipeFile(source.Release(), options.SourcePath, context.Ask, &why, context.Progress, context.Stop)) {
         context.SourceKept = why;
+        context.Stopped = why == kStoppedReason;
+    }
 }
 
 mode_t OutputPermissions(const TFileStream& source)
@@ -84,17 +96,42 @@ void RequireComplete(uint64_t done, int64_t expected)
         throw EReadError(kStreamReadError);
 }
 
+TWatch WatchOf(const TJobContext& context)
+{
+    return TWatch{context.Progress, context.Stop};
+}
+
+void CipherPieces(TDCP_cipher& cipher, TJobPhase phase, TStream& in, TStream& out, int64_t count,
+                  const TWatch& watch)
+{
+    if (count < 0)
+        throw EReadError(kStreamReadError);
+    TPhaseMeter meter(watch, phase, count);
+    const bool encrypt = phase == TJobPhase::Encrypting;
+    uint64_t done = 0;
+    for (int64_t at = 0; at < count;) {
+        // Whole pieces but for the last stretch: the cuts one call over count would make.
+        const auto n = static_cast<uint64_t>(std::min(count - at, kCipherStretch));
+        done += encrypt ? cipher.StreamEncrypt(in, out, n) : cipher.StreamDecrypt(in, out, n);
+        at += static_cast<int64_t>(n);
+        meter.Step(static_cast<int64_t>(done));
+    }
+    RequireComplete(done, count);
+    meter.Finish();
+}
+
 unsigned WorkerThreads()
 {
     return std::max(std::thread::hardware_concurrency(), 1u);
 }
 
-void CompressAndEncrypt(TStream& source, TDCP_cipher& cipher, TStream& destination)
+void CompressAndEncrypt(TStream& source, TDCP_cipher& cipher, TStream& destination, const TWatch& watch)
 {
     TCipherWriteStream sealed(cipher, destination);
     TParallelBZCompressor packer(TBlockSize100k::bs5, sealed, WorkerThreads());
     source.SetPosition(0);
     const int64_t size = source.Size();
+    TPhaseMeter meter(watch, TJobPhase::Compressing, size);
     std::vector<uint8_t> piece(kReadPiece);
     int64_t done = 0;
     while (done < size) {
@@ -104,16 +141,20 @@ void CompressAndEncrypt(TStream& source, TDCP_cipher& cipher, TStream& destinati
             break;
         packer.WriteBuffer(std::span<const uint8_t>(piece.data(), static_cast<size_t>(n)));
         done += n;
+        meter.Step(done);
     }
     RequireComplete(static_cast<uint64_t>(done), size);
     packer.Finish();
     sealed.Finish();
+    meter.Finish();
 }
 
-void DecryptAndDecompress(TStream& source, TDCP_cipher& cipher, int64_t count, TStream& destination)
+void DecryptAndDecompress(TStream& source, TDCP_cipher& cipher, int64_t count, TStream& destination,
+                          const TWatch& watch)
 {
     if (count < 0)
         throw EReadError(kStreamReadError);
+    TPhaseMeter meter(watch, TJobPhase::Decompressing, count);
     TCipherReadStream opened(cipher, source, static_cast<uint64_t>(count));
     {
         TParallelBZDecompressor unpacker(opened, WorkerThreads());
@@ -123,14 +164,18 @@ void DecryptAndDecompress(TStream& source, TDCP_cipher& cipher, int64_t count, T
             if (n <= 0)
                 break;
             destination.WriteBuffer(std::span<const uint8_t>(piece.data(), static_cast<size_t>(n)));
+            meter.Step(static_cast<int64_t>(opened.Consumed()));
         }
     }
     RequireComplete(opened.Consumed(), count);
+    meter.Finish();
 }
 
 void RunHandOffs(const TJobOptions& options, const std::string& outputPath, bool decrypting,
                  TJobContext& context)
 {
+    if (context.Stopped)
+        return;
     if (options.CopyToClipboard) {
         context.HandOff.PutFileOnClipboard(outputPath);
         context.HandOff.ProcessPendingEvents();
@@ -146,6 +191,11 @@ void RunHandOffs(const TJobOptions& options, const std::string& outputPath, bool
 
 void ReportFailure(TJobContext& context, const std::exception& failure)
 {
+    if (dynamic_cast<const EJobStopped*>(&failure)) {
+        context.Stopped = true;
+        context.FailureReason = kStoppedFailure;
+        return;
+    }
     context.FailureReason = failure.what();
     context.Ask.AskUser(TMsgDlgType::mtError, "File IO error", mbOK);
 }

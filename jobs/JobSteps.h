@@ -6,6 +6,7 @@
 #include "crypto/Cipher.h"
 #include "jobs/Jobs.h"
 #include "jobs/OutputName.h"
+#include "jobs/ProgressMeter.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
@@ -35,22 +36,34 @@ void KeyCipher(TDCP_cipher* cipher, const std::string& phrase);
 // A source that ends early or fails a read must not pass for a finished job.
 void RequireComplete(uint64_t done, int64_t expected);
 
+// The context's listener and stop request, for the steps below.
+TWatch WatchOf(const TJobContext& context);
+
+// count bytes of in through StreamEncrypt (Encrypting) or StreamDecrypt (Decrypting) into
+// out, in stretches of whole pieces so the output is that of one call; between them the
+// watch hears how far it got and may stop the job. Raises as RequireComplete does.
+void CipherPieces(TDCP_cipher& cipher, TJobPhase phase, TStream& in, TStream& out, int64_t count,
+                  const TWatch& watch);
+
 // Workers for the compression stages: one per processor.
 unsigned WorkerThreads();
 
 // The whole source, from position 0, as one bzip2 stream with 500,000-byte blocks,
 // encrypted on the way in the pieces StreamEncrypt uses. Raises when fewer bytes than
 // the source's size could be read.
-void CompressAndEncrypt(TStream& source, TDCP_cipher& cipher, TStream& destination);
+void CompressAndEncrypt(TStream& source, TDCP_cipher& cipher, TStream& destination, const TWatch& watch = {});
 // Decrypts count bytes of the source, from where it stands, in the pieces StreamDecrypt
-// uses and writes their decompressed content to destination.
-void DecryptAndDecompress(TStream& source, TDCP_cipher& cipher, int64_t count, TStream& destination);
+// uses and writes their decompressed content to destination. Progress counts source bytes.
+void DecryptAndDecompress(TStream& source, TDCP_cipher& cipher, int64_t count, TStream& destination,
+                          const TWatch& watch = {});
 
-// Clipboard, open (decryption only), mail and the wipe after mailing, in that order.
+// Clipboard, open (decryption only), mail and the wipe after mailing, in that order;
+// none after a stop.
 void RunHandOffs(const TJobOptions& options, const std::string& outputPath, bool decrypting,
                  TJobContext& context);
 
-// The job's one failure box; the reason is kept for callers that can show it.
+// The job's one failure box; the reason is kept for callers that can show it. A stop
+// shows no box: it is marked as one.
 void ReportFailure(TJobContext& context, const std::exception& failure);
 
 } // namespace lw::job

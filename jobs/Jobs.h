@@ -4,6 +4,7 @@
 
 #include "jobs/AskUser.h"
 #include "jobs/HandOff.h"
+#include "jobs/Progress.h"
 
 namespace lw {
 
@@ -28,6 +29,11 @@ struct TJobContext {
     std::string FailureReason = {};
     // Set when "Delete source file" was asked and the source stays: why it stays.
     std::string SourceKept = {};
+    // Both optional: who hears how far the job got, and the request that stops it.
+    IJobProgress* Progress = nullptr;
+    const TStopRequest* Stop = nullptr;
+    // Set when the stop request ended the job early (see TStopRequest).
+    bool Stopped = false;
 };
 
 // True when the job finished or failed; false when abandoned at the overwrite prompt.

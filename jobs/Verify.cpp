@@ -39,10 +39,11 @@ struct TCompareBuffers {
     }
 };
 
-bool SameContent(TStream& decoded, TStream& plain)
+bool SameContent(TStream& decoded, TStream& plain, const TCipherReadStream& opened, TPhaseMeter& meter)
 {
     auto buffers = std::make_unique<TCompareBuffers>();
     for (;;) {
+        meter.Step(static_cast<int64_t>(opened.Consumed()));
         const size_t a = Fill(decoded, buffers->decoded);
         const size_t b = Fill(plain, buffers->plain);
         if (a != b || std::memcmp(buffers->decoded.data(), buffers->plain.data(), a) != 0)
@@ -55,8 +56,10 @@ bool SameContent(TStream& decoded, TStream& plain)
 } // namespace
 
 void VerifyDecodesTo(TStream& encrypted, int64_t count, TStream& plain, int32_t cipherIndex,
-                     const std::string& phrase, bool compressed, const std::string& outputPath)
+                     const std::string& phrase, bool compressed, const std::string& outputPath,
+                     const TWatch& watch)
 {
+    TPhaseMeter meter(watch, TJobPhase::Verifying, std::max<int64_t>(count, 0));
     std::unique_ptr<TDCP_cipher> cipher = CreateCipher(cipherIndex);
     KeyCipher(cipher.get(), phrase);
     encrypted.SetPosition(0);
@@ -66,15 +69,16 @@ void VerifyDecodesTo(TStream& encrypted, int64_t count, TStream& plain, int32_t 
         TCipherReadStream opened(*cipher, encrypted, static_cast<uint64_t>(std::max<int64_t>(count, 0)));
         if (compressed) {
             TParallelBZDecompressor unpacked(opened, WorkerThreads());
-            same = SameContent(unpacked, plain);
+            same = SameContent(unpacked, plain, opened, meter);
         } else {
-            same = SameContent(opened, plain);
+            same = SameContent(opened, plain, opened, meter);
         }
         same = same && opened.Consumed() == static_cast<uint64_t>(std::max<int64_t>(count, 0));
     }
     cipher->Wipe();
     if (!same)
         throw EVerifyFailed("\"" + outputPath + "\" does not match its source when read back; the source was kept");
+    meter.Finish();
 }
 
 std::unique_ptr<TFileStream> ReopenCommitted(const std::string& path, const fs::TFileIdentity& written)

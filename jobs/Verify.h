@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "jobs/ProgressMeter.h"
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
@@ -16,9 +17,10 @@ class EVerifyFailed : public EStreamError { using EStreamError::EStreamError; };
 // Decodes count bytes of `encrypted` from position 0 (decrypted with a fresh cipher of
 // that index keyed by the phrase, then decompressed when compressed) and compares them
 // with `plain` from position 0 to its end. Raises EVerifyFailed naming outputPath on any
-// difference, including a different length.
+// difference, including a different length. Progress (Verifying) counts encrypted bytes.
 void VerifyDecodesTo(TStream& encrypted, int64_t count, TStream& plain, int32_t cipherIndex,
-                     const std::string& phrase, bool compressed, const std::string& outputPath);
+                     const std::string& phrase, bool compressed, const std::string& outputPath,
+                     const TWatch& watch = {});
 
 // The committed output opened afresh for reading, its cached pages dropped so that the
 // read comes from the disk. Raises unless it is the file that was written.

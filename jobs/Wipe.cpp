@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "jobs/ProgressMeter.h"
 #include "jobs/WipePattern.h"
 #include "platform/Exception.h"
 #include "platform/FileSystem.h"
@@ -111,14 +112,23 @@ std::unique_ptr<TFileStream> TakeForWipe(std::unique_ptr<TFileStream> handed, co
     return own;
 }
 
-void OverwriteSevenTimes(TFileStream& stream)
+void OverwriteSevenTimes(TFileStream& stream, IJobProgress* progress, const TStopRequest* stop)
 {
     std::array<uint8_t, kWipeBufferSize> pattern;
     std::vector<uint8_t> buffer;
     uint32_t seed = 0;
+    // Only between passes: every pass started is finished, so the file always holds whole
+    // passes; after the last one too, since a stopped wipe keeps its file.
+    auto stopIfAsked = [stop] {
+        if (stop && stop->Requested())
+            throw EJobStopped();
+    };
     for (int pass = 1; pass <= kWipePasses; ++pass) {
+        stopIfAsked();
         FillWipePattern(pass, pattern, seed);
         int64_t size = stream.Size();
+        job::TPhaseMeter meter(job::TWatch{progress, nullptr}, TJobPhase::Wiping, size, pass);
+        int64_t written = 0;
         // Each write holds whole patterns, so every one starts where the pattern starts.
         buffer.resize(WipeWriteSize(size));
         RepeatPattern(pattern, buffer);
@@ -129,14 +139,19 @@ void OverwriteSevenTimes(TFileStream& stream)
             const auto n = static_cast<size_t>(std::min<int64_t>(size, static_cast<int64_t>(buffer.size())));
             stream.WriteBuffer(std::span<const uint8_t>(buffer.data(), n));
             size -= static_cast<int64_t>(n);
+            written += static_cast<int64_t>(n);
+            meter.Step(written);
         }
         stream.FlushToDisk();
+        meter.Finish();
     }
+    stopIfAsked();
 }
 
 } // namespace
 
-bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAskUser& ask, std::string* reason)
+bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAskUser& ask, std::string* reason,
+              IJobProgress* progress, const TStopRequest* stop)
 {
     try {
         std::string text = "You are about to wipe " + path::ExtractFileName(path) + "\r\n" +
@@ -157,7 +172,7 @@ bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAsk
         stream = TakeForWipe(std::move(stream), path);
         if (!Names(path, stream->Handle()))
             throw Exception(Replaced(path));
-        OverwriteSevenTimes(*stream);
+        OverwriteSevenTimes(*stream, progress, stop);
         // A second handle keeps the lock through the close, so a failed close is still
         // reported with the file in place and no job can open the name between close and delete.
         fs::TDescriptionHold hold(stream->Handle(), path);

@@ -52,6 +52,17 @@ void RemoveAndReraise(int signal)
     ::pthread_sigmask(SIG_UNBLOCK, &unblock, nullptr);
 }
 
+// SIGINTs seen while a TInterruptAsStop lives; global for the handler, like the slots.
+std::atomic<int> g_interrupts{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+void StopOrEnd(int signal)
+{
+    if (g_interrupts.fetch_add(1) == 0)
+        return; // the job sees the flag at its next piece
+    RemoveAndReraise(signal);
+}
+
 sigset_t CleanupSignals()
 {
     sigset_t set;
@@ -107,5 +118,26 @@ TCleanupSignalsHeld::TCleanupSignalsHeld()
 }
 
 TCleanupSignalsHeld::~TCleanupSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
+
+TInterruptAsStop::TInterruptAsStop()
+{
+    g_interrupts.store(0);
+    if (::sigaction(SIGINT, nullptr, &m_previous) != 0 || m_previous.sa_handler == SIG_IGN)
+        return;
+    struct sigaction action {};
+    action.sa_handler = &StopOrEnd;
+    action.sa_mask = CleanupSignals();
+    // The first one must not break a read or write of the job in progress.
+    action.sa_flags = SA_RESTART;
+    m_installed = ::sigaction(SIGINT, &action, nullptr) == 0;
+}
+
+TInterruptAsStop::~TInterruptAsStop()
+{
+    if (m_installed)
+        ::sigaction(SIGINT, &m_previous, nullptr);
+}
+
+bool TInterruptAsStop::Requested() { return g_interrupts.load() > 0; }
 
 } // namespace lw

@@ -39,4 +39,23 @@ private:
     sigset_t m_previous;
 };
 
+// While it lives, a first SIGINT does not end the process: it only raises a flag that a
+// running job polls to stop by itself (cleaning up as a failed job does); a second one
+// ends the process through the cleanup above, as before. A SIGINT the process was started
+// ignoring stays ignored. One at a time per process.
+class TInterruptAsStop {
+public:
+    TInterruptAsStop();
+    ~TInterruptAsStop();
+    TInterruptAsStop(const TInterruptAsStop&) = delete;
+    TInterruptAsStop& operator=(const TInterruptAsStop&) = delete;
+
+    // True once a SIGINT came while one lived.
+    static bool Requested();
+
+private:
+    struct sigaction m_previous {};
+    bool m_installed = false;
+};
+
 } // namespace lw

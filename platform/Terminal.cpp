@@ -96,4 +96,6 @@ std::optional<std::string> TTerminal::ReadLine(const std::string& prompt, bool e
     }
 }
 
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
 } // namespace lw

@@ -24,4 +24,7 @@ private:
     int m_fd = -1;
 };
 
+// True when standard error is a terminal: the place for a progress line.
+bool StandardErrorIsTerminal();
+
 } // namespace lw

@@ -1,0 +1,313 @@
+// Progress reports and stop requests through real jobs on real files: every phase climbs
+// to its end exactly once, and a stop at any point leaves the folder and the source as
+// they were (before the commit), the source whole (after it), or a wiped file holding
+// whole passes.
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+
+#include <gtest/gtest.h>
+
+#include "JobDoubles.h"
+#include "JobRows.h"
+#include "TestUtil.h"
+#include "jobs/Jobs.h"
+#include "jobs/Wipe.h"
+
+using namespace lwtest;
+namespace fsys = std::filesystem;
+using lw::TJobPhase;
+
+namespace {
+
+constexpr int64_t kMiB = 1 << 20;
+
+struct Report {
+    TJobPhase phase;
+    int64_t done;
+    int64_t expected;
+    int pass;
+};
+
+// Records every report; asks for the stop once the chosen phase (and pass) gets to threshold.
+class RecordingProgress final : public lw::IJobProgress {
+public:
+    void Progress(TJobPhase phase, int64_t done, int64_t expected, int pass) override
+    {
+        reports.push_back({phase, done, expected, pass});
+        if (stopPhase && *stopPhase == phase && (stopPass == 0 || stopPass == pass) && done >= threshold)
+            stop.Request();
+    }
+
+    std::vector<Report> reports;
+    lw::TStopRequest stop;
+    std::optional<TJobPhase> stopPhase;
+    int stopPass = 0;
+    int64_t threshold = 0;
+};
+
+struct PhaseRun {
+    TJobPhase phase;
+    int pass;
+    int64_t expected;
+    bool ended; // reached done == expected
+};
+
+// Cuts the reports into phases and checks each: one expected size, done rising and never
+// past it, and done == expected only as the last report.
+std::vector<PhaseRun> Runs(const std::vector<Report>& reports)
+{
+    std::vector<PhaseRun> runs;
+    int64_t last = -1;
+    for (const Report& r : reports) {
+        if (runs.empty() || runs.back().phase != r.phase || runs.back().pass != r.pass) {
+            runs.push_back({r.phase, r.pass, r.expected, false});
+            last = -1;
+        }
+        PhaseRun& run = runs.back();
+        EXPECT_EQ(r.expected, run.expected) << "phase " << int(r.phase);
+        EXPECT_GT(r.done, last) << "phase " << int(r.phase) << " went back or stood still";
+        EXPECT_LE(r.done, r.expected);
+        EXPECT_FALSE(run.ended) << "phase " << int(r.phase) << " reported after its end";
+        EXPECT_EQ(r.pass != 0, r.phase == TJobPhase::Wiping);
+        run.ended = r.done == r.expected;
+        last = r.done;
+    }
+    return runs;
+}
+
+std::vector<std::string> Listing(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fsys::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct Case {
+    bool encrypt;
+    bool compress;
+};
+const Case kCases[] = {{true, false}, {true, true}, {false, false}, {false, true}};
+
+std::string CaseName(const Case& c)
+{
+    return std::string(c.encrypt ? "encrypt " : "decrypt ") + (c.compress ? ".fez" : ".fe2");
+}
+
+TJobPhase WorkPhase(const Case& c)
+{
+    if (c.encrypt)
+        return c.compress ? TJobPhase::Compressing : TJobPhase::Encrypting;
+    return c.compress ? TJobPhase::Decompressing : TJobPhase::Decrypting;
+}
+
+// A folder holding the job's source: the text itself, or its encryption for a decrypt.
+struct JobFolder {
+    TempDir dir{MemoryTempRoot()};
+    Bytes plain;
+    std::string source;
+    Bytes sourceBytes;
+
+    JobFolder(const Case& c, size_t size) : plain(TextBytes(size, 77))
+    {
+        WriteFile(dir / "data", plain);
+        source = dir / "data";
+        if (!c.encrypt) {
+            ScriptedAsk ask;
+            RecordingHandOff handOff;
+            lw::TJobContext context{ask, handOff};
+            lw::RunEncryptJob(JobOptions(source, "phrase", 3, c.compress), context);
+            fsys::remove(source);
+            source = dir / (c.compress ? "data.fez" : "data.fe2");
+        }
+        sourceBytes = ReadFile(source);
+    }
+
+    lw::TJobOptions Options(const Case& c) const { return JobOptions(source, "phrase", 3, c.compress); }
+};
+
+bool RunJob(const Case& c, const lw::TJobOptions& options, lw::TJobContext& context)
+{
+    return c.encrypt ? lw::RunEncryptJob(options, context) : lw::RunDecryptJob(options, context);
+}
+
+} // namespace
+
+TEST(JobProgress, EveryPhaseEndsExactlyOnceAndNeverGoesBack)
+{
+    for (const Case& c : kCases)
+        for (size_t size : {size_t{0}, size_t{17}, kFewMiB})
+            for (bool deleteSource : {false, true}) {
+                SCOPED_TRACE(CaseName(c) + " of " + std::to_string(size) + (deleteSource ? " wiping" : ""));
+                JobFolder s(c, size);
+                lw::TJobOptions options = s.Options(c);
+                options.DeleteSource = deleteSource;
+                ScriptedAsk ask({lw::mbOK});
+                RecordingHandOff handOff;
+                RecordingProgress progress;
+                lw::TJobContext context{ask, handOff};
+                context.Progress = &progress;
+                context.Stop = &progress.stop;
+                ASSERT_TRUE(RunJob(c, options, context));
+                ASSERT_TRUE(context.FailureReason.empty()) << context.FailureReason;
+                EXPECT_FALSE(context.Stopped);
+                const std::vector<PhaseRun> runs = Runs(progress.reports);
+                const Bytes encrypted =
+                    c.encrypt ? ReadFile(s.source + (c.compress ? ".fez" : ".fe2")) : s.sourceBytes;
+                std::vector<std::tuple<TJobPhase, int, int64_t>> want;
+                want.emplace_back(WorkPhase(c), 0, c.encrypt ? int64_t(size) : int64_t(s.sourceBytes.size()));
+                if (deleteSource) {
+                    want.emplace_back(TJobPhase::Verifying, 0, int64_t(encrypted.size()));
+                    for (int pass = 1; pass <= 7; ++pass)
+                        want.emplace_back(TJobPhase::Wiping, pass, int64_t(s.sourceBytes.size()));
+                }
+                std::vector<std::tuple<TJobPhase, int, int64_t>> got;
+                for (const PhaseRun& run : runs) {
+                    got.emplace_back(run.phase, run.pass, run.expected);
+                    EXPECT_TRUE(run.ended) << "phase " << int(run.phase) << " pass " << run.pass;
+                }
+                EXPECT_EQ(got, want);
+                if (HasFailure())
+                    return;
+            }
+}
+
+TEST(JobProgress, AStopBeforeTheCommitLeavesEverythingAsItWas)
+{
+    for (const Case& c : kCases)
+        for (int64_t threshold : {int64_t{0}, int64_t{1}, kMiB / 2, 2 * kMiB}) {
+            SCOPED_TRACE(CaseName(c) + ", stop at " + std::to_string(threshold));
+            JobFolder s(c, kFewMiB);
+            const auto before = Listing(s.dir.Path());
+            lw::TJobOptions options = s.Options(c);
+            options.DeleteSource = true;
+            options.CopyToClipboard = true;
+            ScriptedAsk ask;
+            RecordingHandOff handOff;
+            RecordingProgress progress;
+            progress.stopPhase = WorkPhase(c);
+            progress.threshold = threshold;
+            lw::TJobContext context{ask, handOff};
+            context.Progress = &progress;
+            context.Stop = &progress.stop;
+            ASSERT_TRUE(RunJob(c, options, context));
+            EXPECT_TRUE(context.Stopped);
+            EXPECT_EQ(context.FailureReason, "Stopped");
+            EXPECT_TRUE(ask.boxes.empty()) << ask.boxes.front();
+            EXPECT_TRUE(handOff.calls.empty());
+            EXPECT_EQ(Listing(s.dir.Path()), before);
+            EXPECT_TRUE(ReadFile(s.source) == s.sourceBytes);
+            const std::vector<PhaseRun> runs = Runs(progress.reports);
+            ASSERT_EQ(runs.size(), 1u);
+            EXPECT_FALSE(runs[0].ended);
+            // Stopped at the first look past the threshold, not at the end.
+            EXPECT_LT(progress.reports.back().done, threshold + 2 * kMiB);
+        }
+}
+
+TEST(JobProgress, AStopAfterTheCommitKeepsTheSource)
+{
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(CaseName(c));
+        JobFolder s(c, kFewMiB);
+        lw::TJobOptions options = s.Options(c);
+        options.DeleteSource = true;
+        options.CopyToClipboard = true;
+        ScriptedAsk ask;
+        RecordingHandOff handOff;
+        RecordingProgress progress;
+        progress.stopPhase = TJobPhase::Verifying;
+        progress.threshold = kMiB;
+        lw::TJobContext context{ask, handOff};
+        context.Progress = &progress;
+        context.Stop = &progress.stop;
+        ASSERT_TRUE(RunJob(c, options, context));
+        EXPECT_TRUE(context.Stopped);
+        EXPECT_EQ(context.SourceKept, "stopped");
+        EXPECT_TRUE(context.FailureReason.empty()) << context.FailureReason;
+        // The output is whole and announced; the wipe is not even asked; no hand-off runs.
+        ASSERT_EQ(ask.boxes.size(), 1u);
+        EXPECT_EQ(ask.boxes[0].text, c.encrypt ? "File encrypted" : "File decrypted");
+        EXPECT_TRUE(handOff.calls.empty());
+        EXPECT_TRUE(ReadFile(s.source) == s.sourceBytes);
+        if (!c.encrypt) {
+            EXPECT_TRUE(ReadFile(s.dir / "data") == s.plain);
+        }
+        EXPECT_EQ(Listing(s.dir.Path()).size(), 2u);
+    }
+}
+
+// What each pass leaves: zeros, ones, zeros, ... and noise last.
+bool HoldsPass(const Bytes& content, int pass)
+{
+    if (pass == 7)
+        return std::count(content.begin(), content.end(), 0) < int64_t(content.size() / 100) &&
+               std::count(content.begin(), content.end(), 0xFF) < int64_t(content.size() / 100);
+    const uint8_t fill = pass % 2 ? 0x00 : 0xFF;
+    return std::all_of(content.begin(), content.end(), [fill](uint8_t b) { return b == fill; });
+}
+
+TEST(JobProgress, AStoppedWipeFinishesItsPassAndKeepsTheFile)
+{
+    // pass 0: asked before the wipe began.
+    for (int pass : {0, 1, 2, 5, 7}) {
+        SCOPED_TRACE("stop in pass " + std::to_string(pass));
+        TempDir dir(MemoryTempRoot());
+        const std::string path = dir / "f.bin";
+        const Bytes original = TextBytes(kFewMiB, 9);
+        WriteFile(path, original);
+        ScriptedAsk ask({lw::mbOK});
+        RecordingProgress progress;
+        if (pass == 0) {
+            progress.stop.Request();
+        } else {
+            progress.stopPhase = TJobPhase::Wiping;
+            progress.stopPass = pass;
+            progress.threshold = kMiB;
+        }
+        std::string why;
+        EXPECT_FALSE(lw::WipeFile(nullptr, path, ask, &why, &progress, &progress.stop));
+        EXPECT_EQ(why, "stopped");
+        const Bytes now = ReadFile(path);
+        ASSERT_EQ(now.size(), original.size());
+        if (pass == 0)
+            EXPECT_TRUE(now == original);
+        else
+            EXPECT_TRUE(HoldsPass(now, pass));
+        const std::vector<PhaseRun> runs = Runs(progress.reports);
+        ASSERT_EQ(runs.size(), size_t(pass));
+        for (const PhaseRun& run : runs)
+            EXPECT_TRUE(run.ended);
+    }
+}
+
+TEST(JobProgress, AStopDuringTheSourceWipeKeepsTheWipedSource)
+{
+    const Case c{true, false};
+    JobFolder s(c, kFewMiB);
+    lw::TJobOptions options = s.Options(c);
+    options.DeleteSource = true;
+    ScriptedAsk ask({lw::mbOK});
+    RecordingHandOff handOff;
+    RecordingProgress progress;
+    progress.stopPhase = TJobPhase::Wiping;
+    progress.stopPass = 2;
+    progress.threshold = kMiB;
+    lw::TJobContext context{ask, handOff};
+    context.Progress = &progress;
+    context.Stop = &progress.stop;
+    ASSERT_TRUE(RunJob(c, options, context));
+    EXPECT_TRUE(context.Stopped);
+    EXPECT_EQ(context.SourceKept, "stopped");
+    const Bytes source = ReadFile(s.source);
+    EXPECT_EQ(source.size(), s.plain.size());
+    EXPECT_TRUE(HoldsPass(source, 2));
+    // The output was proven before the wipe began: it decrypts to what the source held.
+    fsys::remove(s.source);
+    ScriptedAsk again;
+    lw::TJobContext back{again, handOff};
+    ASSERT_TRUE(lw::RunDecryptJob(JobOptions(s.dir / "data.fe2", "phrase", 3), back));
+    EXPECT_TRUE(ReadFile(s.source) == s.plain);
+}
