@@ -18,6 +18,9 @@ TMsgDlgBtn EscapeButton(TMsgDlgButtons buttons)
     return buttons & mbCancel ? mbCancel : buttons & mbNo ? mbNo : mbOK;
 }
 
+
+} // namespace
+
 void PrintLine(const std::string& text)
 {
     std::string line;
@@ -27,8 +30,6 @@ void PrintLine(const std::string& text)
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
 }
-
-} // namespace
 
 TConsoleAskUser::TConsoleAskUser(std::optional<TMsgDlgBtn> overwriteAnswer, bool confirmWipes, TTerminal& terminal)
     : m_overwriteAnswer(overwriteAnswer), m_confirmWipes(confirmWipes), m_terminal(terminal)

@@ -7,6 +7,9 @@
 
 namespace lw::cli {
 
+// One box or message as a line on stderr, without the carriage returns of its line ends.
+void PrintLine(const std::string& text);
+
 // Message boxes for a run without a window: each box is a line on stderr. The overwrite
 // prompt and the wipe confirmation take the answer given on the command line, else ask
 // on the terminal, else take the safe answer (No, Cancel). An error box is kept for the

@@ -51,15 +51,6 @@ int RunWipe(const TCliOptions& o, TConsoleAskUser& ask)
     return deleted ? kDone : kFailed;
 }
 
-void PrintLine(const std::string& text)
-{
-    std::string line;
-    for (char c : text)
-        if (c != '\r')
-            line += c;
-    std::fprintf(stderr, "%s\n", line.c_str());
-}
-
 int RunJob(const TCliOptions& o, TConsoleAskUser& ask, TTerminal& terminal)
 {
     const bool encrypt = o.Command == TCommand::Encrypt;

@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers shared by the layer tests: hex, temporary folders, running an
 // independent reference (python3, openssl) and reading known-answer files.
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdint>
@@ -64,6 +65,16 @@ inline Bytes TextBytes(size_t n, uint32_t seed)
         x = static_cast<uint8_t>(r == 95 ? '\n' : ' ' + r);
     }
     return b;
+}
+
+// The names in a folder, sorted.
+inline std::vector<std::string> Listing(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 // A fresh folder under the system temp dir, removed with the object.

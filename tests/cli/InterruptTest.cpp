@@ -94,15 +94,6 @@ std::optional<Held> WorkingFile(pid_t pid, const std::string& folder, const std:
     return std::nullopt;
 }
 
-std::vector<std::string> Names(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fsys::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 struct Fixture {
     TempDir config{MemoryTempRoot()};
     Bytes plain = LargePlain();
@@ -163,7 +154,7 @@ bool InterruptMidJob(const Fixture& f, const std::string& folder, int signal, bo
             WaitStatus(pid);
             continue;
         }
-        const auto names = Names(folder);
+        const auto names = Listing(folder);
         if (named) {
             EXPECT_EQ(names.size(), 3u) << "no named working file";
             EXPECT_EQ(fsys::path(held->target).filename().string().rfind(".lockwell-", 0), 0u) << held->target;
@@ -207,7 +198,7 @@ TEST(Interrupt, NoWorkingFileOutlivesASignalMidJob)
             TempDir dir(Where(repeat));
             WriteFile(dir / kStale, staleBytes);
             ASSERT_TRUE(InterruptMidJob(f, dir.Path(), row.signal, row.named)) << "never caught in the middle";
-            EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{kStale, "data.fe2"}));
+            EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{kStale, "data.fe2"}));
             EXPECT_EQ(ReadFile(dir / "data.fe2"), f.encrypted);
             EXPECT_EQ(ReadFile(dir / kStale), staleBytes);
             if (HasFailure())
@@ -226,7 +217,7 @@ TEST(Interrupt, AStaleWorkingFileIsNeitherTouchedNorTaken)
         WriteFile(dir / "data.fe2", f.encrypted);
         const int status = WaitStatus(StartCli(f.DecryptArgs(dir / "data.fe2"), f.config.Path(), named));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-        EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{kStale, "data", "data.fe2"}));
+        EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{kStale, "data", "data.fe2"}));
         EXPECT_TRUE(ReadFile(dir / "data") == f.plain);
         EXPECT_EQ(ReadFile(dir / kStale), staleBytes);
     }
@@ -286,7 +277,7 @@ print(outcome, os.WTERMSIG(status) if os.WIFSIGNALED(status) else -1)
         if (text.rfind("missed", 0) == 0)
             continue;
         EXPECT_EQ(text, "interrupted " + std::to_string(SIGTERM) + "\n");
-        EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{kStale, "data.fe2"}));
+        EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{kStale, "data.fe2"}));
         break;
     }
 }

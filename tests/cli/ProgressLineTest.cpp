@@ -17,15 +17,6 @@ namespace {
 
 constexpr size_t kMiB = 1 << 20;
 
-std::vector<std::string> Names(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fsys::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 struct Folder {
     TempDir config{MemoryTempRoot()};
     TempDir dir{MemoryTempRoot()};
@@ -175,7 +166,7 @@ TEST(ProgressLine, AnInterruptStopsTheJobAndLeavesNothing)
             EXPECT_EQ(text.rfind("1\n", 0), 0u) << text;
             EXPECT_NE(text.find("\rStopped\r\n"), std::string::npos) << text;
             EXPECT_EQ(text.find("File encrypted"), std::string::npos) << text;
-            EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"data"});
+            EXPECT_EQ(Listing(dir.Path()), std::vector<std::string>{"data"});
             EXPECT_TRUE(ReadFile(dir / "data") == plain);
         }
 }

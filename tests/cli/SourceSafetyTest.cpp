@@ -64,15 +64,6 @@ struct Env {
     }
 };
 
-std::vector<std::string> Names(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fsys::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::string LastLine(std::string err)
 {
     if (!err.empty() && err.back() == '\n')
@@ -118,7 +109,7 @@ TEST(SourceSafety, TwoRunsOnOneSourceNeverLoseIt)
             if (kept) {
                 EXPECT_TRUE(ReadFile(dir / "s") == source) << "the source was damaged";
             }
-            EXPECT_EQ(Names(dir.Path()).size(), kept ? 2u : 1u) << "a working file stayed";
+            EXPECT_EQ(Listing(dir.Path()).size(), kept ? 2u : 1u) << "a working file stayed";
             int wiped = 0;
             std::string outcome;
             for (int i = 0; i < 2; ++i) {
@@ -217,7 +208,7 @@ TEST(SourceSafety, SourceAppendedToDuringTheJobIsNeitherCommittedNorWiped)
             }
             EXPECT_EQ(status, 1);
             EXPECT_EQ(LastLine(err), "File IO error: The source changed while it was read: " + dir / "s") << err;
-            EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"s"}) << "an output was left";
+            EXPECT_EQ(Listing(dir.Path()), std::vector<std::string>{"s"}) << "an output was left";
             EXPECT_TRUE(Appender::StartThenLines(ReadFile(dir / "s"), source)) << "the source lost bytes";
         }
 }
@@ -237,7 +228,7 @@ TEST(SourceSafety, FileThatReportsNoSizeIsRefused)
             EXPECT_EQ(r.status, 1);
             EXPECT_EQ(r.err, "File IO error: \"" + path +
                                  "\" reports a size of 0 but has content; copy it to an ordinary file first\n");
-            EXPECT_TRUE(Names(dir.Path()).empty()) << "an output was made";
+            EXPECT_TRUE(Listing(dir.Path()).empty()) << "an output was made";
         }
 }
 
@@ -281,7 +272,7 @@ TEST(SourceSafety, NoiseFromAWrongPhraseOrCipherKeepsTheSource)
             const CliResult run = RunCli(args, env.config.Path());
             const std::string doubt = kDoubtWarning + row.hint;
             EXPECT_TRUE(ReadFile(dir / "doc.fe2") == *row.file) << "the source was touched";
-            EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"doc", "doc.fe2"}));
+            EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"doc", "doc.fe2"}));
             if (deleteSource) {
                 EXPECT_EQ(run.status, 1);
                 EXPECT_EQ(run.err, doubt + " Wipe \"doc.fe2\" anyway?\nFile decrypted\nSource kept: " + doubt + "\n");
@@ -302,7 +293,7 @@ TEST(SourceSafety, NoiseFromAWrongPhraseOrCipherKeepsTheSource)
         if (c != '\r')
             question += c;
     EXPECT_EQ(right.err, question + "File decrypted\n");
-    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"doc"});
+    EXPECT_EQ(Listing(dir.Path()), std::vector<std::string>{"doc"});
     EXPECT_TRUE(ReadFile(dir / "doc") == text);
 }
 

@@ -76,15 +76,6 @@ std::vector<PhaseRun> Runs(const std::vector<Report>& reports)
     return runs;
 }
 
-std::vector<std::string> Listing(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fsys::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 struct Case {
     bool encrypt;
     bool compress;

@@ -14,15 +14,6 @@ namespace fsys = std::filesystem;
 
 namespace {
 
-std::vector<std::string> Listing(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fsys::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Runs a job that must end with its result box and nothing else.
 ::testing::AssertionResult RunJob(bool encrypt, const lw::TJobOptions& options, const char* result)
 {
