@@ -47,6 +47,12 @@ QStyle::StandardPixmap Icon(TMsgDlgType kind)
     return QStyle::SP_MessageBoxInformation;
 }
 
+QString MnemonicOf(const QString& caption)
+{
+    const auto at = caption.indexOf('&');
+    return at >= 0 && at + 1 < caption.size() ? caption.mid(at + 1, 1).toLower() : QString();
+}
+
 // QDialog sends Escape and the close box both to reject(); here they answer differently.
 class TBox final : public QDialog {
 public:
@@ -60,6 +66,14 @@ protected:
                 done(m_escapeAnswer);
             return;
         }
+        // As in the desktop's own boxes, a button's underlined letter answers, with Alt or without.
+        if ((event->modifiers() & ~(Qt::ShiftModifier | Qt::AltModifier)) == Qt::NoModifier &&
+            event->text().size() == 1)
+            for (auto* button : findChildren<QPushButton*>())
+                if (MnemonicOf(button->text()) == event->text().toLower()) {
+                    button->click();
+                    return;
+                }
         QDialog::keyPressEvent(event);
     }
     void reject() override { done(mbCancel); }

@@ -25,6 +25,7 @@
 #include "app/PathShortener.h"
 #include "app/PhraseChecks.h"
 #include "app/ProgressPanel.h"
+#include "app/QtWindowThread.h"
 #include "crypto/SecureFill.h"
 #include "jobs/Jobs.h"
 #include "jobs/Wipe.h"
@@ -43,19 +44,6 @@ constexpr int kFolderBytes = Qt::UserRole; // the folder exactly as stored, for 
 constexpr const char* kStopQuestion = "Stop the running job?";
 
 QString Display(const std::string& text) { return QString::fromStdString(text); }
-
-// Posts to the window's thread; a call posted after the window is gone is dropped.
-class TQtWindowThread final : public IWindowThread {
-public:
-    explicit TQtWindowThread(QObject* window) : m_window(window) {}
-    void Post(std::function<void()> call) override
-    {
-        QMetaObject::invokeMethod(m_window, std::move(call), Qt::QueuedConnection);
-    }
-
-private:
-    QObject* m_window;
-};
 
 // The options of one job, its phrase scrubbed when the last of the window and the job lets go.
 struct TScrubbedOptions {
@@ -275,10 +263,6 @@ void TForm1::StartJob(TJobWorker::TWork work, std::function<void()> afterJob)
 void TForm1::JobEnded()
 {
     // The stop question is still open: its answer comes first.
-    if (m_askingToStop) {
-        m_endedWhileAsking = true;
-        return;
-    }
     m_worker.reset();
     m_progress->Stop();
     LockControlsForJob(false);
@@ -315,6 +299,8 @@ void TForm1::AskToStopAndClose()
     if (m_askingToStop)
         return;
     m_askingToStop = true;
+    // The job's own boxes, and its end, wait until this is answered.
+    m_windowThread->Hold();
     const TMsgDlgBtn answer = m_ask.AskUserWithDefault(TMsgDlgType::mtConfirmation, kStopQuestion, mbYes | mbNo, mbNo);
     m_askingToStop = false;
     if (answer == mbYes) {
@@ -322,8 +308,7 @@ void TForm1::AskToStopAndClose()
         if (m_worker)
             m_worker->RequestStop();
     }
-    if (std::exchange(m_endedWhileAsking, false))
-        JobEnded();
+    m_windowThread->Release();
 }
 
 void TForm1::ciphersClick()

@@ -25,6 +25,7 @@ class QPushButton;
 namespace lw {
 
 class TProgressPanel;
+class TQtWindowThread;
 
 // The program's one window: key phrase, cipher, options, destination folder, and the
 // buttons that run one job or wipe the source. Its handlers run on the GUI thread; a job
@@ -93,13 +94,12 @@ private:
     bool m_centred = false;
     bool m_decrypt = false;
 
-    std::unique_ptr<IWindowThread> m_windowThread;
+    std::unique_ptr<TQtWindowThread> m_windowThread;
     std::unique_ptr<TJobWorker> m_worker;
     std::function<void()> m_afterJob;
     TProgressPanel* m_progress = nullptr;
     std::vector<std::pair<QWidget*, bool>> m_lockedForJob; // each control and whether it was enabled
     bool m_askingToStop = false;
-    bool m_endedWhileAsking = false;
     bool m_closeAfterJob = false;
 
     QLabel* Label1 = nullptr;

@@ -75,7 +75,9 @@ void FrameWithCaptionOnLine(QGroupBox* box)
 void SetTextColour(QWidget* widget, const QColor& colour)
 {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
+    // Not for the disabled look: a control locked during a job must read as locked.
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        palette.setColor(group, QPalette::WindowText, colour);
     widget->setPalette(palette);
 }
 

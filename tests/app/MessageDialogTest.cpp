@@ -54,6 +54,63 @@ TEST(MessageDialog, EnterEscapeAndCloseAnswerAsDesigned)
     }
 }
 
+// A button's underlined letter answers without Alt; other letters do nothing.
+TEST(MessageDialog, UnderlinedLettersAnswer)
+{
+    const lw::TMsgDlgButtons all = lw::mbYes | lw::mbNo | lw::mbIgnore;
+    const struct {
+        lw::TMsgDlgButtons buttons;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        TMsgDlgBtn answer; // mbCancel: still open, closed by the test
+    } cases[] = {
+        {all, Qt::Key_Y, Qt::NoModifier, lw::mbYes},      {all, Qt::Key_N, Qt::NoModifier, lw::mbNo},
+        {all, Qt::Key_I, Qt::NoModifier, lw::mbIgnore},   {all, Qt::Key_Y, Qt::ShiftModifier, lw::mbYes},
+        {all, Qt::Key_Y, Qt::AltModifier, lw::mbYes},     {all, Qt::Key_Q, Qt::NoModifier, lw::mbCancel},
+        {lw::mbYes | lw::mbNo, Qt::Key_I, Qt::NoModifier, lw::mbCancel},
+        {all, Qt::Key_Y, Qt::ControlModifier, lw::mbCancel},
+    };
+    for (const auto& c : cases) {
+        lw::TMessageDialog dialog;
+        dialog.SetDriverForTesting([&](QDialog& box) {
+            QTest::keyClick(box.focusWidget() ? box.focusWidget() : &box, c.key, c.modifiers);
+            if (box.isVisible())
+                box.close();
+        });
+        EXPECT_EQ(dialog.AskUserWithDefault(TMsgDlgType::mtConfirmation, "Question", c.buttons, lw::mbNo), c.answer)
+            << "key " << c.key << ", modifiers " << int(c.modifiers);
+    }
+}
+
+// The reason behind a failure shows below the box's own text, which stays as it is.
+TEST(MessageDialog, DetailShowsBelowTheText)
+{
+    const std::string reason = "No space left on device while writing /home/ann/out/report.odt.fe2";
+    for (const bool withDetail : {false, true}) {
+        lw::TMessageDialog dialog;
+        QString message, detail;
+        bool hasDetail = false;
+        dialog.SetDriverForTesting([&](QDialog& box) {
+            message = box.findChild<QLabel*>("Message")->text();
+            if (auto* label = box.findChild<QLabel*>("Detail")) {
+                hasDetail = true;
+                detail = label->text();
+                EXPECT_GT(label->geometry().top(), box.findChild<QLabel*>("Message")->geometry().top());
+            }
+            Press(box, Qt::Key_Return);
+        });
+        const TMsgDlgBtn answer =
+            withDetail ? dialog.AskUserWithDetail(TMsgDlgType::mtError, "File IO error", reason, lw::mbOK)
+                       : dialog.AskUser(TMsgDlgType::mtError, "File IO error", lw::mbOK);
+        EXPECT_EQ(answer, lw::mbOK);
+        EXPECT_EQ(message, "File IO error");
+        EXPECT_EQ(hasDetail, withDetail);
+        if (withDetail) {
+            EXPECT_EQ(detail.toStdString(), reason + ".");
+        }
+    }
+}
+
 TEST(MessageDialog, EscapeWithoutCancelNoOrOkDoesNothing)
 {
     lw::TMessageDialog dialog;
