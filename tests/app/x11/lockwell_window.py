@@ -1,0 +1,96 @@
+"""The steps a user takes in the Lockwell window, by keyboard, on an XSession."""
+
+import os
+import select
+import time
+
+from xsession import Failure, poll
+
+WIDTH, HEIGHT = 325, 383
+PANEL1 = (0, 365, 325, 18)  # the status line, window-relative
+# Blank window background: no control and no hint under the pointer, so the status line
+# shows no hint text that could be mistaken for progress.
+QUIET_SPOT = (250, 318)
+
+
+class Window:
+    def __init__(self, session, source):
+        self.session = session
+        self.others = set(session.visible_windows())
+        self.process = session.start_window(source)
+        self.id = poll(lambda: self._exited_early() or session.window_named("^Lockwell$"), "the Lockwell window")
+        x, y, w, h = session.geometry(self.id)
+        if (w, h) != (WIDTH, HEIGHT):
+            raise Failure(f"the window is {w}x{h}, not {WIDTH}x{HEIGHT}")
+        self.x, self.y = x, y
+        self.others.add(self.id)
+        session.move_pointer(x + QUIET_SPOT[0], y + QUIET_SPOT[1])
+        session.focus(self.id)
+
+    def _exited_early(self):
+        if self.process.poll() is not None:
+            raise Failure(f"lockwell ended with status {self.process.returncode} before its window showed")
+        return None
+
+    def region(self, shot, rect):
+        return shot.crop(self.x + rect[0], self.y + rect[1], rect[2], rect[3])
+
+    def panel(self):
+        return self.region(self.session.screenshot(), PANEL1).rgb
+
+    def picture(self):
+        return self.region(self.session.screenshot(), (0, 0, WIDTH, HEIGHT))
+
+    def new_windows(self):
+        return [w for w in self.session.visible_windows() if w not in self.others]
+
+    def wait_new_window(self, what):
+        """The one new top-level window (a dialog), given the keyboard as a window manager would."""
+        found = poll(lambda: self._exited_early() or self.new_windows(), what)
+        if len(found) != 1:
+            raise Failure(f"{len(found)} new windows instead of one for {what}")
+        self.session.focus(found[0])
+        return found[0]
+
+    def wait_gone(self, window, what):
+        poll(lambda: window not in self.session.visible_windows(), what)
+
+    def start_encrypt(self, phrase):
+        """Types the phrase, Enter, the phrase again in its prompt, Enter; returns the
+        monotonic time just before that last Enter."""
+        idle = self.panel()
+        self.session.type(phrase)
+        self.session.key("Return")
+        prompt = self.wait_new_window("the prompt for the phrase's second typing (after Enter in the key field)")
+        self.session.type(phrase)
+        started = time.monotonic()
+        self.session.key("Return")
+        self.wait_gone(prompt, "the phrase prompt to close after Enter")
+        self.session.focus(self.id)
+        return idle, started
+
+    def wait_job_running(self, idle_panel):
+        poll(lambda: self._exited_early() or self.panel() != idle_panel,
+             "the status line to show the job's progress")
+
+    def ask_stop(self):
+        """Escape in the window; returns the question's window."""
+        self.session.focus(self.id)
+        self.session.key("Escape")
+        return self.wait_new_window("the question to stop the running job (after Escape)")
+
+    def answer_and_time_exit(self, key, timeout=20.0):
+        """Presses key; returns the program's status and the seconds from just before the key
+        to its end."""
+        # A descriptor that becomes readable the moment the process ends, unlike a sleep loop.
+        ended = os.pidfd_open(self.process.pid)
+        try:
+            pressed = time.monotonic()
+            self.session.key(key)
+            readable, _, _ = select.select([ended], [], [], timeout)
+            elapsed = time.monotonic() - pressed
+        finally:
+            os.close(ended)
+        if not readable:
+            raise Failure(f"lockwell still runs {timeout:g} s after {key}")
+        return self.process.wait(), elapsed
