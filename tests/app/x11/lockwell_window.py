@@ -4,7 +4,7 @@ import os
 import select
 import time
 
-from xsession import Failure, poll
+from xsession import POLL_TIMEOUT, Failure, poll
 
 WIDTH, HEIGHT = 325, 383
 PANEL1 = (0, 365, 325, 18)  # the status line, window-relative
@@ -44,9 +44,10 @@ class Window:
     def new_windows(self):
         return [w for w in self.session.visible_windows() if w not in self.others]
 
-    def wait_new_window(self, what):
+    def wait_new_window(self, what, timeout=POLL_TIMEOUT):
         """The one new top-level window (a dialog), given the keyboard as a window manager would."""
-        found = poll(lambda: self._exited_early() or self.new_windows(), what)
+        found = poll(lambda: self._exited_early() or self.new_windows(), what, timeout)
+        self.appeared_at = time.monotonic()
         if len(found) != 1:
             raise Failure(f"{len(found)} new windows instead of one for {what}")
         self.session.focus(found[0])

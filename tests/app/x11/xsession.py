@@ -100,7 +100,7 @@ def parse_xwd(data):
     order = "little" if byte_order == 0 else "big"
     shifts = [_mask_shift(m) for m in (red_mask, green_mask, blue_mask)]
     # The common layout (masks ff0000/ff00/ff, least significant byte first) converts by slicing.
-    fast = (order == "little" and step == 4 and (red_mask, green_mask, blue_mask) == (0xFF0000, 0xFF00, 0xFF))
+    fast = order == "little" and (red_mask, green_mask, blue_mask) == (0xFF0000, 0xFF00, 0xFF)
     rgb = bytearray(width * height * 3)
     for y in range(height):
         row = data[start + y * bytes_per_line:start + y * bytes_per_line + width * step]
@@ -108,9 +108,9 @@ def parse_xwd(data):
             raise Failure("xwd dump ends early")
         out = y * width * 3
         if fast:
-            rgb[out:out + width * 3:3] = row[2::4]
-            rgb[out + 1:out + width * 3:3] = row[1::4]
-            rgb[out + 2:out + width * 3:3] = row[0::4]
+            rgb[out:out + width * 3:3] = row[2::step]
+            rgb[out + 1:out + width * 3:3] = row[1::step]
+            rgb[out + 2:out + width * 3:3] = row[0::step]
             continue
         for x in range(width):
             value = int.from_bytes(row[x * step:(x + 1) * step], order)
@@ -163,8 +163,10 @@ class XSession:
 
     def __enter__(self):
         read_end, write_end = os.pipe()
+        # -noreset: by default the server resets when its last client leaves, and refuses
+        # connections meanwhile; each xdotool call is such a client.
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0", "1024x768x24"],
+            ["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-noreset", "-screen", "0", "1024x768x24"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         os.close(write_end)
         number = b""
