@@ -18,7 +18,8 @@ class Window:
         self.session = session
         self.others = set(session.visible_windows())
         self.process = session.start_window(source)
-        self.id = poll(lambda: self._exited_early() or session.window_named("^Lockwell$"), "the Lockwell window")
+        what = "the Lockwell window"
+        self.id = poll(lambda: self._ended(what) or session.window_named("^Lockwell$"), what)
         x, y, w, h = session.geometry(self.id)
         if (w, h) != (WIDTH, HEIGHT):
             raise Failure(f"the window is {w}x{h}, not {WIDTH}x{HEIGHT}")
@@ -27,9 +28,9 @@ class Window:
         session.move_pointer(x + QUIET_SPOT[0], y + QUIET_SPOT[1])
         session.focus(self.id)
 
-    def _exited_early(self):
+    def _ended(self, what):
         if self.process.poll() is not None:
-            raise Failure(f"lockwell ended with status {self.process.returncode} before its window showed")
+            raise Failure(f"lockwell ended with status {self.process.returncode} while waiting for {what}")
         return None
 
     def region(self, shot, rect):
@@ -46,7 +47,7 @@ class Window:
 
     def wait_new_window(self, what, timeout=POLL_TIMEOUT):
         """The one new top-level window (a dialog), given the keyboard as a window manager would."""
-        found = poll(lambda: self._exited_early() or self.new_windows(), what, timeout)
+        found = poll(lambda: self._ended(what) or self.new_windows(), what, timeout)
         self.appeared_at = time.monotonic()
         if len(found) != 1:
             raise Failure(f"{len(found)} new windows instead of one for {what}")
@@ -71,8 +72,8 @@ class Window:
         return idle, started
 
     def wait_job_running(self, idle_panel):
-        poll(lambda: self._exited_early() or self.panel() != idle_panel,
-             "the status line to show the job's progress")
+        what = "the status line to show the job's progress"
+        poll(lambda: self._ended(what) or self.panel() != idle_panel, what)
 
     def ask_stop(self):
         """Escape in the window; returns the question's window."""

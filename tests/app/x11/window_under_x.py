@@ -40,6 +40,8 @@ def run(lockwell):
             second = window.panel()
             check(first != second, "the status line did not change in one second of a running job")
             check(window.process.poll() is None, "the job ended before it could be stopped")
+            check(not window.new_windows(), "a window showed during the job: " +
+                  ", ".join(repr(session.title(w)) for w in window.new_windows()))
 
             question = window.ask_stop()
             print(f"stop question: {session.title(question)!r}")
