@@ -1,5 +1,7 @@
 #include "app/MessageDialog.h"
 
+#include "app/ErrorBox.h"
+
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -87,8 +89,14 @@ TMsgDlgBtn TMessageDialog::AskUserWithDefault(TMsgDlgType kind, const std::strin
     return Show(kind, text, buttons, buttons & defaultButton ? defaultButton : buttons & mbOK ? mbOK : mbYes);
 }
 
+TMsgDlgBtn TMessageDialog::AskUserWithDetail(TMsgDlgType kind, const std::string& text, const std::string& detail,
+                                             TMsgDlgButtons buttons)
+{
+    return Show(kind, text, buttons, buttons & mbOK ? mbOK : mbYes, detail);
+}
+
 TMsgDlgBtn TMessageDialog::Show(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons,
-                                TMsgDlgBtn defaultAnswer)
+                                TMsgDlgBtn defaultAnswer, const std::string& detail)
 {
     TBox box(m_owner, EscapeAnswer(buttons));
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
@@ -124,9 +132,22 @@ TMsgDlgBtn TMessageDialog::Show(TMsgDlgType kind, const std::string& text, TMsgD
     }
     row->addStretch();
 
+    auto* words = new QVBoxLayout;
+    words->addWidget(label);
+    if (!detail.empty()) {
+        auto* reason = new QLabel(QString::fromStdString(WithFullStop(detail)), &box);
+        reason->setObjectName("Detail");
+        reason->setTextFormat(Qt::PlainText);
+        reason->setWordWrap(true);
+        reason->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        // Long paths wrap inside a box of sensible width.
+        reason->setMinimumWidth(360);
+        reason->setMaximumWidth(520);
+        words->addWidget(reason);
+    }
     auto* top = new QHBoxLayout;
     top->addWidget(icon);
-    top->addWidget(label, 1);
+    top->addLayout(words, 1);
     auto* layout = new QVBoxLayout(&box);
     layout->addLayout(top);
     layout->addLayout(row);

@@ -24,6 +24,7 @@
 #include "app/FolderPicker.h"
 #include "app/PathShortener.h"
 #include "app/PhraseChecks.h"
+#include "app/ProgressPanel.h"
 #include "crypto/SecureFill.h"
 #include "jobs/Jobs.h"
 #include "jobs/Wipe.h"
@@ -38,79 +39,47 @@ namespace {
 
 constexpr int kSourceWidth = 300;
 constexpr int kFolderWidth = 232;
-constexpr int kFoldersWidth = 233;
-constexpr int kFoldersOpenWidth = 350;
 constexpr int kFolderBytes = Qt::UserRole; // the folder exactly as stored, for paths that are not UTF-8
+constexpr const char* kStopQuestion = "Stop the running job?";
 
-// A drop-down list that reports opening and closing, before and after the list shows.
-// Qt also calls hidePopup() when the list itself is hidden; only a real close-up is reported.
-class TDropDownList final : public QComboBox {
+QString Display(const std::string& text) { return QString::fromStdString(text); }
+
+// Posts to the window's thread; a call posted after the window is gone is dropped.
+class TQtWindowThread final : public IWindowThread {
 public:
-    using QComboBox::QComboBox;
-    std::function<void()> OnDropDown;
-    std::function<void()> OnCloseUp;
-
-    void showPopup() override
+    explicit TQtWindowThread(QObject* window) : m_window(window) {}
+    void Post(std::function<void()> call) override
     {
-        RunGuarded([this] { OnDropDown(); });
-        m_open = true;
-        QComboBox::showPopup();
-    }
-    void hidePopup() override
-    {
-        QComboBox::hidePopup();
-        if (std::exchange(m_open, false))
-            RunGuarded([this] { OnCloseUp(); });
+        QMetaObject::invokeMethod(m_window, std::move(call), Qt::QueuedConnection);
     }
 
 private:
-    bool m_open = false;
+    QObject* m_window;
 };
 
-template <class W, class... Args>
-W* Place(QWidget* parent, const char* name, QRect geometry, const char* hint, Args&&... args)
-{
-    auto* widget = new W(std::forward<Args>(args)..., parent);
-    widget->setObjectName(name);
-    // Set on each control: a style sheet above it would otherwise hand it the application's font.
-    widget->setFont(parent->font());
-    widget->setGeometry(geometry);
-    widget->setStatusTip(QString::fromLatin1(hint));
-    return widget;
-}
+// The options of one job, its phrase scrubbed when the last of the window and the job lets go.
+struct TScrubbedOptions {
+    TJobOptions Options;
+    TScrubbedOptions() = default;
+    TScrubbedOptions(const TScrubbedOptions&) = delete;
+    TScrubbedOptions& operator=(const TScrubbedOptions&) = delete;
+    ~TScrubbedOptions() { ScrubString(Options.KeyPhrase); }
+};
 
-// Labels never read their text as markup or mnemonics: paths may hold "<" or "&".
-QLabel* PlaceLabel(QWidget* parent, const char* name, QRect geometry, const char* hint, const char* caption)
-{
-    auto* label = Place<QLabel>(parent, name, geometry, hint, QString::fromLatin1(caption));
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-// The caption sits on the frame's top line, so the boxes' own rows start where the layout
-// puts them; a narrow gap after each box or circle leaves the whole caption room.
-void FrameWithCaptionOnLine(QGroupBox* box)
-{
-    box->setStyleSheet("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
-                       "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px; }"
-                       "QCheckBox, QRadioButton { spacing: 4px; }");
-}
-
-void SetTextColour(QWidget* widget, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    widget->setPalette(palette);
-}
-
-QString Display(const std::string& text) { return QString::fromStdString(text); }
+// How a job ended, told by the job's thread to the window's.
+struct TJobOutcome {
+    bool Ended = false;     // ran to its end or failed (false: abandoned, stopped or raised)
+    bool Failed = false;    // reported a failure or was stopped
+    std::string Escaped;    // what a job raised past its own reporting
+};
 
 } // namespace
 
 TForm1::TForm1(std::string sourcePath, TSettingsFiles files, IAskUser& ask, IHandOff& handOff, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_sourcePath(std::move(sourcePath)), m_files(std::move(files)), m_ask(ask), m_handOff(handOff)
+      m_sourcePath(std::move(sourcePath)), m_files(std::move(files)), m_ask(ask), m_handOff(handOff),
+      m_windowThread(std::make_unique<TQtWindowThread>(this))
 {
     setObjectName("Form1");
     setWindowTitle("Lockwell");
@@ -127,81 +96,21 @@ TForm1::TForm1(std::string sourcePath, TSettingsFiles files, IAskUser& ask, IHan
 
 TForm1::~TForm1()
 {
+    // A job still running is stopped and waited for before anything it may call goes.
+    m_worker.reset();
     // The controls go after this part of the window: nothing they do then may reach a handler.
     Label3->removeEventFilter(this);
     folders->removeEventFilter(this);
     folders->hidePopup();
 }
 
-void TForm1::BuildControls()
-{
-    const QColor activeCaption = palette().color(QPalette::Highlight);
-
-    Label1 = PlaceLabel(this, "Label1", {8, 8, 103, 13}, "", "Enter your key phrase");
-    Label1->adjustSize();
-    SetTextColour(Label1, Qt::black);
-    Edit1 = Place<QLineEdit>(this, "Edit1", {8, 27, 233, 21}, "Use a phrase of up to 32 characters");
-    Edit1->setMaxLength(std::numeric_limits<int>::max()); // the hint advises, nothing enforces
-    Button1 = Place<QPushButton>(this, "Button1", {248, 25, 65, 25}, "", "GO");
-    Label3 = PlaceLabel(this, "Label3", {9, 61, 232, 13}, "Folder for destination file", "");
-    SetTextColour(Label3, activeCaption);
-    Button3 = Place<QPushButton>(this, "Button3", {248, 56, 65, 25}, "Set destination to source folder", "Original");
-    Button3->setEnabled(false);
-    auto* list = Place<TDropDownList>(this, "folders", {8, 88, kFoldersWidth, 21}, "Saved destination folders");
-    list->OnDropDown = [this] { foldersDropDown(); };
-    list->OnCloseUp = [this] { foldersCloseUp(); };
-    folders = list;
-    folders->setEditable(false);
-    Button4 = Place<QPushButton>(this, "Button4", {248, 86, 65, 25}, "Select new destination folder", "Destination");
-
-    GroupBox1 = Place<QGroupBox>(this, "GroupBox1", {8, 125, 177, 186}, "File options", "Options");
-    FrameWithCaptionOnLine(GroupBox1);
-    compbox = Place<QCheckBox>(GroupBox1, "compbox", {11, 20, 97, 17}, "", "Compress file");
-    emailbox = Place<QCheckBox>(GroupBox1, "emailbox", {11, 46, 129, 17}, "", "Send to EMail client");
-    delmailbox = Place<QCheckBox>(GroupBox1, "delmailbox", {32, 72, 137, 17}, "", "Delete file after emailing");
-    delmailbox->setEnabled(false);
-    runbox = Place<QCheckBox>(GroupBox1, "runbox", {11, 98, 113, 16}, "", "Run decrypted file");
-    shredbox = Place<QCheckBox>(GroupBox1, "shredbox", {11, 124, 150, 17}, "", "Delete source file");
-    SetTextColour(shredbox, Qt::black);
-    copybox = Place<QCheckBox>(GroupBox1, "copybox", {11, 151, 133, 17}, "", "Copy file to clipboard");
-
-    ciphers = Place<QGroupBox>(this, "ciphers", {198, 124, 115, 137}, "", "Cipher to use");
-    FrameWithCaptionOnLine(ciphers);
-    cipherItems = new QButtonGroup(ciphers);
-    const char* names[] = {"RC4", "Blowfish", "Serpent", "Rijndael"};
-    const char* captions[] = {"RC4", "Blowfish", "Serpent", "Rijndael "};
-    // One column: the rows share the space below the caption evenly.
-    constexpr int top = 16, rowHeight = (137 - top - 4) / 4;
-    for (int i = 0; i < 4; ++i) {
-        auto* item = Place<QRadioButton>(ciphers, names[i], {8, top + i * rowHeight + (rowHeight - 17) / 2, 99, 17},
-                                         "", QString::fromLatin1(captions[i]));
-        cipherItems->addButton(item, i);
-    }
-    cipherItems->button(0)->setChecked(true);
-
-    Button2 = Place<QPushButton>(this, "Button2", {200, 274, 113, 25}, "Securely delete selected file",
-                                 "Delete selected file");
-    Label4 = PlaceLabel(this, "Label4", {8, 320, 96, 13}, "", "Selected source file:");
-    Label4->adjustSize();
-    SetTextColour(Label4, Qt::black);
-    label2 = PlaceLabel(this, "label2", {8, 341, 300, 13}, "Selected source file", "");
-    SetTextColour(label2, activeCaption);
-    Panel1 = PlaceLabel(this, "Panel1", {0, 365, 325, 18}, "", "");
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel1->setAlignment(Qt::AlignCenter);
-    SetTextColour(Panel1, activeCaption);
-
-    QWidget* order[] = {Edit1, Button1, cipherItems->button(0), cipherItems->button(1), cipherItems->button(2),
-                        cipherItems->button(3), Button2, shredbox, runbox, emailbox, compbox, delmailbox,
-                        copybox, folders, Button4, Button3};
-    for (std::size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
-    Edit1->setFocus();
-}
-
 void TForm1::ConnectHandlers()
 {
     ConnectGuarded(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    ConnectGuarded(Edit1, &QLineEdit::returnPressed, this, [this] {
+        if (Button1->isEnabled())
+            Button1Click();
+    });
     ConnectGuarded(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     ConnectGuarded(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
     ConnectGuarded(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
@@ -218,9 +127,10 @@ void TForm1::ConnectHandlers()
 
 void TForm1::SetUpForMode(bool decrypt)
 {
+    m_decrypt = decrypt;
     runbox->setEnabled(decrypt);
     compbox->setEnabled(!decrypt);
-    Button1->setText(decrypt ? "Decrypt" : "Encrypt");
+    Button1->setText(decrypt ? "&Decrypt" : "&Encrypt");
 }
 
 std::string TForm1::Shortened(const std::string& path, int width) const
@@ -272,6 +182,9 @@ void TForm1::FormCreate()
 
 void TForm1::ApplicationIdle()
 {
+    // The progress bar has the status line while a job runs.
+    if (m_worker)
+        return;
     QString hint;
     for (QWidget* w = QApplication::widgetAt(QCursor::pos()); w; w = w->parentWidget()) {
         hint = w->statusTip();
@@ -288,10 +201,14 @@ void TForm1::ApplicationIdle()
 
 void TForm1::Button1Click()
 {
-    const bool decrypt = Button1->text() == "Decrypt";
-    TJobOptions options;
-    // The phrase leaves memory when the click is handled, however that ends.
-    TScrubOnExit scrub(options.KeyPhrase);
+    if (m_worker) {
+        m_worker->RequestStop();
+        Button1->setEnabled(false);
+        return;
+    }
+    const bool decrypt = m_decrypt;
+    auto job = std::make_shared<TScrubbedOptions>();
+    TJobOptions& options = job->Options;
     ReadPhrase(*Edit1, options.KeyPhrase);
     options.SourcePath = m_sourcePath;
     options.CipherIndex = CipherIndex();
@@ -308,25 +225,105 @@ void TForm1::Button1Click()
     if (!checks.MayRun(!decrypt, options.DeleteSource, options.KeyPhrase))
         return;
 
-    // Once a job runs the phrase leaves the window, however the job ends.
-    struct TClearOnExit {
-        QLineEdit* edit;
-        ~TClearOnExit() { edit->clear(); }
-    } clear{Edit1};
-
-    TJobContext context{m_ask, m_handOff};
-    const bool ended = decrypt ? RunDecryptJob(options, context) : RunEncryptJob(options, context);
-    if (ended)
-        close();
+    auto outcome = std::make_shared<TJobOutcome>();
+    StartJob(
+        [job, outcome, decrypt](TJobWorker::TServices& services) {
+            TJobContext context{services.Ask, services.HandOff};
+            context.Progress = &services.Progress;
+            context.Stop = &services.Stop;
+            try {
+                outcome->Ended = decrypt ? RunDecryptJob(job->Options, context) : RunEncryptJob(job->Options, context);
+            } catch (const std::exception& e) {
+                outcome->Escaped = e.what();
+            }
+            outcome->Failed = !context.FailureReason.empty() || context.Stopped;
+        },
+        [this, outcome] {
+            if (!outcome->Escaped.empty())
+                ShowApplicationError(outcome->Escaped);
+            // After a failure or a stop the user may correct the cipher or the phrase and go again.
+            if (outcome->Ended && !outcome->Failed) {
+                Edit1->clear();
+                close();
+            }
+        });
 }
 
 void TForm1::Button2Click()
 {
-    if (WipeFile(nullptr, m_sourcePath, m_ask))
-        m_ask.AskUser(TMsgDlgType::mtInformation, "File deleted", mbOK);
-    else
-        m_ask.AskUser(TMsgDlgType::mtWarning, "File NOT deleted", mbOK);
-    close();
+    auto deleted = std::make_shared<bool>(false);
+    StartJob(
+        [deleted, path = m_sourcePath](TJobWorker::TServices& services) {
+            *deleted = WipeFile(nullptr, path, services.Ask, nullptr, &services.Progress, &services.Stop);
+            if (*deleted)
+                services.Ask.AskUser(TMsgDlgType::mtInformation, "File deleted", mbOK);
+            else
+                services.Ask.AskUser(TMsgDlgType::mtWarning, "File NOT deleted", mbOK);
+        },
+        [this] { close(); });
+}
+
+void TForm1::StartJob(TJobWorker::TWork work, std::function<void()> afterJob)
+{
+    m_afterJob = std::move(afterJob);
+    m_worker = std::make_unique<TJobWorker>(*m_windowThread, m_ask, m_handOff);
+    LockControlsForJob(true);
+    m_progress->Start([this] { return m_worker ? m_worker->Progress() : TProgressState{}; });
+    m_worker->Start(std::move(work), [this] { RunGuarded([this] { JobEnded(); }); });
+}
+
+void TForm1::JobEnded()
+{
+    // The stop question is still open: its answer comes first.
+    if (m_askingToStop) {
+        m_endedWhileAsking = true;
+        return;
+    }
+    m_worker.reset();
+    m_progress->Stop();
+    LockControlsForJob(false);
+    m_lastHint.clear();
+    ApplicationIdle();
+    if (auto after = std::exchange(m_afterJob, {}))
+        after();
+    if (m_closeAfterJob && isVisible())
+        close();
+}
+
+void TForm1::LockControlsForJob(bool locked)
+{
+    if (locked) {
+        m_lockedForJob.clear();
+        for (QWidget* w : std::initializer_list<QWidget*>{Edit1, GroupBox1, ciphers, Button2, Button3, Button4, folders}) {
+            m_lockedForJob.emplace_back(w, w->isEnabled());
+            w->setEnabled(false);
+        }
+        Button1->setText("Stop");
+        Button1->setFocus();
+        return;
+    }
+    for (const auto& [w, wasEnabled] : m_lockedForJob)
+        w->setEnabled(wasEnabled);
+    m_lockedForJob.clear();
+    Button1->setEnabled(true);
+    Button1->setText(m_decrypt ? "&Decrypt" : "&Encrypt");
+    Edit1->setFocus();
+}
+
+void TForm1::AskToStopAndClose()
+{
+    if (m_askingToStop)
+        return;
+    m_askingToStop = true;
+    const TMsgDlgBtn answer = m_ask.AskUserWithDefault(TMsgDlgType::mtConfirmation, kStopQuestion, mbYes | mbNo, mbNo);
+    m_askingToStop = false;
+    if (answer == mbYes) {
+        m_closeAfterJob = true;
+        if (m_worker)
+            m_worker->RequestStop();
+    }
+    if (std::exchange(m_endedWhileAsking, false))
+        JobEnded();
 }
 
 void TForm1::ciphersClick()
@@ -357,13 +354,22 @@ void TForm1::Button4Click()
             match = i;
     }
     folders->setCurrentIndex(match);
+    // The label shows where the output will go: the picked folder, or after a cancelled pick the source's.
+    ShowDestination();
+}
+
+void TForm1::ShowDestination()
+{
+    const bool elsewhere = !m_destinationFolder.empty();
+    Label3->setText(
+        Display(Shortened(elsewhere ? m_destinationFolder : path::ExtractFilePath(m_sourcePath), kFolderWidth)));
+    Button3->setEnabled(elsewhere);
 }
 
 void TForm1::foldersSelect(int index)
 {
     m_destinationFolder = folders->itemData(index, kFolderBytes).toByteArray().toStdString();
-    Label3->setText(Display(Shortened(m_destinationFolder, kFolderWidth)));
-    Button3->setEnabled(true);
+    ShowDestination();
 }
 
 void TForm1::foldersKeyDown(int key)
@@ -375,7 +381,8 @@ void TForm1::foldersKeyDown(int key)
     folders->setCurrentIndex(-1);
 }
 
-void TForm1::foldersDropDown() { folders->resize(kFoldersOpenWidth, folders->height()); }
+// Wider while open, to show long folders, but inside the window.
+void TForm1::foldersDropDown() { folders->resize(width() - 2 * folders->x(), folders->height()); }
 
 void TForm1::foldersCloseUp() { folders->resize(kFoldersWidth, folders->height()); }
 
@@ -388,8 +395,7 @@ void TForm1::Label3DblClick()
 void TForm1::Button3Click()
 {
     m_destinationFolder.clear();
-    Label3->setText(Display(Shortened(path::ExtractFilePath(m_sourcePath), kFolderWidth)));
-    Button3->setEnabled(false);
+    ShowDestination();
 }
 
 void TForm1::FormCloseQuery()
@@ -402,9 +408,24 @@ void TForm1::FormCloseQuery()
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
+    if (m_worker) {
+        event->ignore();
+        // The window closes once the stopped job has ended.
+        RunGuarded([this] { AskToStopAndClose(); });
+        return;
+    }
     // A list that cannot be saved is reported, but never keeps the window open.
     RunGuarded([this] { FormCloseQuery(); });
     event->accept();
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TForm1::showEvent(QShowEvent* event)

@@ -24,6 +24,14 @@ public:
         (void)defaultButton;
         return AskUser(kind, text, buttons);
     }
+    // The same box with the underlying reason shown below its text. Boxes that cannot
+    // show one ask as AskUser does.
+    virtual TMsgDlgBtn AskUserWithDetail(TMsgDlgType kind, const std::string& text, const std::string& detail,
+                                         TMsgDlgButtons buttons)
+    {
+        (void)detail;
+        return AskUser(kind, text, buttons);
+    }
 };
 
 } // namespace lw

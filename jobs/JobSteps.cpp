@@ -197,7 +197,7 @@ void ReportFailure(TJobContext& context, const std::exception& failure)
         return;
     }
     context.FailureReason = failure.what();
-    context.Ask.AskUser(TMsgDlgType::mtError, "File IO error", mbOK);
+    context.Ask.AskUserWithDetail(TMsgDlgType::mtError, "File IO error", context.FailureReason, mbOK);
 }
 
 } // namespace lw::job

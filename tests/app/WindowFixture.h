@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,6 +58,16 @@ public:
                                             handOff);
         form->SetUpForMode(lw::IsDecryptPath(source));
         return *form;
+    }
+
+    // Lets the window's event loop run until the job or wipe a button started has ended.
+    void WaitForJob() const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        while (form && form->JobRunning() && std::chrono::steady_clock::now() < deadline)
+            QTest::qWait(1);
+        if (form && form->JobRunning())
+            ADD_FAILURE() << "the job did not end";
     }
 
     template <class W>

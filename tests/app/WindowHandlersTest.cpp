@@ -173,8 +173,8 @@ TEST(WindowFolders, DestinationAddsTheChosenFolderAgain)
     EXPECT_EQ(window.Items(), (std::vector<std::string>{"/srv/a", "/SRV/A", "/srv/b"}));
     EXPECT_EQ(list->currentIndex(), 0) << "the first item equal without regard to case";
     EXPECT_EQ(window.form->DestinationFolder(), "/SRV/A");
-    EXPECT_EQ(window.Find<QLabel>("Label3")->text(), "/tmp/dir/") << "the label keeps its text";
-    EXPECT_FALSE(window.Find<QPushButton>("Button3")->isEnabled());
+    EXPECT_EQ(window.Find<QLabel>("Label3")->text(), "/SRV/A") << "the label shows where the output goes";
+    EXPECT_TRUE(window.Find<QPushButton>("Button3")->isEnabled()) << "back to the source's folder is offered";
 
     window.nextFolder = "/srv/b";
     QTest::mouseClick(window.Find<QPushButton>("Button4"), Qt::LeftButton);
@@ -187,6 +187,7 @@ TEST(WindowFolders, DestinationAddsTheChosenFolderAgain)
     EXPECT_EQ(list->currentIndex(), -1);
     EXPECT_EQ(window.Items().size(), 4u);
     EXPECT_EQ(window.Find<QLabel>("Label3")->text(), "/tmp/dir/");
+    EXPECT_FALSE(window.Find<QPushButton>("Button3")->isEnabled());
 }
 
 TEST(WindowFolders, PickDeleteOriginalAndDoubleClick)
@@ -238,7 +239,7 @@ TEST(WindowFolders, ListWidensWhileOpen)
     form.show();
     auto* list = window.Find<QComboBox>("folders");
     list->showPopup();
-    EXPECT_EQ(list->width(), 350);
+    EXPECT_EQ(list->geometry().right(), form.width() - 1 - list->x()) << "open inside the window, margins alike";
     list->hidePopup();
     EXPECT_EQ(list->width(), 233);
     list->hidePopup();

@@ -22,6 +22,7 @@ void RunJob(WindowFixture& window, const char* phrase)
     window.form->show();
     QTest::keyClicks(window.Find<QLineEdit>("Edit1"), phrase);
     QTest::mouseClick(window.Find<QPushButton>("Button1"), Qt::LeftButton);
+    window.WaitForJob();
 }
 
 TEST(WindowJobs, EncryptThenDecryptThroughTheWindow)
@@ -67,7 +68,7 @@ TEST(WindowJobs, NoAtTheOverwritePromptKeepsTheWindowOpen)
     ASSERT_EQ(window.ask.boxes.size(), 1u);
     EXPECT_EQ(window.ask.boxes[0].buttons, lw::mbYes | lw::mbNo | lw::mbIgnore);
     EXPECT_TRUE(window.form->isVisible()) << "abandoned: the user may change options and try again";
-    EXPECT_EQ(window.Find<QLineEdit>("Edit1")->text(), "") << "the phrase is cleared however the job ends";
+    EXPECT_EQ(window.Find<QLineEdit>("Edit1")->text(), "phrase") << "kept for the next try";
     EXPECT_EQ(lwtest::ReadFile(source + ".fe2"), lwtest::Bytes{9});
 }
 
@@ -139,7 +140,14 @@ TEST(WindowJobs, NoCipherSelectedFailsTheJob)
     window.Open(source);
     RunJob(window, "k");
     EXPECT_EQ(window.ask.boxes, (std::vector<Box>{{TMsgDlgType::mtError, "File IO error", lw::mbOK}}));
-    EXPECT_FALSE(window.form->isVisible()) << "a failed job ran to its end";
+    ASSERT_EQ(window.ask.details.size(), 1u) << "the box names the reason";
+    EXPECT_EQ(window.ask.details[0], "No cipher selected");
+    // Open for another try: the phrase kept, the controls back as they were.
+    EXPECT_TRUE(window.form->isVisible());
+    EXPECT_EQ(window.Find<QLineEdit>("Edit1")->text(), "k");
+    EXPECT_TRUE(window.Find<QLineEdit>("Edit1")->isEnabled());
+    EXPECT_EQ(window.Find<QPushButton>("Button1")->text(), "&Encrypt");
+    EXPECT_FALSE(window.Find<QCheckBox>("runbox")->isEnabled()) << "a control disabled before stays so";
     EXPECT_EQ(window.Text(window.Ini()), "[Options]\r\nCipher=-5\r\n");
 }
 
@@ -165,6 +173,7 @@ TEST(WindowJobs, DeleteSelectedFileHasThreeOutcomes)
         window.Open(source);
         window.form->show();
         Click(window.Find<QPushButton>("Button2"));
+        window.WaitForJob();
         ASSERT_EQ(window.ask.boxes.size(), 2u) << c.name;
         EXPECT_EQ(window.ask.boxes[0].kind, TMsgDlgType::mtWarning) << c.name;
         EXPECT_EQ(window.ask.boxes[0].buttons, lw::mbOK | lw::mbCancel) << c.name;

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <map>
 
 #include "WindowFixture.h"
 
@@ -26,7 +27,7 @@ TEST(WindowLayout, ModeFromTheExtension)
     for (const auto& c : cases) {
         lwtest::WindowFixture window;
         window.Open(window.dir / c.name);
-        EXPECT_EQ(window.Find<QPushButton>("Button1")->text(), c.decrypt ? "Decrypt" : "Encrypt") << c.name;
+        EXPECT_EQ(window.Find<QPushButton>("Button1")->text(), c.decrypt ? "&Decrypt" : "&Encrypt") << c.name;
         EXPECT_EQ(window.Find<QCheckBox>("runbox")->isEnabled(), c.decrypt) << c.name;
         EXPECT_EQ(window.Find<QCheckBox>("compbox")->isEnabled(), !c.decrypt) << c.name;
     }
@@ -98,7 +99,8 @@ TEST(WindowLayout, EveryControlInPlace)
             caption = g->title();
         else if (auto* e = qobject_cast<QLineEdit*>(w))
             caption = e->text();
-        EXPECT_EQ(caption, c.caption) << c.name;
+        // The "&" marks the access key: underlined, not shown.
+        EXPECT_EQ(caption.remove('&'), c.caption) << c.name;
         if (w->parentWidget() != window.form.get()) {
             EXPECT_EQ(w->parentWidget()->objectName(), "GroupBox1") << c.name;
         }
@@ -113,13 +115,14 @@ TEST(WindowLayout, EveryControlInPlace)
     EXPECT_EQ(edit->text().size(), 40000) << "the key field has no length limit";
     EXPECT_EQ(edit->echoMode(), QLineEdit::Normal) << "shown as typed";
     EXPECT_EQ(window.Find<QLabel>("Label1")->pos(), QPoint(8, 8));
-    EXPECT_EQ(window.Find<QLabel>("Label1")->text(), "Enter your key phrase");
+    EXPECT_EQ(window.Find<QLabel>("Label1")->text(), "Enter your &key phrase");
+    EXPECT_EQ(window.Find<QLabel>("Label1")->buddy(), edit) << "its access key goes to the key field";
     EXPECT_EQ(window.Find<QLabel>("Label4")->pos(), QPoint(8, 320));
     EXPECT_EQ(window.Find<QLabel>("Label4")->text(), "Selected source file:");
 
     QStringList items;
     for (auto* item : window.Find<QGroupBox>("ciphers")->findChildren<QRadioButton*>())
-        items << item->text();
+        items << item->text().remove('&');
     EXPECT_EQ(items, QStringList({"RC4", "Blowfish", "Serpent", "Rijndael "}));
     for (const char* name : {"compbox", "emailbox", "delmailbox", "runbox", "shredbox", "copybox"})
         EXPECT_FALSE(window.Find<QCheckBox>(name)->isChecked()) << name;
@@ -145,6 +148,33 @@ TEST(WindowLayout, TabOrder)
     EXPECT_EQ(order, QStringList({"Edit1", "Button1", "RC4", "Blowfish", "Serpent", "Rijndael", "Button2",
                                   "shredbox", "runbox", "emailbox", "compbox", "delmailbox", "copybox", "folders",
                                   "Button4", "Button3"}));
+}
+
+// Alt and one letter reach each captioned control; no two share a letter.
+TEST(WindowLayout, AccessKeysAreUnique)
+{
+    for (const char* source : {"/tmp/a.txt", "/tmp/a.fe2"}) {
+        lwtest::WindowFixture window;
+        auto& form = window.Open(source);
+        QStringList captions;
+        for (auto* b : form.findChildren<QAbstractButton*>())
+            captions << b->text();
+        for (auto* l : form.findChildren<QLabel*>())
+            if (l->buddy())
+                captions << l->text();
+        std::map<QChar, QString> seen;
+        int withKey = 0;
+        for (const QString& caption : captions) {
+            const auto at = caption.indexOf('&');
+            if (at < 0 || at + 1 >= caption.size())
+                continue;
+            ++withKey;
+            const QChar key = caption[at + 1].toLower();
+            EXPECT_TRUE(seen.emplace(key, caption).second)
+                << source << ": " << caption.toStdString() << " and " << seen[key].toStdString();
+        }
+        EXPECT_GE(withKey, 15) << source;
+    }
 }
 
 TEST(WindowLayout, NoCaptionIsClipped)

@@ -142,6 +142,7 @@ TEST(WindowPhraseChecks, RiskyEncryptionsAskFirstAndStopKeepingEverything)
             QTest::mouseClick(window.Find<QCheckBox>("shredbox"), Qt::LeftButton, {}, QPoint(4, 8));
         QTest::keyClicks(window.Find<QLineEdit>("Edit1"), row.phrase);
         QTest::mouseClick(window.Find<QPushButton>("Button1"), Qt::LeftButton);
+        window.WaitForJob();
 
         EXPECT_EQ(script.boxes, row.boxes) << row.name;
         EXPECT_EQ(ask.defaults, row.defaults) << row.name;
@@ -205,6 +206,7 @@ TEST(WindowPhraseChecks, DecryptingAsksNothingExtra)
         window.form->show();
         QTest::keyClicks(window.Find<QLineEdit>("Edit1"), row.phrase);
         QTest::mouseClick(window.Find<QPushButton>("Button1"), Qt::LeftButton);
+        window.WaitForJob();
 
         std::vector<Box> boxes;
         if (row.deleteSource)

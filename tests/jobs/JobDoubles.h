@@ -59,9 +59,16 @@ public:
         m_answers.pop_front();
         return answer;
     }
+    lw::TMsgDlgBtn AskUserWithDetail(lw::TMsgDlgType kind, const std::string& text, const std::string& detail,
+                                     lw::TMsgDlgButtons buttons) override
+    {
+        details.push_back(detail);
+        return AskUser(kind, text, buttons);
+    }
     bool ScriptUsedUp() const { return m_answers.empty(); }
 
     std::vector<Box> boxes;
+    std::vector<std::string> details; // of the boxes that came with one
     std::vector<Clock::time_point> times;
 
 private:
