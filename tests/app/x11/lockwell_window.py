@@ -11,6 +11,7 @@ PANEL1 = (0, 365, 325, 18)  # the status line, window-relative
 # Blank window background: no control and no hint under the pointer, so the status line
 # shows no hint text that could be mistaken for progress.
 QUIET_SPOT = (250, 318)
+PROMPT_TITLE = "Confirm"  # the prompt for the phrase's second typing
 
 
 class Window:
@@ -58,18 +59,30 @@ class Window:
         poll(lambda: window not in self.session.visible_windows(), what)
 
     def start_encrypt(self, phrase):
-        """Types the phrase, Enter, the phrase again in its prompt, Enter; returns the
-        monotonic time just before that last Enter."""
+        """Types the phrase and Enter; when a prompt for the phrase's second typing shows,
+        types it there too and Enter. Returns once the job runs: the status line as it was
+        before, the monotonic time just before the Enter that started the job, and whether
+        the phrase was asked again."""
         idle = self.panel()
         self.session.type(phrase)
+        started = time.monotonic()
         self.session.key("Return")
-        prompt = self.wait_new_window("the prompt for the phrase's second typing (after Enter in the key field)")
+        what = "the job to start or the phrase to be asked again, after Enter in the key field"
+        prompt = poll(lambda: self._ended(what) or self._prompt() or self.panel() != idle, what)
+        if prompt is True:
+            return idle, started, False
+        self.session.focus(prompt)
         self.session.type(phrase)
         started = time.monotonic()
         self.session.key("Return")
         self.wait_gone(prompt, "the phrase prompt to close after Enter")
         self.session.focus(self.id)
-        return idle, started
+        self.wait_job_running(idle)
+        return idle, started, True
+
+    def _prompt(self):
+        titled = [w for w in self.new_windows() if self.session.title(w) == PROMPT_TITLE]
+        return titled[0] if titled else None
 
     def wait_job_running(self, idle_panel):
         what = "the status line to show the job's progress"

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Measures the window program on a real X server (not a test; run by hand):
 (a) the time from Yes at the stop question to the program's end, and
-(b) the window's job time for a full encryption (Enter on the phrase's second typing to the
-    "File encrypted" box) against lockwell-cli on the same file with the same cipher.
+(b) the window's job time for a full encryption (the Enter that starts the job, on the
+    phrase's second typing when it is asked, to the "File encrypted" box) against lockwell-cli on the same file with the same cipher.
 
 usage: measure_window.py LOCKWELL LOCKWELL_CLI [--mib N] [--cipher 0-3] [--repeat N]
 The file (default 2048 MiB) and each output go to TMPDIR, which needs room for both.
@@ -27,9 +27,9 @@ WINDOW_DEFAULT_CIPHER = 1  # the window's choice when it has no settings
 
 
 def window_encrypt(session, source, size, timeout):
-    """Seconds from Enter on the second typing to the "File encrypted" box."""
+    """Seconds from the Enter that starts the job to the "File encrypted" box."""
     window = Window(session, source)
-    _, started = window.start_encrypt(PHRASE)
+    _, started, _ = window.start_encrypt(PHRASE)
     box = window.wait_new_window('the "File encrypted" box', timeout)
     seconds = window.appeared_at - started
     print(f"  window: {seconds:.2f} s, {size / seconds / 1e6:.1f} MB/s (box {session.title(box)!r})")
@@ -66,11 +66,10 @@ def take_output(session, source):
 
 def window_stop(session, source, into_job):
     window = Window(session, source)
-    idle, _ = window.start_encrypt(PHRASE)
-    window.wait_job_running(idle)
+    window.start_encrypt(PHRASE)
     time.sleep(into_job)
     window.ask_stop()
-    status, seconds = window.answer_and_time_exit("y")
+    status, seconds = window.answer_and_time_exit("alt+y")
     left = session.folder()
     print(f"  stop:   {seconds:.3f} s from Y to the end, status {status}, folder: {', '.join(left)}")
     if status != 0 or left != [os.path.basename(source)]:

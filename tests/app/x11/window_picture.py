@@ -29,15 +29,14 @@ def render(lockwell, out):
             source = os.path.join(FOLDER, "holiday 2024.mkv")
             write_data_file(source, SIZE)
             window = Window(session, source)
-            idle, _ = window.start_encrypt(PHRASE)
-            window.wait_job_running(idle)
+            window.start_encrypt(PHRASE)
             time.sleep(INTO_JOB)
             picture = window.picture()
             if window.process.poll() is not None:
                 raise Failure("the job ended before the picture was taken")
             write_png(out, picture)
             window.ask_stop()
-            status, _ = window.answer_and_time_exit("y")
+            status, _ = window.answer_and_time_exit("alt+y")
             if status != 0:
                 raise Failure(f"lockwell ended with status {status} after Yes")
         except Failure as failure:
