@@ -2,9 +2,10 @@
 """Measures the window program on a real X server (not a test; run by hand):
 (a) the time from Yes at the stop question to the program's end, and
 (b) the window's job time for a full encryption (the Enter that starts the job, on the
-    phrase's second typing when it is asked, to the "File encrypted" box) against lockwell-cli on the same file with the same cipher.
+    phrase's second typing when it is asked, to the "File encrypted" box) against
+    lockwell-cli on the same file with the same cipher.
 
-usage: measure_window.py LOCKWELL LOCKWELL_CLI [--mib N] [--cipher 0-3] [--repeat N]
+usage: measure_window.py LOCKWELL LOCKWELL_CLI [--mib N] [--cipher 0-3] [--repeat N] [--into-job S]
 The file (default 2048 MiB) and each output go to TMPDIR, which needs room for both.
 """
 

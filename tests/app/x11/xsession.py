@@ -151,6 +151,7 @@ class XSession:
                 f.write(settings)
         self.server = None
         self.window = None
+        self.screen_windows = set()
         self.env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": home,
                     "XDG_CONFIG_HOME": os.path.join(home, ".config"),
                     "XDG_RUNTIME_DIR": self._runtime_dir(), "LANG": "C.UTF-8",
@@ -180,6 +181,7 @@ class XSession:
             self.__exit__(None, None, None)
             raise Failure("Xvfb did not report a display")
         self.env["DISPLAY"] = ":" + number.decode().strip()
+        self.screen_windows = set(self.visible_windows())  # the root window
         return self
 
     def __exit__(self, *exc):
@@ -223,9 +225,9 @@ class XSession:
         return "\n".join(lines)
 
     def visible_windows(self):
-        """Mapped top-level windows of the screen, by id."""
+        """Mapped top-level windows, by id, the screen's own left out."""
         out = self.run("xdotool", "search", "--onlyvisible", "--maxdepth", "1", "--name", "", check=False)
-        return [int(w) for w in out.split()]
+        return [int(w) for w in out.split() if int(w) not in self.screen_windows]
 
     def window_named(self, title):
         out = self.run("xdotool", "search", "--onlyvisible", "--maxdepth", "1", "--name", title, check=False)
