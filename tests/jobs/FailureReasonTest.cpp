@@ -14,9 +14,12 @@
 #include "JobDoubles.h"
 #include "JobRows.h"
 #include "TestUtil.h"
+#include "jobs/CipherFactory.h"
 #include "jobs/JobSteps.h"
+#include "jobs/Verify.h"
 #include "jobs/Jobs.h"
 #include "jobs/Wipe.h"
+#include "platform/MemoryStream.h"
 
 using namespace lwtest;
 using lw::fs::TFileOp;
@@ -285,5 +288,50 @@ TEST(FailureReason, SourceShorterThanItsSizeSaysItEndedEarly)
         EXPECT_TRUE(lw::RunEncryptJob(options, context));
         EXPECT_EQ(context.FailureReason, "The source ended early while it was read: " + source);
         EXPECT_TRUE(Listing(dir.Path()).empty());
+    }
+}
+
+namespace {
+
+void Fill(lw::TMemoryStream& stream, const Bytes& bytes)
+{
+    stream.WriteBuffer(bytes);
+    stream.SetPosition(0);
+}
+
+} // namespace
+
+// The read-back before a wipe: compressed data that no longer decompresses is a
+// difference like any other, told with the output's name rather than a bare code.
+TEST(FailureReason, ReadBackThatDoesNotDecompressIsADifference)
+{
+    const Bytes plain = TextBytes(kSize, 5);
+    lw::TMemoryStream source;
+    Fill(source, plain);
+    auto cipher = lw::CreateCipher(kCipher);
+    lw::job::KeyCipher(cipher.get(), kPhrase);
+    lw::TMemoryStream sealed;
+    lw::job::CompressAndEncrypt(source, *cipher, sealed);
+    const Bytes good = sealed.Data();
+    const std::pair<const char*, size_t> rows[] = {
+        {"signature garbled", 2}, {"first block garbled", 40}, {"middle garbled", good.size() / 2}, {"cut short", 0}};
+    for (const auto& [name, at] : rows) {
+        SCOPED_TRACE(name);
+        Bytes damaged = good;
+        if (at == 0)
+            damaged.resize(good.size() - 100);
+        else
+            damaged[at] ^= 0x01;
+        lw::TMemoryStream encrypted, original;
+        Fill(encrypted, damaged);
+        Fill(original, plain);
+        try {
+            lw::job::VerifyDecodesTo(encrypted, encrypted.Size(), original, kCipher, kPhrase, true,
+                                     "/d/report.odt.fez");
+            ADD_FAILURE() << "damage passed the read-back";
+        } catch (const lw::job::EVerifyFailed& e) {
+            EXPECT_EQ(e.Message(),
+                      "\"/d/report.odt.fez\" does not match its source when read back; the source was kept");
+        }
     }
 }
