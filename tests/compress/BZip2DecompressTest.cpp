@@ -296,37 +296,6 @@ TEST_P(BZip2Damaged, RaisesTheLibraryCode)
 INSTANTIATE_TEST_SUITE_P(Cases, BZip2Damaged, ::testing::ValuesIn(Damages()),
                          [](const auto& info) { return info.param.name; });
 
-// What a user reads for the failures decompressing meets.
-TEST(BZip2Decompress, FailuresInWords)
-{
-    const Bytes& multi = MultiBlockStream();
-    const Bytes small = PyCompress(Inputs()[2].data, 5);
-    const std::pair<Bytes, std::string> rows[] = {
-        {FlipBit(multi, multi.size() / 2), "the compressed data is damaged or the key phrase or cipher is wrong"},
-        {Cut(multi, multi.size() / 2), "the compressed data ends too early"},
-        {Join(small, Bytes{'x'}), "bzip2 error -1 (data follows the end of the compressed data)"},
-        {lwtest::RandomBytes(5000, 12), "bzip2 error -5 (not compressed data)"},
-    };
-    for (const auto& [data, words] : rows) {
-        try {
-            Decompress(data);
-            ADD_FAILURE() << "decompressed: " << words;
-        } catch (const EBZip2Error& e) {
-            EXPECT_EQ(BZip2ErrorText(e), words);
-        }
-    }
-    // Not the library's: the message as it is.
-    TMemoryStream src;
-    TBZDecompressionStream bz(src);
-    try {
-        bz.Write(Bytes{1});
-        ADD_FAILURE() << "wrote to a decompression stream";
-    } catch (const EBZip2Error& e) {
-        EXPECT_EQ(e.Code(), 0);
-        EXPECT_EQ(BZip2ErrorText(e), "Invalid stream operation");
-    }
-}
-
 TEST(BZip2Decompress, NonBzip2DataFailsOnTheFirstRead)
 {
     TMemoryStream src;
