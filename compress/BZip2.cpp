@@ -34,7 +34,7 @@ int Check(int code)
     if (code == BZ_MEM_ERROR)
         throw std::bad_alloc();
     if (code < 0)
-        throw E("error " + std::to_string(code));
+        throw E(code);
     return code;
 }
 
@@ -44,6 +44,46 @@ int64_t Total(unsigned lo32, unsigned hi32)
 }
 
 } // namespace
+
+static_assert(kBZNotCompressed == BZ_DATA_ERROR_MAGIC);
+
+EBZip2Error::EBZip2Error(int code) : Exception("error " + std::to_string(code)), m_code(code) {}
+
+std::string BZip2ErrorText(int code)
+{
+    // What each code means where this program meets it: a sequence error comes only from
+    // a decompressor given bytes after the end of its stream.
+    const auto numbered = [code](const char* meaning) {
+        return "bzip2 error " + std::to_string(code) + " (" + meaning + ")";
+    };
+    switch (code) {
+    case BZ_SEQUENCE_ERROR:
+        return numbered("data follows the end of the compressed data");
+    case BZ_PARAM_ERROR:
+        return numbered("invalid parameter");
+    case BZ_MEM_ERROR:
+        return kNotEnoughMemory;
+    case BZ_DATA_ERROR:
+        return "the compressed data is damaged or the key phrase or cipher is wrong";
+    case BZ_DATA_ERROR_MAGIC:
+        return numbered("not compressed data");
+    case BZ_IO_ERROR:
+        return numbered("input/output error");
+    case BZ_UNEXPECTED_EOF:
+        return "the compressed data ends too early";
+    case BZ_OUTBUFF_FULL:
+        return numbered("output buffer full");
+    case BZ_CONFIG_ERROR:
+        return numbered("library built wrongly for this system");
+    default:
+        return "bzip2 error " + std::to_string(code);
+    }
+}
+
+std::string BZip2ErrorText(const EBZip2Error& failure)
+{
+    return failure.Code() != 0 ? BZip2ErrorText(failure.Code()) : failure.Message();
+}
 
 struct TCustomBZip2Stream::TRecord {
     bz_stream z{};

@@ -3,15 +3,36 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/Exception.h"
 #include "platform/Stream.h"
 
 namespace lw {
 
-class EBZip2Error : public Exception { using Exception::Exception; };
+class EBZip2Error : public Exception {
+public:
+    using Exception::Exception;
+    // A return code of the library; the message is "error <code>".
+    explicit EBZip2Error(int code);
+    // The library's return code; 0 when the failure is not the library's.
+    int Code() const noexcept { return m_code; }
+
+private:
+    int m_code = 0;
+};
 class EBZCompressionError : public EBZip2Error { using EBZip2Error::EBZip2Error; };
 class EBZDecompressionError : public EBZip2Error { using EBZip2Error::EBZip2Error; };
+
+// The code a source that does not start with the compressed data's signature gives
+// (bzlib.h stays inside this layer).
+inline constexpr int kBZNotCompressed = -5;
+
+// The library's return code in words for messages: "the compressed data ends too early",
+// or "bzip2 error <code>" and what it means.
+std::string BZip2ErrorText(int code);
+// The failure in words: its code's text, or its message when the library had no part in it.
+std::string BZip2ErrorText(const EBZip2Error& failure);
 
 inline constexpr const char* kInvalidStreamOperation = "Invalid stream operation";
 

@@ -36,7 +36,7 @@ int Check(int code)
     if (code == BZ_MEM_ERROR)
         throw std::bad_alloc();
     if (code < 0)
-        throw EBZCompressionError("error " + std::to_string(code));
+        throw EBZCompressionError(code);
     return code;
 }
 
@@ -151,7 +151,7 @@ TParallelBZCompressor::TParallelBZCompressor(TBlockSize100k blockSize, TStream& 
       m_pool(std::make_unique<TPool>())
 {
     if (m_level < 1 || m_level > 9)
-        throw EBZCompressionError("error " + std::to_string(BZ_PARAM_ERROR));
+        throw EBZCompressionError(BZ_PARAM_ERROR);
     m_blockMax = static_cast<size_t>(100000 * m_level - 19);
     m_block = std::make_unique<TBlock>();
     m_block->stored.resize(m_blockMax + 8);
@@ -317,7 +317,7 @@ void TParallelBZCompressor::Splice(TBlock& block)
             end = at;
     }
     if (end == 0 || bz::PeekBits(packed, bz::kHeaderBits, bz::kMagicBits) != bz::kBlockMagic)
-        throw EBZCompressionError("error " + std::to_string(BZ_CONFIG_ERROR));
+        throw EBZCompressionError(BZ_CONFIG_ERROR);
     if (m_out.BitCount() == 0)
         m_out.Put(0x425A6830u + static_cast<unsigned>(m_level), bz::kHeaderBits);
     m_out.PutBits(packed.subspan(bz::kHeaderBits / 8), end - bz::kHeaderBits);

@@ -28,7 +28,7 @@ constexpr size_t kTrimAt = size_t{1} << 20;
 {
     if (code == BZ_MEM_ERROR)
         throw std::bad_alloc();
-    throw EBZDecompressionError("error " + std::to_string(code));
+    throw EBZDecompressionError(code);
 }
 
 int Check(int code)

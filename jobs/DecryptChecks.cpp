@@ -23,7 +23,7 @@ struct THead {
             const ssize_t n = fs::ReadAt(file.Handle(), bytes.data() + done, bytes.size() - done,
                                          static_cast<int64_t>(done));
             if (n < 0)
-                throw EReadError("Cannot read \"" + file.FileName() + "\". " + fs::ErrorText(errno));
+                throw EReadError(fs::ErrorWhile(errno, "reading", file.FileName()));
             if (n == 0)
                 break;
             done += static_cast<size_t>(n);
@@ -40,15 +40,12 @@ std::string WithHint(std::string text, const std::string& hint)
     return hint.empty() ? text : text + " " + hint;
 }
 
-std::string BZip2Reason(const std::string& message)
+std::string BZip2Reason(const EBZip2Error& failure, const std::string& path)
 {
-    if (message == "error -5")
+    // No signature at all: noise, which only a wrong key phrase or cipher makes of a ".fez".
+    if (failure.Code() == kBZNotCompressed)
         return "Wrong key phrase or cipher: the file does not decrypt to compressed data";
-    if (message == "error -4")
-        return "The compressed data is damaged or the key phrase or cipher is wrong";
-    if (message == "error -7")
-        return "The compressed data ends too early";
-    return "The compressed data cannot be read (" + message + ")";
+    return "Cannot decrypt " + path + ": " + BZip2ErrorText(failure);
 }
 
 } // namespace
@@ -81,7 +78,7 @@ EBZDecompressionError WrongKeyOrCipher(const EBZip2Error& failure, TFileStream& 
 {
     const THead encrypted(source);
     return EBZDecompressionError(WithHint(
-        BZip2Reason(failure.Message()),
+        BZip2Reason(failure, source.FileName()),
         FitHint(CipherThatFits(encrypted.bytes, options.KeyPhrase, options.CipherIndex, true))));
 }
 

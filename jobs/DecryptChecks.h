@@ -19,8 +19,8 @@ bool WipeDespiteDoubt(const std::string& doubt, const std::string& sourcePath, I
 // After "File decrypted": the doubt as a warning, both files kept.
 void WarnAboutOutput(const std::string& doubt, TJobContext& context);
 
-// A ".fez" that does not decompress: the reason in words, naming another cipher when one
-// of them gives the compressed data's signature.
+// A ".fez" that does not decompress: the reason in words ("Cannot decrypt <source>: <the
+// code's text>"), naming another cipher when one of them gives the compressed data's signature.
 EBZDecompressionError WrongKeyOrCipher(const EBZip2Error& failure, TFileStream& source, const TJobOptions& options);
 
 } // namespace lw::job

@@ -37,8 +37,7 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
         } catch (const EJobStopped&) {
             throw;
         } catch (const std::exception&) {
-            source.BlameChange();
-            throw;
+            job::RethrowNamed(source);
         }
         cipher->Wipe();
         cipher.reset();
@@ -58,7 +57,7 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
             job::WarnAboutOutput(doubt, context);
         job::RunHandOffs(options, outputPath, true, context);
     } catch (const std::exception& failure) {
-        job::ReportFailure(context, failure);
+        job::ReportFailure(context, failure, TJobKind::Decrypt, options.SourcePath);
     }
     return true;
 }

@@ -32,8 +32,7 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         } catch (const EJobStopped&) {
             throw;
         } catch (const std::exception&) {
-            source.BlameChange();
-            throw;
+            job::RethrowNamed(source);
         }
         cipher->Wipe();
         cipher.reset();
@@ -46,7 +45,7 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         context.Ask.AskUser(TMsgDlgType::mtInformation, "File encrypted", mbOK);
         job::RunHandOffs(options, outputPath, false, context);
     } catch (const std::exception& failure) {
-        job::ReportFailure(context, failure);
+        job::ReportFailure(context, failure, TJobKind::Encrypt, options.SourcePath);
     }
     return true;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -189,14 +190,36 @@ void RunHandOffs(const TJobOptions& options, const std::string& outputPath, bool
     }
 }
 
-void ReportFailure(TJobContext& context, const std::exception& failure)
+void RethrowNamed(TSourceGuard& source)
+{
+    source.BlameChange();
+    try {
+        throw;
+    } catch (const EBZip2Error& failure) {
+        throw EBZCompressionError("Cannot compress " + source.Path() + ": " + BZip2ErrorText(failure));
+    } catch (const EReadError& failure) {
+        // Here only the source is read, and an OS error would have named itself.
+        if (failure.Message() == kStreamReadError)
+            throw EReadError("The source ended early while it was read: " + source.Path());
+        throw;
+    }
+}
+
+void ReportFailure(TJobContext& context, const std::exception& failure, TJobKind kind,
+                   const std::string& sourcePath)
 {
     if (dynamic_cast<const EJobStopped*>(&failure)) {
         context.Stopped = true;
         context.FailureReason = kStoppedFailure;
         return;
     }
-    context.FailureReason = failure.what();
+    if (dynamic_cast<const Exception*>(&failure)) {
+        context.FailureReason = failure.what();
+    } else {
+        const std::string what = dynamic_cast<const std::bad_alloc*>(&failure) ? kNotEnoughMemory : failure.what();
+        context.FailureReason =
+            (kind == TJobKind::Encrypt ? "Cannot encrypt " : "Cannot decrypt ") + sourcePath + ": " + what;
+    }
     context.Ask.AskUserWithDetail(TMsgDlgType::mtError, "File IO error", context.FailureReason, mbOK);
 }
 

@@ -62,8 +62,17 @@ void DecryptAndDecompress(TStream& source, TDCP_cipher& cipher, int64_t count, T
 void RunHandOffs(const TJobOptions& options, const std::string& outputPath, bool decrypting,
                  TJobContext& context);
 
+// Only inside a handler, for the step that reads the source into the output: rethrows
+// the failure being handled in words that name the file. A changed source is told as
+// that (see TSourceGuard::BlameChange), a compression failure as "Cannot compress
+// <source>: <the code's text>", a source that gave fewer bytes than its size and no OS
+// error as "The source ended early while it was read: <source>"; anything else as it is.
+[[noreturn]] void RethrowNamed(TSourceGuard& source);
+
 // The job's one failure box; the reason is kept for callers that can show it. A stop
-// shows no box: it is marked as one.
-void ReportFailure(TJobContext& context, const std::exception& failure);
+// shows no box: it is marked as one. A failure that is not one of the program's own
+// (memory, threads) is told as "Cannot encrypt <source>: <what>".
+void ReportFailure(TJobContext& context, const std::exception& failure, TJobKind kind,
+                   const std::string& sourcePath);
 
 } // namespace lw::job

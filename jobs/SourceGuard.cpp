@@ -38,7 +38,7 @@ bool TSourceGuard::HasBytesAt(int64_t offset)
     uint8_t probe = 0;
     const ssize_t n = fs::ReadAt(m_stream->Handle(), &probe, 1, offset);
     if (n < 0)
-        throw EReadError("Cannot read \"" + m_path + "\". " + fs::ErrorText(errno));
+        throw EReadError(fs::ErrorWhile(errno, "reading", m_path));
     return n > 0;
 }
 

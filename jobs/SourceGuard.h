@@ -22,6 +22,7 @@ public:
     TSourceGuard(const std::string& path, bool forWipe);
 
     TFileStream& Stream() { return *m_stream; }
+    const std::string& Path() const { return m_path; }
     // The size when it was opened: what the job reads.
     int64_t Size() const { return m_opened.size; }
 

@@ -17,7 +17,8 @@ class EVerifyFailed : public EStreamError { using EStreamError::EStreamError; };
 // Decodes count bytes of `encrypted` from position 0 (decrypted with a fresh cipher of
 // that index keyed by the phrase, then decompressed when compressed) and compares them
 // with `plain` from position 0 to its end. Raises EVerifyFailed naming outputPath on any
-// difference, including a different length. Progress (Verifying) counts encrypted bytes.
+// difference, including a different length and data that does not decompress; an OS
+// error raises as the stream does. Progress (Verifying) counts encrypted bytes.
 void VerifyDecodesTo(TStream& encrypted, int64_t count, TStream& plain, int32_t cipherIndex,
                      const std::string& phrase, bool compressed, const std::string& outputPath,
                      const TWatch& watch = {});

@@ -62,20 +62,17 @@ void TAtomicFile::CreateNamed(mode_t permissions)
         try {
             // A signal between creating and registering would leave the file behind.
             TCleanupSignalsHeld held;
-            m_stream = TFileStream::CreateNew(candidate, permissions);
+            // The user knows the output's name, not the temporary one.
+            m_stream = TFileStream::CreateNew(candidate, permissions, m_finalPath);
             m_registration.emplace(candidate);
             m_tempPath = std::move(candidate);
             return;
-        } catch (const EFOpenError& e) {
+        } catch (const EFOpenError&) {
             // Only a name taken meanwhile is worth another try.
             const bool taken = fs::FileExists(candidate) || fs::DirectoryExists(candidate);
             if (taken && attempt < kNameAttempts)
                 continue;
-            // The user knows the output's name, not the temporary one.
-            std::string message = e.Message();
-            if (const auto at = message.find(candidate); at != std::string::npos)
-                message.replace(at, candidate.size(), m_finalPath);
-            throw EFOpenError(message);
+            throw;
         }
     }
 }
@@ -103,7 +100,7 @@ void TAtomicFile::Commit(TCommitMode mode)
     try {
         m_stream->FlushToDisk();
         if (!fs::IdentityOf(m_stream->Handle(), m_committed))
-            throw EFileError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(errno));
+            RaiseSaving(errno);
         if (m_unnamed)
             CommitUnnamed(mode);
         else
@@ -125,8 +122,7 @@ void TAtomicFile::CommitNamed(TCommitMode mode)
                                       : fs::RenameNoReplace(m_tempPath, m_finalPath)) != 0) {
         if (mode == TCommitMode::NoReplace && errno == EEXIST)
             RaiseAppeared();
-        throw EFileError("Cannot rename \"" + m_tempPath + "\" to \"" + m_finalPath + "\". " +
-                         fs::ErrorText(errno));
+        RaiseSaving(errno);
     }
     m_registration.reset();
 }
@@ -148,7 +144,7 @@ void TAtomicFile::CommitUnnamed(TCommitMode mode)
         return;
     }
     if (errno != EEXIST)
-        throw EFileError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(errno));
+        RaiseSaving(errno);
     if (mode == TCommitMode::NoReplace)
         RaiseAppeared();
     // Replacing needs a rename, and a rename needs a name: a hidden one for a moment.
@@ -156,8 +152,7 @@ void TAtomicFile::CommitUnnamed(TCommitMode mode)
     m_stream->Close();
     TCleanupSignalsHeld held;
     if (fs::Rename(m_tempPath, m_finalPath) != 0)
-        throw EFileError("Cannot rename \"" + m_tempPath + "\" to \"" + m_finalPath + "\". " +
-                         fs::ErrorText(errno));
+        RaiseSaving(errno);
     m_registration.reset();
 }
 
@@ -172,8 +167,14 @@ void TAtomicFile::LinkUnderTempName()
             return;
         }
         if (errno != EEXIST || attempt >= kNameAttempts)
-            throw EFileError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(errno));
+            RaiseSaving(errno);
     }
+}
+
+void TAtomicFile::RaiseSaving(int error) const
+{
+    // Never the working file's name: the user knows only the output's.
+    throw EFileError(fs::ErrorWhile(error, "saving", m_finalPath));
 }
 
 void TAtomicFile::RaiseAppeared() const

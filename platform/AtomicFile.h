@@ -38,7 +38,10 @@ public:
     bool Unnamed() const { return m_unnamed; }
 
     // Flushes to the disk, puts the file at the final path, closes it and syncs the folder.
-    // With NoReplace, a file found at the final path stays as it is and EFileError says so.
+    // A failure raises EFileError "<reason> while saving <final path>" (a write failure
+    // already EWriteError "... while writing <final path>"); messages never name the
+    // working file. With NoReplace, a file found at the final path stays as it is and
+    // EFileError says so.
     // An unnamed file replacing an earlier one holds a hidden name for an instant before
     // the rename. A failed commit removes the working file at once; the object is spent
     // either way.
@@ -52,6 +55,7 @@ private:
     void CommitUnnamed(TCommitMode mode);
     void CommitNamed(TCommitMode mode);
     void LinkUnderTempName();
+    [[noreturn]] void RaiseSaving(int error) const;
     [[noreturn]] void RaiseAppeared() const;
     void Discard() noexcept;
     void SyncFolder() const;

@@ -24,5 +24,7 @@ class EFileError : public EStreamError { using EStreamError::EStreamError; };
 
 inline constexpr const char* kStreamReadError = "Stream read error";
 inline constexpr const char* kStreamWriteError = "Stream write error";
+// For messages where memory ran out, after a colon.
+inline constexpr const char* kNotEnoughMemory = "not enough memory";
 
 } // namespace lw

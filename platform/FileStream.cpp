@@ -60,14 +60,16 @@ TFileStream::TFileStream(const std::string& path, TFileMode mode) : m_path(path)
     }
 }
 
-std::unique_ptr<TFileStream> TFileStream::CreateNew(const std::string& path, mode_t permissions)
+std::unique_ptr<TFileStream> TFileStream::CreateNew(const std::string& path, mode_t permissions,
+                                                    const std::string& name)
 {
+    const std::string& known = name.empty() ? path : name;
     const int fd = fs::Open(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, permissions);
     if (fd < 0)
-        RaiseOpen("Cannot create file", path, errno);
+        RaiseOpen("Cannot create file", known, errno);
     // The umask may have narrowed the bits; the caller asked for these exactly.
     ::fchmod(fd, permissions);
-    return std::unique_ptr<TFileStream>(new TFileStream(path, fd));
+    return std::unique_ptr<TFileStream>(new TFileStream(known, fd));
 }
 
 std::unique_ptr<TFileStream> TFileStream::CreateUnnamed(const std::string& folder, const std::string& name,
@@ -101,7 +103,9 @@ int64_t TFileStream::Read(std::span<uint8_t> buffer)
     int64_t total = 0;
     while (total < static_cast<int64_t>(buffer.size())) {
         const ssize_t n = fs::Read(m_fd, buffer.data() + total, buffer.size() - static_cast<size_t>(total));
-        if (n <= 0)
+        if (n < 0)
+            throw EReadError(fs::ErrorWhile(errno, "reading", m_path));
+        if (n == 0)
             break;
         total += n;
     }
@@ -113,7 +117,9 @@ int64_t TFileStream::Write(std::span<const uint8_t> buffer)
     int64_t total = 0;
     while (total < static_cast<int64_t>(buffer.size())) {
         const ssize_t n = fs::Write(m_fd, buffer.data() + total, buffer.size() - static_cast<size_t>(total));
-        if (n <= 0)
+        if (n < 0)
+            throw EWriteError(fs::ErrorWhile(errno, "writing", m_path));
+        if (n == 0)
             break;
         total += n;
     }
@@ -146,7 +152,7 @@ int64_t TFileStream::Size()
 void TFileStream::FlushToDisk()
 {
     if (fs::Sync(m_fd) != 0)
-        throw EFileError("Cannot flush \"" + m_path + "\". " + fs::ErrorText(errno));
+        throw EFileError(fs::ErrorWhile(errno, "saving", m_path));
 }
 
 bool TFileStream::TryLock(bool exclusive)
@@ -171,8 +177,9 @@ void TFileStream::Close()
         return;
     const int fd = m_fd;
     m_fd = -1;
+    // Network file systems may report a failed write only here.
     if (fs::Close(fd) != 0 && errno != EINTR)
-        throw EFileError("Cannot close \"" + m_path + "\". " + fs::ErrorText(errno));
+        throw EFileError(fs::ErrorWhile(errno, "saving", m_path));
 }
 
 } // namespace lw

@@ -15,13 +15,18 @@ enum class TFileMode {
 };
 
 // A byte stream over one open regular file. Open failures raise EFOpenError with the reason.
+// A read or write the system refuses raises EReadError / EWriteError saying why and naming
+// the file ("No space left on device while writing <name>"); a short count only means the
+// file ended.
 class TFileStream : public TStream {
 public:
     TFileStream(const std::string& path, TFileMode mode);
     ~TFileStream() override;
 
-    // A new file that must not exist yet, never reached through a symlink.
-    static std::unique_ptr<TFileStream> CreateNew(const std::string& path, mode_t permissions);
+    // A new file that must not exist yet, never reached through a symlink. `name`, when
+    // given, is what messages call it (a working file is known by its final name).
+    static std::unique_ptr<TFileStream> CreateNew(const std::string& path, mode_t permissions,
+                                                  const std::string& name = {});
     // A new file without a name in folder that fs::LinkOpenFile can name later; `name` is
     // what messages call it. Null when the folder's file system or this system cannot
     // make or later link such a file.
@@ -36,9 +41,10 @@ public:
     // From now on, every `bytes` written start going to the disk at once, so a later
     // FlushToDisk has little left to wait for.
     void WriteBehind(int64_t bytes) { m_writeBehind = bytes; }
-    // Forces written data to the disk; raises EFileError on failure.
+    // Forces written data to the disk; raises EFileError "<reason> while saving <name>".
     void FlushToDisk();
-    // Closes now and reports a failed close (the data may not have reached the file).
+    // Closes now and reports a failed close (the data may not have reached the file) as
+    // FlushToDisk does.
     void Close();
 
     // Whole-file advisory lock of this open file (see fs::LockFile). False when another
@@ -47,6 +53,7 @@ public:
     // Opened for writing as well as reading.
     bool Writable() const;
 
+    // The name messages use: the path, or the name given at creation.
     const std::string& FileName() const { return m_path; }
     int Handle() const { return m_fd; }
 

@@ -241,4 +241,9 @@ std::string ErrorText(int error)
     return std::strerror(error);
 }
 
+std::string ErrorWhile(int error, const char* doing, const std::string& path)
+{
+    return ErrorText(error) + " while " + doing + " " + path;
+}
+
 } // namespace lw::fs

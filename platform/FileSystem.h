@@ -77,5 +77,7 @@ ssize_t ReadAt(int fd, void* buffer, size_t count, int64_t offset);
 void DropCachedPages(int fd);
 
 std::string ErrorText(int error);
+// An OS error with the file it met: "<ErrorText> while <doing> <path>".
+std::string ErrorWhile(int error, const char* doing, const std::string& path);
 
 } // namespace lw::fs

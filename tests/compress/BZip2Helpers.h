@@ -114,11 +114,13 @@ inline Bytes Decompress(const Bytes& compressed, size_t piece = 4096)
 }
 
 // The message of the EBZDecompressionError that decompressing raises, or "" for none.
+// The error carries the library's code that its message gives.
 inline std::string DecompressError(const Bytes& compressed)
 {
     try {
         Decompress(compressed);
     } catch (const lw::EBZDecompressionError& e) {
+        EXPECT_EQ("error " + std::to_string(e.Code()), e.Message());
         return e.what();
     }
     return "";

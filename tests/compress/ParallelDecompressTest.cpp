@@ -58,6 +58,9 @@ TTrace Trace(TStream& stream, const std::vector<size_t>& sizes)
             n = stream.Read(buf);
         } catch (const EBZDecompressionError& e) {
             t.error = e.what();
+            if (e.Code() != 0) {
+                EXPECT_EQ(t.error, "error " + std::to_string(e.Code()));
+            }
             return t;
         }
         t.counts.push_back(n);

@@ -49,7 +49,7 @@ struct BadCase {
     std::function<std::string(const TempDir&, lw::TJobOptions&)> arrange;
     bool earlierOutput;                    // a file already at the output path; answered Ignore
     std::function<void(FaultScope&)> fail; // faults armed just before the job
-    std::string reason;                    // part of the failure's own text
+    std::string reason;                    // part of the failure's own text, {source} and {output} for those paths
 };
 
 std::ostream& operator<<(std::ostream& out, const BadCase& c) { return out << c.name; }
@@ -102,7 +102,7 @@ std::vector<BadCase> Cases()
                          fsys::resize_file(o.SourcePath, fsys::file_size(o.SourcePath) / 32 * 16);
                          return out;
                      },
-                     true, nullptr, "The compressed data ends too early"});
+                     true, nullptr, "Cannot decrypt {source}: the compressed data ends too early"});
     cases.push_back({"bytes after the bzip2 stream", false,
                      [](const TempDir& d, lw::TJobOptions& o) {
                          WriteFile(d / "x", RunPython("import bz2, sys\n"
@@ -115,7 +115,8 @@ std::vector<BadCase> Cases()
                          o.CipherIndex = 2;
                          return d / "x";
                      },
-                     true, nullptr, "error -1"});
+                     true, nullptr,
+                     "Cannot decrypt {source}: bzip2 error -1 (data follows the end of the compressed data)"});
     for (bool encrypt : {true, false})
         cases.push_back({std::string("missing source, ") + (encrypt ? "encrypt" : "decrypt"), encrypt,
                          [encrypt](const TempDir& d, lw::TJobOptions& o) {
@@ -125,42 +126,48 @@ std::vector<BadCase> Cases()
                          },
                          true, nullptr, "gone.fe2"});
     cases.push_back({"unopenable source", true, [](const TempDir& d, lw::TJobOptions& o) { return PlainSource(d, o); },
-                     true, [](FaultScope& f) { f.FailFrom(TFileOp::Open, 1, EACCES); }, "Permission denied"});
+                     true, [](FaultScope& f) { f.FailFrom(TFileOp::Open, 1, EACCES); },
+                     "Cannot open file \"{source}\". Permission denied"});
     for (bool compress : {false, true})
         cases.push_back({std::string("read error mid-source, ") + (compress ? "fez" : "fe2"), true,
                          [compress](const TempDir& d, lw::TJobOptions& o) { return PlainSource(d, o, compress); },
-                         true, [](FaultScope& f) { f.FailFrom(TFileOp::Read, 2, EIO); }, "Stream read error"});
+                         true, [](FaultScope& f) { f.FailFrom(TFileOp::Read, 2, EIO); },
+                         "Input/output error while reading {source}"});
     cases.push_back({"read error mid-source, decrypt", false,
                      [](const TempDir& d, lw::TJobOptions& o) { return MakeFez(d, o); }, true,
-                     [](FaultScope& f) { f.FailFrom(TFileOp::Read, 3, EIO); }, "Stream read error"});
+                     [](FaultScope& f) { f.FailFrom(TFileOp::Read, 3, EIO); },
+                     "Input/output error while reading {source}"});
     cases.push_back({"destination folder missing", true,
                      [](const TempDir& d, lw::TJobOptions& o) {
                          PlainSource(d, o);
                          o.DestinationFolder = d / "nowhere";
                          return d / "nowhere/s.txt.fe2";
                      },
-                     false, nullptr, "No such file or directory"});
+                     false, nullptr, "Cannot create file \"{output}\". No such file or directory"});
     cases.push_back({"folder at the output path", true,
                      [](const TempDir& d, lw::TJobOptions& o) {
                          const auto out = PlainSource(d, o);
                          fsys::create_directory(out);
                          return out;
                      },
-                     false, nullptr, "Is a directory"});
+                     false, nullptr, "Cannot create file \"{output}\". Is a directory"});
     for (int from : {1, 3})
         for (bool compress : {false, true})
             cases.push_back({"disk full from write " + std::to_string(from) + (compress ? ", fez" : ", fe2"), true,
                              [compress](const TempDir& d, lw::TJobOptions& o) { return PlainSource(d, o, compress); },
                              true, [from](FaultScope& f) { f.FailFrom(TFileOp::Write, from, ENOSPC); },
-                             "Stream write error"});
+                             "No space left on device while writing {output}"});
     cases.push_back({"disk full while decompressing", false,
                      [](const TempDir& d, lw::TJobOptions& o) { return MakeFez(d, o); }, true,
-                     [](FaultScope& f) { f.FailFrom(TFileOp::Write, 5, ENOSPC); }, "Stream write error"});
+                     [](FaultScope& f) { f.FailFrom(TFileOp::Write, 5, ENOSPC); },
+                     "No space left on device while writing {output}"});
     cases.push_back({"flush to disk fails", true, [](const TempDir& d, lw::TJobOptions& o) { return PlainSource(d, o); },
-                     true, [](FaultScope& f) { f.FailFrom(TFileOp::Sync, 1, EIO); }, "Input/output error"});
+                     true, [](FaultScope& f) { f.FailFrom(TFileOp::Sync, 1, EIO); },
+                     "Input/output error while saving {output}"});
     cases.push_back({"rename into place fails", false,
                      [](const TempDir& d, lw::TJobOptions& o) { return MakeFez(d, o); }, true,
-                     [](FaultScope& f) { f.FailFrom(TFileOp::Rename, 1, EXDEV); }, "Cannot rename"});
+                     [](FaultScope& f) { f.FailFrom(TFileOp::Rename, 1, EXDEV); },
+                     "Invalid cross-device link while saving {output}"});
     for (bool encrypt : {true, false})
         cases.push_back({std::string("no cipher selected, ") + (encrypt ? "encrypt" : "decrypt"), encrypt,
                          [encrypt](const TempDir& d, lw::TJobOptions& o) {
@@ -213,7 +220,12 @@ TEST_P(BadInput, FileIOErrorAndNothingLost)
     expected.push_back({lw::TMsgDlgType::mtError, "File IO error", lw::mbOK});
     EXPECT_EQ(ask.boxes, expected);
     EXPECT_TRUE(handOff.calls.empty());
-    EXPECT_NE(context.FailureReason.find(c.reason), std::string::npos) << context.FailureReason;
+    std::string reason = c.reason;
+    using Mark = std::pair<std::string, std::string>;
+    for (const auto& [mark, path] : {Mark{"{source}", options.SourcePath}, Mark{"{output}", output}})
+        if (const auto at = reason.find(mark); at != std::string::npos)
+            reason.replace(at, mark.size(), path);
+    EXPECT_NE(context.FailureReason.find(reason), std::string::npos) << context.FailureReason;
     EXPECT_TRUE(Snapshot(dir.Path()) == before) << "a file was created, changed or removed";
 }
 

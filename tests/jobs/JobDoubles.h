@@ -4,6 +4,8 @@
 #include <chrono>
 #include <deque>
 #include <filesystem>
+#include <functional>
+#include <grp.h>
 #include <optional>
 #include <string>
 #include <fcntl.h>
@@ -227,6 +229,36 @@ private:
     int m_go = -1;
     bool m_locked = false;
 };
+
+// Runs body in a forked child that has become nobody (65534) and returns what it said;
+// nothing when the child could not drop root's privileges.
+inline std::optional<std::string> AsNobody(const std::function<std::string()>& body)
+{
+    int out[2];
+    if (::pipe(out) != 0)
+        return std::nullopt;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(out[0]);
+        std::string said = "\x01";
+        if (::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 65534) == 0 &&
+            ::setresuid(65534, 65534, 65534) == 0 && ::geteuid() == 65534)
+            said = body();
+        (void)!::write(out[1], said.data(), said.size());
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    std::string said;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        said.append(buffer, static_cast<size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (said == "\x01")
+        return std::nullopt;
+    return said;
+}
 
 struct Put {
     int64_t position;

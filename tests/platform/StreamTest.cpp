@@ -124,7 +124,12 @@ TEST(FileStream, OpenModes)
         Bytes all(4);
         f.ReadBuffer(all);
         EXPECT_EQ(all, (Bytes{1, 2, 3, 4}));
-        EXPECT_EQ(f.Write(Bytes{9}), 0); // read-only
+        try {
+            f.Write(Bytes{9});
+            ADD_FAILURE() << "wrote to a read-only stream";
+        } catch (const EWriteError& e) {
+            EXPECT_EQ(e.Message(), "Bad file descriptor while writing " + path);
+        }
     }
     {
         TFileStream f(path, TFileMode::fmCreate); // truncates
@@ -201,7 +206,12 @@ TEST(FileSystem, FaultHookFailsTheChosenOperation)
     }, &ctx);
     {
         TFileStream f(dir / "x", TFileMode::fmCreate);
-        EXPECT_EQ(f.Write(Bytes(10, 1)), 0);
+        try {
+            f.Write(Bytes(10, 1));
+            ADD_FAILURE() << "the injected error was lost";
+        } catch (const EWriteError& e) {
+            EXPECT_EQ(e.Message(), "No space left on device while writing " + (dir / "x"));
+        }
         EXPECT_EQ(f.Write(Bytes(10, 1)), 10);
     }
     fs::SetFaultHook(nullptr, nullptr);

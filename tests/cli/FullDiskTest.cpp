@@ -1,0 +1,72 @@
+// A real full file system: a 64 KiB tmpfs mounted for the test takes the output of a
+// 200 KB source. The tool says why the job failed, naming the output the user asked
+// for, and leaves nothing in the full folder.
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sys/mount.h>
+
+#include <gtest/gtest.h>
+
+#include "CliRun.h"
+#include "TestUtil.h"
+
+using namespace lwtest;
+
+namespace {
+
+class SmallTmpfs {
+public:
+    explicit SmallTmpfs(const std::string& folder) : m_folder(folder)
+    {
+        m_mounted = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
+        m_error = m_mounted ? 0 : errno;
+    }
+    ~SmallTmpfs()
+    {
+        if (m_mounted)
+            ::umount2(m_folder.c_str(), MNT_DETACH);
+    }
+    SmallTmpfs(const SmallTmpfs&) = delete;
+    SmallTmpfs& operator=(const SmallTmpfs&) = delete;
+    bool Mounted() const { return m_mounted; }
+    const char* Why() const { return std::strerror(m_error); }
+
+private:
+    std::string m_folder;
+    bool m_mounted = false;
+    int m_error = 0;
+};
+
+} // namespace
+
+TEST(CliFullDisk, EncryptIntoAFullFileSystemNamesTheOutputAndLeavesNothing)
+{
+    TempDir dir;
+    TempDir full;
+    const SmallTmpfs tmpfs(full.Path());
+    if (!tmpfs.Mounted()) {
+        GTEST_SKIP() << "cannot mount a 64 KiB tmpfs here (" << tmpfs.Why() << "); mounting needs root";
+    }
+    // Random bytes do not compress: the ".fez" does not fit either.
+    const Bytes content = RandomBytes(200 * 1000, 21);
+    WriteFile(dir / "report.odt", content);
+    WriteFile(dir / "p", {'f', 'u', 'l', 'l'});
+    for (bool compress : {false, true})
+        for (bool named : {false, true}) {
+            SCOPED_TRACE(std::string(compress ? "fez" : "fe2") + (named ? ", named working file" : ""));
+            if (named)
+                ::setenv("LOCKWELL_NO_TMPFILE", "1", 1);
+            std::vector<std::string> args = {"encrypt", "--phrase-file", dir / "p", "--dest", full.Path()};
+            if (compress)
+                args.push_back("--compress");
+            args.push_back(dir / "report.odt");
+            const CliResult r = RunCli(args, dir.Path());
+            ::unsetenv("LOCKWELL_NO_TMPFILE");
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err, "File IO error: No space left on device while writing " +
+                                 (full / (compress ? "report.odt.fez" : "report.odt.fe2")) + "\n");
+            EXPECT_TRUE(Listing(full.Path()).empty()) << "left in the full folder: " << Listing(full.Path()).size();
+            EXPECT_TRUE(ReadFile(dir / "report.odt") == content);
+        }
+}
