@@ -4,9 +4,36 @@
 
 #include "app/ErrorBox.h"
 #include "app/ShellEntries.h"
+#include "platform/AbsolutePath.h"
 #include "platform/Path.h"
 
 namespace lw {
+
+const char* const kStartUsage =
+    "usage: lockwell [FILE]\n"
+    "       lockwell --help | --version\n"
+    "\n"
+    "  without FILE  asks whether to add Lockwell to the file managers' menus (Yes)\n"
+    "                or to take it out of them (No)\n"
+    "  FILE          opens the window on FILE: to decrypt it when its extension holds\n"
+    "                \".fe\", else to encrypt it\n"
+    "  A FILE named like an option is reached through its folder, as ./--help.\n";
+
+TStartAction StartActionFor(const std::vector<std::string>& args)
+{
+    if (args.empty())
+        return TStartAction::Registration;
+    if (args[0] == "--help")
+        return TStartAction::Help;
+    if (args[0] == "--version")
+        return TStartAction::Version;
+    return TStartAction::Window;
+}
+
+std::string WindowFilePath(const std::string& arg)
+{
+    return arg.empty() ? arg : path::AbsolutePath(arg);
+}
 
 bool IsDecryptPath(const std::string& path)
 {

@@ -1,11 +1,14 @@
 // The program: without an argument one question about the desktop entries, with a file
-// the window in encrypt or decrypt mode. Further arguments are ignored.
+// the window in encrypt or decrypt mode, with --help or --version a line or two on
+// standard output. Further arguments are ignored.
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
 #include <QStyleFactory>
+#include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/Clipboard.h"
 #include "app/DesktopHandOff.h"
@@ -14,6 +17,7 @@
 #include "app/StartUp.h"
 #include "app/Unit1.h"
 #include "platform/TempFileCleanup.h"
+#include "platform/Version.h"
 
 namespace {
 
@@ -45,7 +49,19 @@ int WindowRun(QApplication& app, const std::string& sourcePath)
 int main(int argc, char** argv)
 {
     // Taken before Qt sees the command line, which would eat a path that looks like a Qt option.
-    const std::optional<std::string> sourcePath = argc > 1 ? std::optional<std::string>(argv[1]) : std::nullopt;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const lw::TStartAction action = lw::StartActionFor(args);
+    // Before any Qt object, so that these work without a display.
+    if (action == lw::TStartAction::Help) {
+        std::fputs(lw::kStartUsage, stdout);
+        return 0;
+    }
+    if (action == lw::TStartAction::Version) {
+        std::printf("lockwell %s\n", lw::kLockwellVersion);
+        return 0;
+    }
+    const std::optional<std::string> sourcePath =
+        action == lw::TStartAction::Window ? std::optional<std::string>(lw::WindowFilePath(args[0])) : std::nullopt;
     // An interrupted job must not leave a named working file (decrypted plaintext) behind.
     lw::InstallTempFileCleanup();
     QApplication app(argc, argv);

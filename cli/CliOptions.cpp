@@ -3,30 +3,90 @@
 #include "platform/Path.h"
 
 namespace lw::cli {
+namespace {
 
-const char* const kUsage =
-    "usage: lockwell-cli encrypt [--cipher NAME] [--compress] [--dest DIR] [--delete-source]\n"
-    "                            [--overwrite | --new-name] [--yes] [--phrase-file FILE] [--quiet] FILE\n"
-    "       lockwell-cli decrypt [--cipher NAME] [--dest DIR] [--delete-source]\n"
-    "                            [--overwrite | --new-name] [--yes] [--phrase-file FILE] [--quiet] FILE\n"
-    "       lockwell-cli wipe [--yes] [--quiet] FILE\n"
-    "\n"
-    "  --cipher NAME       rc4, blowfish, serpent, rijndael or 0 to 3\n"
-    "                      (default: the window's saved choice, else blowfish)\n"
-    "  --compress          compress before encrypting (writes .fez instead of .fe2)\n"
-    "  --dest DIR          write the output into DIR instead of beside FILE\n"
-    "  --delete-source     wipe FILE once the output is written (status 1 if it stays)\n"
-    "  --overwrite         replace an existing output\n"
-    "  --new-name          write to a free numbered name when the output exists\n"
-    "  --yes               wipe without asking\n"
-    "  --phrase-file FILE  the key phrase is FILE's first line (\"-\": standard input),\n"
-    "                      at most 65536 bytes; otherwise it is asked on the terminal\n"
-    "  --quiet             no progress line (it is shown only when standard error is a\n"
-    "                      terminal)\n"
-    "\n"
-    "Ctrl+C stops a job: an unfinished output is not kept, and a wipe under way ends\n"
-    "after its current pass, keeping the file. A second Ctrl+C ends the tool at once.\n"
-    "Exit status: 0 done, 1 failed or stopped, 2 bad usage.\n";
+// Which commands a piece of the usage belongs to: one bit per TCommand.
+constexpr unsigned kEncrypt = 1, kDecrypt = 2, kWipe = 4, kJobs = kEncrypt | kDecrypt, kAll = 7;
+
+struct TUsagePart {
+    unsigned commands;
+    const char* text;
+};
+
+// Each after "usage: " or its indent.
+constexpr TUsagePart kSynopses[] = {
+    {kEncrypt, "lockwell-cli encrypt [--cipher NAME] [--compress] [--dest DIR] [--delete-source]\n"
+               "                            [--overwrite | --new-name] [--yes] [--phrase-file FILE] [--quiet] FILE...\n"},
+    {kDecrypt, "lockwell-cli decrypt [--cipher NAME] [--dest DIR] [--delete-source]\n"
+               "                            [--overwrite | --new-name] [--yes] [--phrase-file FILE] [--quiet] FILE...\n"},
+    {kWipe, "lockwell-cli wipe [--yes] [--quiet] FILE...\n"},
+};
+constexpr const char* kToolSynopsis = "lockwell-cli [encrypt | decrypt | wipe] --help\n"
+                                      "       lockwell-cli --version\n";
+
+constexpr TUsagePart kOptions[] = {
+    {kJobs, "  --cipher NAME       rc4, blowfish, serpent, rijndael or 0 to 3\n"
+            "                      (default: the window's saved choice, else blowfish)\n"},
+    {kEncrypt, "  --compress          compress before encrypting (writes .fez instead of .fe2)\n"},
+    {kJobs, "  --dest DIR          write the output into DIR instead of beside FILE\n"},
+    {kJobs, "  --delete-source     wipe FILE once the output is written (status 1 if it stays)\n"},
+    {kJobs, "  --overwrite         replace an existing output\n"},
+    {kJobs, "  --new-name          write to a free numbered name when the output exists\n"},
+    {kAll, "  --yes               wipe without asking\n"},
+    {kJobs, "  --phrase-file FILE  the key phrase is FILE's first line (\"-\": standard input),\n"
+            "                      at most 65536 bytes; otherwise it is asked on the terminal\n"},
+    {kAll, "  --quiet             no progress line (it is shown only when standard error is a\n"
+           "                      terminal)\n"},
+    {kAll, "  --help, -h          this text; after a command, that command's part alone\n"},
+    {kAll, "  --version, -V       the version\n"},
+};
+
+constexpr TUsagePart kNotes[] = {
+    {kJobs, "Several FILEs are handled in the order given, each as its own job, under the one\n"
+            "key phrase (asked or read once).\n"},
+    {kWipe, "Several FILEs to wipe are taken in the order given, each after its own question.\n"},
+    {kAll, "With several FILEs, each line about a file starts with the file's path and \": \".\n"
+           "\n"
+           "Ctrl+C stops a job: an unfinished output is not kept, and a wipe under way ends\n"
+           "after its current pass, keeping the file; the FILEs after it are not started.\n"
+           "A second Ctrl+C ends the tool at once.\n"
+           "Exit status: 0 done, 1 failed or stopped (for any FILE), 2 bad usage (nothing done).\n"},
+};
+
+unsigned Bit(TCommand command) { return 1u << static_cast<unsigned>(command); }
+
+} // namespace
+
+std::string UsageText(std::optional<TCommand> command)
+{
+    const unsigned wanted = command ? Bit(*command) : kAll;
+    std::string text;
+    for (const TUsagePart& part : kSynopses)
+        if (part.commands & wanted)
+            text += (text.empty() ? "usage: " : "       ") + std::string(part.text);
+    if (!command)
+        text += "       " + std::string(kToolSynopsis);
+    text += "\n";
+    for (const TUsagePart& part : kOptions)
+        if (part.commands & wanted)
+            text += part.text;
+    text += "\n";
+    for (const TUsagePart& part : kNotes)
+        if (part.commands & wanted)
+            text += part.text;
+    return text;
+}
+
+std::optional<TCommand> CommandNamed(std::string_view name)
+{
+    if (name == "encrypt")
+        return TCommand::Encrypt;
+    if (name == "decrypt")
+        return TCommand::Decrypt;
+    if (name == "wipe")
+        return TCommand::Wipe;
+    return std::nullopt;
+}
 
 int32_t CipherIndexFromName(std::string_view name)
 {
@@ -40,39 +100,36 @@ int32_t CipherIndexFromName(std::string_view name)
 
 TCliOptions ParseArguments(const std::vector<std::string>& args)
 {
+    auto isHelp = [](const std::string& arg) { return arg == "--help" || arg == "-h"; };
+    auto isVersion = [](const std::string& arg) { return arg == "--version" || arg == "-V"; };
     TCliOptions o;
-    for (const std::string& arg : args)
-        if (arg == "--help" || arg == "-h") {
-            o.Help = true;
-            return o;
-        }
     if (args.empty())
         throw EUsage("missing command");
-    const std::string& command = args[0];
-    if (command == "encrypt")
-        o.Command = TCommand::Encrypt;
-    else if (command == "decrypt")
-        o.Command = TCommand::Decrypt;
-    else if (command == "wipe")
-        o.Command = TCommand::Wipe;
-    else
-        throw EUsage("unknown command \"" + command + "\"");
+    if (isHelp(args[0]) || isVersion(args[0])) {
+        o.Action = isHelp(args[0]) ? TCliAction::Usage : TCliAction::Version;
+        return o;
+    }
+    const std::optional<TCommand> command = CommandNamed(args[0]);
+    if (!command)
+        throw EUsage("unknown command \"" + args[0] + "\"");
+    o.Command = *command;
 
     const bool job = o.Command != TCommand::Wipe;
-    bool haveFile = false;
     bool optionsEnded = false;
     for (size_t i = 1; i < args.size(); ++i) {
         std::string arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            if (haveFile)
-                throw EUsage("only one FILE, please");
-            o.File = arg;
-            haveFile = true;
+            o.Files.push_back(arg);
             continue;
         }
         if (arg == "--") {
             optionsEnded = true;
             continue;
+        }
+        // Wherever it stands among the options, and whatever else is wrong with them.
+        if (isHelp(arg) || isVersion(arg)) {
+            o.Action = isHelp(arg) ? TCliAction::CommandUsage : TCliAction::Version;
+            return o;
         }
         std::optional<std::string> inlineValue;
         if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
@@ -119,11 +176,13 @@ TCliOptions ParseArguments(const std::vector<std::string>& args)
             throw EUsage("unknown option " + args[i]);
         }
     }
-    if (!haveFile)
+    if (o.Files.empty())
         throw EUsage("missing FILE");
     // Without an extension to drop, the output would be the source itself.
-    if (o.Command == TCommand::Decrypt && path::ExtractFileExt(o.File).empty())
-        throw EUsage("\"" + o.File + "\" has no extension to remove");
+    if (o.Command == TCommand::Decrypt)
+        for (const std::string& file : o.Files)
+            if (path::ExtractFileExt(file).empty())
+                throw EUsage("\"" + file + "\" has no extension to remove");
     return o;
 }
 

@@ -12,9 +12,12 @@ namespace lw::cli {
 
 enum class TCommand { Encrypt, Decrypt, Wipe };
 
+// Run: the jobs; Usage: the whole usage; CommandUsage: the usage of Command alone.
+enum class TCliAction { Run, Usage, CommandUsage, Version };
+
 struct TCliOptions {
+    TCliAction Action = TCliAction::Run;
     TCommand Command = TCommand::Encrypt;
-    bool Help = false;
     int32_t CipherIndex = -1; // -1: the window's saved choice
     bool Compress = false;
     std::string DestinationFolder;
@@ -23,17 +26,22 @@ struct TCliOptions {
     bool Yes = false;
     bool Quiet = false; // no progress line
     std::optional<std::string> PhraseFile; // "-" for standard input
-    std::string File;
+    std::vector<std::string> Files; // at least one when running, in the order given
 };
 
 class EUsage : public Exception { using Exception::Exception; };
 
-// The arguments after the program name; raises EUsage for anything it can't take.
+// The arguments after the program name; raises EUsage for anything it can't take, before
+// any file is touched.
 TCliOptions ParseArguments(const std::vector<std::string>& args);
+
+// The command a first argument names, if any.
+std::optional<TCommand> CommandNamed(std::string_view name);
 
 // rc4, blowfish, serpent, rijndael in any letter case, or 0 to 3; -1 otherwise.
 int32_t CipherIndexFromName(std::string_view name);
 
-extern const char* const kUsage;
+// The usage of one command, or of the whole tool.
+std::string UsageText(std::optional<TCommand> command);
 
 } // namespace lw::cli

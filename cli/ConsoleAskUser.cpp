@@ -1,6 +1,7 @@
 #include "cli/ConsoleAskUser.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace lw::cli {
 namespace {
@@ -31,8 +32,10 @@ void PrintLine(const std::string& text)
     std::fflush(stderr);
 }
 
-TConsoleAskUser::TConsoleAskUser(std::optional<TMsgDlgBtn> overwriteAnswer, bool confirmWipes, TTerminal& terminal)
-    : m_overwriteAnswer(overwriteAnswer), m_confirmWipes(confirmWipes), m_terminal(terminal)
+TConsoleAskUser::TConsoleAskUser(std::optional<TMsgDlgBtn> overwriteAnswer, bool confirmWipes, TTerminal& terminal,
+                                 std::string linePrefix)
+    : m_overwriteAnswer(overwriteAnswer), m_confirmWipes(confirmWipes), m_terminal(terminal),
+      m_linePrefix(std::move(linePrefix))
 {
 }
 
@@ -49,7 +52,7 @@ TMsgDlgBtn TConsoleAskUser::AskUserWithDefault(TMsgDlgType kind, const std::stri
     // A question whose safe answer is the default is risky: it is not put to a user who
     // may be a script typing Enter or "y", and --yes is only for the wipe's own question.
     if (defaultButton == mbNo || defaultButton == mbCancel) {
-        PrintLine(text);
+        PrintLine(m_linePrefix + text);
         return defaultButton;
     }
     return Ask(kind, text, buttons, defaultButton);
@@ -62,7 +65,7 @@ TMsgDlgBtn TConsoleAskUser::Ask(TMsgDlgType kind, const std::string& text, TMsgD
         m_errorText = text;
         return defaultButton;
     }
-    PrintLine(text);
+    PrintLine(m_linePrefix + text);
     if (buttons == (mbYes | mbNo | mbIgnore)) {
         if (m_overwriteAnswer)
             return *m_overwriteAnswer;

@@ -14,10 +14,12 @@ void PrintLine(const std::string& text);
 // prompt and the wipe confirmation take the answer given on the command line, else ask
 // on the terminal, else take the safe answer (No, Cancel). An error box is kept for the
 // caller, who prints it with its cause. A question whose default is No (or Cancel) is
-// shown and answered so: no option and no typed answer says Yes to it.
+// shown and answered so: no option and no typed answer says Yes to it. Each box's text
+// follows linePrefix, which names the file when a run has several.
 class TConsoleAskUser final : public IAskUser {
 public:
-    TConsoleAskUser(std::optional<TMsgDlgBtn> overwriteAnswer, bool confirmWipes, TTerminal& terminal);
+    TConsoleAskUser(std::optional<TMsgDlgBtn> overwriteAnswer, bool confirmWipes, TTerminal& terminal,
+                    std::string linePrefix = {});
 
     TMsgDlgBtn AskUser(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons) override;
     TMsgDlgBtn AskUserWithDefault(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons,
@@ -33,6 +35,7 @@ private:
     std::optional<TMsgDlgBtn> m_overwriteAnswer;
     bool m_confirmWipes;
     TTerminal& m_terminal;
+    std::string m_linePrefix;
     std::string m_errorText;
 };
 

@@ -1,6 +1,8 @@
 // lockwell-cli: the file jobs and the wipe without a window, for scripts and machines
 // without a display.
+#include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -9,12 +11,14 @@
 #include "cli/ConsoleHandOff.h"
 #include "cli/DefaultCipher.h"
 #include "cli/KeyPhrase.h"
+#include "cli/PhraseHolder.h"
 #include "cli/ProgressLine.h"
 #include "crypto/SecureFill.h"
 #include "jobs/Jobs.h"
 #include "jobs/Wipe.h"
 #include "platform/TempFileCleanup.h"
 #include "platform/Terminal.h"
+#include "platform/Version.h"
 
 namespace {
 
@@ -33,46 +37,53 @@ int Fail(const std::string& message, int status)
 
 bool ShowsProgress(const TCliOptions& o) { return !o.Quiet && StandardErrorIsTerminal(); }
 
-int RunWipe(const TCliOptions& o, TConsoleAskUser& ask)
+// What every file of a run shares.
+struct TRun {
+    const TCliOptions& Options;
+    TTerminal& Terminal;
+    const std::string& Phrase; // empty for wipes
+    int32_t CipherIndex;
+};
+
+// One file's lines: as they always were with one FILE, after "FILE: " with several.
+struct TFileLines {
+    std::string Prefix;
+
+    void Say(const std::string& text) const { PrintLine(Prefix + text); }
+    // With one FILE, a line of the tool's own names the tool instead.
+    void SayAsTool(const std::string& text) const { PrintLine((Prefix.empty() ? "lockwell-cli: " : Prefix) + text); }
+};
+
+int RunWipe(const TRun& run, const std::string& file, const TFileLines& lines)
 {
+    TConsoleAskUser ask(run.Options.OverwriteAnswer, run.Options.Yes, run.Terminal, lines.Prefix);
     std::string why;
     TStopRequest stop;
-    TProgressLine line(ShowsProgress(o), stop, &TInterruptAsStop::Requested);
+    TProgressLine line(ShowsProgress(run.Options), stop, &TInterruptAsStop::Requested);
     TAskBelowProgress boxes(ask, line);
-    bool deleted = false;
-    {
-        TInterruptAsStop interrupts;
-        deleted = WipeFile(nullptr, o.File, boxes, &why, &line, &stop);
-    }
+    const bool deleted = WipeFile(nullptr, file, boxes, &why, &line, &stop);
     line.Clear();
-    std::fprintf(stderr, "%s\n", deleted ? "File deleted" : "File NOT deleted");
+    lines.Say(deleted ? "File deleted" : "File NOT deleted");
     if (!deleted && !why.empty())
-        std::fprintf(stderr, "%s\n", why.c_str());
+        lines.Say(why);
     return deleted ? kDone : kFailed;
 }
 
-int RunJob(const TCliOptions& o, TConsoleAskUser& ask, TTerminal& terminal)
+int RunJob(const TRun& run, const std::string& file, const TFileLines& lines)
 {
+    const TCliOptions& o = run.Options;
     const bool encrypt = o.Command == TCommand::Encrypt;
+    // One per job: it keeps the text of the job's error box.
+    TConsoleAskUser ask(o.OverwriteAnswer, o.Yes, run.Terminal, lines.Prefix);
     TJobOptions options;
     // Scrubbed on every way out, a job that throws included.
     TScrubOnExit scrub(options.KeyPhrase);
-    options.SourcePath = o.File;
-    options.CipherIndex = o.CipherIndex >= 0 ? o.CipherIndex : DefaultCipherIndex();
+    options.KeyPhrase = run.Phrase;
+    options.SourcePath = file;
+    options.CipherIndex = run.CipherIndex;
     options.DestinationFolder = o.DestinationFolder;
     options.Compress = o.Compress;
     options.DeleteSource = o.DeleteSource;
-    try {
-        if (o.PhraseFile)
-            ReadPhraseFile(*o.PhraseFile, options.KeyPhrase);
-        else
-            AskPhrase(terminal, encrypt, options.KeyPhrase);
-    } catch (const EPhrase& e) {
-        return Fail(e.Message(), (o.PhraseFile || terminal.Available()) ? kFailed : kBadUsage);
-    }
-    // Decrypting with one stays possible: files made with an empty phrase must open.
-    if (encrypt && options.KeyPhrase.empty())
-        return Fail("the key phrase is empty: anyone could decrypt the file", kFailed);
 
     TConsoleHandOff handOff;
     TStopRequest stop;
@@ -81,28 +92,101 @@ int RunJob(const TCliOptions& o, TConsoleAskUser& ask, TTerminal& terminal)
     TJobContext context{boxes, handOff};
     context.Progress = &line;
     context.Stop = &stop;
-    bool ended = false;
-    {
-        // Only around the job: the phrase prompt keeps the terminal's own handling.
-        TInterruptAsStop interrupts;
-        ended = encrypt ? RunEncryptJob(options, context) : RunDecryptJob(options, context);
-    }
+    const bool ended = encrypt ? RunEncryptJob(options, context) : RunDecryptJob(options, context);
     line.Clear();
-    if (!ended)
-        return Fail("stopped at the overwrite prompt; nothing written", kFailed);
+    if (!ended) {
+        lines.SayAsTool("stopped at the overwrite prompt; nothing written");
+        return kFailed;
+    }
     if (context.Stopped && context.FailureReason == kStoppedFailure) {
-        std::fprintf(stderr, "%s\n", kStoppedFailure);
+        lines.Say(kStoppedFailure);
         return kFailed;
     }
     if (!ask.ErrorText().empty()) {
-        std::fprintf(stderr, "%s: %s\n", ask.ErrorText().c_str(), context.FailureReason.c_str());
+        lines.Say(ask.ErrorText() + (context.FailureReason.empty() ? "" : ": " + context.FailureReason));
         return kFailed;
     }
     if (o.DeleteSource && !context.SourceKept.empty()) {
-        PrintLine("Source kept: " + context.SourceKept);
+        lines.Say("Source kept: " + context.SourceKept);
         return kFailed;
     }
     return kDone;
+}
+
+// One file's job or wipe; a failure that escapes it ends that file, not the run.
+int RunFile(const TRun& run, const std::string& file, const TFileLines& lines)
+{
+    try {
+        return run.Options.Command == TCommand::Wipe ? RunWipe(run, file, lines) : RunJob(run, file, lines);
+    } catch (const std::exception& e) {
+        lines.SayAsTool(e.what());
+    } catch (...) {
+        lines.SayAsTool("unknown failure");
+    }
+    return kFailed;
+}
+
+// Each file in turn; the worst status of them. Files after a Ctrl+C are not started.
+int RunFiles(const TRun& run)
+{
+    const std::vector<std::string>& files = run.Options.Files;
+    int status = kDone;
+    // Only around the jobs: the phrase prompt before them keeps the terminal's own handling.
+    TInterruptAsStop interrupts;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (TInterruptAsStop::Requested()) {
+            const size_t left = files.size() - i;
+            PrintLine("Stopped: " + std::to_string(left) + (left == 1 ? " file" : " files") + " not started");
+            return kFailed;
+        }
+        const TFileLines lines{files.size() > 1 ? files[i] + ": " : std::string()};
+        status = std::max(status, RunFile(run, files[i], lines));
+    }
+    return status;
+}
+
+int Run(const std::vector<std::string>& args, TPhraseHolder& phrase)
+{
+    TCliOptions o;
+    try {
+        o = ParseArguments(args);
+    } catch (const EUsage& e) {
+        const std::string usage = UsageText(args.empty() ? std::nullopt : CommandNamed(args[0]));
+        std::fprintf(stderr, "lockwell-cli: %s\n%s", e.what(), usage.c_str());
+        return kBadUsage;
+    }
+    switch (o.Action) {
+    case TCliAction::Usage:
+        std::fputs(UsageText(std::nullopt).c_str(), stdout);
+        return kDone;
+    case TCliAction::CommandUsage:
+        std::fputs(UsageText(o.Command).c_str(), stdout);
+        return kDone;
+    case TCliAction::Version:
+        std::printf("lockwell-cli %s\n", kLockwellVersion);
+        return kDone;
+    case TCliAction::Run:
+        break;
+    }
+
+    TTerminal terminal;
+    int32_t cipherIndex = -1;
+    if (o.Command != TCommand::Wipe) {
+        const bool encrypt = o.Command == TCommand::Encrypt;
+        try {
+            if (o.PhraseFile)
+                ReadPhraseFile(*o.PhraseFile, phrase.Text());
+            else
+                AskPhrase(terminal, encrypt, phrase.Text());
+        } catch (const EPhrase& e) {
+            return Fail(e.Message(), (o.PhraseFile || terminal.Available()) ? kFailed : kBadUsage);
+        }
+        // Decrypting with one stays possible: files made with an empty phrase must open.
+        if (encrypt && phrase.Text().empty())
+            return Fail("the key phrase is empty: anyone could decrypt the file", kFailed);
+        cipherIndex = o.CipherIndex >= 0 ? o.CipherIndex : DefaultCipherIndex();
+    }
+    return RunFiles(TRun{o, terminal, phrase.Text(), cipherIndex});
 }
 
 } // namespace
@@ -110,23 +194,13 @@ int RunJob(const TCliOptions& o, TConsoleAskUser& ask, TTerminal& terminal)
 int main(int argc, char** argv)
 {
     InstallTempFileCleanup();
+    // Outside the try: every way out of main, a throw included, scrubs the phrase.
+    TPhraseHolder phrase;
     try {
-        const std::vector<std::string> args(argv + 1, argv + argc);
-        TCliOptions o;
-        try {
-            o = ParseArguments(args);
-        } catch (const EUsage& e) {
-            std::fprintf(stderr, "lockwell-cli: %s\n%s", e.what(), kUsage);
-            return kBadUsage;
-        }
-        if (o.Help) {
-            std::fputs(kUsage, stdout);
-            return kDone;
-        }
-        TTerminal terminal;
-        TConsoleAskUser ask(o.OverwriteAnswer, o.Yes, terminal);
-        return o.Command == TCommand::Wipe ? RunWipe(o, ask) : RunJob(o, ask, terminal);
+        return Run(std::vector<std::string>(argv + 1, argv + argc), phrase);
     } catch (const std::exception& e) {
         return Fail(e.what(), kFailed);
+    } catch (...) {
+        return Fail("unknown failure", kFailed);
     }
 }

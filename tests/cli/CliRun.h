@@ -1,6 +1,7 @@
 #pragma once
 // Runs lockwell-cli as a separate process with no controlling terminal (so it can never
 // wait for a typed answer), a chosen configuration folder and standard input.
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
@@ -60,12 +61,13 @@ inline CliResult RunCli(const std::vector<std::string>& args, const std::string&
 }
 
 // Runs lockwell-cli on a new pseudo-terminal, typing each answer once its prompt has
-// appeared; returns the exit status and everything the terminal showed.
+// appeared; returns the exit status (-1 when it was killed for waiting two minutes
+// without a word) and everything the terminal showed.
 inline CliResult RunCliOnTerminal(const std::vector<std::string>& args, const std::string& configHome,
                                   const std::vector<std::pair<std::string, std::string>>& dialogue)
 {
     std::string script = R"(
-import os, pty, sys, json
+import os, pty, select, signal, sys, json
 cli, config, args, dialogue = sys.argv[1], sys.argv[2], json.loads(sys.argv[3]), json.loads(sys.argv[4])
 os.environ["XDG_CONFIG_HOME"] = config
 pid, fd = pty.fork()
@@ -74,6 +76,10 @@ if pid == 0:
 seen = b""
 def more():
     global seen
+    # A tool silent for this long waits for an answer nobody will type: end it.
+    if not select.select([fd], [], [], 120)[0]:
+        os.kill(pid, signal.SIGKILL)
+        return b""
     try:
         chunk = os.read(fd, 4096)
     except OSError:
@@ -89,15 +95,25 @@ for prompt, answer in dialogue:
 while more():
     pass
 _, status = os.waitpid(pid, 0)
-sys.stdout.write("%d\n" % os.WEXITSTATUS(status))
+sys.stdout.write("%d\n" % (os.WEXITSTATUS(status) if os.WIFEXITED(status) else -1))
 sys.stdout.write(seen.decode("latin-1"))
 )";
     auto json = [](const std::vector<std::string>& items) {
         std::string s = "[";
         for (const std::string& item : items) {
             s += s.size() > 1 ? ",\"" : "\"";
-            for (char c : item)
-                s += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+            for (char c : item) {
+                const auto byte = static_cast<unsigned char>(c);
+                if (c == '"' || c == '\\') {
+                    s += std::string("\\") + c;
+                } else if (byte < 0x20) { // a typed Ctrl+C, say
+                    char escaped[12];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(byte));
+                    s += escaped;
+                } else {
+                    s += c;
+                }
+            }
             s += "\"";
         }
         return s + "]";

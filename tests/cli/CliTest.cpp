@@ -226,7 +226,7 @@ TEST(Cli, BadUsage)
         {"encrypt", "--cipher", "des", "f"},
         {"encrypt", "--cipher", "4", "f"},
         {"encrypt", "--cipher"},
-        {"encrypt", "a", "b"},
+        {"decrypt", "a.fe2", "b", "c.fe2"}, // one FILE of several has no extension
         {"encrypt", "--phrase", "secret", "f"},
         {"encrypt", "--overwrite", "--new-name", "f"},
         {"encrypt", "--yes=1", "f"},
@@ -248,7 +248,7 @@ TEST(Cli, BadUsage)
     EXPECT_EQ(std::distance(fsys::directory_iterator(dir.Path()), fsys::directory_iterator()), 1);
     const CliResult help = RunCli({"decrypt", "--help"}, dir.Path());
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("usage: lockwell-cli encrypt", 0), 0u);
+    EXPECT_EQ(help.out.rfind("usage: lockwell-cli decrypt", 0), 0u);
 }
 
 TEST(Cli, TerminalPhraseIsAskedTwiceWithoutEcho)

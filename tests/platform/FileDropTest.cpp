@@ -115,6 +115,7 @@ TEST(AbsolutePath, JoinsAndTidies)
         {"a//b/./c", "/h/", "/h/a/b/c"},
         {"../x", "/h/u", "/h/u/../x"},
         {"-x.fe2", "/h", "/h/-x.fe2"},
+        {"./--help", "/h", "/h/--help"},
         {"/abs//x", "/ignored", "/abs/x"},
         {"x", "/", "/x"},
         {"dir/", "/h", "/h/dir/"},
