@@ -174,7 +174,10 @@ void TForm1::ApplicationIdle()
     if (m_worker)
         return;
     QString hint;
-    for (QWidget* w = QApplication::widgetAt(QCursor::pos()); w; w = w->parentWidget()) {
+    // Enter and leave events say whether the pointer is here: on Wayland QCursor::pos() keeps
+    // its last place inside the window after the pointer has left.
+    QWidget* under = underMouse() ? QApplication::widgetAt(QCursor::pos()) : nullptr;
+    for (QWidget* w = under; w; w = w->parentWidget()) {
         hint = w->statusTip();
         if (!hint.isEmpty() || w->isWindow())
             break;

@@ -4,9 +4,11 @@
 #include <QFontMetrics>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QEnterEvent>
 #include <QEventLoop>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <map>
@@ -236,6 +238,58 @@ TEST(WindowLayout, StatusLineShowsTheHintUnderTheMouse)
         QTimer::singleShot(20, &idle, &QEventLoop::quit);
         idle.exec();
         EXPECT_EQ(panel->text().toStdString(), c.text) << c.control;
+    }
+}
+
+// Idles the event loop long enough for the status line to follow the pointer.
+void SettleStatusLine()
+{
+    QEventLoop idle;
+    QTimer::singleShot(20, &idle, &QEventLoop::quit);
+    idle.exec();
+}
+
+TEST(WindowLayout, StatusLineClearsWhenThePointerLeavesTheWindow)
+{
+    // Moved: the pointer crosses the screen and QCursor::pos() follows it. Told: only leave and
+    // enter events reach the window while QCursor::pos() stays on the last place inside it, as
+    // on Wayland for a window that has lost the pointer.
+    enum class How { Moved, Told };
+    const struct {
+        const char* name;
+        How how;
+    } cases[] = {{"moved off", How::Moved}, {"told it left", How::Told}};
+    for (const auto& c : cases) {
+        lwtest::WindowFixture window;
+        auto& form = window.Open("/tmp/a.txt");
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        auto* panel = window.Find<QLabel>("Panel1");
+        auto* edit = window.Find<QWidget>("Edit1");
+        const QPoint inside = edit->mapToGlobal(QPoint(2, edit->height() / 2));
+        QCursor::setPos(inside);
+        SettleStatusLine();
+        ASSERT_EQ(panel->text().toStdString(), "Use a phrase of up to 32 characters") << c.name;
+
+        if (c.how == How::Moved) {
+            QCursor::setPos(form.frameGeometry().bottomRight() + QPoint(40, 40));
+        } else {
+            QEvent leave(QEvent::Leave);
+            QCoreApplication::sendEvent(form.windowHandle(), &leave);
+            ASSERT_EQ(QCursor::pos(), inside) << c.name;
+        }
+        SettleStatusLine();
+        EXPECT_EQ(panel->text().toStdString(), "") << c.name << ": the pointer is outside the window";
+
+        if (c.how == How::Moved) {
+            QCursor::setPos(inside);
+        } else {
+            const QPointF local = form.mapFromGlobal(inside);
+            QEnterEvent enter(local, local, inside);
+            QCoreApplication::sendEvent(form.windowHandle(), &enter);
+        }
+        SettleStatusLine();
+        EXPECT_EQ(panel->text().toStdString(), "Use a phrase of up to 32 characters") << c.name << ": back inside";
     }
 }
 
