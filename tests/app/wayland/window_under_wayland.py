@@ -184,6 +184,13 @@ class WaylandSession:
         return "\n".join(lines)
 
 
+def wait_exit(session, what):
+    try:
+        return session.window.wait(20)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"lockwell still runs 20 s after {what}") from None
+
+
 def new_file(session, name, seed):
     path = os.path.join(session.data_dir, name)
     digest = write_data_file(path, SIZE, seed)
@@ -226,7 +233,7 @@ def encrypt_round_trip(session, cli):
     output = source + ".fe2"
     open_window(session, source)
     encrypt_and_answer(session, output)
-    status = session.window.wait(20)
+    status = wait_exit(session, "the box was answered")
     check(status == 0, f"lockwell ended with status {status} after the box was answered")
     check(file_sha256(output) != digest, "the output is the source unchanged")
     check_round_trip(session, cli, output, digest)
@@ -248,7 +255,7 @@ def clipboard_hand_off(session):
     expected = "file://" + urllib.parse.quote(output, safe="/") + "\r\n"
     check(pasted == expected, f"wl-paste -t text/uri-list gave {pasted!r}, not {expected!r}")
     session.window.terminate()
-    status = session.window.wait(20)
+    status = wait_exit(session, "SIGTERM")
     check(status == 0, f"lockwell serving the clipboard ended with status {status} on SIGTERM")
     print("the output was pasted from the clipboard: " + pasted.strip())
 
