@@ -91,16 +91,6 @@ TEST(ShellEntriesIcons, ForeignIconKeepsItsFoldersAndARebuiltCache)
                                               "icons/hicolor/48x48/apps/other-app.png", "icons/hicolor/icon-theme.cache"}));
 }
 
-TEST(ShellEntriesIcons, MimePackageNamesTheIconAndAGenericOne)
-{
-    ShellTestEnv env;
-    env.HideTools();
-    lw::InstallShellEntries(kProgram);
-    const std::string xml = ReadText(env.Data() + "/mime/packages/lockwell-encrypted.xml");
-    EXPECT_TRUE(Contains(xml, "\n    <icon name=\"application-x-lockwell-encrypted\"/>\n")) << xml;
-    EXPECT_TRUE(Contains(xml, "\n    <generic-icon name=\"package-x-generic\"/>\n")) << xml;
-}
-
 // Folders and files another program keeps beside ours.
 void SeedNeighbours(const ShellTestEnv& env)
 {

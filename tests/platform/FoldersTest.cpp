@@ -60,36 +60,4 @@ TEST(Folders, RemoveEmptyFoldersUpToDoesNotRemoveALinkedFolder)
     EXPECT_EQ(Entries(root.Path()), (std::vector<std::string>{"real", "top", "top/link"}));
 }
 
-TEST(Folders, HoldsNothingButLooksThroughEveryLevel)
-{
-    struct TRow {
-        const char* what;
-        std::vector<std::string> dirs, files;
-        bool expected;
-    };
-    const std::vector<TRow> rows = {
-        {"empty", {}, {}, true},
-        {"empty folders only", {"a/b", "c"}, {}, true},
-        {"allowed name at the top", {"a"}, {"cache"}, true},
-        {"allowed name deep down", {"a/b"}, {"a/b/cache"}, true},
-        {"another file deep down", {"a/b"}, {"cache", "a/b/icon.png"}, false},
-        {"another file at the top", {}, {"index.theme"}, false},
-    };
-    for (const TRow& row : rows) {
-        TempDir root;
-        for (const auto& dir : row.dirs)
-            stdfs::create_directories(root / dir);
-        for (const auto& file : row.files)
-            WriteFile(root / file, {});
-        EXPECT_EQ(lw::HoldsNothingBut(root.Path(), "cache"), row.expected) << row.what;
-    }
-    TempDir root;
-    stdfs::create_directories(root / "elsewhere");
-    stdfs::create_directories(root / "dir");
-    // A link is something, even to an empty folder, and is not followed.
-    stdfs::create_directory_symlink(root / "elsewhere", root / "dir/link");
-    EXPECT_FALSE(lw::HoldsNothingBut(root / "dir", "cache"));
-    EXPECT_FALSE(lw::HoldsNothingBut(root / "missing", "cache"));
-}
-
 } // namespace
