@@ -51,8 +51,10 @@ const TMenuFile kMenuFiles[] = {
      [](const std::string& p) { return KdeServiceMenuFile(p, false); }, 0755},
     {&TPlaces::data, "/kservices5/ServiceMenus/lockwell.desktop",
      [](const std::string& p) { return KdeServiceMenuFile(p, true); }, 0755},
-    {&TPlaces::data, "/nautilus/scripts/Run Lockwell", FileManagerScriptFile, 0755},
-    {&TPlaces::conf, "/caja/scripts/Run Lockwell", FileManagerScriptFile, 0755},
+    {&TPlaces::data, "/nautilus/scripts/Run Lockwell",
+     [](const std::string& p) { return FileManagerScriptFile(p, kNautilusPathsVariable); }, 0755},
+    {&TPlaces::conf, "/caja/scripts/Run Lockwell",
+     [](const std::string& p) { return FileManagerScriptFile(p, kCajaPathsVariable); }, 0755},
     {&TPlaces::data, "/nemo/actions/lockwell.nemo_action", NemoActionFile, 0644},
     {&TPlaces::data, "/file-manager/actions/lockwell.desktop", FileManagerActionFile, 0644},
 };
@@ -63,17 +65,25 @@ struct TIcon {
     const char* extension;
 };
 
+// Every size the resources hold, so no toolkit has to scale or fall back.
 const TIcon kIcons[] = {
+    {":/icons/lockwell-32.png", "32x32", ".png"},
     {":/icons/lockwell-48.png", "48x48", ".png"},
     {":/icons/lockwell-256.png", "256x256", ".png"},
     {":/icons/lockwell.svg", "scalable", ".svg"},
 };
 
+std::string IconFolder(const TPlaces& places, const TIcon& icon, bool forFileType)
+{
+    return places.Icons() + "/" + icon.size + (forFileType ? "/mimetypes" : "/apps");
+}
+
 std::string IconPath(const TPlaces& places, const TIcon& icon, bool forFileType)
 {
-    return places.Icons() + "/" + icon.size + (forFileType ? "/mimetypes/" : "/apps/") +
-           (forFileType ? kMimeIconName : "lockwell") + icon.extension;
+    return IconFolder(places, icon, forFileType) + "/" + (forFileType ? kMimeIconName : "lockwell") + icon.extension;
 }
+
+constexpr const char* kIconCache = "icon-theme.cache";
 
 [[noreturn]] void FailWrite()
 {
@@ -89,8 +99,19 @@ void WriteRow(const std::string& path, std::string_view content, mode_t mode)
         FailWrite();
 }
 
-// The cache tools are optional; their outcome changes nothing for us.
-void RunToolIfPresent(const char* tool, const std::string& dir)
+// Deletes a file of ours and then the folders on its path that it leaves empty, up to
+// the base folder; true when the file was there.
+bool DropFile(const std::string& base, const std::string& path)
+{
+    if (fs::Unlink(path) != 0)
+        return false;
+    RemoveEmptyFoldersUpTo(base, path::ExtractFilePath(path));
+    return true;
+}
+
+// The cache tools are optional; their outcome changes nothing for us. `dir`, the folder
+// the tool works on, comes last after `options`.
+void RunToolIfPresent(const char* tool, const std::string& dir, const QStringList& options = {})
 {
     if (!fs::DirectoryExists(dir))
         return;
@@ -99,7 +120,7 @@ void RunToolIfPresent(const char* tool, const std::string& dir)
         return;
     QProcess process;
     process.setProgram(program);
-    process.setArguments({QFile::decodeName(dir.c_str())});
+    process.setArguments(options + QStringList{QFile::decodeName(dir.c_str())});
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
@@ -170,7 +191,7 @@ void DropThunarAction(const TPlaces& places)
         return;
     // With no system file, an empty list and no file mean the same to Thunar.
     if (IsEmptyThunarActions(*removed) && SystemThunarActions().empty() && path == places.Thunar())
-        fs::Unlink(path);
+        DropFile(places.conf, path);
     else
         WriteFileAtomically(path, *removed, FilePermissions(path, 0644));
 }
@@ -227,7 +248,31 @@ void WriteIcons(const TPlaces& places)
         WriteRow(IconPath(places, icon, false), content, 0644);
         WriteRow(IconPath(places, icon, true), content, 0644);
     }
+    // Touched before the cache is built, so the new cache is not older than its folder,
+    // which would make GTK ignore it.
     TouchFolder(places.Icons());
+    RunToolIfPresent("gtk-update-icon-cache", places.Icons(), {QStringLiteral("-f"), QStringLiteral("-t")});
+}
+
+// The icon cache goes with the last icon: one that indexes nothing is ours or stale.
+// While other icons remain it is rebuilt, or left older than its folder for GTK to skip.
+void DropIcons(const TPlaces& places)
+{
+    bool iconGone = false;
+    for (const TIcon& icon : kIcons)
+        for (bool forFileType : {false, true})
+            iconGone |= DropFile(places.Icons(), IconPath(places, icon, forFileType));
+    if (!iconGone)
+        return;
+    const std::string cache = places.Icons() + "/" + kIconCache;
+    if (HoldsNothingBut(places.Icons(), kIconCache)) {
+        fs::Unlink(cache);
+        RemoveEmptyFoldersUpTo(places.data, places.Icons());
+        return;
+    }
+    TouchFolder(places.Icons());
+    if (EntryExists(cache))
+        RunToolIfPresent("gtk-update-icon-cache", places.Icons(), {QStringLiteral("-f"), QStringLiteral("-t")});
 }
 
 } // namespace
@@ -264,24 +309,21 @@ void InstallShellEntries(const std::string& programPath)
 void RemoveShellEntries()
 {
     const TPlaces places;
-    const bool hadMarker = fs::Unlink(places.Marker()) == 0;
+    // Folders are pruned only where a file of ours went, and caches rebuilt only when
+    // something of ours left, so removing from a clean state changes nothing at all.
+    const bool hadMarker = DropFile(places.data, places.Marker());
 
     for (const TMenuFile& file : kMenuFiles)
-        fs::Unlink(places.*file.base + file.relative);
+        DropFile(places.*file.base, places.*file.base + file.relative);
     DropThunarAction(places);
 
-    // The caches are rebuilt only when something of ours left, so removing from a clean
-    // state changes nothing at all.
-    if (fs::Unlink(places.MimePackage()) == 0)
+    // The database tool wants its packages folder, so that goes only after the rebuild.
+    if (fs::Unlink(places.MimePackage()) == 0) {
         RunToolIfPresent("update-mime-database", places.data + "/mime");
-
-    bool iconGone = false;
-    for (const TIcon& icon : kIcons) {
-        iconGone |= fs::Unlink(IconPath(places, icon, false)) == 0;
-        iconGone |= fs::Unlink(IconPath(places, icon, true)) == 0;
+        RemoveEmptyFoldersUpTo(places.data, path::ExtractFilePath(places.MimePackage()));
     }
-    if (iconGone)
-        TouchFolder(places.Icons());
+
+    DropIcons(places);
 
     RemoveDefaultOpener(places);
     if (hadMarker)

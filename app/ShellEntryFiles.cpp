@@ -22,11 +22,14 @@ std::string DesktopEntryFile(const std::string& program)
 
 std::string MimePackageFile()
 {
-    // No magic: the files have no header, so only the name tells the type.
+    // No magic: the files have no header, so only the name tells the type. The generic
+    // icon stands in where a toolkit cannot find ours.
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
            "  <mime-type type=\"" + std::string(kMimeType) + "\">\n"
            "    <comment>Lockwell encrypted file</comment>\n"
+           "    <icon name=\"" + std::string(kMimeIconName) + "\"/>\n"
+           "    <generic-icon name=\"package-x-generic\"/>\n"
            "    <glob pattern=\"*.fe2\"/>\n"
            "    <glob pattern=\"*.fez\"/>\n"
            "  </mime-type>\n"
@@ -52,17 +55,32 @@ std::string KdeServiceMenuFile(const std::string& program, bool legacy)
            "Exec=" + QuoteDesktopExec(program) + " %f\n";
 }
 
-std::string FileManagerScriptFile(const std::string& program)
+std::string FileManagerScriptFile(const std::string& program, const std::string& pathsVariable)
 {
-    // The file managers pass names relative to the shown folder and run us in it.
+    // The arguments are names relative to the shown folder, which is the working folder,
+    // and the file managers drop every "%" from them; the variable has the exact paths,
+    // one a line. Only the argument holds a name with a line break whole, so it wins when
+    // the list starts with exactly that path.
     return "#!/bin/sh\n"
            "# Written by Lockwell's registration; removed by its uninstall.\n"
            "LOCKWELL=" + QuotePosixShell(program) + "\n"
-           "for f in \"$@\"; do\n"
-           "  case $f in /*) ;; *) f=$PWD/$f ;; esac\n"
-           "  [ -f \"$f\" ] || continue\n"
-           "  \"$LOCKWELL\" \"$f\" &\n"
-           "done\n";
+           "nl='\n'\n"
+           "paths=$" + pathsVariable + "\n"
+           "f=$1\n"
+           "case $f in ''|/*) ;; *) f=$PWD/$f ;; esac\n"
+           "if [ -n \"$paths\" ]; then\n"
+           "  case $paths in \"$f$nl\"*) ;; *) f=${paths%%\"$nl\"*} ;; esac\n"
+           "fi\n"
+           "[ -d \"$f\" ] && exit 0\n"
+           "if [ ! -e \"$f\" ]; then\n"
+           "  if command -v notify-send >/dev/null 2>&1; then\n"
+           "    notify-send \"Lockwell\" \"Cannot find $f\"\n"
+           "    exit 1\n"
+           "  fi\n"
+           "  # Else the program's own box says it; with no path at all it would ask to install.\n"
+           "  [ -n \"$f\" ] || exit 1\n"
+           "fi\n"
+           "exec \"$LOCKWELL\" \"$f\"\n";
 }
 
 std::string NemoActionFile(const std::string& program)
@@ -79,10 +97,11 @@ std::string NemoActionFile(const std::string& program)
 
 std::string FileManagerActionFile(const std::string& program)
 {
+    // PCManFM labels the item with Tooltip when there is one, and a Schemes key makes it
+    // crash on start when libfm-modules is installed: neither is written.
     return "[Desktop Entry]\n"
            "Type=Action\n"
            "Name=Run Lockwell\n"
-           "Tooltip=Encrypt, decrypt or securely wipe this file\n"
            "Icon=lockwell\n"
            "Profiles=main;\n"
            "\n"
@@ -90,21 +109,19 @@ std::string FileManagerActionFile(const std::string& program)
            "Name=Run Lockwell\n"
            "Exec=" + QuoteDesktopExec(program) + " %f\n"
            "MimeTypes=all/allfiles;\n"
-           "SelectionCount==1\n"
-           "Schemes=file;\n";
+           "SelectionCount==1\n";
 }
 
 std::string ThunarActionElement(const std::string& program)
 {
-    // Thunar runs the command through sh after replacing %f with the quoted path.
+    // Thunar runs the command through sh after replacing %f with the quoted path. Only
+    // elements every Thunar knows: before 4.16 an unknown one voids the whole file.
     return "<action>\n"
            "\t<icon>lockwell</icon>\n"
            "\t<name>Run Lockwell</name>\n"
-           "\t<submenu></submenu>\n"
            "\t<unique-id>" + std::string(kThunarUniqueId) + "</unique-id>\n"
            "\t<command>" + EscapeXmlText(DoublePercent(QuotePosixShell(program)) + " %f") + "</command>\n"
            "\t<description>Encrypt, decrypt or securely wipe this file</description>\n"
-           "\t<range></range>\n"
            "\t<patterns>*</patterns>\n"
            "\t<audio-files/>\n"
            "\t<image-files/>\n"

@@ -17,8 +17,13 @@ std::string DesktopEntryFile(const std::string& program);
 std::string MimePackageFile();
 // KDE service menu; the legacy folder's copy also names its service type.
 std::string KdeServiceMenuFile(const std::string& program, bool legacy);
-// GNOME Files and Caja script: one process per selected file, folders skipped.
-std::string FileManagerScriptFile(const std::string& program);
+// GNOME Files or Caja script: starts the program for the first selected file, taken
+// from `pathsVariable` (the file manager's newline-separated list of exact paths) when
+// set, else from the first argument. A folder is skipped; a missing file is reported
+// through notify-send when present, else left to the program.
+std::string FileManagerScriptFile(const std::string& program, const std::string& pathsVariable);
+inline constexpr const char* kNautilusPathsVariable = "NAUTILUS_SCRIPT_SELECTED_FILE_PATHS";
+inline constexpr const char* kCajaPathsVariable = "CAJA_SCRIPT_SELECTED_FILE_PATHS";
 // Nemo action.
 std::string NemoActionFile(const std::string& program);
 // FileManager-Actions entry, read by Caja-actions and PCManFM.

@@ -43,9 +43,51 @@ std::vector<std::string> ListFolder(const std::string& dir)
     return names;
 }
 
-void RemoveEmptyFolder(const std::string& dir)
+bool RemoveEmptyFolder(const std::string& dir)
 {
-    ::rmdir(dir.c_str());
+    return ::rmdir(dir.c_str()) == 0;
+}
+
+void RemoveEmptyFoldersUpTo(const std::string& top, const std::string& dir)
+{
+    std::string folder = dir;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    while (folder.size() > top.size() + 1 && folder.compare(0, top.size() + 1, top + "/") == 0) {
+        // rmdir refuses a folder with anything in it, so nothing foreign can go.
+        if (!RemoveEmptyFolder(folder))
+            return;
+        folder.erase(folder.rfind('/'));
+    }
+}
+
+bool HoldsNothingBut(const std::string& dir, const std::string& allowed)
+{
+    DIR* handle = ::opendir(dir.c_str());
+    if (handle == nullptr)
+        return false;
+    std::vector<std::string> folders;
+    bool onlyAllowed = true;
+    while (const dirent* entry = ::readdir(handle)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat st {};
+        if (::lstat((dir + "/" + name).c_str(), &st) != 0) {
+            onlyAllowed = false;
+            break;
+        }
+        if (S_ISDIR(st.st_mode))
+            folders.push_back(name);
+        else if (name != allowed) {
+            onlyAllowed = false;
+            break;
+        }
+    }
+    ::closedir(handle);
+    for (const std::string& name : folders)
+        onlyAllowed = onlyAllowed && HoldsNothingBut(dir + "/" + name, allowed);
+    return onlyAllowed;
 }
 
 void TouchFolder(const std::string& dir)

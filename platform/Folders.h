@@ -10,8 +10,15 @@ namespace lw {
 bool MakeFolders(const std::string& dir, mode_t mode = 0755);
 // Names in `dir` (no "." or ".."), empty when it cannot be read.
 std::vector<std::string> ListFolder(const std::string& dir);
-// Removes `dir` only when it is empty.
-void RemoveEmptyFolder(const std::string& dir);
+// Removes `dir` only when it is empty; true when it went.
+bool RemoveEmptyFolder(const std::string& dir);
+// Removes `dir`, then each folder above it up to but not including `top`, while they
+// are empty; stops at the first that is not. Nothing happens unless `dir` lies below
+// `top`; both are written without a trailing "/" (one on `dir` is ignored).
+void RemoveEmptyFoldersUpTo(const std::string& top, const std::string& dir);
+// True when nothing lies below `dir` but folders and entries named `allowed`; symlinks
+// count as files and are not followed. False when `dir` cannot be read.
+bool HoldsNothingBut(const std::string& dir, const std::string& allowed);
 // Sets the folder's modification time to now; caches that watch it rescan.
 void TouchFolder(const std::string& dir);
 // Something of any kind stands at `path`, a dangling symlink included.

@@ -69,7 +69,7 @@ TEST(Registration, AnswersInstallRemoveOrLeaveTheEntries)
             switch (c.effect) {
             case Effect::Installed:
                 EXPECT_TRUE(installed) << c.act;
-                EXPECT_EQ(FilesIn(after).size(), 16u) << c.act;
+                EXPECT_EQ(FilesIn(after).size(), 18u) << c.act;
                 break;
             case Effect::Removed:
                 EXPECT_EQ(FilesIn(after), std::vector<std::string>{}) << c.act;

@@ -34,15 +34,16 @@ struct TExpected {
 // Everything an install into an empty home writes, for the program at kProgram.
 std::vector<TExpected> ExpectedFiles()
 {
-    const std::string script = Golden("run-lockwell.sh");
     return {
         {"config/Thunar/uca.xml", 0644, Golden("uca.xml")},
-        {"config/caja/scripts/Run Lockwell", 0755, script},
+        {"config/caja/scripts/Run Lockwell", 0755, Golden("run-lockwell-caja.sh")},
         {"config/mimeapps.list", 0644, Golden("mimeapps.list")},
         {"data/applications/lockwell.desktop", 0644, Golden("lockwell.desktop")},
         {"data/file-manager/actions/lockwell.desktop", 0644, Golden("file-manager-action.desktop")},
         {"data/icons/hicolor/256x256/apps/lockwell.png", 0644, IconSource("lockwell-256.png")},
         {"data/icons/hicolor/256x256/mimetypes/application-x-lockwell-encrypted.png", 0644, IconSource("lockwell-256.png")},
+        {"data/icons/hicolor/32x32/apps/lockwell.png", 0644, IconSource("lockwell-32.png")},
+        {"data/icons/hicolor/32x32/mimetypes/application-x-lockwell-encrypted.png", 0644, IconSource("lockwell-32.png")},
         {"data/icons/hicolor/48x48/apps/lockwell.png", 0644, IconSource("lockwell-48.png")},
         {"data/icons/hicolor/48x48/mimetypes/application-x-lockwell-encrypted.png", 0644, IconSource("lockwell-48.png")},
         {"data/icons/hicolor/scalable/apps/lockwell.svg", 0644, IconSource("lockwell.svg")},
@@ -50,7 +51,7 @@ std::vector<TExpected> ExpectedFiles()
         {"data/kio/servicemenus/lockwell.desktop", 0755, Golden("kio-servicemenu.desktop")},
         {"data/kservices5/ServiceMenus/lockwell.desktop", 0755, Golden("kservices5-servicemenu.desktop")},
         {"data/mime/packages/lockwell-encrypted.xml", 0644, Golden("lockwell-encrypted.xml")},
-        {"data/nautilus/scripts/Run Lockwell", 0755, script},
+        {"data/nautilus/scripts/Run Lockwell", 0755, Golden("run-lockwell-nautilus.sh")},
         {"data/nemo/actions/lockwell.nemo_action", 0644, Golden("lockwell.nemo_action")},
     };
 }
@@ -194,8 +195,8 @@ TEST(ShellEntriesInstall, RowWhoseFolderCannotBeMadeIsSkipped)
 
 TEST(ShellEntriesInstall, WriteFailureEndsTheRunWithTheFixedMessage)
 {
-    // 1st write: the first menu file; 8th: the file type; 16th: the marker, written last.
-    for (int failing : {1, 8, 16}) {
+    // 1st write: the first menu file; 8th: the file type; 18th: the marker, written last.
+    for (int failing : {1, 8, 18}) {
         ShellTestEnv env;
         env.HideTools();
         TWriteFault fault{failing};
