@@ -57,30 +57,44 @@ std::string KdeServiceMenuFile(const std::string& program, bool legacy)
 
 std::string FileManagerScriptFile(const std::string& program, const std::string& pathsVariable)
 {
-    // The arguments are names relative to the shown folder, which is the working folder,
-    // and the file managers drop every "%" from them; the variable has the exact paths,
-    // one a line. Only the argument holds a name with a line break whole, so it wins when
-    // the list starts with exactly that path.
+    // One window a selected file. The arguments are names relative to the shown folder,
+    // which is the working folder, and the file managers drop every "%" from them; the
+    // variable has the exact paths, one a line. Only the argument holds a name with a line
+    // break whole, so it wins when the list is exactly that path.
     return "#!/bin/sh\n"
            "# Written by Lockwell's registration; removed by its uninstall.\n"
            "LOCKWELL=" + QuotePosixShell(program) + "\n"
            "nl='\n'\n"
            "paths=$" + pathsVariable + "\n"
+           "status=0\n"
+           "run() {\n"
+           "  [ -d \"$1\" ] && return 0\n"
+           "  if [ ! -e \"$1\" ] && command -v notify-send >/dev/null 2>&1; then\n"
+           "    notify-send \"Lockwell\" \"Cannot find $1\"\n"
+           "    status=1\n"
+           "    return 0\n"
+           "  fi\n"
+           "  # Else a missing file is reported by the program's own box.\n"
+           "  \"$LOCKWELL\" \"$1\" &\n"
+           "}\n"
            "f=$1\n"
            "case $f in ''|/*) ;; *) f=$PWD/$f ;; esac\n"
-           "if [ -n \"$paths\" ]; then\n"
-           "  case $paths in \"$f$nl\"*) ;; *) f=${paths%%\"$nl\"*} ;; esac\n"
+           "if [ -n \"$paths\" ] && [ \"$paths\" != \"$f$nl\" ] && [ \"$paths\" != \"$f\" ]; then\n"
+           "  while [ -n \"$paths\" ]; do\n"
+           "    p=${paths%%\"$nl\"*}\n"
+           "    case $paths in *\"$nl\"*) paths=${paths#*\"$nl\"} ;; *) paths= ;; esac\n"
+           "    [ -z \"$p\" ] || run \"$p\"\n"
+           "  done\n"
+           "elif [ $# -gt 0 ]; then\n"
+           "  for a in \"$@\"; do\n"
+           "    case $a in /*) ;; *) a=$PWD/$a ;; esac\n"
+           "    run \"$a\"\n"
+           "  done\n"
+           "else\n"
+           "  # Without a file the program would ask about installing.\n"
+           "  exit 1\n"
            "fi\n"
-           "[ -d \"$f\" ] && exit 0\n"
-           "if [ ! -e \"$f\" ]; then\n"
-           "  if command -v notify-send >/dev/null 2>&1; then\n"
-           "    notify-send \"Lockwell\" \"Cannot find $f\"\n"
-           "    exit 1\n"
-           "  fi\n"
-           "  # Else the program's own box says it; with no path at all it would ask to install.\n"
-           "  [ -n \"$f\" ] || exit 1\n"
-           "fi\n"
-           "exec \"$LOCKWELL\" \"$f\"\n";
+           "exit $status\n";
 }
 
 std::string NemoActionFile(const std::string& program)

@@ -4,18 +4,32 @@ LOCKWELL='/opt/lockwell/bin/lockwell'
 nl='
 '
 paths=$NAUTILUS_SCRIPT_SELECTED_FILE_PATHS
+status=0
+run() {
+  [ -d "$1" ] && return 0
+  if [ ! -e "$1" ] && command -v notify-send >/dev/null 2>&1; then
+    notify-send "Lockwell" "Cannot find $1"
+    status=1
+    return 0
+  fi
+  # Else a missing file is reported by the program's own box.
+  "$LOCKWELL" "$1" &
+}
 f=$1
 case $f in ''|/*) ;; *) f=$PWD/$f ;; esac
-if [ -n "$paths" ]; then
-  case $paths in "$f$nl"*) ;; *) f=${paths%%"$nl"*} ;; esac
+if [ -n "$paths" ] && [ "$paths" != "$f$nl" ] && [ "$paths" != "$f" ]; then
+  while [ -n "$paths" ]; do
+    p=${paths%%"$nl"*}
+    case $paths in *"$nl"*) paths=${paths#*"$nl"} ;; *) paths= ;; esac
+    [ -z "$p" ] || run "$p"
+  done
+elif [ $# -gt 0 ]; then
+  for a in "$@"; do
+    case $a in /*) ;; *) a=$PWD/$a ;; esac
+    run "$a"
+  done
+else
+  # Without a file the program would ask about installing.
+  exit 1
 fi
-[ -d "$f" ] && exit 0
-if [ ! -e "$f" ]; then
-  if command -v notify-send >/dev/null 2>&1; then
-    notify-send "Lockwell" "Cannot find $f"
-    exit 1
-  fi
-  # Else the program's own box says it; with no path at all it would ask to install.
-  [ -n "$f" ] || exit 1
-fi
-exec "$LOCKWELL" "$f"
+exit $status
