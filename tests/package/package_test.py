@@ -7,6 +7,7 @@ LOCKWELL_PACKAGE_DEB (e.g. dist/lockwell_*.deb made by scripts/package.sh)."""
 import argparse
 import glob
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -149,6 +150,16 @@ def check_files(root, source, version):
         exe = os.path.join(root, "usr/bin", tool)
         out = run([exe, "--version"], check_rc=False).stdout.strip()
         check(out == "%s %s" % (tool, version), "%s --version prints %r (got %r)" % (tool, version, out))
+    # Every icon the desktop entry and the file type name is one the package brings.
+    share = os.path.join(root, "usr/share")
+    with open(os.path.join(share, "mime/packages/lockwell-encrypted.xml")) as f:
+        icons = [("mimetypes", n) for n in re.findall(r'<icon name="([^"]+)"', f.read())]
+    with open(os.path.join(share, "applications/lockwell.desktop")) as f:
+        icons += [("apps", n) for n in re.findall(r"^Icon=(.+)$", f.read(), re.M)]
+    check(("apps", "lockwell") in icons, "the desktop entry names the icon lockwell")
+    for context, name in icons:
+        found = glob.glob(os.path.join(share, "icons/hicolor/*", context, name + ".png"))
+        check(len(found) >= 2, "icon %s/%s installed in several sizes (%d)" % (context, name, len(found)))
     with open(os.path.join(root, "usr/share/doc/lockwell/copyright")) as f:
         check(f.readline().startswith("Format: https://www.debian.org/doc/packaging-manuals/"
                                       "copyright-format/1.0/"), "copyright in DEP-5 form")
