@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 
 #include "platform/Path.h"
+#include "platform/ProgramPath.h"
 
 namespace lw {
 
@@ -14,7 +15,7 @@ TSettingsFiles::TSettingsFiles(const std::string& executablePath, const std::str
     const std::string name = path::PathWithoutExt(path::ExtractFileName(executablePath));
     std::string folder = path::ExtractFilePath(executablePath);
     const QFileInfo beside(QString::fromStdString(folder.empty() ? std::string(".") : folder));
-    if (!beside.isDir() || !beside.isWritable()) {
+    if (!beside.isDir() || !beside.isWritable() || IsSystemProgramFolder(folder)) {
         folder = configHome + path::kSeparator + "lockwell" + path::kSeparator;
         // Best effort: an uncreatable folder shows up as a failed write later.
         QDir().mkpath(QString::fromStdString(folder));

@@ -4,8 +4,9 @@
 namespace lw {
 
 // Where the settings (".ini") and the saved folders (".dat") live, named from the
-// executable: beside it when its folder is writable (a portable copy), otherwise in
-// the user's configuration folder under "lockwell/".
+// executable: beside it when its folder is writable (a portable copy), otherwise, and
+// always for an installed program (/usr/bin/lockwell), in the user's configuration
+// folder under "lockwell/".
 class TSettingsFiles {
 public:
     TSettingsFiles(const std::string& executablePath, const std::string& configHome);

@@ -15,7 +15,9 @@ int32_t DefaultCipherIndex()
     constexpr int32_t kBlowfish = 1;
     const std::string program = ProgramPath();
     const std::string candidates[] = {
-        program.empty() ? std::string() : path::ExtractFilePath(program) + "lockwell.ini",
+        program.empty() || IsSystemProgramFolder(path::ExtractFilePath(program))
+            ? std::string()
+            : path::ExtractFilePath(program) + "lockwell.ini",
         xdg::ConfigHome() + "/lockwell/lockwell.ini",
     };
     for (const std::string& settings : candidates) {

@@ -18,4 +18,14 @@ std::string ProgramPath()
     }
 }
 
+bool IsSystemProgramFolder(const std::string& folder)
+{
+    for (const char* root : {"/usr/", "/bin/", "/sbin/"}) {
+        const std::string prefix(root);
+        if (folder.compare(0, prefix.size(), prefix) == 0 || folder + "/" == prefix)
+            return true;
+    }
+    return false;
+}
+
 } // namespace lw

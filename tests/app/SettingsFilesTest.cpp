@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "TestUtil.h"
+#include "platform/ProgramPath.h"
 
 namespace {
 
@@ -28,6 +29,18 @@ TEST(SettingsFiles, FallBackToTheConfigurationFolder)
     EXPECT_EQ(files.SettingsPath(), dir / "config/lockwell/lockwell.ini");
     EXPECT_EQ(files.FolderListPath(), dir / "config/lockwell/lockwell.dat");
     EXPECT_TRUE(std::filesystem::is_directory(dir / "config/lockwell")) << "created for the first write";
+}
+
+// An installed program's folder is the package manager's, even for root who could write it.
+TEST(SettingsFiles, NeverBesideAnInstalledProgram)
+{
+    lwtest::TempDir dir;
+    for (const char* program : {"/usr/bin/lockwell", "/usr/local/bin/lockwell", "/bin/lockwell"}) {
+        const lw::TSettingsFiles files(program, dir / "config");
+        EXPECT_EQ(files.SettingsPath(), dir / "config/lockwell/lockwell.ini") << program;
+    }
+    EXPECT_FALSE(lw::IsSystemProgramFolder("/usrx/bin/"));
+    EXPECT_FALSE(lw::IsSystemProgramFolder("/opt/lockwell/"));
 }
 
 } // namespace
