@@ -15,7 +15,14 @@
 namespace lw {
 namespace {
 
-std::string Quoted(const std::string& path) { return "\"" + path::ExtractFileName(path) + "\""; }
+// Built up in place: GCC 12 at -O3 misreads "\"" + name + "\"" as overlapping copies.
+std::string Quoted(const std::string& path)
+{
+    std::string quoted = "\"";
+    quoted += path::ExtractFileName(path);
+    quoted += '"';
+    return quoted;
+}
 
 // Only a regular file can be wiped honestly: through a symlink the target's data would
 // go and only the link would be deleted; the other kinds hold no data of their own.
