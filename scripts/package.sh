@@ -1,6 +1,5 @@
 #!/bin/sh
 # Builds the Debian package: a Release build in build-package/ for /usr, then cpack into dist/.
-# Warnings are not errors here: GCC 12 at -O3 reports false -Wrestrict findings in std::string.
 #   sudo apt install ./dist/lockwell_*.deb
 set -e
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -9,7 +8,7 @@ sh scripts/deps.sh
 BUILD="$ROOT/build-package"
 # Debian's hardening flags (fortified functions, read-only relocations bound at start).
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DLOCKWELL_WERROR=OFF \
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DLOCKWELL_WERROR=ON \
     -DLOCKWELL_TESTS=OFF -DLOCKWELL_BENCH=OFF \
     -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
