@@ -20,6 +20,15 @@ std::string Golden(const std::string& name)
     return ReadText(std::string(LOCKWELL_TEST_DATA_DIR) + "/shell/" + name);
 }
 
+// The two scripts differ only in the variable that holds the selected paths.
+std::string GoldenScript(const std::string& pathsVariable)
+{
+    std::string text = Golden("run-lockwell.sh");
+    const std::string placeholder = "@PATHS_VARIABLE@";
+    text.replace(text.find(placeholder), placeholder.size(), pathsVariable);
+    return text;
+}
+
 std::string IconSource(const std::string& name)
 {
     return ReadText(std::string(LOCKWELL_TEST_DATA_DIR) + "/../../app/resources/icons/" + name);
@@ -36,7 +45,7 @@ std::vector<TExpected> ExpectedFiles()
 {
     return {
         {"config/Thunar/uca.xml", 0644, Golden("uca.xml")},
-        {"config/caja/scripts/Run Lockwell", 0755, Golden("run-lockwell-caja.sh")},
+        {"config/caja/scripts/Run Lockwell", 0755, GoldenScript("CAJA_SCRIPT_SELECTED_FILE_PATHS")},
         {"config/mimeapps.list", 0644, Golden("mimeapps.list")},
         {"data/applications/lockwell.desktop", 0644, Golden("lockwell.desktop")},
         {"data/file-manager/actions/lockwell.desktop", 0644, Golden("file-manager-action.desktop")},
@@ -51,7 +60,7 @@ std::vector<TExpected> ExpectedFiles()
         {"data/kio/servicemenus/lockwell.desktop", 0755, Golden("kio-servicemenu.desktop")},
         {"data/kservices5/ServiceMenus/lockwell.desktop", 0755, Golden("kservices5-servicemenu.desktop")},
         {"data/mime/packages/lockwell-encrypted.xml", 0644, Golden("lockwell-encrypted.xml")},
-        {"data/nautilus/scripts/Run Lockwell", 0755, Golden("run-lockwell-nautilus.sh")},
+        {"data/nautilus/scripts/Run Lockwell", 0755, GoldenScript("NAUTILUS_SCRIPT_SELECTED_FILE_PATHS")},
         {"data/nemo/actions/lockwell.nemo_action", 0644, Golden("lockwell.nemo_action")},
     };
 }

@@ -3,7 +3,7 @@
 LOCKWELL='/opt/lockwell/bin/lockwell'
 nl='
 '
-paths=$NAUTILUS_SCRIPT_SELECTED_FILE_PATHS
+paths=$@PATHS_VARIABLE@
 status=0
 run() {
   [ -d "$1" ] && return 0
