@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 #include "jobs/AskUser.h"
 
@@ -23,7 +24,7 @@ public:
     // the default; encrypting when the source is to be deleted wants the phrase typed a
     // second time, since a mistyped phrase would then lose the file for good.
     // Decrypting asks nothing.
-    bool MayRun(bool encrypt, bool deleteSource, const std::string& phrase);
+    bool MayRun(bool encrypt, bool deleteSource, std::string_view phrase);
 
 private:
     IAskUser& m_ask;

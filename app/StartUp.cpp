@@ -3,9 +3,9 @@
 #include <exception>
 
 #include "app/ErrorBox.h"
-#include "app/ShellEntries.h"
 #include "platform/AbsolutePath.h"
 #include "platform/Path.h"
+#include "shell/ShellEntries.h"
 
 namespace lw {
 

@@ -22,17 +22,16 @@
 
 #include "app/ErrorBox.h"
 #include "app/FolderPicker.h"
-#include "app/PathShortener.h"
 #include "app/PhraseChecks.h"
 #include "app/ProgressPanel.h"
 #include "app/QtWindowThread.h"
-#include "crypto/SecureFill.h"
 #include "jobs/Jobs.h"
 #include "jobs/Wipe.h"
 #include "platform/Exception.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderList.h"
 #include "platform/Path.h"
+#include "platform/PathShortener.h"
 #include "platform/ProfileFile.h"
 
 namespace lw {
@@ -44,15 +43,6 @@ constexpr int kFolderBytes = Qt::UserRole; // the folder exactly as stored, for 
 constexpr const char* kStopQuestion = "Stop the running job?";
 
 QString Display(const std::string& text) { return QString::fromStdString(text); }
-
-// The options of one job, its phrase scrubbed when the last of the window and the job lets go.
-struct TScrubbedOptions {
-    TJobOptions Options;
-    TScrubbedOptions() = default;
-    TScrubbedOptions(const TScrubbedOptions&) = delete;
-    TScrubbedOptions& operator=(const TScrubbedOptions&) = delete;
-    ~TScrubbedOptions() { ScrubString(Options.KeyPhrase); }
-};
 
 // How a job ended, told by the job's thread to the window's.
 struct TJobOutcome {
@@ -198,9 +188,10 @@ void TForm1::Button1Click()
         return;
     }
     const bool decrypt = m_decrypt;
-    auto job = std::make_shared<TScrubbedOptions>();
-    TJobOptions& options = job->Options;
-    ReadPhrase(*Edit1, options.KeyPhrase);
+    // Shared by the window and the job; its phrase is wiped when the last of them lets go.
+    auto job = std::make_shared<TJobOptions>();
+    TJobOptions& options = *job;
+    ReadPhrase(*Edit1, options.KeyPhrase.Buffer());
     options.SourcePath = m_sourcePath;
     options.CipherIndex = CipherIndex();
     options.DestinationFolder = m_destinationFolder;
@@ -213,7 +204,7 @@ void TForm1::Button1Click()
 
     // Stopped here, the window stays as it was, the phrase typed included.
     TPhraseChecks checks(m_ask, m_phrasePrompt);
-    if (!checks.MayRun(!decrypt, options.DeleteSource, options.KeyPhrase))
+    if (!checks.MayRun(!decrypt, options.DeleteSource, options.KeyPhrase.View()))
         return;
 
     auto outcome = std::make_shared<TJobOutcome>();
@@ -223,7 +214,7 @@ void TForm1::Button1Click()
             context.Progress = &services.Progress;
             context.Stop = &services.Stop;
             try {
-                outcome->Ended = decrypt ? RunDecryptJob(job->Options, context) : RunEncryptJob(job->Options, context);
+                outcome->Ended = decrypt ? RunDecryptJob(*job, context) : RunEncryptJob(*job, context);
             } catch (const std::exception& e) {
                 outcome->Escaped = e.what();
             }

@@ -11,11 +11,10 @@
 #include "cli/ConsoleHandOff.h"
 #include "cli/DefaultCipher.h"
 #include "cli/KeyPhrase.h"
-#include "cli/PhraseHolder.h"
 #include "cli/ProgressLine.h"
-#include "crypto/SecureFill.h"
 #include "jobs/Jobs.h"
 #include "jobs/Wipe.h"
+#include "platform/SecretText.h"
 #include "platform/TempFileCleanup.h"
 #include "platform/Terminal.h"
 #include "platform/Version.h"
@@ -41,7 +40,7 @@ bool ShowsProgress(const TCliOptions& o) { return !o.Quiet && StandardErrorIsTer
 struct TRun {
     const TCliOptions& Options;
     TTerminal& Terminal;
-    const std::string& Phrase; // empty for wipes
+    const TSecretText& Phrase; // empty for wipes
     int32_t CipherIndex;
 };
 
@@ -75,10 +74,9 @@ int RunJob(const TRun& run, const std::string& file, const TFileLines& lines)
     const bool encrypt = o.Command == TCommand::Encrypt;
     // One per job: it keeps the text of the job's error box.
     TConsoleAskUser ask(o.OverwriteAnswer, o.Yes, run.Terminal, lines.Prefix);
+    // Its copy of the phrase wipes itself on every way out, a job that throws included.
     TJobOptions options;
-    // Scrubbed on every way out, a job that throws included.
-    TScrubOnExit scrub(options.KeyPhrase);
-    options.KeyPhrase = run.Phrase;
+    options.KeyPhrase.Assign(run.Phrase.View());
     options.SourcePath = file;
     options.CipherIndex = run.CipherIndex;
     options.DestinationFolder = o.DestinationFolder;
@@ -145,7 +143,7 @@ int RunFiles(const TRun& run)
     return status;
 }
 
-int Run(const std::vector<std::string>& args, TPhraseHolder& phrase)
+int Run(const std::vector<std::string>& args, TSecretText& phrase)
 {
     TCliOptions o;
     try {
@@ -175,18 +173,18 @@ int Run(const std::vector<std::string>& args, TPhraseHolder& phrase)
         const bool encrypt = o.Command == TCommand::Encrypt;
         try {
             if (o.PhraseFile)
-                ReadPhraseFile(*o.PhraseFile, phrase.Text());
+                ReadPhraseFile(*o.PhraseFile, phrase.Buffer());
             else
-                AskPhrase(terminal, encrypt, phrase.Text());
+                AskPhrase(terminal, encrypt, phrase.Buffer());
         } catch (const EPhrase& e) {
             return Fail(e.Message(), (o.PhraseFile || terminal.Available()) ? kFailed : kBadUsage);
         }
         // Decrypting with one stays possible: files made with an empty phrase must open.
-        if (encrypt && phrase.Text().empty())
+        if (encrypt && phrase.Empty())
             return Fail("the key phrase is empty: anyone could decrypt the file", kFailed);
         cipherIndex = o.CipherIndex >= 0 ? o.CipherIndex : DefaultCipherIndex();
     }
-    return RunFiles(TRun{o, terminal, phrase.Text(), cipherIndex});
+    return RunFiles(TRun{o, terminal, phrase, cipherIndex});
 }
 
 } // namespace
@@ -195,7 +193,7 @@ int main(int argc, char** argv)
 {
     InstallTempFileCleanup();
     // Outside the try: every way out of main, a throw included, scrubs the phrase.
-    TPhraseHolder phrase;
+    TSecretText phrase;
     try {
         return Run(std::vector<std::string>(argv + 1, argv + argc), phrase);
     } catch (const std::exception& e) {

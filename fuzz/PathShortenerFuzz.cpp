@@ -4,8 +4,8 @@
 #include <string>
 
 #include "FuzzUtil.h"
-#include "app/PathShortener.h"
 #include "platform/Path.h"
+#include "platform/PathShortener.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

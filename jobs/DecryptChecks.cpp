@@ -60,7 +60,7 @@ std::string DoubtAboutOutput(TFileStream& output, TFileStream& source, const TJo
     const THead encrypted(source);
     return WithHint("The decrypted file does not look like any known kind of file. The key phrase or the cipher "
                     "may be wrong.",
-                    FitHint(CipherThatFits(encrypted.bytes, options.KeyPhrase, options.CipherIndex, false)));
+                    FitHint(CipherThatFits(encrypted.bytes, options.KeyPhrase.View(), options.CipherIndex, false)));
 }
 
 bool WipeDespiteDoubt(const std::string& doubt, const std::string& sourcePath, IAskUser& ask)
@@ -79,7 +79,7 @@ EBZDecompressionError WrongKeyOrCipher(const EBZip2Error& failure, TFileStream& 
     const THead encrypted(source);
     return EBZDecompressionError(WithHint(
         BZip2Reason(failure, source.FileName()),
-        FitHint(CipherThatFits(encrypted.bytes, options.KeyPhrase, options.CipherIndex, true))));
+        FitHint(CipherThatFits(encrypted.bytes, options.KeyPhrase.View(), options.CipherIndex, true))));
 }
 
 } // namespace lw::job

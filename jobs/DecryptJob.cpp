@@ -23,7 +23,7 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
             return false;
         job::TSourceGuard source(options.SourcePath, options.DeleteSource);
         TAtomicFile output(outputPath, job::OutputPermissions(source.Stream()));
-        job::KeyCipher(cipher.get(), options.KeyPhrase);
+        job::KeyCipher(cipher.get(), options.KeyPhrase.View());
         const int64_t size = source.Size();
         try {
             if (compressed)

@@ -20,7 +20,7 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         // The source first: one that cannot be opened leaves nothing behind.
         job::TSourceGuard source(options.SourcePath, options.DeleteSource);
         TAtomicFile output(outputPath, job::OutputPermissions(source.Stream()));
-        job::KeyCipher(cipher.get(), options.KeyPhrase);
+        job::KeyCipher(cipher.get(), options.KeyPhrase.View());
         try {
             if (options.Compress) {
                 job::CompressAndEncrypt(source.Stream(), *cipher, output.Stream(), job::WatchOf(context));

@@ -55,10 +55,10 @@ void ProveThenWipeSource(TSourceGuard& source, const TAtomicFile& output, const 
     try {
         auto readBack = ReopenCommitted(outputPath, output.Committed());
         if (kind == TJobKind::Encrypt)
-            VerifyDecodesTo(*readBack, readBack->Size(), source.Stream(), options.CipherIndex, options.KeyPhrase,
+            VerifyDecodesTo(*readBack, readBack->Size(), source.Stream(), options.CipherIndex, options.KeyPhrase.View(),
                             compressed, outputPath, watch);
         else
-            VerifyDecodesTo(source.Stream(), source.Size(), *readBack, options.CipherIndex, options.KeyPhrase,
+            VerifyDecodesTo(source.Stream(), source.Size(), *readBack, options.CipherIndex, options.KeyPhrase.View(),
                             compressed, outputPath, watch);
         // Not even the wipe's question once the user has stopped.
         if (watch.Stop && watch.Stop->Requested())
@@ -84,7 +84,7 @@ mode_t OutputPermissions(const TFileStream& source)
     return fs::FileMode(source.Handle()) & 0777;
 }
 
-void KeyCipher(TDCP_cipher* cipher, const std::string& phrase)
+void KeyCipher(TDCP_cipher* cipher, std::string_view phrase)
 {
     if (!cipher)
         throw EDCP_cipher("No cipher selected");

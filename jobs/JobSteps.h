@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <string_view>
 
 #include "crypto/Cipher.h"
 #include "jobs/Jobs.h"
@@ -31,7 +32,7 @@ void ProveThenWipeSource(TSourceGuard& source, const TAtomicFile& output, const 
 mode_t OutputPermissions(const TFileStream& source);
 
 // Keys with the SHA-1 digest of the phrase; raises when no cipher was chosen.
-void KeyCipher(TDCP_cipher* cipher, const std::string& phrase);
+void KeyCipher(TDCP_cipher* cipher, std::string_view phrase);
 
 // A source that ends early or fails a read must not pass for a finished job.
 void RequireComplete(uint64_t done, int64_t expected);

@@ -5,13 +5,14 @@
 #include "jobs/AskUser.h"
 #include "jobs/HandOff.h"
 #include "jobs/Progress.h"
+#include "platform/SecretText.h"
 
 namespace lw {
 
 // What the window hands to one job; the jobs read nothing else from it.
 struct TJobOptions {
     std::string SourcePath;
-    std::string KeyPhrase;
+    TSecretText KeyPhrase;
     int32_t CipherIndex = -1; // 0 RC4, 1 Blowfish, 2 Serpent, 3 Rijndael, -1 none
     std::string DestinationFolder; // empty: beside the source
     bool Compress = false;

@@ -265,7 +265,7 @@ size_t BlockBytes(const TDCP_cipher& cipher)
     return block ? static_cast<size_t>(block->BlockSize() / 8) : 1;
 }
 
-bool Fits(std::span<const uint8_t> head, const std::string& phrase, int32_t index, bool compressed,
+bool Fits(std::span<const uint8_t> head, std::string_view phrase, int32_t index, bool compressed,
           TFileKinds& kinds)
 {
     std::unique_ptr<TDCP_cipher> cipher = CreateCipher(index);
@@ -303,7 +303,7 @@ TPlausibility JudgeContent(std::span<const uint8_t> head)
     return JudgeContent(head, kinds);
 }
 
-std::optional<int32_t> CipherThatFits(std::span<const uint8_t> encryptedHead, const std::string& phrase,
+std::optional<int32_t> CipherThatFits(std::span<const uint8_t> encryptedHead, std::string_view phrase,
                                       int32_t triedCipher, bool compressed)
 {
     const std::span<const uint8_t> head = encryptedHead.first(std::min(encryptedHead.size(), kJudgedBytes));

@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/FileKind.h"
 
@@ -28,7 +29,7 @@ TPlausibility JudgeContent(std::span<const uint8_t> head, TFileKinds& kinds);
 // cipher other than triedCipher and returns the first whose result fits: a bzip2 stream's start
 // for ".fez" (compressed), plausible content for ".fe2". Only bytes that do not depend on where
 // the file ends are judged, so a file shorter than one block of a cipher never fits it.
-std::optional<int32_t> CipherThatFits(std::span<const uint8_t> encryptedHead, const std::string& phrase,
+std::optional<int32_t> CipherThatFits(std::span<const uint8_t> encryptedHead, std::string_view phrase,
                                       int32_t triedCipher, bool compressed);
 
 // "RC4", "Blowfish", "Serpent", "Rijndael"; empty for any other index.

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "jobs/ProgressMeter.h"
 #include "platform/Exception.h"
@@ -20,7 +21,7 @@ class EVerifyFailed : public EStreamError { using EStreamError::EStreamError; };
 // difference, including a different length and data that does not decompress; an OS
 // error raises as the stream does. Progress (Verifying) counts encrypted bytes.
 void VerifyDecodesTo(TStream& encrypted, int64_t count, TStream& plain, int32_t cipherIndex,
-                     const std::string& phrase, bool compressed, const std::string& outputPath,
+                     std::string_view phrase, bool compressed, const std::string& outputPath,
                      const TWatch& watch = {});
 
 // The committed output opened afresh for reading, its cached pages dropped so that the

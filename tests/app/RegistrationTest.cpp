@@ -7,12 +7,12 @@
 #include <QTest>
 #include <functional>
 
-#include "ShellTestEnv.h"
 #include "app/ErrorBox.h"
 #include "app/MessageDialog.h"
-#include "app/ShellEntries.h"
 #include "app/StartUp.h"
 #include "platform/FileSystem.h"
+#include "shell/ShellEntries.h"
+#include "shell/ShellTestEnv.h"
 
 using namespace lwtest;
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/MimeAppsList.h"
+#include "shell/MimeAppsList.h"
 
 using lw::RemoveApplication;
 using lw::SetDefaultApplication;

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "ShellTestEnv.h"
-#include "app/ShellEntries.h"
+#include "shell/ShellEntries.h"
 #include "platform/Exception.h"
 #include "platform/FileSystem.h"
 #include "platform/XdgDirs.h"

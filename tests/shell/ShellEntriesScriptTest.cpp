@@ -8,7 +8,7 @@
 
 #include "ShellTestEnv.h"
 #include "StubProgram.h"
-#include "app/ShellEntries.h"
+#include "shell/ShellEntries.h"
 
 using namespace lwtest;
 

@@ -1,12 +1,9 @@
-#include "app/ShellEntries.h"
+#include "shell/ShellEntries.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 
-#include "app/MimeAppsList.h"
-#include "app/ShellEntryFiles.h"
-#include "app/ThunarActions.h"
 #include "platform/AtomicWrite.h"
 #include "platform/DesktopQuote.h"
 #include "platform/Exception.h"
@@ -16,6 +13,9 @@
 #include "platform/ProgramPath.h"
 #include "platform/WholeFile.h"
 #include "platform/XdgDirs.h"
+#include "shell/MimeAppsList.h"
+#include "shell/ShellEntryFiles.h"
+#include "shell/ThunarActions.h"
 
 // The icons live in this static library's resources, which the linker keeps only when
 // something refers to them; the declaration must sit outside any namespace.

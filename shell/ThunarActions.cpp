@@ -1,4 +1,4 @@
-#include "app/ThunarActions.h"
+#include "shell/ThunarActions.h"
 
 #include <QString>
 #include <QXmlStreamReader>

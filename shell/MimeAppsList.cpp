@@ -1,4 +1,4 @@
-#include "app/MimeAppsList.h"
+#include "shell/MimeAppsList.h"
 
 #include <vector>
 

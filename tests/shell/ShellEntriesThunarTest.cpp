@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/ThunarActions.h"
+#include "shell/ThunarActions.h"
 
 using lw::MergeThunarAction;
 using lw::RemoveThunarAction;

@@ -1,4 +1,4 @@
-#include "app/PathShortener.h"
+#include "platform/PathShortener.h"
 
 #include "platform/Path.h"
 

@@ -8,7 +8,7 @@
 #include <tuple>
 
 #include "ShellTestEnv.h"
-#include "app/ShellEntries.h"
+#include "shell/ShellEntries.h"
 
 using namespace lwtest;
 

@@ -1,4 +1,4 @@
-#include "app/ShellEntryFiles.h"
+#include "shell/ShellEntryFiles.h"
 
 #include "platform/DesktopQuote.h"
 
