@@ -4,7 +4,7 @@
 
 namespace lw {
 
-bool TPhraseChecks::MayRun(bool encrypt, bool deleteSource, const std::string& phrase)
+bool TPhraseChecks::MayRun(bool encrypt, bool deleteSource, std::string_view phrase)
 {
     if (!encrypt)
         return true;

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <new>
 
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "JobDoubles.h"
@@ -25,6 +26,7 @@
 #include "jobs/Jobs.h"
 #include "jobs/Plausibility.h"
 #include "platform/MemoryStream.h"
+#include "platform/SecretText.h"
 
 using namespace lwtest;
 
@@ -58,6 +60,8 @@ struct Watch {
     const void* plaintext = nullptr; // a marker from a decryption's plaintext, when set
     size_t plaintextSize = 0;
     int blocksWithPlaintext = 0;
+
+    bool refuseCipher = false; // the cipher's allocation fails: the job throws before its try
 };
 
 std::mutex g_watchLock;
@@ -107,8 +111,18 @@ void InspectRelease(const void* block, size_t size)
     t_inHook = false;
 }
 
+bool Refused(size_t size)
+{
+    if (!g_watch || t_inHook)
+        return false;
+    std::lock_guard lock(g_watchLock);
+    return g_watch && g_watch->refuseCipher && size == g_watch->cipherSize;
+}
+
 void* Allocate(size_t size, size_t alignment)
 {
+    if (Refused(size))
+        throw std::bad_alloc();
     void* block = alignment <= alignof(std::max_align_t)
                       ? std::malloc(size ? size : 1)
                       : std::aligned_alloc(alignment, (std::max<size_t>(size, 1) + alignment - 1) / alignment * alignment);
@@ -396,3 +410,92 @@ TEST(CipherTrials, ReleasedMemoryHoldsNoPhraseDigestOrPlaintext)
             EXPECT_EQ(watch.cipherRegionsNotWiped, 0);
         }
 }
+
+namespace {
+
+// Holds the phrase twice over, so assigning it needs a bigger buffer.
+const std::string kLongerPhrase = kPhrase + " / " + kPhrase;
+
+// A job whose cipher cannot be allocated, which throws before its try, run the way the
+// tool and the window run one: the options are theirs and the exception passes them by.
+void RunJobThatThrowsEarly(bool encrypt)
+{
+    ScriptedAsk ask;
+    RecordingHandOff handOff;
+    lw::TJobContext context{ask, handOff};
+    const lw::TJobOptions options = JobOptions("f.bin.fe2", kPhrase, 0);
+    EXPECT_THROW((encrypt ? lw::RunEncryptJob : lw::RunDecryptJob)(options, context), std::bad_alloc);
+    EXPECT_TRUE(ask.boxes.empty());
+}
+
+struct PhraseRow {
+    const char* name;
+    std::function<void()> handle; // runs with the watch on
+    bool leaves;                  // whether a released block still holds the phrase
+    bool refuseCipher = false;
+};
+
+class KeyPhraseBuffer : public ::testing::TestWithParam<PhraseRow> {};
+
+} // namespace
+
+TEST_P(KeyPhraseBuffer, ReleasedMemoryHoldsThePhraseOnlyWhereExpected)
+{
+    Watch watch = PhraseWatch(0, kMarker);
+    watch.refuseCipher = GetParam().refuseCipher;
+    Watched(watch, GetParam().handle);
+    if (GetParam().leaves)
+        EXPECT_GE(watch.blocksWithPhrase, 1) << "the watch missed a released copy of the phrase";
+    else
+        EXPECT_EQ(watch.blocksWithPhrase, 0) << "a released block still held the phrase";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, KeyPhraseBuffer,
+    ::testing::Values(
+        // What every other row would show without the wipes.
+        PhraseRow{"PlainString",
+                  [] {
+                      std::string plain(kPhrase);
+                      asm volatile("" : : "r"(plain.data()) : "memory");
+                  },
+                  true},
+        PhraseRow{"Destroyed", [] { lw::TSecretText t(kPhrase); }, false},
+        PhraseRow{"GrownByAssignment",
+                  [] {
+                      lw::TSecretText t(kPhrase);
+                      t = kLongerPhrase;
+                      EXPECT_EQ(t.View(), kLongerPhrase);
+                  },
+                  false},
+        PhraseRow{"ShrunkByAssignment",
+                  [] {
+                      lw::TSecretText t(kPhrase);
+                      t = "k";
+                  },
+                  false},
+        PhraseRow{"MovedFrom",
+                  [] {
+                      lw::TSecretText from(kPhrase);
+                      lw::TSecretText to(std::move(from));
+                      EXPECT_EQ(to.View(), kPhrase);
+                  },
+                  false},
+        PhraseRow{"MovedOverAnother",
+                  [] {
+                      lw::TSecretText from(kPhrase);
+                      lw::TSecretText to(kLongerPhrase);
+                      to = std::move(from);
+                      EXPECT_EQ(to.View(), kPhrase);
+                  },
+                  false},
+        PhraseRow{"OptionsMovedAndDestroyed",
+                  [] {
+                      lw::TJobOptions options = JobOptions("f", kPhrase, 0);
+                      lw::TJobOptions moved = std::move(options);
+                      EXPECT_EQ(moved.KeyPhrase.View(), kPhrase);
+                  },
+                  false},
+        PhraseRow{"EncryptThrowsBeforeItsTry", [] { RunJobThatThrowsEarly(true); }, false, true},
+        PhraseRow{"DecryptThrowsBeforeItsTry", [] { RunJobThatThrowsEarly(false); }, false, true}),
+    [](const auto& info) { return std::string(info.param.name); });
