@@ -68,7 +68,7 @@ struct TParallelBZDecompressor::TJob {
         try {
             output.Reserve(std::min(kMaxBlockOutput, size_t{150000} * static_cast<size_t>(level)));
             const auto bits = static_cast<uint64_t>(endBit - startBit);
-            if (!libraryOnly && decoder.Read(input, 32, 32 + bits, level)) {
+            if (!libraryOnly && decoder.Read(input, bz::kHeaderBits, bz::kHeaderBits + bits, level)) {
                 TBZBlockResult r = decoder.Write(std::span(output.data.get(), output.capacity), size);
                 if (r == TBZBlockResult::outputFull && output.capacity < kMaxBlockOutput) {
                     output.Reserve(kMaxBlockOutput);
@@ -242,7 +242,7 @@ void TParallelBZDecompressor::Start()
     m_started = true;
     while (m_raw.size() < 10 && !m_sourceEnded)
         ReadChunk();
-    m_boundary = m_regionStart = 32;
+    m_boundary = m_regionStart = bz::kHeaderBits;
     const bool header = m_raw.size() >= 10 && m_raw[0] == 'B' && m_raw[1] == 'Z' &&
                         m_raw[2] == 'h' && m_raw[3] >= '1' && m_raw[3] <= '9';
     if (header && bz::PeekBits(m_raw, bz::kHeaderBits, bz::kMagicBits) == bz::kBlockMagic)
@@ -255,7 +255,7 @@ void TParallelBZDecompressor::Start()
 bool TParallelBZDecompressor::NextMark(int64_t after, TBZBlockMark& mark)
 {
     for (;;) {
-        while (!m_marks.empty() && m_marks.front().bit < after + 48)
+        while (!m_marks.empty() && m_marks.front().bit < after + bz::kMagicBits)
             m_marks.pop_front();
         if (!m_marks.empty()) {
             mark = m_marks.front();

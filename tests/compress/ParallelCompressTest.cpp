@@ -39,7 +39,7 @@ size_t BlockMax(TBlockSize100k size) { return 100000 * (static_cast<size_t>(size
 
 // Plain byte-by-byte model of the library's first run-length stage, only to aim runs.
 struct Fill {
-    explicit Fill(size_t max) : max(max) {}
+    explicit Fill(size_t limit) : max(limit) {}
     // True when this byte closed a block.
     bool Add(uint8_t c)
     {
@@ -181,7 +181,7 @@ TEST_P(ParallelCompress, SameBytesAsOneLibraryStream)
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, ParallelCompress, ::testing::ValuesIn(Cases()),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& p) { return p.param.name; });
 
 TEST(ParallelCompressPieces, WriteSizesDoNotMoveTheCuts)
 {
