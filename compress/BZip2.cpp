@@ -1,10 +1,9 @@
 #include "compress/BZip2.h"
 
 #include <algorithm>
-#include <new>
 #include <string>
 
-#include <bzlib.h>
+#include "compress/BZip2Library.h"
 
 namespace lw {
 
@@ -14,29 +13,6 @@ namespace {
 constexpr size_t kMaxPiece = size_t{1} << 30;
 constexpr size_t kSkipPiece = 4096;
 constexpr std::array<uint8_t, 9> BLOCK_SIZES = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-
-// Called from C: must not throw. A null return makes the library report BZ_MEM_ERROR.
-void* BZAlloc(void*, int items, int size) noexcept
-{
-    if (items <= 0 || size <= 0)
-        return nullptr;
-    return ::operator new(static_cast<size_t>(items) * static_cast<size_t>(size), std::nothrow);
-}
-
-void BZFree(void*, void* block) noexcept
-{
-    ::operator delete(block);
-}
-
-template <class E>
-int Check(int code)
-{
-    if (code == BZ_MEM_ERROR)
-        throw std::bad_alloc();
-    if (code < 0)
-        throw E(code);
-    return code;
-}
 
 int64_t Total(unsigned lo32, unsigned hi32)
 {
@@ -85,16 +61,11 @@ std::string BZip2ErrorText(const EBZip2Error& failure)
     return failure.Code() != 0 ? BZip2ErrorText(failure.Code()) : failure.Message();
 }
 
-struct TCustomBZip2Stream::TRecord {
-    bz_stream z{};
+struct TCustomBZip2Stream::TRecord : bz::TLibStream {
+    using TLibStream::TLibStream;
 };
 
-TCustomBZip2Stream::TCustomBZip2Stream(TStream& stream)
-    : m_stream(stream), m_position(stream.Position()), m_record(std::make_unique<TRecord>())
-{
-    m_record->z.bzalloc = BZAlloc;
-    m_record->z.bzfree = BZFree;
-}
+TCustomBZip2Stream::TCustomBZip2Stream(TStream& stream) : m_stream(stream), m_position(stream.Position()) {}
 
 TCustomBZip2Stream::~TCustomBZip2Stream() = default;
 
@@ -115,13 +86,13 @@ void TCustomBZip2Stream::RestorePosition()
 TBZCompressionStream::TBZCompressionStream(TBlockSize100k blockSize, TStream& destination)
     : TCustomBZip2Stream(destination)
 {
-    bz_stream& z = m_record->z;
-    z.next_out = reinterpret_cast<char*>(m_buffer.data());
-    z.avail_out = kBufferSize;
     // An out-of-range choice reaches the library as 0, which it refuses.
     const auto ordinal = static_cast<size_t>(blockSize);
     const int size100k = ordinal < BLOCK_SIZES.size() ? BLOCK_SIZES[ordinal] : 0;
-    Check<EBZCompressionError>(BZ2_bzCompressInit(&z, size100k, 0, 0));
+    m_record = std::make_unique<TRecord>(TRecord::TMode::compress, size100k);
+    bz_stream& z = m_record->z;
+    z.next_out = reinterpret_cast<char*>(m_buffer.data());
+    z.avail_out = kBufferSize;
 }
 
 TBZCompressionStream::~TBZCompressionStream()
@@ -152,7 +123,7 @@ int64_t TBZCompressionStream::Write(std::span<const uint8_t> buffer)
         z.avail_in = static_cast<unsigned>(n);
         rest = rest.subspan(n);
         while (z.avail_in > 0) {
-            Check<EBZCompressionError>(BZ2_bzCompress(&z, BZ_RUN));
+            bz::Check<EBZCompressionError>(BZ2_bzCompress(&z, BZ_RUN));
             if (z.avail_out == 0)
                 DrainBuffer(kBufferSize);
             Progress();
@@ -175,17 +146,18 @@ void TBZCompressionStream::Finish()
         return;
     m_finished = true;
     bz_stream& z = m_record->z;
-    struct EndGuard {
-        bz_stream& z;
-        ~EndGuard() { BZ2_bzCompressEnd(&z); }
-    } guard{z};
+    // Ended on the way out, failed or not: a finished stream holds no library memory.
+    struct TEndGuard {
+        bz::TLibStream& lib;
+        ~TEndGuard() { lib.End(); }
+    } guard{*m_record};
 
     // A failed write may have left its input behind; it is not ours to read any more.
     z.next_in = nullptr;
     z.avail_in = 0;
     RestorePosition();
     for (;;) {
-        const int rc = Check<EBZCompressionError>(BZ2_bzCompress(&z, BZ_FINISH));
+        const int rc = bz::Check<EBZCompressionError>(BZ2_bzCompress(&z, BZ_FINISH));
         if (rc == BZ_STREAM_END || z.avail_out != 0)
             break;
         DrainBuffer(kBufferSize);
@@ -207,16 +179,13 @@ void TBZCompressionStream::DrainBuffer(size_t count)
 
 TBZDecompressionStream::TBZDecompressionStream(TStream& source) : TCustomBZip2Stream(source)
 {
+    m_record = std::make_unique<TRecord>(TRecord::TMode::decompress);
     bz_stream& z = m_record->z;
     z.next_in = reinterpret_cast<char*>(m_buffer.data());
     z.avail_in = 0;
-    Check<EBZDecompressionError>(BZ2_bzDecompressInit(&z, 0, 0));
 }
 
-TBZDecompressionStream::~TBZDecompressionStream()
-{
-    BZ2_bzDecompressEnd(&m_record->z);
-}
+TBZDecompressionStream::~TBZDecompressionStream() = default;
 
 int64_t TBZDecompressionStream::Read(std::span<uint8_t> buffer)
 {
@@ -233,7 +202,7 @@ int64_t TBZDecompressionStream::Read(std::span<uint8_t> buffer)
             if (got <= 0) {
                 // Data that stops short of the end-of-stream marker is damaged, not finished.
                 if (!m_streamEnded)
-                    Check<EBZDecompressionError>(BZ_UNEXPECTED_EOF);
+                    bz::Check<EBZDecompressionError>(BZ_UNEXPECTED_EOF);
                 break;
             }
             z.next_in = reinterpret_cast<char*>(m_buffer.data());
@@ -241,7 +210,7 @@ int64_t TBZDecompressionStream::Read(std::span<uint8_t> buffer)
             m_position = m_stream.Position();
         }
         // Past the end the library answers BZ_SEQUENCE_ERROR, so trailing bytes raise.
-        if (Check<EBZDecompressionError>(BZ2_bzDecompress(&z)) == BZ_STREAM_END)
+        if (bz::Check<EBZDecompressionError>(BZ2_bzDecompress(&z)) == BZ_STREAM_END)
             m_streamEnded = true;
         Progress();
     }
@@ -260,8 +229,7 @@ int64_t TBZDecompressionStream::Seek(int64_t offset, TSeekOrigin origin)
 {
     bz_stream& z = m_record->z;
     if (offset == 0 && origin == TSeekOrigin::soBeginning) {
-        Check<EBZDecompressionError>(BZ2_bzDecompressEnd(&z));
-        Check<EBZDecompressionError>(BZ2_bzDecompressInit(&z, 0, 0));
+        m_record->Restart();
         z.next_in = reinterpret_cast<char*>(m_buffer.data());
         z.avail_in = 0;
         m_streamEnded = false;

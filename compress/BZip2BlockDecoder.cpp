@@ -1,16 +1,15 @@
 #include "compress/BZip2BlockDecoder.h"
 
 #include "compress/BZip2BlockWalk.h"
+#include "compress/BZip2Format.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 namespace lw {
 
 namespace {
 
-constexpr uint64_t kBlockMagic = 0x314159265359;
 constexpr unsigned kMaxGroups = 6;
 constexpr unsigned kMaxAlpha = 258;
 constexpr unsigned kMaxSelectors = 18002;
@@ -18,109 +17,6 @@ constexpr unsigned kGroupSize = 50;
 constexpr unsigned kMaxLen = 20;
 constexpr unsigned kFastBits = 10;
 constexpr unsigned kMaxRunByte = 251; // the longest run is 4 + 251 bytes
-
-struct TCrcTables {
-    uint32_t t[8][256]{};
-    constexpr TCrcTables()
-    {
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i << 24;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 0x80000000u) ? (c << 1) ^ 0x04c11db7u : c << 1;
-            t[0][i] = c;
-        }
-        for (int k = 1; k < 8; ++k)
-            for (uint32_t i = 0; i < 256; ++i)
-                t[k][i] = (t[k - 1][i] << 8) ^ t[0][t[k - 1][i] >> 24];
-    }
-};
-
-constexpr TCrcTables kCrc;
-
-inline uint32_t LoadBE32(const uint8_t* p)
-{
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
-inline uint64_t LoadBE64(const uint8_t* p)
-{
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    if constexpr (std::endian::native == std::endian::little)
-        v = __builtin_bswap64(v);
-    return v;
-}
-
-} // namespace
-
-uint32_t BZBlockCrc(std::span<const uint8_t> data)
-{
-    uint32_t c = 0xffffffffu;
-    const uint8_t* p = data.data();
-    size_t n = data.size();
-    for (; n >= 8; p += 8, n -= 8) {
-        const uint32_t a = c ^ LoadBE32(p), b = LoadBE32(p + 4);
-        c = kCrc.t[7][a >> 24] ^ kCrc.t[6][(a >> 16) & 0xff] ^ kCrc.t[5][(a >> 8) & 0xff] ^
-            kCrc.t[4][a & 0xff] ^ kCrc.t[3][b >> 24] ^ kCrc.t[2][(b >> 16) & 0xff] ^
-            kCrc.t[1][(b >> 8) & 0xff] ^ kCrc.t[0][b & 0xff];
-    }
-    for (; n > 0; ++p, --n)
-        c = (c << 8) ^ kCrc.t[0][(c >> 24) ^ *p];
-    return ~c;
-}
-
-// Most significant bit first; bits past the end of the input read as zeros. Holds at least
-// 56 bits after each Refill.
-class TBZBitReader {
-public:
-    TBZBitReader(std::span<const uint8_t> in, uint64_t startBit)
-        : m_data(in.data()), m_size(in.size()), m_next(static_cast<size_t>(startBit / 8))
-    {
-        Refill();
-        Skip(static_cast<unsigned>(startBit % 8));
-    }
-
-    void Refill()
-    {
-        if (m_next + 8 <= m_size) {
-            m_bits |= LoadBE64(m_data + m_next) >> m_count;
-            m_next += (63 - m_count) >> 3;
-            m_count |= 56;
-            return;
-        }
-        while (m_count <= 56) {
-            const uint64_t b = m_next < m_size ? m_data[m_next] : 0;
-            ++m_next;
-            m_bits |= b << (56 - m_count);
-            m_count += 8;
-        }
-    }
-    // count 1..32
-    uint32_t Get(unsigned count)
-    {
-        if (m_count < count)
-            Refill();
-        const auto v = static_cast<uint32_t>(m_bits >> (64 - count));
-        Skip(count);
-        return v;
-    }
-    uint64_t Peek() const { return m_bits; }
-    void Skip(unsigned count)
-    {
-        m_bits <<= count;
-        m_count -= count;
-    }
-    uint64_t Position() const { return uint64_t{m_next} * 8 - m_count; }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_next;
-    uint64_t m_bits = 0;
-    unsigned m_count = 0;
-};
-
-namespace {
 
 // A canonical code: codes of 10 bits or fewer through one table look-up, longer ones by
 // their left-aligned bounds per length.
@@ -164,7 +60,7 @@ struct THuffman {
         return true;
     }
 
-    unsigned Decode(TBZBitReader& bits) const
+    unsigned Decode(bz::TBitReader& bits) const
     {
         const uint64_t w = bits.Peek();
         const unsigned e = fast[w >> (64 - kFastBits)];
@@ -224,13 +120,13 @@ TBZBlockDecoder::~TBZBlockDecoder() = default;
 bool TBZBlockDecoder::Read(std::span<const uint8_t> in, uint64_t startBit, uint64_t endBit, int level)
 {
     m_ready = false;
-    if (level < 1 || level > 9 || endBit > uint64_t{in.size()} * 8 || startBit + 48 + 32 > endBit)
+    if (level < 1 || level > 9 || endBit > uint64_t{in.size()} * 8 || startBit + bz::kMagicBits + bz::kCrcBits > endBit)
         return false;
-    TBZBitReader bits(in, startBit);
+    bz::TBitReader bits(in, startBit);
     const uint64_t magic = uint64_t{bits.Get(24)} << 24 | bits.Get(24);
-    if (magic != kBlockMagic)
+    if (magic != bz::kBlockMagic)
         return false;
-    m_crc = bits.Get(32);
+    m_crc = bits.Get(bz::kCrcBits);
     if (bits.Get(1) != 0) // randomised: an old encoder's option, left to the library
         return false;
     m_origPtr = bits.Get(24);
@@ -308,7 +204,7 @@ bool TBZBlockDecoder::Read(std::span<const uint8_t> in, uint64_t startBit, uint6
     return true;
 }
 
-bool TBZBlockDecoder::ReadData(TBZBitReader& bits, int level)
+bool TBZBlockDecoder::ReadData(bz::TBitReader& bits, int level)
 {
     const uint32_t max = MaxSymbols(level);
     const TTables& t = *m_tables;
@@ -417,7 +313,7 @@ TBZBlockResult TBZBlockDecoder::Write(std::span<uint8_t> out, size_t& size)
         return TBZBlockResult::bad;
     }
     m_ready = false;
-    if (same == 4 || BZBlockCrc(out.first(at)) != m_crc)
+    if (same == 4 || bz::BlockCrc(out.first(at)) != m_crc)
         return TBZBlockResult::bad;
     size = at;
     return TBZBlockResult::ok;

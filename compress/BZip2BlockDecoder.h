@@ -9,7 +9,9 @@
 
 namespace lw {
 
-class TBZBitReader;
+namespace bz {
+class TBitReader;
+}
 class TBZBlockWalk;
 
 enum class TBZBlockResult { ok, bad, outputFull };
@@ -36,7 +38,7 @@ public:
 
 private:
     struct TTables;
-    bool ReadData(TBZBitReader& bits, int level);
+    bool ReadData(bz::TBitReader& bits, int level);
 
     std::unique_ptr<TTables> m_tables;
     // Per position of the sorted block: its byte in the low 8 bits, above it the position
@@ -50,8 +52,5 @@ private:
     bool m_ready = false;
     bool m_walked = false;
 };
-
-// The block checksum of `data` (most significant bit first, inverted at both ends).
-uint32_t BZBlockCrc(std::span<const uint8_t> data);
 
 } // namespace lw

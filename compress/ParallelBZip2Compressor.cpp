@@ -6,11 +6,10 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
-#include <new>
 #include <string>
 #include <thread>
 
-#include <bzlib.h>
+#include "compress/BZip2Library.h"
 
 namespace lw {
 
@@ -18,27 +17,6 @@ namespace {
 
 constexpr size_t kFeedPiece = 65536;
 constexpr size_t kMaxRun = 255;
-
-void* BZAlloc(void*, int items, int size) noexcept
-{
-    if (items <= 0 || size <= 0)
-        return nullptr;
-    return ::operator new(static_cast<size_t>(items) * static_cast<size_t>(size), std::nothrow);
-}
-
-void BZFree(void*, void* block) noexcept
-{
-    ::operator delete(block);
-}
-
-int Check(int code)
-{
-    if (code == BZ_MEM_ERROR)
-        throw std::bad_alloc();
-    if (code < 0)
-        throw EBZCompressionError(code);
-    return code;
-}
 
 // A finished run as the library stores it: up to three bytes as they are, longer runs as
 // four bytes and the count beyond four. Returns the bytes stored.
@@ -84,14 +62,8 @@ namespace {
 // and, fed nothing else, ends the block at the same place.
 void CompressBlock(std::vector<uint8_t>& packed, const std::vector<uint8_t>& stored, size_t used, int level)
 {
-    bz_stream z{};
-    z.bzalloc = BZAlloc;
-    z.bzfree = BZFree;
-    Check(BZ2_bzCompressInit(&z, level, 0, 0));
-    struct EndGuard {
-        bz_stream& z;
-        ~EndGuard() { BZ2_bzCompressEnd(&z); }
-    } guard{z};
+    bz::TLibStream lib(bz::TLibStream::TMode::compress, level);
+    bz_stream& z = lib.z;
 
     packed.resize(used + used / 64 + 1024);
     z.next_out = reinterpret_cast<char*>(packed.data());
@@ -108,7 +80,7 @@ void CompressBlock(std::vector<uint8_t>& packed, const std::vector<uint8_t>& sto
         z.next_in = reinterpret_cast<char*>(piece.data());
         z.avail_in = static_cast<unsigned>(fill);
         while (z.avail_in > 0) {
-            Check(BZ2_bzCompress(&z, BZ_RUN));
+            bz::Check<EBZCompressionError>(BZ2_bzCompress(&z, BZ_RUN));
             if (z.avail_out == 0)
                 grow();
         }
@@ -134,7 +106,7 @@ void CompressBlock(std::vector<uint8_t>& packed, const std::vector<uint8_t>& sto
     feed();
     z.next_in = nullptr;
     for (;;) {
-        if (Check(BZ2_bzCompress(&z, BZ_FINISH)) == BZ_STREAM_END)
+        if (bz::Check<EBZCompressionError>(BZ2_bzCompress(&z, BZ_FINISH)) == BZ_STREAM_END)
             break;
         if (z.avail_out == 0)
             grow();
@@ -246,10 +218,9 @@ void TParallelBZCompressor::Finish()
         Submit();
     WriteDone(0);
     if (m_out.BitCount() == 0)
-        m_out.Put(0x425A6830u + static_cast<unsigned>(m_level), bz::kHeaderBits);
-    m_out.Put(bz::kEndMagic >> 16, 32);
-    m_out.Put(bz::kEndMagic & 0xFFFF, 16);
-    m_out.Put(m_combinedCrc, 32);
+        m_out.Put(bz::StreamHeader(m_level), bz::kHeaderBits);
+    m_out.Put(bz::kEndMagic, bz::kMagicBits);
+    m_out.Put(m_combinedCrc, bz::kCrcBits);
     m_out.Pad();
     m_destination.WriteBuffer(m_out.Bytes());
     m_out.ClearBytes();
@@ -305,22 +276,22 @@ void TParallelBZCompressor::Splice(TBlock& block)
         std::rethrow_exception(block.error);
     const std::span<const uint8_t> packed = block.packed;
     const uint64_t bits = packed.size() * uint64_t{8};
-    const uint32_t blockCrc = static_cast<uint32_t>(bz::PeekBits(packed, bz::kHeaderBits + bz::kMagicBits, 32));
+    const uint32_t blockCrc = static_cast<uint32_t>(bz::PeekBits(packed, bz::kHeaderBits + bz::kMagicBits, bz::kCrcBits));
     // The library pads its end marker and CRC to a byte; find where the block stops.
     uint64_t end = 0;
     for (unsigned pad = 0; pad < 8 && end == 0; ++pad) {
-        const uint64_t at = bits - pad - bz::kMagicBits - 32;
-        if (bits >= 2 * (bz::kHeaderBits + bz::kMagicBits + 32) + pad &&
+        const uint64_t at = bits - pad - bz::kMagicBits - bz::kCrcBits;
+        if (bits >= 2 * (bz::kHeaderBits + bz::kMagicBits + bz::kCrcBits) + pad &&
             bz::PeekBits(packed, at, bz::kMagicBits) == bz::kEndMagic &&
-            bz::PeekBits(packed, at + bz::kMagicBits, 32) == blockCrc &&
+            bz::PeekBits(packed, at + bz::kMagicBits, bz::kCrcBits) == blockCrc &&
             bz::PeekBits(packed, bits - pad, pad) == 0)
             end = at;
     }
     if (end == 0 || bz::PeekBits(packed, bz::kHeaderBits, bz::kMagicBits) != bz::kBlockMagic)
         throw EBZCompressionError(BZ_CONFIG_ERROR);
     if (m_out.BitCount() == 0)
-        m_out.Put(0x425A6830u + static_cast<unsigned>(m_level), bz::kHeaderBits);
-    m_out.PutBits(packed.subspan(bz::kHeaderBits / 8), end - bz::kHeaderBits);
+        m_out.Put(bz::StreamHeader(m_level), bz::kHeaderBits);
+    m_out.PutBits(packed, bz::kHeaderBits, end - bz::kHeaderBits);
     m_combinedCrc = bz::CombineCrc(m_combinedCrc, blockCrc);
     m_destination.WriteBuffer(m_out.Bytes());
     m_out.ClearBytes();

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "compress/BZip2.h"
-#include "compress/BZip2Bits.h"
+#include "compress/BZip2Format.h"
 
 namespace lw {
 

@@ -1,15 +1,14 @@
 #include "compress/ParallelBZip2Decompressor.h"
 
 #include "compress/BZip2BlockDecoder.h"
+#include "compress/BZip2Bridge.h"
+#include "compress/BZip2Format.h"
+#include "compress/BZip2Library.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <new>
 #include <stdexcept>
-#include <string>
-
-#include <bzlib.h>
 
 namespace lw {
 
@@ -23,140 +22,6 @@ constexpr int64_t kMaxRegionBits = int64_t{3} << 23;
 // A block that decodes to more than this is left to the single stream, keeping memory bounded.
 constexpr size_t kMaxBlockOutput = size_t{3} << 20;
 constexpr size_t kTrimAt = size_t{1} << 20;
-
-[[noreturn]] void Fail(int code)
-{
-    if (code == BZ_MEM_ERROR)
-        throw std::bad_alloc();
-    throw EBZDecompressionError(code);
-}
-
-int Check(int code)
-{
-    if (code < 0)
-        Fail(code);
-    return code;
-}
-
-void PutHeader(TBZBitSink& sink, int level)
-{
-    sink.Put(('B' << 16) | ('Z' << 8) | 'h', 24);
-    sink.Put(static_cast<uint64_t>('0' + level), 8);
-}
-
-struct TDecoder {
-    bz_stream z{};
-    TDecoder()
-    {
-        if (BZ2_bzDecompressInit(&z, 0, 0) != BZ_OK)
-            throw std::bad_alloc();
-    }
-    ~TDecoder() { BZ2_bzDecompressEnd(&z); }
-    TDecoder(const TDecoder&) = delete;
-    TDecoder& operator=(const TDecoder&) = delete;
-};
-
-// The stream's block checksum: most significant bit first, inverted at both ends.
-struct TCrcTable {
-    std::array<uint32_t, 256> t{};
-    constexpr TCrcTable()
-    {
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i << 24;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 0x80000000u) ? (c << 1) ^ 0x04c11db7u : c << 1;
-            t[i] = c;
-        }
-    }
-};
-
-constexpr TCrcTable kCrc;
-
-uint32_t BlockCrc(std::span<const uint8_t> data)
-{
-    uint32_t c = 0xffffffffu;
-    for (uint8_t b : data)
-        c = (c << 8) ^ kCrc.t[(c >> 24) ^ b];
-    return ~c;
-}
-
-// Sets the last four bytes of `content` so that its checksum is `want` (the checksum is affine
-// in them, and invertible).
-void ForceCrc(std::vector<uint8_t>& content, uint32_t want)
-{
-    const size_t at = content.size() - 4;
-    std::fill(content.begin() + static_cast<ptrdiff_t>(at), content.end(), 0);
-    const uint32_t base = BlockCrc(content);
-    std::array<uint32_t, 32> rows{}; // row r: which unknown bits flip checksum bit r
-    for (unsigned k = 0; k < 32; ++k) {
-        content[at + k / 8] = static_cast<uint8_t>(0x80u >> (k % 8));
-        const uint32_t col = BlockCrc(content) ^ base;
-        content[at + k / 8] = 0;
-        for (unsigned r = 0; r < 32; ++r)
-            if (col >> r & 1u)
-                rows[r] |= 1u << k;
-    }
-    uint32_t rhs = want ^ base;
-    for (unsigned k = 0; k < 32; ++k) {
-        unsigned p = k;
-        while (p < 32 && !(rows[p] >> k & 1u))
-            ++p;
-        if (p == 32)
-            throw std::logic_error("checksum not reachable");
-        std::swap(rows[p], rows[k]);
-        const uint32_t bp = rhs >> p & 1u, bk = rhs >> k & 1u;
-        rhs = (rhs & ~((1u << p) | (1u << k))) | (bp << k) | (bk << p);
-        for (unsigned r = 0; r < 32; ++r)
-            if (r != k && (rows[r] >> k & 1u)) {
-                rows[r] ^= rows[k];
-                rhs ^= (rhs >> k & 1u) << r;
-            }
-    }
-    for (unsigned k = 0; k < 32; ++k)
-        if (rhs >> k & 1u)
-            content[at + k / 8] |= static_cast<uint8_t>(0x80u >> (k % 8));
-}
-
-// A small block whose checksum is `crc` and whose length in bits is `residue` modulo 8. Put
-// after the header, it gives a fresh library stream the combined checksum of the blocks so far
-// and the source's byte alignment, so that stream goes on exactly as the single one would.
-struct TBridge {
-    std::vector<uint8_t> stream; // a whole one-block stream
-    uint64_t blockBits = 0;      // its block: bits [32, 32 + blockBits)
-    size_t contentSize = 0;
-};
-
-TBridge MakeBridge(uint32_t crc, unsigned residue)
-{
-    TBridge b;
-    // Ten bytes: with six, some lengths modulo 8 come up once in thousands of tries.
-    std::vector<uint8_t> content(10);
-    for (unsigned lead = 0; lead < 65536; ++lead) {
-        uint32_t mix = (lead + 1) * 0x9e3779b1u;
-        for (size_t i = 0; i < 6; ++i, mix = mix * 0x01000193u + 0x7f)
-            content[i] = static_cast<uint8_t>(mix >> 24);
-        ForceCrc(content, crc);
-        b.stream.assign(256, 0);
-        unsigned size = 256;
-        if (BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(b.stream.data()), &size,
-                                     reinterpret_cast<char*>(content.data()),
-                                     static_cast<unsigned>(content.size()), 1, 0, 0) != BZ_OK)
-            throw std::bad_alloc();
-        const uint64_t total = uint64_t{size} * 8;
-        for (uint64_t p = total - 80; p + 87 >= total && p > 32; --p) {
-            if (BitsAt(b.stream, p, 48) != kBZEndMagic || BitsAt(b.stream, p + 48, 32) != crc)
-                continue;
-            if ((p - 32) % 8 == residue) {
-                b.stream.resize(size);
-                b.blockBits = p - 32;
-                b.contentSize = content.size();
-                return b;
-            }
-            break;
-        }
-    }
-    throw std::logic_error("no bridge block");
-}
 
 } // namespace
 
@@ -203,7 +68,7 @@ struct TParallelBZDecompressor::TJob {
         try {
             output.Reserve(std::min(kMaxBlockOutput, size_t{150000} * static_cast<size_t>(level)));
             const auto bits = static_cast<uint64_t>(endBit - startBit);
-            if (!libraryOnly && decoder.Read(input, 32, 32 + bits, level)) {
+            if (!libraryOnly && decoder.Read(input, bz::kHeaderBits, bz::kHeaderBits + bits, level)) {
                 TBZBlockResult r = decoder.Write(std::span(output.data.get(), output.capacity), size);
                 if (r == TBZBlockResult::outputFull && output.capacity < kMaxBlockOutput) {
                     output.Reserve(kMaxBlockOutput);
@@ -220,7 +85,7 @@ struct TParallelBZDecompressor::TJob {
 
     void DecodeWithLibrary()
     {
-        TDecoder d;
+        bz::TLibStream d(bz::TLibStream::TMode::decompress);
         bz_stream& z = d.z;
         z.next_in = reinterpret_cast<char*>(input.data());
         z.avail_in = static_cast<unsigned>(input.size());
@@ -251,7 +116,7 @@ struct TParallelBZDecompressor::TJob {
 };
 
 struct TParallelBZDecompressor::TFallback {
-    TDecoder d;
+    bz::TLibStream d{bz::TLibStream::TMode::decompress};
     std::vector<uint8_t> first;
     int64_t fed = 0; // absolute source byte up to which input was handed over
     bool ended = false;
@@ -377,10 +242,10 @@ void TParallelBZDecompressor::Start()
     m_started = true;
     while (m_raw.size() < 10 && !m_sourceEnded)
         ReadChunk();
-    m_boundary = m_regionStart = 32;
+    m_boundary = m_regionStart = bz::kHeaderBits;
     const bool header = m_raw.size() >= 10 && m_raw[0] == 'B' && m_raw[1] == 'Z' &&
                         m_raw[2] == 'h' && m_raw[3] >= '1' && m_raw[3] <= '9';
-    if (header && BitsAt(m_raw, 32, 48) == kBZBlockMagic)
+    if (header && bz::PeekBits(m_raw, bz::kHeaderBits, bz::kMagicBits) == bz::kBlockMagic)
         m_level = m_raw[3] - '0';
     else
         m_pipeStopped = true; // the single stream from the first byte settles it
@@ -390,7 +255,7 @@ void TParallelBZDecompressor::Start()
 bool TParallelBZDecompressor::NextMark(int64_t after, TBZBlockMark& mark)
 {
     for (;;) {
-        while (!m_marks.empty() && m_marks.front().bit < after + 48)
+        while (!m_marks.empty() && m_marks.front().bit < after + bz::kMagicBits)
             m_marks.pop_front();
         if (!m_marks.empty()) {
             mark = m_marks.front();
@@ -437,23 +302,14 @@ std::shared_ptr<TParallelBZDecompressor::TJob> TParallelBZDecompressor::TakeJob(
     const auto rel = static_cast<uint64_t>(startBit - m_rawBase * 8);
     job->level = m_level;
     job->libraryOnly = m_libraryOnly;
-    TBZBitSink sink;
     {
         std::lock_guard lock(m_mutex);
         if (!m_spareInputs.empty()) {
-            sink.Bytes() = std::move(m_spareInputs.back());
+            job->input = std::move(m_spareInputs.back());
             m_spareInputs.pop_back();
         }
     }
-    sink.Bytes().clear();
-    sink.Bytes().reserve(static_cast<size_t>((endBit - startBit) / 8 + 32));
-    PutHeader(sink, m_level);
-    sink.PutSpan(m_raw, rel, static_cast<uint64_t>(endBit - startBit));
-    job->crc = static_cast<uint32_t>(BitsAt(m_raw, rel + 48, 32));
-    // Ended at once with the block's own checksum as the combined one.
-    sink.Put(kBZEndMagic, 48);
-    sink.Put(job->crc, 32);
-    job->input = std::move(sink.Bytes());
+    job->crc = bz::WrapBlock(m_raw, rel, rel + static_cast<uint64_t>(endBit - startBit), m_level, job->input);
     return job;
 }
 
@@ -486,7 +342,7 @@ void TParallelBZDecompressor::Advance()
             lock.unlock();
             m_current = job;
             m_currentAt = 0;
-            m_combinedCrc = ((m_combinedCrc << 1) | (m_combinedCrc >> 31)) ^ job->crc;
+            m_combinedCrc = bz::CombineCrc(m_combinedCrc, job->crc);
             m_boundary = job->endBit;
             Trim();
             FillPipeline();
@@ -547,26 +403,23 @@ void TParallelBZDecompressor::StartFallback(int64_t bit)
 {
     m_fallback = std::make_unique<TFallback>();
     TFallback& fb = *m_fallback;
-    if (bit == 32) {
+    if (bit == bz::kHeaderBits) {
         fb.fed = m_rawBase;
         return;
     }
     // Where the single stream stands now: this block next, its source piece loaded.
-    const TBridge bridge = MakeBridge(m_combinedCrc, static_cast<unsigned>(bit % 8));
-    TBZBitSink sink;
-    PutHeader(sink, m_level);
-    sink.PutSpan(bridge.stream, 32, bridge.blockBits);
     auto at = static_cast<size_t>(bit / 8 - m_rawBase);
-    if (const auto used = static_cast<unsigned>(bit % 8); used != 0)
-        sink.Put(m_raw[at++] & (0xffu >> used), 8 - used);
+    bz::TBridge bridge = bz::BridgeTo(m_combinedCrc, m_level, static_cast<uint64_t>(bit), bit % 8 != 0 ? m_raw[at] : uint8_t{0});
+    if (bit % 8 != 0)
+        ++at;
     const size_t end = ChunkEndOf((bit - 1) / 8);
-    fb.first = std::move(sink.Bytes());
+    fb.first = std::move(bridge.bytes);
     fb.first.insert(fb.first.end(), m_raw.begin() + static_cast<ptrdiff_t>(at),
                     m_raw.begin() + static_cast<ptrdiff_t>(end));
     fb.fed = m_rawBase + static_cast<int64_t>(end);
     fb.d.z.next_in = reinterpret_cast<char*>(fb.first.data());
     fb.d.z.avail_in = static_cast<unsigned>(fb.first.size());
-    fb.skip = bridge.contentSize;
+    fb.skip = bridge.skip;
 }
 
 bool TParallelBZDecompressor::FeedFallback()
@@ -605,7 +458,7 @@ size_t TParallelBZDecompressor::FallbackRead(std::span<uint8_t> buffer)
         const size_t room = fb.skip + std::min(buffer.size(), scratch.size() - fb.skip);
         z.next_out = reinterpret_cast<char*>(scratch.data());
         z.avail_out = static_cast<unsigned>(room);
-        if (Check(BZ2_bzDecompress(&z)) == BZ_STREAM_END)
+        if (bz::Check<EBZDecompressionError>(BZ2_bzDecompress(&z)) == BZ_STREAM_END)
             fb.ended = true;
         const size_t produced = room - z.avail_out;
         if (produced < fb.skip)
@@ -621,11 +474,11 @@ size_t TParallelBZDecompressor::FallbackRead(std::span<uint8_t> buffer)
         if (!midCall && z.avail_in == 0 && !FeedFallback()) {
             // Data that stops short of the end-of-stream marker is damaged, not finished.
             if (!fb.ended)
-                Fail(BZ_UNEXPECTED_EOF);
+                bz::Check<EBZDecompressionError>(BZ_UNEXPECTED_EOF);
             break;
         }
         midCall = false;
-        if (Check(BZ2_bzDecompress(&z)) == BZ_STREAM_END)
+        if (bz::Check<EBZDecompressionError>(BZ2_bzDecompress(&z)) == BZ_STREAM_END)
             fb.ended = true;
     }
     const size_t delivered = buffer.size() - z.avail_out;

@@ -10,6 +10,8 @@
 #include "FuzzUtil.h"
 #include "compress/BZip2BlockDecoder.h"
 #include "compress/BZip2BlockScanner.h"
+#include "compress/BZip2Bridge.h"
+#include "compress/BZip2Format.h"
 
 namespace {
 
@@ -25,12 +27,8 @@ struct TLib {
 // The library on bits [start, end) of `bits` as the only block of a stream.
 TLib LibBlock(const Bytes& bits, uint64_t start, uint64_t end, int level)
 {
-    lw::TBZBitSink sink;
-    sink.Put(0x425a6830u + static_cast<unsigned>(level), 32);
-    sink.PutSpan(bits, start, end - start);
-    sink.Put(lw::kBZEndMagic, 48);
-    sink.Put(lw::BitsAt(bits, start + 48, 32), 32);
-    Bytes& in = sink.Bytes();
+    Bytes in;
+    lw::bz::WrapBlock(bits, start, end, level, in);
     TLib r;
     r.out.resize(kCap + 1);
     bz_stream z{};
@@ -57,7 +55,7 @@ void Flip(Bytes& b, uint64_t bit)
 void PutBits(Bytes& b, uint64_t at, uint64_t value, unsigned count)
 {
     for (unsigned i = 0; i < count; ++i)
-        if (((lw::BitsAt(b, at + i, 1) ^ (value >> (count - 1 - i))) & 1u) != 0)
+        if (((lw::bz::PeekBits(b, at + i, 1) ^ (value >> (count - 1 - i))) & 1u) != 0)
             Flip(b, at + i);
 }
 
@@ -81,9 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     uint64_t start = 0, end = 0;
     if (flags & 0x10) {
         // Arbitrary block contents after a real magic.
-        lw::TBZBitSink sink;
-        sink.Put(0x425a6830u + static_cast<unsigned>(level), 32);
-        sink.Put(lw::kBZBlockMagic, 48);
+        lw::bz::TBitWriter sink;
+        sink.Put(lw::bz::StreamHeader(level), lw::bz::kHeaderBits);
+        sink.Put(lw::bz::kBlockMagic, lw::bz::kMagicBits);
         for (uint8_t b : payload)
             sink.Put(b, 8);
         stream = sink.Bytes();
@@ -120,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (flags & 0x20) {
         // Whatever the library decoded, given the checksum that makes it right.
         const TLib first = LibBlock(stream, start, end, level);
-        PutBits(stream, start + 48, lw::BZBlockCrc(first.out), 32);
+        PutBits(stream, start + 48, lw::bz::BlockCrc(first.out), 32);
     }
 
     static lw::TBZBlockDecoder decoder; // kept, as the workers keep theirs
@@ -142,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const TLib lib = LibBlock(stream, start, end, level);
         FUZZ_CHECK(lib.ok);
         FUZZ_CHECK(lib.out.size() == produced && std::memcmp(lib.out.data(), out.data(), produced) == 0);
-        FUZZ_CHECK(decoder.Crc() == lw::BZBlockCrc(std::span(out).first(produced)));
+        FUZZ_CHECK(decoder.Crc() == lw::bz::BlockCrc(std::span(out).first(produced)));
     }
     return 0;
 }

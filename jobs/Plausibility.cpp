@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "compress/BZip2Bits.h"
+#include "compress/BZip2Format.h"
 #include "crypto/BlockCipher.h"
 #include "crypto/SecureFill.h"
 #include "jobs/CipherFactory.h"

@@ -9,6 +9,8 @@
 #include "BZip2Helpers.h"
 #include "compress/BZip2BlockDecoder.h"
 #include "compress/BZip2BlockScanner.h"
+#include "compress/BZip2Bridge.h"
+#include "compress/BZip2Format.h"
 #include "compress/BZip2BlockWalk.h"
 #include "compress/ParallelBZip2Decompressor.h"
 #include "platform/MemoryStream.h"
@@ -51,12 +53,8 @@ std::vector<TBlock> Blocks(const Bytes& stream)
 // What the library makes of bits [start, end) as the only block of a stream.
 std::optional<Bytes> LibBlock(const Bytes& bits, uint64_t start, uint64_t end, int level)
 {
-    TBZBitSink sink;
-    sink.Put(0x425a6830u + static_cast<unsigned>(level), 32);
-    sink.PutSpan(bits, start, end - start);
-    sink.Put(kBZEndMagic, 48);
-    sink.Put(start + 80 <= bits.size() * 8 ? BitsAt(bits, start + 48, 32) : 0, 32);
-    Bytes& in = sink.Bytes();
+    Bytes in;
+    bz::WrapBlock(bits, start, end, level, in);
     Bytes out(1 << 20);
     bz_stream z{};
     EXPECT_EQ(BZ2_bzDecompressInit(&z, 0, 0), BZ_OK);
@@ -179,8 +177,8 @@ TEST(BZip2BlockDecoder, PlainBlocksDecodeLikeTheLibrary)
                 const std::string what = c.name + " level " + std::to_string(level) + " block " + std::to_string(n++);
                 const auto ours = OurBlock(d, stream, b.start, b.end, level);
                 ASSERT_TRUE(ours.has_value()) << what;
-                EXPECT_EQ(d.Crc(), BitsAt(stream, b.start + 48, 32)) << what;
-                EXPECT_EQ(BZBlockCrc(*ours), d.Crc()) << what;
+                EXPECT_EQ(d.Crc(), bz::PeekBits(stream, b.start + 48, 32)) << what;
+                EXPECT_EQ(bz::BlockCrc(*ours), d.Crc()) << what;
                 joined.insert(joined.end(), ours->begin(), ours->end());
             }
             EXPECT_TRUE(Same(joined, c.data)) << c.name << " level " << level;
@@ -309,13 +307,13 @@ TEST(BZip2BlockDecoder, RandomDamageInLargerBlocks)
 TEST(BZip2BlockDecoder, BlockChecksumKnownAnswers)
 {
     // The stream checksum of one-block bzip2 files is the block checksum rotated by one bit.
-    EXPECT_EQ(BZBlockCrc({}), 0u);
+    EXPECT_EQ(bz::BlockCrc({}), 0u);
     const std::string check = "123456789"; // CRC-32/BZIP2 check value
-    EXPECT_EQ(BZBlockCrc(std::span(reinterpret_cast<const uint8_t*>(check.data()), check.size())), 0xfc891918u);
+    EXPECT_EQ(bz::BlockCrc(std::span(reinterpret_cast<const uint8_t*>(check.data()), check.size())), 0xfc891918u);
     for (size_t n : {1u, 7u, 8u, 9u, 100u, 4099u}) {
         const Bytes data = lwtest::RandomBytes(n, static_cast<uint32_t>(n));
         const Bytes stream = LibCompress(data, 1);
-        EXPECT_EQ(BZBlockCrc(data), BitsAt(stream, 32 + 48, 32)) << n;
+        EXPECT_EQ(bz::BlockCrc(data), bz::PeekBits(stream, 32 + 48, 32)) << n;
     }
 }
 

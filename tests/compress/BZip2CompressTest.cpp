@@ -22,7 +22,7 @@ TEST_P(BZip2CompressReference, MatchesPythonAtLevel5AndDecompressesElsewhere)
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, BZip2CompressReference, ::testing::ValuesIn(Inputs()),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& p) { return p.param.name; });
 
 TEST(BZip2Compress, EmptyInputGivesTheMinimalStream)
 {
@@ -182,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
                       WriteFailure{"flush_cut_short", 40, 1000, false},
                       WriteFailure{"first_piece_refused", 0, 1100000, true},
                       WriteFailure{"second_piece_refused", 100000, 1100000, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST(BZip2Compress, DestructionWithoutFinishCompletesTheStream)
 {

@@ -22,7 +22,7 @@ TEST_P(BZip2RoundTrip, DeliversWhatWasCompressed)
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, BZip2RoundTrip, ::testing::ValuesIn(Inputs()),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& p) { return p.param.name; });
 
 TEST(BZip2Decompress, StandardStreamsOfBlockSizes1And9)
 {
@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Skip{"beginning_1", 0, 1, TSeekOrigin::soBeginning, 1},
                       Skip{"across_blocks", 10, 700001, TSeekOrigin::soBeginning, 700001},
                       Skip{"to_the_end", 3, kMultiSize, TSeekOrigin::soBeginning, kMultiSize}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST(BZip2Decompress, SeekPastTheEndRaisesStreamReadError)
 {
@@ -294,7 +294,7 @@ TEST_P(BZip2Damaged, RaisesTheLibraryCode)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BZip2Damaged, ::testing::ValuesIn(Damages()),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& p) { return p.param.name; });
 
 TEST(BZip2Decompress, NonBzip2DataFailsOnTheFirstRead)
 {

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "BZip2Helpers.h"
-#include "compress/BZip2Bits.h"
+#include "compress/BZip2Format.h"
 #include "compress/ParallelBZip2Compressor.h"
 
 namespace {
@@ -39,7 +39,7 @@ size_t BlockMax(TBlockSize100k size) { return 100000 * (static_cast<size_t>(size
 
 // Plain byte-by-byte model of the library's first run-length stage, only to aim runs.
 struct Fill {
-    explicit Fill(size_t max) : max(max) {}
+    explicit Fill(size_t limit) : max(limit) {}
     // True when this byte closed a block.
     bool Add(uint8_t c)
     {
@@ -181,7 +181,7 @@ TEST_P(ParallelCompress, SameBytesAsOneLibraryStream)
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, ParallelCompress, ::testing::ValuesIn(Cases()),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& p) { return p.param.name; });
 
 TEST(ParallelCompressPieces, WriteSizesDoNotMoveTheCuts)
 {
@@ -266,7 +266,7 @@ TEST(ParallelCompressFailures, OnlyWritesAndThePositionQuery)
     EXPECT_EQ(out.Data(), SingleStream(Bytes(b, b + 4), TBlockSize100k::bs5));
 }
 
-TEST(BZip2Bits, WriterMatchesABitByBitModel)
+TEST(BZip2Format, WriterMatchesABitByBitModel)
 {
     std::mt19937 rng(60);
     lw::bz::TBitWriter writer;
@@ -282,7 +282,7 @@ TEST(BZip2Bits, WriterMatchesABitByBitModel)
         } else {
             const Bytes data = lwtest::RandomBytes(rng() % 20 + 1, rng());
             const uint64_t count = rng() % (data.size() * 8 + 1);
-            writer.PutBits(data, count);
+            writer.PutBits(data, 0, count);
             for (uint64_t i = 0; i < count; ++i)
                 model.push_back((data[i / 8] >> (7 - i % 8)) & 1);
         }
@@ -301,7 +301,7 @@ TEST(BZip2Bits, WriterMatchesABitByBitModel)
     EXPECT_EQ(lw::bz::PeekBits(Bytes{0x12, 0x34, 0x56}, 4, 16), 0x2345u);
 }
 
-TEST(BZip2Bits, CombinedCrcRotatesThenAdds)
+TEST(BZip2Format, CombinedCrcRotatesThenAdds)
 {
     EXPECT_EQ(lw::bz::CombineCrc(0, 0xDEADBEEF), 0xDEADBEEFu);
     EXPECT_EQ(lw::bz::CombineCrc(0x80000001u, 0), 0x00000003u);
