@@ -98,7 +98,6 @@ void TDCP_blockcipherN<B>::GetChainValue(void* block)
     std::memcpy(block, m_cv.data(), B);
 }
 
-// The partial last block: CV := E(CV), then XOR; both directions alike.
 template <size_t B>
 void TDCP_blockcipherN<B>::CipherTail(const uint8_t* in, uint8_t* out, uint32_t r)
 {
@@ -108,40 +107,61 @@ void TDCP_blockcipherN<B>::CipherTail(const uint8_t* in, uint8_t* out, uint32_t 
 }
 
 template <size_t B>
+void TDCP_blockcipherN<B>::EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+{
+    uint8_t block[B];
+    const TWipeOnExit wipeBlock(block);
+    for (; blocks > 0; --blocks, in += B, out += B) {
+        std::memcpy(block, in, B);
+        if (cv)
+            XorBytes(block, cv, B);
+        EncryptBlock(block, block);
+        std::memcpy(out, block, B);
+        if (cv)
+            std::memcpy(cv, block, B);
+    }
+}
+
+template <size_t B>
+void TDCP_blockcipherN<B>::DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+{
+    uint8_t saved[B];
+    uint8_t block[B];
+    const TWipeOnExit wipeSaved(saved);
+    const TWipeOnExit wipeBlock(block);
+    for (; blocks > 0; --blocks, in += B, out += B) {
+        std::memcpy(saved, in, B);
+        DecryptBlock(saved, block);
+        if (cv) {
+            XorBytes(block, cv, B);
+            std::memcpy(cv, saved, B);
+        }
+        std::memcpy(out, block, B);
+    }
+}
+
+template <size_t B>
 void TDCP_blockcipherN<B>::EncryptCBC(const void* inp, void* outp, uint32_t count)
 {
     RequireKeyed();
-    auto in = static_cast<const uint8_t*>(inp);
-    auto out = static_cast<uint8_t*>(outp);
-    uint8_t block[B];
-    for (uint32_t n = count / B; n > 0; --n, in += B, out += B) {
-        std::memcpy(block, in, B);
-        XorBytes(block, m_cv.data(), B);
-        EncryptBlock(block, block);
-        std::memcpy(out, block, B);
-        std::memcpy(m_cv.data(), block, B);
-    }
-    if (count % B)
-        CipherTail(in, out, count % B);
+    const auto in = static_cast<const uint8_t*>(inp);
+    const auto out = static_cast<uint8_t*>(outp);
+    const uint32_t whole = count / B * B;
+    EncryptBlocks(in, out, count / B, m_cv.data());
+    if (whole < count)
+        CipherTail(in + whole, out + whole, count - whole);
 }
 
 template <size_t B>
 void TDCP_blockcipherN<B>::DecryptCBC(const void* inp, void* outp, uint32_t count)
 {
     RequireKeyed();
-    auto in = static_cast<const uint8_t*>(inp);
-    auto out = static_cast<uint8_t*>(outp);
-    uint8_t saved[B];
-    uint8_t block[B];
-    for (uint32_t n = count / B; n > 0; --n, in += B, out += B) {
-        std::memcpy(saved, in, B);
-        DecryptBlock(saved, block);
-        XorBytes(block, m_cv.data(), B);
-        std::memcpy(out, block, B);
-        std::memcpy(m_cv.data(), saved, B);
-    }
-    if (count % B)
-        CipherTail(in, out, count % B);
+    const auto in = static_cast<const uint8_t*>(inp);
+    const auto out = static_cast<uint8_t*>(outp);
+    const uint32_t whole = count / B * B;
+    DecryptBlocks(in, out, count / B, m_cv.data());
+    if (whole < count)
+        CipherTail(in + whole, out + whole, count - whole);
 }
 
 template <size_t B>
@@ -151,6 +171,7 @@ void TDCP_blockcipherN<B>::EncryptCFB8bit(const void* inp, void* outp, uint32_t 
     auto in = static_cast<const uint8_t*>(inp);
     auto out = static_cast<uint8_t*>(outp);
     uint8_t key[B];
+    const TWipeOnExit wipeKey(key);
     for (uint32_t i = 0; i < count; ++i) {
         EncryptBlock(m_cv.data(), key);
         out[i] = in[i] ^ key[0];
@@ -166,6 +187,7 @@ void TDCP_blockcipherN<B>::DecryptCFB8bit(const void* inp, void* outp, uint32_t 
     auto in = static_cast<const uint8_t*>(inp);
     auto out = static_cast<uint8_t*>(outp);
     uint8_t key[B];
+    const TWipeOnExit wipeKey(key);
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t c = in[i];
         EncryptBlock(m_cv.data(), key);
@@ -197,6 +219,7 @@ void TDCP_blockcipherN<B>::DecryptCFBblock(const void* inp, void* outp, uint32_t
     auto in = static_cast<const uint8_t*>(inp);
     auto out = static_cast<uint8_t*>(outp);
     uint8_t saved[B];
+    const TWipeOnExit wipeSaved(saved);
     for (uint32_t n = count / B; n > 0; --n, in += B, out += B) {
         std::memcpy(saved, in, B);
         EncryptBlock(m_cv.data(), m_cv.data());
@@ -216,6 +239,7 @@ void TDCP_blockcipherN<B>::StreamMode(const void* inp, void* outp, uint32_t coun
     auto in = static_cast<const uint8_t*>(inp);
     auto out = static_cast<uint8_t*>(outp);
     uint8_t key[B];
+    const TWipeOnExit wipeKey(key);
     auto next = [&] {
         if (counter) {
             EncryptBlock(m_cv.data(), key);
@@ -235,7 +259,6 @@ void TDCP_blockcipherN<B>::StreamMode(const void* inp, void* outp, uint32_t coun
         for (uint32_t i = 0; i < r; ++i)
             out[i] = in[i] ^ key[i];
     }
-    SecureFill(key, B, 0);
 }
 
 template <size_t B>

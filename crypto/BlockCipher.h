@@ -68,6 +68,13 @@ public:
     void SetInitVector(const void* block) override;
     void GetChainValue(void* block) override;
 
+    // The multi-block primitive the modes build on, and the one a cipher's fast path
+    // overrides: whole blocks, each on its own when cv is null, else chained (CBC) through
+    // cv, which is read and left holding the last ciphertext block. in and out are the
+    // same buffer or apart. The default loops over EncryptBlock/DecryptBlock.
+    virtual void EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv);
+    virtual void DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv);
+
     void EncryptCBC(const void* in, void* out, uint32_t count) override;
     void DecryptCBC(const void* in, void* out, uint32_t count) override;
     void EncryptCFB8bit(const void* in, void* out, uint32_t count) override;
@@ -91,6 +98,7 @@ protected:
     TKeyArray<uint8_t, B, 0xFF> m_cv;
 
 private:
+    // The partial last block of CBC and block CFB, both directions: CV := E(CV), then XOR.
     void CipherTail(const uint8_t* in, uint8_t* out, uint32_t r);
     void StreamMode(const void* in, void* out, uint32_t count, bool counter);
 };

@@ -67,7 +67,9 @@ void TDCP_cipher::SetKeyFromPhrase(std::string_view phrase, const TDCP_hashclass
 template <class Op>
 uint64_t TDCP_cipher::StreamPieces(TStream& in, TStream& out, uint64_t count, Op op)
 {
+    // Holds plaintext on one side of the cipher, so no way out may leave it behind.
     std::array<uint8_t, kStreamPiece> buffer;
+    const TWipeOnExit wipeBuffer(buffer);
     uint64_t total = 0;
     // One stream both ways could move its bytes under its own read view as it grows.
     const bool views = &in != &out;

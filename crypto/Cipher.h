@@ -59,4 +59,15 @@ private:
     uint64_t StreamPieces(TStream& in, TStream& out, uint64_t count, Op op);
 };
 
+// The instance twins of a cipher class's values, written once: Derived states only its
+// static ClassX values and Base is the root it extends.
+template <class Derived, class Base>
+class TCipherClass : public Base {
+public:
+    int32_t Id() const override { return Derived::ClassId(); }
+    std::string Algorithm() const override { return Derived::ClassAlgorithm(); }
+    int32_t MaxKeySize() const override { return Derived::ClassMaxKeySize(); }
+    bool KnownAnswerTest() const override { return Derived::ClassKnownAnswerTest(); }
+};
+
 } // namespace lw
