@@ -109,6 +109,7 @@ void TDCP_blockcipherN<B>::CipherTail(const uint8_t* in, uint8_t* out, uint32_t 
 template <size_t B>
 void TDCP_blockcipherN<B>::EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
+    RequireKeyed();
     uint8_t block[B];
     const TWipeOnExit wipeBlock(block);
     for (; blocks > 0; --blocks, in += B, out += B) {
@@ -125,6 +126,7 @@ void TDCP_blockcipherN<B>::EncryptBlocks(const uint8_t* in, uint8_t* out, size_t
 template <size_t B>
 void TDCP_blockcipherN<B>::DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
+    RequireKeyed();
     uint8_t saved[B];
     uint8_t block[B];
     const TWipeOnExit wipeSaved(saved);

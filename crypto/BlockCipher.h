@@ -30,6 +30,19 @@ public:
     virtual void EncryptBlock(const void* in, void* out) { (void)in, (void)out; }
     virtual void DecryptBlock(const void* in, void* out) { (void)in, (void)out; }
 
+    // The multi-block primitive the modes build on, and the one a cipher's fast path
+    // overrides: whole blocks, each on its own when cv is null, else chained (CBC) through
+    // cv, which is read and left holding the last ciphertext block. in and out are the
+    // same buffer or apart. TDCP_blockcipherN loops over EncryptBlock/DecryptBlock.
+    virtual void EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+    {
+        (void)in, (void)out, (void)blocks, (void)cv;
+    }
+    virtual void DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+    {
+        (void)in, (void)out, (void)blocks, (void)cv;
+    }
+
     virtual void EncryptCBC(const void* in, void* out, uint32_t count) { (void)in, (void)out, (void)count; }
     virtual void DecryptCBC(const void* in, void* out, uint32_t count) { (void)in, (void)out, (void)count; }
     virtual void EncryptCFB8bit(const void* in, void* out, uint32_t count) { (void)in, (void)out, (void)count; }
@@ -68,12 +81,8 @@ public:
     void SetInitVector(const void* block) override;
     void GetChainValue(void* block) override;
 
-    // The multi-block primitive the modes build on, and the one a cipher's fast path
-    // overrides: whole blocks, each on its own when cv is null, else chained (CBC) through
-    // cv, which is read and left holding the last ciphertext block. in and out are the
-    // same buffer or apart. The default loops over EncryptBlock/DecryptBlock.
-    virtual void EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv);
-    virtual void DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv);
+    void EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
+    void DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
 
     void EncryptCBC(const void* in, void* out, uint32_t count) override;
     void DecryptCBC(const void* in, void* out, uint32_t count) override;
