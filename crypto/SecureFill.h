@@ -44,6 +44,16 @@ private:
     size_t m_size;
 };
 
+// Zeroes N bytes of stack right below the caller's frame, where the function it has just
+// called kept its own: the register spills of a cipher's rounds are no named variable
+// that a local wipe could reach.
+template <size_t N>
+[[gnu::noinline]] void ScrubStackBelow() noexcept
+{
+    uint8_t area[N];
+    SecureFill(area, N, 0);
+}
+
 // Key material that holds its wipe pattern from construction on and scrubs itself
 // on destruction, so no constructor or destructor has to call a virtual Wipe.
 template <class T, size_t N, uint8_t Pattern>

@@ -18,6 +18,9 @@ extern const TKnownAnswer KNOWN_ANSWERS[3];
 
 constexpr uint32_t PHI = 0x9E3779B9;
 
+// More than the deepest frame of the CBC runs takes, spills and batch buffers included.
+constexpr size_t kRoundsFrame = 2048;
+
 } // namespace
 
 void TDCP_serpent::ApplySbox(unsigned box, TWords& x)
@@ -73,6 +76,7 @@ void TDCP_serpent::EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks,
     }
     RequireKeyed();
     SerpentEncryptCbc(Lanes(), SubKeys.data(), in, out, blocks, cv);
+    ScrubStackBelow<kRoundsFrame>();
 }
 
 void TDCP_serpent::DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
@@ -83,6 +87,7 @@ void TDCP_serpent::DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks,
     }
     RequireKeyed();
     SerpentDecryptCbc(Lanes(), SubKeys.data(), in, out, blocks, cv);
+    ScrubStackBelow<kRoundsFrame>();
 }
 
 void TDCP_serpent::Wipe()

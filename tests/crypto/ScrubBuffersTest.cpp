@@ -165,6 +165,51 @@ TEST_P(ScrubBuffers, NoPlaintextLeftOnTheStack)
                                << (found.empty() ? 0 : found.front());
 }
 
+// One call of whole blocks, so no later call in the same frame can overwrite what the
+// mode left: neither the plaintext nor what the mode XORs onto it to get there (the
+// decrypted block before the chaining XOR, or the key stream) may remain.
+TEST_P(ScrubBuffers, NoChainTemporariesLeftByOneCall)
+{
+    const ScrubRow& row = GetParam();
+    const auto probe = row.make();
+    auto* block = dynamic_cast<TDCP_blockcipher*>(probe.get());
+    if (!block)
+        GTEST_SKIP() << "a stream cipher has no chaining temporaries";
+    const size_t b = static_cast<size_t>(block->BlockSize() / 8);
+    const uint32_t n = static_cast<uint32_t>(64 * b);
+    block->SetCipherMode(row.mode);
+    block->SetKeyFromPhrase("chain temporaries", HashClass<TDCP_sha1>());
+    Bytes iv(b);
+    block->GetChainValue(iv.data());
+    const Bytes plain = lwtest::RandomBytes(n, 77);
+    Bytes work = plain;
+    block->Encrypt(work.data(), work.data(), n);
+
+    Bytes chained = iv; // the IV and then the ciphertext
+    chained.insert(chained.end(), work.begin(), work.end());
+    Bytes xored(n);
+    for (size_t i = 0; i < n; ++i)
+        xored[i] = plain[i] ^ (row.mode == cmCBC ? chained[i] : work[i]);
+    if (row.mode == cmCFB8bit) {
+        // Only one byte of each key block meets the data; the last one whole is the secret.
+        xored.assign(b, 0);
+        block->EncryptBlock(chained.data() + n - 1, xored.data());
+    }
+
+    TOwnStack stack;
+    ForceNoCpuFeatures(row.noFeatures);
+    stack.Run([&] {
+        const auto c = row.make();
+        dynamic_cast<TDCP_blockcipher&>(*c).SetCipherMode(row.mode);
+        c->SetKeyFromPhrase("chain temporaries", HashClass<TDCP_sha1>());
+        c->Decrypt(work.data(), work.data(), n);
+    });
+    ForceNoCpuFeatures(false);
+    ASSERT_EQ(work, plain) << "the decryption itself";
+    EXPECT_TRUE(stack.Find(plain).empty()) << "plaintext left";
+    EXPECT_TRUE(stack.Find(xored).empty()) << "the block XORed onto the data left";
+}
+
 INSTANTIATE_TEST_SUITE_P(Ciphers, ScrubBuffers, ::testing::ValuesIn(Rows()),
                          [](const auto& info) { return RowName(info.param); });
 
