@@ -107,9 +107,8 @@ void TDCP_blockcipherN<B>::CipherTail(const uint8_t* in, uint8_t* out, uint32_t 
 }
 
 template <size_t B>
-void TDCP_blockcipherN<B>::EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+void TDCP_blockcipherN<B>::EncryptLoop(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
-    RequireKeyed();
     uint8_t block[B];
     const TWipeOnExit wipeBlock(block);
     for (; blocks > 0; --blocks, in += B, out += B) {
@@ -124,9 +123,8 @@ void TDCP_blockcipherN<B>::EncryptBlocks(const uint8_t* in, uint8_t* out, size_t
 }
 
 template <size_t B>
-void TDCP_blockcipherN<B>::DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+void TDCP_blockcipherN<B>::DecryptLoop(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
-    RequireKeyed();
     uint8_t saved[B];
     uint8_t block[B];
     const TWipeOnExit wipeSaved(saved);
@@ -143,28 +141,57 @@ void TDCP_blockcipherN<B>::DecryptBlocks(const uint8_t* in, uint8_t* out, size_t
 }
 
 template <size_t B>
-void TDCP_blockcipherN<B>::EncryptCBC(const void* inp, void* outp, uint32_t count)
+void TDCP_blockcipherN<B>::EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+{
+    RequireKeyed();
+    if (cv)
+        EncryptChain(in, out, blocks, cv);
+    else
+        EncryptLoop(in, out, blocks, nullptr);
+}
+
+template <size_t B>
+void TDCP_blockcipherN<B>::DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+{
+    RequireKeyed();
+    if (cv)
+        DecryptChain(in, out, blocks, cv);
+    else
+        DecryptLoop(in, out, blocks, nullptr);
+}
+
+template <size_t B>
+void TDCP_blockcipherN<B>::EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+{
+    EncryptLoop(in, out, blocks, cv);
+}
+
+template <size_t B>
+void TDCP_blockcipherN<B>::DecryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+{
+    DecryptLoop(in, out, blocks, cv);
+}
+
+// Whole blocks through the multi-block primitive, then the partial-block rule.
+template <size_t B>
+void TDCP_blockcipherN<B>::CbcMode(const void* inp, void* outp, uint32_t count, bool encrypt)
 {
     RequireKeyed();
     const auto in = static_cast<const uint8_t*>(inp);
     const auto out = static_cast<uint8_t*>(outp);
     const uint32_t whole = count / B * B;
-    EncryptBlocks(in, out, count / B, m_cv.data());
+    if (encrypt)
+        EncryptBlocks(in, out, count / B, m_cv.data());
+    else
+        DecryptBlocks(in, out, count / B, m_cv.data());
     if (whole < count)
         CipherTail(in + whole, out + whole, count - whole);
 }
 
 template <size_t B>
-void TDCP_blockcipherN<B>::DecryptCBC(const void* inp, void* outp, uint32_t count)
-{
-    RequireKeyed();
-    const auto in = static_cast<const uint8_t*>(inp);
-    const auto out = static_cast<uint8_t*>(outp);
-    const uint32_t whole = count / B * B;
-    DecryptBlocks(in, out, count / B, m_cv.data());
-    if (whole < count)
-        CipherTail(in + whole, out + whole, count - whole);
-}
+void TDCP_blockcipherN<B>::EncryptCBC(const void* in, void* out, uint32_t count) { CbcMode(in, out, count, true); }
+template <size_t B>
+void TDCP_blockcipherN<B>::DecryptCBC(const void* in, void* out, uint32_t count) { CbcMode(in, out, count, false); }
 
 template <size_t B>
 void TDCP_blockcipherN<B>::EncryptCFB8bit(const void* inp, void* outp, uint32_t count)

@@ -30,10 +30,10 @@ public:
     virtual void EncryptBlock(const void* in, void* out) { (void)in, (void)out; }
     virtual void DecryptBlock(const void* in, void* out) { (void)in, (void)out; }
 
-    // The multi-block primitive the modes build on, and the one a cipher's fast path
-    // overrides: whole blocks, each on its own when cv is null, else chained (CBC) through
-    // cv, which is read and left holding the last ciphertext block. in and out are the
-    // same buffer or apart. TDCP_blockcipherN loops over EncryptBlock/DecryptBlock.
+    // The multi-block primitive the modes build on: whole blocks, each on its own when cv
+    // is null, else chained (CBC) through cv, which is read and left holding the last
+    // ciphertext block. in and out are the same buffer or apart. A cipher's fast path
+    // comes in through TDCP_blockcipherN's EncryptChain/DecryptChain.
     virtual void EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
     {
         (void)in, (void)out, (void)blocks, (void)cv;
@@ -81,8 +81,10 @@ public:
     void SetInitVector(const void* block) override;
     void GetChainValue(void* block) override;
 
-    void EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
-    void DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
+    // Refuse when not keyed, then hand a chained run to EncryptChain/DecryptChain and
+    // an unchained one to the block loop.
+    void EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) final;
+    void DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) final;
 
     void EncryptCBC(const void* in, void* out, uint32_t count) override;
     void DecryptCBC(const void* in, void* out, uint32_t count) override;
@@ -103,10 +105,19 @@ public:
     std::span<const uint8_t> ChainValueBytes() const { return m_cv.Bytes(); }
 
 protected:
+    // CBC over whole blocks through cv, keyed already: what a cipher's fast path
+    // overrides. The default is the block loop.
+    virtual void EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv);
+    virtual void DecryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv);
+
     TKeyArray<uint8_t, B, 0xFF> m_iv;
     TKeyArray<uint8_t, B, 0xFF> m_cv;
 
 private:
+    // One block at a time through EncryptBlock/DecryptBlock; chained when cv is not null.
+    void EncryptLoop(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv);
+    void DecryptLoop(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv);
+    void CbcMode(const void* in, void* out, uint32_t count, bool encrypt);
     // The partial last block of CBC and block CFB, both directions: CV := E(CV), then XOR.
     void CipherTail(const uint8_t* in, uint8_t* out, uint32_t r);
     void StreamMode(const void* in, void* out, uint32_t count, bool counter);

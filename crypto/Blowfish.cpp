@@ -127,13 +127,8 @@ void TDCP_blowfish::DecryptBlock(const void* inp, void* outp)
 }
 
 // CBC with the chaining value in registers; decryption works on several blocks at once.
-void TDCP_blowfish::EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+void TDCP_blowfish::EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
-    if (!cv) {
-        TDCP_blockcipher64::EncryptBlocks(in, out, blocks, cv);
-        return;
-    }
-    RequireKeyed();
     uint32_t l = LoadBE32(cv), r = LoadBE32(cv + 4);
     for (; blocks > 0; --blocks, in += 8, out += 8) {
         l ^= LoadBE32(in);
@@ -146,13 +141,8 @@ void TDCP_blowfish::EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks
     StoreBE32(cv + 4, r);
 }
 
-void TDCP_blowfish::DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+void TDCP_blowfish::DecryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
-    if (!cv) {
-        TDCP_blockcipher64::DecryptBlocks(in, out, blocks, cv);
-        return;
-    }
-    RequireKeyed();
     uint32_t cl = LoadBE32(cv), cr = LoadBE32(cv + 4);
     size_t n = blocks;
     // Every input block is read before its output is written: in and out may be the same.

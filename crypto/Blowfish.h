@@ -19,8 +19,6 @@ public:
     void Wipe() override;
     void EncryptBlock(const void* in, void* out) override;
     void DecryptBlock(const void* in, void* out) override;
-    void EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
-    void DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
 
     // Read-only views for checks that the schedule was wiped.
     std::span<const uint8_t> SBoxBytes() const { return m_s.Bytes(); }
@@ -28,6 +26,8 @@ public:
 
 protected:
     void ScheduleKey(const void* key, uint32_t sizeInBits) override;
+    void EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
+    void DecryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
 
 private:
     uint32_t F(uint32_t x) const;

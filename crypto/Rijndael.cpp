@@ -111,24 +111,18 @@ void TDCP_rijndael::DecryptBlock(const void* in, void* out)
 }
 
 // The AES instructions run whole CBC runs when the CPU has them.
-void TDCP_rijndael::EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+void TDCP_rijndael::EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
-    if (!cv || !CpuFeatures().aes) {
-        TDCP_blockcipher128::EncryptBlocks(in, out, blocks, cv);
-        return;
-    }
-    RequireKeyed();
+    if (!CpuFeatures().aes)
+        return TDCP_blockcipher128::EncryptChain(in, out, blocks, cv);
     AesNiEncryptCBC(InstructionKeys(), cv, in, out, blocks);
 }
 
-void TDCP_rijndael::DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+void TDCP_rijndael::DecryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
     const TCpuFeatures& cpu = CpuFeatures();
-    if (!cv || !cpu.aes) {
-        TDCP_blockcipher128::DecryptBlocks(in, out, blocks, cv);
-        return;
-    }
-    RequireKeyed();
+    if (!cpu.aes)
+        return TDCP_blockcipher128::DecryptChain(in, out, blocks, cv);
     if (cpu.vaes && cpu.avx512f)
         VaesDecryptCBC(InstructionKeys(), cv, in, out, blocks);
     else if (cpu.vaes && cpu.avx2)

@@ -22,8 +22,6 @@ public:
     void Wipe() override;
     void EncryptBlock(const void* in, void* out) override;
     void DecryptBlock(const void* in, void* out) override;
-    void EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
-    void DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
 
     // Read-only views for checks that the schedule was wiped.
     uint32_t Rounds() const { return RoundCount; }
@@ -34,6 +32,8 @@ public:
 
 protected:
     void ScheduleKey(const void* key, uint32_t sizeInBits) override;
+    void EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
+    void DecryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
 
 private:
     using TRoundKey = std::array<uint32_t, 8>;

@@ -68,24 +68,14 @@ void TDCP_serpent::ScheduleKey(const void* key, uint32_t sizeInBits)
 TSerpentLanes TDCP_serpent::Lanes() const { return SerpentLanes(m_laneCap); }
 
 // Whole CBC runs go to the level this CPU allows, without a call per block.
-void TDCP_serpent::EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+void TDCP_serpent::EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
-    if (!cv) {
-        TDCP_blockcipher128::EncryptBlocks(in, out, blocks, cv);
-        return;
-    }
-    RequireKeyed();
     SerpentEncryptCbc(Lanes(), SubKeys.data(), in, out, blocks, cv);
     ScrubStackBelow<kRoundsFrame>();
 }
 
-void TDCP_serpent::DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+void TDCP_serpent::DecryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
-    if (!cv) {
-        TDCP_blockcipher128::DecryptBlocks(in, out, blocks, cv);
-        return;
-    }
-    RequireKeyed();
     SerpentDecryptCbc(Lanes(), SubKeys.data(), in, out, blocks, cv);
     ScrubStackBelow<kRoundsFrame>();
 }

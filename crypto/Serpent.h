@@ -24,8 +24,6 @@ public:
     void Wipe() override;
     void EncryptBlock(const void* in, void* out) override;
     void DecryptBlock(const void* in, void* out) override;
-    void EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
-    void DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
 
     // Caps the vector level this object uses (tests force each level and the scalar
     // code); Lanes() is the level it uses on this CPU.
@@ -42,6 +40,8 @@ public:
 
 protected:
     void ScheduleKey(const void* key, uint32_t sizeInBits) override;
+    void EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
+    void DecryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
 
 private:
     // Round keys K0..K32, K_i in words 4i..4i+3.

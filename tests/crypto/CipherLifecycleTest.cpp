@@ -168,4 +168,4 @@ TEST_P(AllCiphers, DestructionScrubsTheKeyState)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ciphers, AllCiphers, ::testing::ValuesIn(kCiphers),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });

@@ -84,7 +84,7 @@ TEST_P(CipherClass, ValuesOfTheClassAndOfAnInstanceAgree)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ciphers, CipherClass, ::testing::ValuesIn(ClassRows()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // A memory stream that lends no views, so the stream loop goes through its piece buffer.
 class TCopyingStream final : public TMemoryStream {};
@@ -231,6 +231,6 @@ TEST_P(UnkeyedCipher, RefusesEveryCall)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ciphers, UnkeyedCipher, ::testing::ValuesIn(ClassRows()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 } // namespace

@@ -129,6 +129,6 @@ TEST_P(ModeLengths, OneCallEqualsTheBlockReference)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ciphers, ModeLengths, ::testing::ValuesIn(Rows()),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& instance) { return instance.param.name; });
 
 } // namespace

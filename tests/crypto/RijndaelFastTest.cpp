@@ -310,7 +310,7 @@ TEST_P(CbcPaths, MatchesTheTableCode)
 }
 
 INSTANTIATE_TEST_SUITE_P(RijndaelFast, CbcPaths, ::testing::ValuesIn(kCbcPaths),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // The other modes reach the instructions through the single-block calls.
 TEST(RijndaelFast, OtherModesMatchTheTableCode)

@@ -211,7 +211,7 @@ TEST_P(ScrubBuffers, NoChainTemporariesLeftByOneCall)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ciphers, ScrubBuffers, ::testing::ValuesIn(Rows()),
-                         [](const auto& info) { return RowName(info.param); });
+                         [](const auto& instance) { return RowName(instance.param); });
 
 // The search sees what a function leaves in its frame: a copy that nobody wipes.
 [[gnu::noinline]] void LeaveACopy(const Bytes& data)
