@@ -168,13 +168,14 @@ TEST_P(ScrubBuffers, NoPlaintextLeftOnTheStack)
 // One call of whole blocks, so no later call in the same frame can overwrite what the
 // mode left: neither the plaintext nor what the mode XORs onto it to get there (the
 // decrypted block before the chaining XOR, or the key stream) may remain.
-TEST_P(ScrubBuffers, NoChainTemporariesLeftByOneCall)
+class ScrubChains : public ::testing::TestWithParam<ScrubRow> {};
+
+TEST_P(ScrubChains, NoChainTemporariesLeftByOneCall)
 {
     const ScrubRow& row = GetParam();
     const auto probe = row.make();
     auto* block = dynamic_cast<TDCP_blockcipher*>(probe.get());
-    if (!block)
-        GTEST_SKIP() << "a stream cipher has no chaining temporaries";
+    ASSERT_NE(block, nullptr);
     const size_t b = static_cast<size_t>(block->BlockSize() / 8);
     const uint32_t n = static_cast<uint32_t>(64 * b);
     block->SetCipherMode(row.mode);
@@ -211,6 +212,17 @@ TEST_P(ScrubBuffers, NoChainTemporariesLeftByOneCall)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ciphers, ScrubBuffers, ::testing::ValuesIn(Rows()),
+                         [](const auto& instance) { return RowName(instance.param); });
+
+// The block cipher rows: the stream cipher has no chaining temporaries.
+std::vector<ScrubRow> BlockRows()
+{
+    std::vector<ScrubRow> rows = Rows();
+    std::erase_if(rows, [](const ScrubRow& r) { return !dynamic_cast<TDCP_blockcipher*>(r.make().get()); });
+    return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(Ciphers, ScrubChains, ::testing::ValuesIn(BlockRows()),
                          [](const auto& instance) { return RowName(instance.param); });
 
 // The search sees what a function leaves in its frame: a copy that nobody wipes.
