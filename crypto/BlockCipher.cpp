@@ -1,9 +1,6 @@
 #include "crypto/BlockCipher.h"
 
 #include <cstring>
-#include <vector>
-
-#include "crypto/Base64.h"
 
 namespace lw {
 
@@ -35,18 +32,12 @@ void TDCP_blockcipher::Decrypt(const void* in, void* out, uint32_t count)
     }
 }
 
-std::string TDCP_blockcipher::EncryptText(std::string_view text)
+void TDCP_blockcipher::CipherTextBytes(uint8_t* bytes, uint32_t count, bool encrypt)
 {
-    std::vector<uint8_t> bytes(text.begin(), text.end());
-    EncryptCFB8bit(bytes.data(), bytes.data(), static_cast<uint32_t>(bytes.size()));
-    return Base64Encode(bytes);
-}
-
-std::string TDCP_blockcipher::DecryptText(std::string_view text)
-{
-    std::vector<uint8_t> bytes = Base64Decode(text);
-    DecryptCFB8bit(bytes.data(), bytes.data(), static_cast<uint32_t>(bytes.size()));
-    return std::string(bytes.begin(), bytes.end());
+    if (encrypt)
+        EncryptCFB8bit(bytes, bytes, count);
+    else
+        DecryptCFB8bit(bytes, bytes, count);
 }
 
 template <size_t B>

@@ -21,9 +21,6 @@ public:
 
     void Encrypt(const void* in, void* out, uint32_t count) override;
     void Decrypt(const void* in, void* out, uint32_t count) override;
-    // Always 8-bit CFB, whatever CipherMode says.
-    std::string EncryptText(std::string_view text) override;
-    std::string DecryptText(std::string_view text) override;
 
     virtual void SetInitVector(const void* block) { (void)block; }
     virtual void GetChainValue(void* block) { (void)block; }
@@ -55,6 +52,9 @@ public:
     virtual void DecryptCTR(const void* in, void* out, uint32_t count) { (void)in, (void)out, (void)count; }
 
 protected:
+    // Text is always 8-bit CFB, whatever CipherMode says.
+    void CipherTextBytes(uint8_t* bytes, uint32_t count, bool encrypt) override;
+
     // Builds the key schedule; runs with the keyed flag already set.
     virtual void ScheduleKey(const void* key, uint32_t sizeInBits) { (void)key, (void)sizeInBits; }
 

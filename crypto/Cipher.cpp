@@ -23,17 +23,25 @@ void TDCP_cipher::SetKey(const void* key, uint32_t sizeInBits, const void* iv)
 void TDCP_cipher::Encrypt(const void*, void*, uint32_t) {}
 void TDCP_cipher::Decrypt(const void*, void*, uint32_t) {}
 
+void TDCP_cipher::CipherTextBytes(uint8_t* bytes, uint32_t count, bool encrypt)
+{
+    if (encrypt)
+        Encrypt(bytes, bytes, count);
+    else
+        Decrypt(bytes, bytes, count);
+}
+
 std::string TDCP_cipher::EncryptText(std::string_view text)
 {
     std::vector<uint8_t> bytes(text.begin(), text.end());
-    Encrypt(bytes.data(), bytes.data(), static_cast<uint32_t>(bytes.size()));
+    CipherTextBytes(bytes.data(), static_cast<uint32_t>(bytes.size()), true);
     return Base64Encode(bytes);
 }
 
 std::string TDCP_cipher::DecryptText(std::string_view text)
 {
     std::vector<uint8_t> bytes = Base64Decode(text);
-    Decrypt(bytes.data(), bytes.data(), static_cast<uint32_t>(bytes.size()));
+    CipherTextBytes(bytes.data(), static_cast<uint32_t>(bytes.size()), false);
     return std::string(bytes.begin(), bytes.end());
 }
 

@@ -52,6 +52,9 @@ public:
     static constexpr uint32_t kStreamPiece = 8192;
 
 protected:
+    // What the text calls run over the text's bytes in place: Encrypt/Decrypt here.
+    virtual void CipherTextBytes(uint8_t* bytes, uint32_t count, bool encrypt);
+
     bool m_initialized = false;
 
 private:
