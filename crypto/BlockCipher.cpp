@@ -1,9 +1,6 @@
 #include "crypto/BlockCipher.h"
 
 #include <cstring>
-#include <vector>
-
-#include "crypto/Base64.h"
 
 namespace lw {
 
@@ -35,18 +32,12 @@ void TDCP_blockcipher::Decrypt(const void* in, void* out, uint32_t count)
     }
 }
 
-std::string TDCP_blockcipher::EncryptText(std::string_view text)
+void TDCP_blockcipher::CipherTextBytes(uint8_t* bytes, uint32_t count, bool encrypt)
 {
-    std::vector<uint8_t> bytes(text.begin(), text.end());
-    EncryptCFB8bit(bytes.data(), bytes.data(), static_cast<uint32_t>(bytes.size()));
-    return Base64Encode(bytes);
-}
-
-std::string TDCP_blockcipher::DecryptText(std::string_view text)
-{
-    std::vector<uint8_t> bytes = Base64Decode(text);
-    DecryptCFB8bit(bytes.data(), bytes.data(), static_cast<uint32_t>(bytes.size()));
-    return std::string(bytes.begin(), bytes.end());
+    if (encrypt)
+        EncryptCFB8bit(bytes, bytes, count);
+    else
+        DecryptCFB8bit(bytes, bytes, count);
 }
 
 template <size_t B>
@@ -98,7 +89,6 @@ void TDCP_blockcipherN<B>::GetChainValue(void* block)
     std::memcpy(block, m_cv.data(), B);
 }
 
-// The partial last block: CV := E(CV), then XOR; both directions alike.
 template <size_t B>
 void TDCP_blockcipherN<B>::CipherTail(const uint8_t* in, uint8_t* out, uint32_t r)
 {
@@ -108,41 +98,91 @@ void TDCP_blockcipherN<B>::CipherTail(const uint8_t* in, uint8_t* out, uint32_t 
 }
 
 template <size_t B>
-void TDCP_blockcipherN<B>::EncryptCBC(const void* inp, void* outp, uint32_t count)
+void TDCP_blockcipherN<B>::EncryptLoop(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
-    RequireKeyed();
-    auto in = static_cast<const uint8_t*>(inp);
-    auto out = static_cast<uint8_t*>(outp);
     uint8_t block[B];
-    for (uint32_t n = count / B; n > 0; --n, in += B, out += B) {
+    const TWipeOnExit wipeBlock(block);
+    for (; blocks > 0; --blocks, in += B, out += B) {
         std::memcpy(block, in, B);
-        XorBytes(block, m_cv.data(), B);
+        if (cv)
+            XorBytes(block, cv, B);
         EncryptBlock(block, block);
         std::memcpy(out, block, B);
-        std::memcpy(m_cv.data(), block, B);
+        if (cv)
+            std::memcpy(cv, block, B);
     }
-    if (count % B)
-        CipherTail(in, out, count % B);
 }
 
 template <size_t B>
-void TDCP_blockcipherN<B>::DecryptCBC(const void* inp, void* outp, uint32_t count)
+void TDCP_blockcipherN<B>::DecryptLoop(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
-    RequireKeyed();
-    auto in = static_cast<const uint8_t*>(inp);
-    auto out = static_cast<uint8_t*>(outp);
     uint8_t saved[B];
     uint8_t block[B];
-    for (uint32_t n = count / B; n > 0; --n, in += B, out += B) {
+    const TWipeOnExit wipeSaved(saved);
+    const TWipeOnExit wipeBlock(block);
+    for (; blocks > 0; --blocks, in += B, out += B) {
         std::memcpy(saved, in, B);
         DecryptBlock(saved, block);
-        XorBytes(block, m_cv.data(), B);
+        if (cv) {
+            XorBytes(block, cv, B);
+            std::memcpy(cv, saved, B);
+        }
         std::memcpy(out, block, B);
-        std::memcpy(m_cv.data(), saved, B);
     }
-    if (count % B)
-        CipherTail(in, out, count % B);
 }
+
+template <size_t B>
+void TDCP_blockcipherN<B>::EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+{
+    RequireKeyed();
+    if (cv)
+        EncryptChain(in, out, blocks, cv);
+    else
+        EncryptLoop(in, out, blocks, nullptr);
+}
+
+template <size_t B>
+void TDCP_blockcipherN<B>::DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+{
+    RequireKeyed();
+    if (cv)
+        DecryptChain(in, out, blocks, cv);
+    else
+        DecryptLoop(in, out, blocks, nullptr);
+}
+
+template <size_t B>
+void TDCP_blockcipherN<B>::EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+{
+    EncryptLoop(in, out, blocks, cv);
+}
+
+template <size_t B>
+void TDCP_blockcipherN<B>::DecryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+{
+    DecryptLoop(in, out, blocks, cv);
+}
+
+// Whole blocks through the multi-block primitive, then the partial-block rule.
+template <size_t B>
+void TDCP_blockcipherN<B>::CbcMode(const void* inp, void* outp, uint32_t count, bool encrypt)
+{
+    RequireKeyed();
+    const auto in = static_cast<const uint8_t*>(inp);
+    const auto out = static_cast<uint8_t*>(outp);
+    const uint32_t whole = count / B * B;
+    if (encrypt)
+        EncryptBlocks(in, out, count / B, m_cv.data());
+    else
+        DecryptBlocks(in, out, count / B, m_cv.data());
+    if (whole < count)
+        CipherTail(in + whole, out + whole, count - whole);
+}
+
+template <size_t B>
+void TDCP_blockcipherN<B>::EncryptCBC(const void* in, void* out, uint32_t count) { CbcMode(in, out, count, true); }
+template <size_t B>
+void TDCP_blockcipherN<B>::DecryptCBC(const void* in, void* out, uint32_t count) { CbcMode(in, out, count, false); }
 
 template <size_t B>
 void TDCP_blockcipherN<B>::EncryptCFB8bit(const void* inp, void* outp, uint32_t count)
@@ -151,6 +191,7 @@ void TDCP_blockcipherN<B>::EncryptCFB8bit(const void* inp, void* outp, uint32_t 
     auto in = static_cast<const uint8_t*>(inp);
     auto out = static_cast<uint8_t*>(outp);
     uint8_t key[B];
+    const TWipeOnExit wipeKey(key);
     for (uint32_t i = 0; i < count; ++i) {
         EncryptBlock(m_cv.data(), key);
         out[i] = in[i] ^ key[0];
@@ -166,6 +207,7 @@ void TDCP_blockcipherN<B>::DecryptCFB8bit(const void* inp, void* outp, uint32_t 
     auto in = static_cast<const uint8_t*>(inp);
     auto out = static_cast<uint8_t*>(outp);
     uint8_t key[B];
+    const TWipeOnExit wipeKey(key);
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t c = in[i];
         EncryptBlock(m_cv.data(), key);
@@ -197,6 +239,7 @@ void TDCP_blockcipherN<B>::DecryptCFBblock(const void* inp, void* outp, uint32_t
     auto in = static_cast<const uint8_t*>(inp);
     auto out = static_cast<uint8_t*>(outp);
     uint8_t saved[B];
+    const TWipeOnExit wipeSaved(saved);
     for (uint32_t n = count / B; n > 0; --n, in += B, out += B) {
         std::memcpy(saved, in, B);
         EncryptBlock(m_cv.data(), m_cv.data());
@@ -216,6 +259,7 @@ void TDCP_blockcipherN<B>::StreamMode(const void* inp, void* outp, uint32_t coun
     auto in = static_cast<const uint8_t*>(inp);
     auto out = static_cast<uint8_t*>(outp);
     uint8_t key[B];
+    const TWipeOnExit wipeKey(key);
     auto next = [&] {
         if (counter) {
             EncryptBlock(m_cv.data(), key);
@@ -235,7 +279,6 @@ void TDCP_blockcipherN<B>::StreamMode(const void* inp, void* outp, uint32_t coun
         for (uint32_t i = 0; i < r; ++i)
             out[i] = in[i] ^ key[i];
     }
-    SecureFill(key, B, 0);
 }
 
 template <size_t B>

@@ -21,14 +21,24 @@ public:
 
     void Encrypt(const void* in, void* out, uint32_t count) override;
     void Decrypt(const void* in, void* out, uint32_t count) override;
-    // Always 8-bit CFB, whatever CipherMode says.
-    std::string EncryptText(std::string_view text) override;
-    std::string DecryptText(std::string_view text) override;
 
     virtual void SetInitVector(const void* block) { (void)block; }
     virtual void GetChainValue(void* block) { (void)block; }
     virtual void EncryptBlock(const void* in, void* out) { (void)in, (void)out; }
     virtual void DecryptBlock(const void* in, void* out) { (void)in, (void)out; }
+
+    // The multi-block primitive the modes build on: whole blocks, each on its own when cv
+    // is null, else chained (CBC) through cv, which is read and left holding the last
+    // ciphertext block. in and out are the same buffer or apart. A cipher's fast path
+    // comes in through TDCP_blockcipherN's EncryptChain/DecryptChain.
+    virtual void EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+    {
+        (void)in, (void)out, (void)blocks, (void)cv;
+    }
+    virtual void DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
+    {
+        (void)in, (void)out, (void)blocks, (void)cv;
+    }
 
     virtual void EncryptCBC(const void* in, void* out, uint32_t count) { (void)in, (void)out, (void)count; }
     virtual void DecryptCBC(const void* in, void* out, uint32_t count) { (void)in, (void)out, (void)count; }
@@ -42,6 +52,9 @@ public:
     virtual void DecryptCTR(const void* in, void* out, uint32_t count) { (void)in, (void)out, (void)count; }
 
 protected:
+    // Text is always 8-bit CFB, whatever CipherMode says.
+    void CipherTextBytes(uint8_t* bytes, uint32_t count, bool encrypt) override;
+
     // Builds the key schedule; runs with the keyed flag already set.
     virtual void ScheduleKey(const void* key, uint32_t sizeInBits) { (void)key, (void)sizeInBits; }
 
@@ -68,6 +81,11 @@ public:
     void SetInitVector(const void* block) override;
     void GetChainValue(void* block) override;
 
+    // Refuse when not keyed, then hand a chained run to EncryptChain/DecryptChain and
+    // an unchained one to the block loop.
+    void EncryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) final;
+    void DecryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) final;
+
     void EncryptCBC(const void* in, void* out, uint32_t count) override;
     void DecryptCBC(const void* in, void* out, uint32_t count) override;
     void EncryptCFB8bit(const void* in, void* out, uint32_t count) override;
@@ -87,10 +105,20 @@ public:
     std::span<const uint8_t> ChainValueBytes() const { return m_cv.Bytes(); }
 
 protected:
+    // CBC over whole blocks through cv, keyed already: what a cipher's fast path
+    // overrides. The default is the block loop.
+    virtual void EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv);
+    virtual void DecryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv);
+
     TKeyArray<uint8_t, B, 0xFF> m_iv;
     TKeyArray<uint8_t, B, 0xFF> m_cv;
 
 private:
+    // One block at a time through EncryptBlock/DecryptBlock; chained when cv is not null.
+    void EncryptLoop(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv);
+    void DecryptLoop(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv);
+    void CbcMode(const void* in, void* out, uint32_t count, bool encrypt);
+    // The partial last block of CBC and block CFB, both directions: CV := E(CV), then XOR.
     void CipherTail(const uint8_t* in, uint8_t* out, uint32_t r);
     void StreamMode(const void* in, void* out, uint32_t count, bool counter);
 };

@@ -1,7 +1,8 @@
 #include "crypto/Blowfish.h"
 
-#include <bit>
 #include <cstring>
+
+#include "platform/LoadStore.h"
 
 namespace lw {
 
@@ -9,22 +10,6 @@ namespace {
 
 extern const uint32_t kInitP[18];
 extern const uint32_t kInitS[4][256];
-
-uint32_t Load32(const uint8_t* p)
-{
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    if constexpr (std::endian::native == std::endian::little)
-        v = __builtin_bswap32(v);
-    return v;
-}
-
-void Store32(uint8_t* p, uint32_t v)
-{
-    if constexpr (std::endian::native == std::endian::little)
-        v = __builtin_bswap32(v);
-    std::memcpy(p, &v, 4);
-}
 
 using SBoxes = std::array<uint32_t, 256>;
 
@@ -124,10 +109,10 @@ void TDCP_blowfish::EncryptBlock(const void* inp, void* outp)
     RequireKeyed();
     const auto in = static_cast<const uint8_t*>(inp);
     const auto out = static_cast<uint8_t*>(outp);
-    uint32_t l = Load32(in), r = Load32(in + 4);
+    uint32_t l = LoadBE32(in), r = LoadBE32(in + 4);
     Encipher(l, r);
-    Store32(out, l);
-    Store32(out + 4, r);
+    StoreBE32(out, l);
+    StoreBE32(out + 4, r);
 }
 
 void TDCP_blowfish::DecryptBlock(const void* inp, void* outp)
@@ -135,81 +120,61 @@ void TDCP_blowfish::DecryptBlock(const void* inp, void* outp)
     RequireKeyed();
     const auto in = static_cast<const uint8_t*>(inp);
     const auto out = static_cast<uint8_t*>(outp);
-    uint32_t l = Load32(in), r = Load32(in + 4);
+    uint32_t l = LoadBE32(in), r = LoadBE32(in + 4);
     Decipher(l, r);
-    Store32(out, l);
-    Store32(out + 4, r);
+    StoreBE32(out, l);
+    StoreBE32(out + 4, r);
 }
 
-// The partial last block of either direction: CV := E(CV), then XOR.
-void TDCP_blowfish::CbcTail(const uint8_t* in, uint8_t* out, uint32_t count)
+// CBC with the chaining value in registers; decryption works on several blocks at once.
+void TDCP_blowfish::EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
-    uint32_t l = Load32(m_cv.data()), r = Load32(m_cv.data() + 4);
-    Encipher(l, r);
-    Store32(m_cv.data(), l);
-    Store32(m_cv.data() + 4, r);
-    for (uint32_t i = 0; i < count; ++i)
-        out[i] = in[i] ^ m_cv[i];
-}
-
-void TDCP_blowfish::EncryptCBC(const void* inp, void* outp, uint32_t count)
-{
-    RequireKeyed();
-    auto in = static_cast<const uint8_t*>(inp);
-    auto out = static_cast<uint8_t*>(outp);
-    uint32_t l = Load32(m_cv.data()), r = Load32(m_cv.data() + 4);
-    for (uint32_t n = count / 8; n > 0; --n, in += 8, out += 8) {
-        l ^= Load32(in);
-        r ^= Load32(in + 4);
+    uint32_t l = LoadBE32(cv), r = LoadBE32(cv + 4);
+    for (; blocks > 0; --blocks, in += 8, out += 8) {
+        l ^= LoadBE32(in);
+        r ^= LoadBE32(in + 4);
         Encipher(l, r);
-        Store32(out, l);
-        Store32(out + 4, r);
+        StoreBE32(out, l);
+        StoreBE32(out + 4, r);
     }
-    Store32(m_cv.data(), l);
-    Store32(m_cv.data() + 4, r);
-    if (count % 8)
-        CbcTail(in, out, count % 8);
+    StoreBE32(cv, l);
+    StoreBE32(cv + 4, r);
 }
 
-void TDCP_blowfish::DecryptCBC(const void* inp, void* outp, uint32_t count)
+void TDCP_blowfish::DecryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
-    RequireKeyed();
-    auto in = static_cast<const uint8_t*>(inp);
-    auto out = static_cast<uint8_t*>(outp);
-    uint32_t cl = Load32(m_cv.data()), cr = Load32(m_cv.data() + 4);
-    uint32_t n = count / 8;
+    uint32_t cl = LoadBE32(cv), cr = LoadBE32(cv + 4);
+    size_t n = blocks;
     // Every input block is read before its output is written: in and out may be the same.
     for (; n >= kWays; n -= kWays, in += 8 * kWays, out += 8 * kWays) {
         uint32_t l[kWays], r[kWays], c[2 * kWays];
 #pragma GCC unroll 16
         for (int q = 0; q < kWays; ++q) {
-            c[2 * q] = l[q] = Load32(in + 8 * q);
-            c[2 * q + 1] = r[q] = Load32(in + 8 * q + 4);
+            c[2 * q] = l[q] = LoadBE32(in + 8 * q);
+            c[2 * q + 1] = r[q] = LoadBE32(in + 8 * q + 4);
         }
         DecipherWays(m_s.data(), m_p.data(), l, r);
-        Store32(out, l[0] ^ cl);
-        Store32(out + 4, r[0] ^ cr);
+        StoreBE32(out, l[0] ^ cl);
+        StoreBE32(out + 4, r[0] ^ cr);
 #pragma GCC unroll 16
         for (int q = 1; q < kWays; ++q) {
-            Store32(out + 8 * q, l[q] ^ c[2 * q - 2]);
-            Store32(out + 8 * q + 4, r[q] ^ c[2 * q - 1]);
+            StoreBE32(out + 8 * q, l[q] ^ c[2 * q - 2]);
+            StoreBE32(out + 8 * q + 4, r[q] ^ c[2 * q - 1]);
         }
         cl = c[2 * kWays - 2];
         cr = c[2 * kWays - 1];
     }
     for (; n > 0; --n, in += 8, out += 8) {
-        uint32_t l = Load32(in), r = Load32(in + 4);
+        uint32_t l = LoadBE32(in), r = LoadBE32(in + 4);
         const uint32_t nl = l, nr = r;
         Decipher(l, r);
-        Store32(out, l ^ cl);
-        Store32(out + 4, r ^ cr);
+        StoreBE32(out, l ^ cl);
+        StoreBE32(out + 4, r ^ cr);
         cl = nl;
         cr = nr;
     }
-    Store32(m_cv.data(), cl);
-    Store32(m_cv.data() + 4, cr);
-    if (count % 8)
-        CbcTail(in, out, count % 8);
+    StoreBE32(cv, cl);
+    StoreBE32(cv + 4, cr);
 }
 
 void TDCP_blowfish::ScheduleKey(const void* keyp, uint32_t sizeInBits)

@@ -23,17 +23,25 @@ void TDCP_cipher::SetKey(const void* key, uint32_t sizeInBits, const void* iv)
 void TDCP_cipher::Encrypt(const void*, void*, uint32_t) {}
 void TDCP_cipher::Decrypt(const void*, void*, uint32_t) {}
 
+void TDCP_cipher::CipherTextBytes(uint8_t* bytes, uint32_t count, bool encrypt)
+{
+    if (encrypt)
+        Encrypt(bytes, bytes, count);
+    else
+        Decrypt(bytes, bytes, count);
+}
+
 std::string TDCP_cipher::EncryptText(std::string_view text)
 {
     std::vector<uint8_t> bytes(text.begin(), text.end());
-    Encrypt(bytes.data(), bytes.data(), static_cast<uint32_t>(bytes.size()));
+    CipherTextBytes(bytes.data(), static_cast<uint32_t>(bytes.size()), true);
     return Base64Encode(bytes);
 }
 
 std::string TDCP_cipher::DecryptText(std::string_view text)
 {
     std::vector<uint8_t> bytes = Base64Decode(text);
-    Decrypt(bytes.data(), bytes.data(), static_cast<uint32_t>(bytes.size()));
+    CipherTextBytes(bytes.data(), static_cast<uint32_t>(bytes.size()), false);
     return std::string(bytes.begin(), bytes.end());
 }
 
@@ -67,7 +75,9 @@ void TDCP_cipher::SetKeyFromPhrase(std::string_view phrase, const TDCP_hashclass
 template <class Op>
 uint64_t TDCP_cipher::StreamPieces(TStream& in, TStream& out, uint64_t count, Op op)
 {
+    // Holds plaintext on one side of the cipher, so no way out may leave it behind.
     std::array<uint8_t, kStreamPiece> buffer;
+    const TWipeOnExit wipeBuffer(buffer);
     uint64_t total = 0;
     // One stream both ways could move its bytes under its own read view as it grows.
     const bool views = &in != &out;

@@ -52,11 +52,25 @@ public:
     static constexpr uint32_t kStreamPiece = 8192;
 
 protected:
+    // What the text calls run over the text's bytes in place: Encrypt/Decrypt here.
+    virtual void CipherTextBytes(uint8_t* bytes, uint32_t count, bool encrypt);
+
     bool m_initialized = false;
 
 private:
     template <class Op>
     uint64_t StreamPieces(TStream& in, TStream& out, uint64_t count, Op op);
+};
+
+// The instance twins of a cipher class's values, written once: Derived states only its
+// static ClassX values and Base is the root it extends.
+template <class Derived, class Base>
+class TCipherClass : public Base {
+public:
+    int32_t Id() const override { return Derived::ClassId(); }
+    std::string Algorithm() const override { return Derived::ClassAlgorithm(); }
+    int32_t MaxKeySize() const override { return Derived::ClassMaxKeySize(); }
+    bool KnownAnswerTest() const override { return Derived::ClassKnownAnswerTest(); }
 };
 
 } // namespace lw

@@ -40,6 +40,16 @@ protected:
     bool m_initialized = false;
 };
 
+// The instance twins of a hash class's values, written once (see TCipherClass).
+template <class Derived, class Base = TDCP_hash>
+class THashClass : public Base {
+public:
+    int32_t Id() const override { return Derived::ClassId(); }
+    std::string Algorithm() const override { return Derived::ClassAlgorithm(); }
+    int32_t HashSize() const override { return Derived::ClassHashSize(); }
+    bool KnownAnswerTest() const override { return Derived::ClassKnownAnswerTest(); }
+};
+
 // A value naming a hash class: its class-level size and a way to make an instance.
 class TDCP_hashclass {
 public:

@@ -1,9 +1,10 @@
 #include "crypto/Rc4.h"
 
 #include <array>
-#include <bit>
 #include <cstring>
 #include <utility>
+
+#include "platform/LoadStore.h"
 
 namespace lw {
 
@@ -45,15 +46,6 @@ namespace {
 
 // Shorter calls run on the bytes in place.
 constexpr uint32_t kShortCall = 64;
-
-uint64_t Load64(const uint8_t* p)
-{
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
-}
-
-void Store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
 
 // One step of the generator on a working state of 32-bit entries (no byte merges, no
 // aliasing with the caller's buffers). S[i+1] is read before this step's stores, so the
@@ -97,9 +89,7 @@ void Rc4Stream(uint32_t* w, const uint8_t* in, uint8_t* out, uint32_t count)
         uint64_t ks = 0;
         for (int c = 0; c < 8; ++c)
             ks |= uint64_t(b[c] & 255) << (8 * c);
-        if constexpr (std::endian::native == std::endian::big)
-            ks = __builtin_bswap64(ks);
-        Store64(out + k, Load64(in + k) ^ ks);
+        StoreLE64(out + k, LoadLE64(in + k) ^ ks);
     }
     for (uint32_t i = i0; k < count; ++k, ++i) {
         LW_RC4_STEP(i, (i + 1) & 255, x);
@@ -132,12 +122,12 @@ void TDCP_rc4::Encrypt(const void* inp, void* outp, uint32_t count)
     }
     // Widening the state costs a few hundred cycles, so only longer calls take it.
     std::array<uint32_t, 256> w;
+    const TWipeOnExit wipeState(w);
     for (size_t n = 0; n < 256; ++n)
         w[n] = s[n];
     Rc4Stream(w.data(), in, out, count);
     for (size_t n = 0; n < 256; ++n)
         s[n] = static_cast<uint8_t>(w[n]);
-    SecureFill(w.data(), sizeof(w), 0);
 }
 
 bool TDCP_rc4::ClassKnownAnswerTest()

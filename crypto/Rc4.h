@@ -6,17 +6,12 @@ namespace lw {
 
 // RC4 whose two output indices restart at zero on every Encrypt/Decrypt call while the
 // permutation carries on: every stored file depends on this.
-class TDCP_rc4 final : public TDCP_cipher {
+class TDCP_rc4 final : public TCipherClass<TDCP_rc4, TDCP_cipher> {
 public:
     static int32_t ClassId() { return 19; }
     static std::string ClassAlgorithm() { return "RC4"; }
     static int32_t ClassMaxKeySize() { return 2048; }
     static bool ClassKnownAnswerTest();
-
-    int32_t Id() const override { return ClassId(); }
-    std::string Algorithm() const override { return ClassAlgorithm(); }
-    int32_t MaxKeySize() const override { return ClassMaxKeySize(); }
-    bool KnownAnswerTest() const override { return ClassKnownAnswerTest(); }
 
     void SetKey(const void* key, uint32_t sizeInBits, const void* iv) override;
     void Wipe() override;

@@ -6,6 +6,7 @@
 #include "crypto/CpuFeatures.h"
 #include "crypto/KnownAnswer.h"
 #include "crypto/RijndaelNi.h"
+#include "platform/LoadStore.h"
 
 namespace lw {
 namespace {
@@ -21,20 +22,6 @@ extern const TWordTables DECRYPT_TABLES;
 extern const TWordTables INV_MIX_TABLES;
 extern const std::array<uint32_t, 30> ROUND_CONSTANTS;
 extern const TKnownAnswer KNOWN_ANSWERS[3];
-
-// Column words carry row 0 in the low byte, which is the first byte in memory.
-inline uint32_t LoadWord(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-inline void StoreWord(uint8_t* p, uint32_t w)
-{
-    p[0] = uint8_t(w);
-    p[1] = uint8_t(w >> 8);
-    p[2] = uint8_t(w >> 16);
-    p[3] = uint8_t(w >> 24);
-}
 
 inline uint8_t B0(uint32_t w) { return uint8_t(w); }
 inline uint8_t B1(uint32_t w) { return uint8_t(w >> 8); }
@@ -59,22 +46,16 @@ void TDCP_rijndael::ScheduleKey(const void* key, uint32_t sizeInBits)
 {
     const uint32_t n = std::min<uint32_t>(sizeInBits / 8, 32);
     uint8_t work[32] = {};
+    const TWipeOnExit wipeWork(work);
     std::memcpy(work, key, n);
 
-    uint32_t nk = 8;
-    RoundCount = 14;
-    if (n <= 16) {
-        nk = 4;
-        RoundCount = 10;
-    } else if (n <= 24) {
-        nk = 6;
-        RoundCount = 12;
-    }
+    RoundCount = AesRounds(n);
+    const uint32_t nk = RoundCount - 6;
 
     auto w = [this](uint32_t t) -> uint32_t& { return EncryptRoundKeys[t / 4][t % 4]; };
     const uint32_t total = 4 * (RoundCount + 1);
     for (uint32_t t = 0; t < nk; ++t)
-        w(t) = LoadWord(work + 4 * t);
+        w(t) = LoadLE32(work + 4 * t);
     uint32_t temp = 0;
     for (uint32_t t = nk; t < total; ++t) {
         temp = w(t - 1);
@@ -84,7 +65,6 @@ void TDCP_rijndael::ScheduleKey(const void* key, uint32_t sizeInBits)
             temp = SubWord(temp);
         w(t) = w(t - nk) ^ temp;
     }
-    SecureFill(work, sizeof(work), 0);
     SecureFill(&temp, sizeof(temp), 0);
 
     // Equivalent inverse cipher: the inner round keys go through InvMixColumns once here.
@@ -130,48 +110,25 @@ void TDCP_rijndael::DecryptBlock(const void* in, void* out)
         DecryptBlockTable(in, out);
 }
 
-// The partial last block: CV := E(CV), then XOR.
-void TDCP_rijndael::CipherTail(const uint8_t* in, uint8_t* out, uint32_t r)
+// The AES instructions run whole CBC runs when the CPU has them.
+void TDCP_rijndael::EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
-    EncryptBlock(m_cv.data(), m_cv.data());
-    for (uint32_t i = 0; i < r; ++i)
-        out[i] = in[i] ^ m_cv[i];
+    if (!CpuFeatures().aes)
+        return TDCP_blockcipher128::EncryptChain(in, out, blocks, cv);
+    AesNiEncryptCBC(InstructionKeys(), cv, in, out, blocks);
 }
 
-void TDCP_rijndael::EncryptCBC(const void* inp, void* outp, uint32_t count)
-{
-    if (!CpuFeatures().aes) {
-        TDCP_blockcipher128::EncryptCBC(inp, outp, count);
-        return;
-    }
-    RequireKeyed();
-    const auto* in = static_cast<const uint8_t*>(inp);
-    auto* out = static_cast<uint8_t*>(outp);
-    const uint32_t whole = count / 16 * 16;
-    AesNiEncryptCBC(InstructionKeys(), m_cv.data(), in, out, count / 16);
-    if (count % 16)
-        CipherTail(in + whole, out + whole, count % 16);
-}
-
-void TDCP_rijndael::DecryptCBC(const void* inp, void* outp, uint32_t count)
+void TDCP_rijndael::DecryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
     const TCpuFeatures& cpu = CpuFeatures();
-    if (!cpu.aes) {
-        TDCP_blockcipher128::DecryptCBC(inp, outp, count);
-        return;
-    }
-    RequireKeyed();
-    const auto* in = static_cast<const uint8_t*>(inp);
-    auto* out = static_cast<uint8_t*>(outp);
-    const uint32_t whole = count / 16 * 16;
+    if (!cpu.aes)
+        return TDCP_blockcipher128::DecryptChain(in, out, blocks, cv);
     if (cpu.vaes && cpu.avx512f)
-        VaesDecryptCBC(InstructionKeys(), m_cv.data(), in, out, count / 16);
+        VaesDecryptCBC(InstructionKeys(), cv, in, out, blocks);
     else if (cpu.vaes && cpu.avx2)
-        VaesDecryptCBC256(InstructionKeys(), m_cv.data(), in, out, count / 16);
+        VaesDecryptCBC256(InstructionKeys(), cv, in, out, blocks);
     else
-        AesNiDecryptCBC(InstructionKeys(), m_cv.data(), in, out, count / 16);
-    if (count % 16)
-        CipherTail(in + whole, out + whole, count % 16);
+        AesNiDecryptCBC(InstructionKeys(), cv, in, out, blocks);
 }
 
 void TDCP_rijndael::EncryptBlockTable(const void* in, void* out)
@@ -180,10 +137,10 @@ void TDCP_rijndael::EncryptBlockTable(const void* in, void* out)
     const auto& t = ENCRYPT_TABLES;
     const TRoundKey* rk = EncryptRoundKeys.data();
 
-    uint32_t s0 = LoadWord(src) ^ rk[0][0];
-    uint32_t s1 = LoadWord(src + 4) ^ rk[0][1];
-    uint32_t s2 = LoadWord(src + 8) ^ rk[0][2];
-    uint32_t s3 = LoadWord(src + 12) ^ rk[0][3];
+    uint32_t s0 = LoadLE32(src) ^ rk[0][0];
+    uint32_t s1 = LoadLE32(src + 4) ^ rk[0][1];
+    uint32_t s2 = LoadLE32(src + 8) ^ rk[0][2];
+    uint32_t s3 = LoadLE32(src + 12) ^ rk[0][3];
     for (uint32_t r = 1; r < RoundCount; ++r) {
         const uint32_t t0 = t[0][B0(s0)] ^ t[1][B1(s1)] ^ t[2][B2(s2)] ^ t[3][B3(s3)] ^ rk[r][0];
         const uint32_t t1 = t[0][B0(s1)] ^ t[1][B1(s2)] ^ t[2][B2(s3)] ^ t[3][B3(s0)] ^ rk[r][1];
@@ -208,10 +165,10 @@ void TDCP_rijndael::EncryptBlockTable(const void* in, void* out)
     const uint32_t o1 = last(s1, s2, s3, s0) ^ k[1];
     const uint32_t o2 = last(s2, s3, s0, s1) ^ k[2];
     const uint32_t o3 = last(s3, s0, s1, s2) ^ k[3];
-    StoreWord(dst, o0);
-    StoreWord(dst + 4, o1);
-    StoreWord(dst + 8, o2);
-    StoreWord(dst + 12, o3);
+    StoreLE32(dst, o0);
+    StoreLE32(dst + 4, o1);
+    StoreLE32(dst + 8, o2);
+    StoreLE32(dst + 12, o3);
 }
 
 void TDCP_rijndael::DecryptBlockTable(const void* in, void* out)
@@ -220,10 +177,10 @@ void TDCP_rijndael::DecryptBlockTable(const void* in, void* out)
     const auto& t = DECRYPT_TABLES;
     const TRoundKey* rk = DecryptRoundKeys.data();
 
-    uint32_t s0 = LoadWord(src) ^ rk[RoundCount][0];
-    uint32_t s1 = LoadWord(src + 4) ^ rk[RoundCount][1];
-    uint32_t s2 = LoadWord(src + 8) ^ rk[RoundCount][2];
-    uint32_t s3 = LoadWord(src + 12) ^ rk[RoundCount][3];
+    uint32_t s0 = LoadLE32(src) ^ rk[RoundCount][0];
+    uint32_t s1 = LoadLE32(src + 4) ^ rk[RoundCount][1];
+    uint32_t s2 = LoadLE32(src + 8) ^ rk[RoundCount][2];
+    uint32_t s3 = LoadLE32(src + 12) ^ rk[RoundCount][3];
     for (uint32_t r = RoundCount - 1; r >= 1; --r) {
         const uint32_t t0 = t[0][B0(s0)] ^ t[1][B1(s3)] ^ t[2][B2(s2)] ^ t[3][B3(s1)] ^ rk[r][0];
         const uint32_t t1 = t[0][B0(s1)] ^ t[1][B1(s0)] ^ t[2][B2(s3)] ^ t[3][B3(s2)] ^ rk[r][1];
@@ -245,10 +202,10 @@ void TDCP_rijndael::DecryptBlockTable(const void* in, void* out)
     const uint32_t o1 = last(s1, s0, s3, s2) ^ k[1];
     const uint32_t o2 = last(s2, s1, s0, s3) ^ k[2];
     const uint32_t o3 = last(s3, s2, s1, s0) ^ k[3];
-    StoreWord(dst, o0);
-    StoreWord(dst + 4, o1);
-    StoreWord(dst + 8, o2);
-    StoreWord(dst + 12, o3);
+    StoreLE32(dst, o0);
+    StoreLE32(dst + 4, o1);
+    StoreLE32(dst + 8, o2);
+    StoreLE32(dst + 12, o3);
 }
 
 bool TDCP_rijndael::ClassKnownAnswerTest()

@@ -12,24 +12,16 @@ struct TAesRoundKeys;
 
 // 128-bit block cipher (AES). Whole key bytes pick the variant: up to 16 bytes gives
 // 10 rounds, up to 24 gives 12, more gives 14; a short key is padded with zero bytes.
-class TDCP_rijndael final : public TDCP_blockcipher128 {
+class TDCP_rijndael final : public TCipherClass<TDCP_rijndael, TDCP_blockcipher128> {
 public:
     static int32_t ClassId() { return 9; }
     static std::string ClassAlgorithm() { return "Rijndael"; }
     static int32_t ClassMaxKeySize() { return 256; }
     static bool ClassKnownAnswerTest();
 
-    int32_t Id() const override { return ClassId(); }
-    std::string Algorithm() const override { return ClassAlgorithm(); }
-    int32_t MaxKeySize() const override { return ClassMaxKeySize(); }
-    bool KnownAnswerTest() const override { return ClassKnownAnswerTest(); }
-
     void Wipe() override;
     void EncryptBlock(const void* in, void* out) override;
     void DecryptBlock(const void* in, void* out) override;
-    // The AES instructions run whole CBC calls when the CPU has them.
-    void EncryptCBC(const void* in, void* out, uint32_t count) override;
-    void DecryptCBC(const void* in, void* out, uint32_t count) override;
 
     // Read-only views for checks that the schedule was wiped.
     uint32_t Rounds() const { return RoundCount; }
@@ -40,6 +32,8 @@ public:
 
 protected:
     void ScheduleKey(const void* key, uint32_t sizeInBits) override;
+    void EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
+    void DecryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
 
 private:
     using TRoundKey = std::array<uint32_t, 8>;
@@ -47,7 +41,6 @@ private:
     TAesRoundKeys InstructionKeys() const;
     void EncryptBlockTable(const void* in, void* out);
     void DecryptBlockTable(const void* in, void* out);
-    void CipherTail(const uint8_t* in, uint8_t* out, uint32_t r);
 
     // Words hold a column with row 0 in the low byte; only words 0..3 of a row are used.
     uint32_t RoundCount = 0;

@@ -119,11 +119,7 @@ void AesNiEncryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, 
 {
     if (blocks == 0)
         return;
-    switch (keys.rounds) {
-    case 10: EncryptCbc<10>(keys, cv, in, out, blocks); break;
-    case 12: EncryptCbc<12>(keys, cv, in, out, blocks); break;
-    default: EncryptCbc<14>(keys, cv, in, out, blocks); break;
-    }
+    WithRounds(keys.rounds, [&](auto r) { EncryptCbc<decltype(r)::value>(keys, cv, in, out, blocks); });
 }
 
 void AesNiDecryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
@@ -131,11 +127,7 @@ void AesNiDecryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, 
 {
     if (blocks == 0)
         return;
-    switch (keys.rounds) {
-    case 10: DecryptCbc<10>(keys, cv, in, out, blocks); break;
-    case 12: DecryptCbc<12>(keys, cv, in, out, blocks); break;
-    default: DecryptCbc<14>(keys, cv, in, out, blocks); break;
-    }
+    WithRounds(keys.rounds, [&](auto r) { DecryptCbc<decltype(r)::value>(keys, cv, in, out, blocks); });
 }
 
 } // namespace lw

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 namespace lw {
 
@@ -12,6 +13,23 @@ struct TAesRoundKeys {
     size_t stride;
     uint32_t rounds; // 10, 12 or 14
 };
+
+// The variant a key of this many whole bytes picks: 10, 12 or 14 rounds.
+constexpr uint32_t AesRounds(uint32_t keyBytes)
+{
+    return keyBytes <= 16 ? 10 : keyBytes <= 24 ? 12 : 14;
+}
+
+// Calls f with the round count as a compile-time constant, so each variant's rounds unroll.
+template <class F>
+void WithRounds(uint32_t rounds, F f)
+{
+    switch (rounds) {
+    case 10: f(std::integral_constant<int, 10>{}); break;
+    case 12: f(std::integral_constant<int, 12>{}); break;
+    default: f(std::integral_constant<int, 14>{}); break;
+    }
+}
 
 // AES instructions; callers check CpuFeatures().aes first.
 void AesNiEncryptBlock(const TAesRoundKeys& keys, const uint8_t* in, uint8_t* out);

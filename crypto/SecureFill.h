@@ -26,6 +26,34 @@ private:
     std::string& m_text;
 };
 
+// Wipes a buffer or plain object with zero bytes when it goes out of scope, however the
+// scope is left: working copies of blocks, chaining values and plaintext pieces.
+class TWipeOnExit {
+public:
+    TWipeOnExit(void* data, size_t size) noexcept : m_data(data), m_size(size) {}
+    template <class T>
+    explicit TWipeOnExit(T& object) noexcept : TWipeOnExit(&object, sizeof(T))
+    {
+    }
+    ~TWipeOnExit() { SecureFill(m_data, m_size, 0); }
+    TWipeOnExit(const TWipeOnExit&) = delete;
+    TWipeOnExit& operator=(const TWipeOnExit&) = delete;
+
+private:
+    void* m_data;
+    size_t m_size;
+};
+
+// Zeroes N bytes of stack right below the caller's frame, where the function it has just
+// called kept its own: the register spills of a cipher's rounds are no named variable
+// that a local wipe could reach.
+template <size_t N>
+[[gnu::noinline]] void ScrubStackBelow() noexcept
+{
+    uint8_t area[N];
+    SecureFill(area, N, 0);
+}
+
 // Key material that holds its wipe pattern from construction on and scrubs itself
 // on destruction, so no constructor or destructor has to call a virtual Wipe.
 template <class T, size_t N, uint8_t Pattern>

@@ -6,6 +6,7 @@
 #include "crypto/KnownAnswer.h"
 #include "crypto/SerpentCircuits.h"
 #include "crypto/SerpentSimd.h"
+#include "platform/LoadStore.h"
 
 namespace lw {
 namespace {
@@ -17,19 +18,8 @@ extern const TKnownAnswer KNOWN_ANSWERS[3];
 
 constexpr uint32_t PHI = 0x9E3779B9;
 
-// Byte 4k is the low byte of word k.
-inline uint32_t LoadWord(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-inline void StoreWord(uint8_t* p, uint32_t w)
-{
-    p[0] = uint8_t(w);
-    p[1] = uint8_t(w >> 8);
-    p[2] = uint8_t(w >> 16);
-    p[3] = uint8_t(w >> 24);
-}
+// More than the deepest frame of the CBC runs takes, spills and batch buffers included.
+constexpr size_t kRoundsFrame = 2048;
 
 } // namespace
 
@@ -77,27 +67,17 @@ void TDCP_serpent::ScheduleKey(const void* key, uint32_t sizeInBits)
 
 TSerpentLanes TDCP_serpent::Lanes() const { return SerpentLanes(m_laneCap); }
 
-void TDCP_serpent::EncryptCBC(const void* in, void* out, uint32_t count)
+// Whole CBC runs go to the level this CPU allows, without a call per block.
+void TDCP_serpent::EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
-    RequireKeyed();
-    const uint32_t whole = count / 16 * 16;
-    SerpentEncryptCbc(Lanes(), SubKeys.data(), static_cast<const uint8_t*>(in), static_cast<uint8_t*>(out),
-                      count / 16, m_cv.data());
-    // The partial last block follows the common rule.
-    if (whole < count)
-        TDCP_blockcipher128::EncryptCBC(static_cast<const uint8_t*>(in) + whole,
-                                        static_cast<uint8_t*>(out) + whole, count - whole);
+    SerpentEncryptCbc(Lanes(), SubKeys.data(), in, out, blocks, cv);
+    ScrubStackBelow<kRoundsFrame>();
 }
 
-void TDCP_serpent::DecryptCBC(const void* in, void* out, uint32_t count)
+void TDCP_serpent::DecryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
-    RequireKeyed();
-    const uint32_t whole = count / 16 * 16;
-    SerpentDecryptCbc(Lanes(), SubKeys.data(), static_cast<const uint8_t*>(in), static_cast<uint8_t*>(out),
-                      count / 16, m_cv.data());
-    if (whole < count)
-        TDCP_blockcipher128::DecryptCBC(static_cast<const uint8_t*>(in) + whole,
-                                        static_cast<uint8_t*>(out) + whole, count - whole);
+    SerpentDecryptCbc(Lanes(), SubKeys.data(), in, out, blocks, cv);
+    ScrubStackBelow<kRoundsFrame>();
 }
 
 void TDCP_serpent::Wipe()
@@ -110,26 +90,26 @@ void TDCP_serpent::EncryptBlock(const void* in, void* out)
 {
     RequireKeyed();
     const auto* src = static_cast<const uint8_t*>(in);
-    TWords x{LoadWord(src), LoadWord(src + 4), LoadWord(src + 8), LoadWord(src + 12)};
+    TWords x{LoadLE32(src), LoadLE32(src + 4), LoadLE32(src + 8), LoadLE32(src + 12)};
     serpent::EncryptWords(x, SubKeys.data());
     auto* dst = static_cast<uint8_t*>(out);
-    StoreWord(dst, x[0]);
-    StoreWord(dst + 4, x[1]);
-    StoreWord(dst + 8, x[2]);
-    StoreWord(dst + 12, x[3]);
+    StoreLE32(dst, x[0]);
+    StoreLE32(dst + 4, x[1]);
+    StoreLE32(dst + 8, x[2]);
+    StoreLE32(dst + 12, x[3]);
 }
 
 void TDCP_serpent::DecryptBlock(const void* in, void* out)
 {
     RequireKeyed();
     const auto* src = static_cast<const uint8_t*>(in);
-    TWords x{LoadWord(src), LoadWord(src + 4), LoadWord(src + 8), LoadWord(src + 12)};
+    TWords x{LoadLE32(src), LoadLE32(src + 4), LoadLE32(src + 8), LoadLE32(src + 12)};
     serpent::DecryptWords(x, SubKeys.data());
     auto* dst = static_cast<uint8_t*>(out);
-    StoreWord(dst, x[0]);
-    StoreWord(dst + 4, x[1]);
-    StoreWord(dst + 8, x[2]);
-    StoreWord(dst + 12, x[3]);
+    StoreLE32(dst, x[0]);
+    StoreLE32(dst + 4, x[1]);
+    StoreLE32(dst + 8, x[2]);
+    StoreLE32(dst + 12, x[3]);
 }
 
 bool TDCP_serpent::ClassKnownAnswerTest()

@@ -12,7 +12,7 @@ namespace lw {
 // 128-bit block cipher, 32 rounds, computed in bitslice form. Key and block bytes map
 // onto little-endian 32-bit words in memory order; a key shorter than 256 bits gets one
 // 1 bit right above it.
-class TDCP_serpent final : public TDCP_blockcipher128 {
+class TDCP_serpent final : public TCipherClass<TDCP_serpent, TDCP_blockcipher128> {
 public:
     using TWords = std::array<uint32_t, 4>;
 
@@ -21,17 +21,9 @@ public:
     static int32_t ClassMaxKeySize() { return 256; }
     static bool ClassKnownAnswerTest();
 
-    int32_t Id() const override { return ClassId(); }
-    std::string Algorithm() const override { return ClassAlgorithm(); }
-    int32_t MaxKeySize() const override { return ClassMaxKeySize(); }
-    bool KnownAnswerTest() const override { return ClassKnownAnswerTest(); }
-
     void Wipe() override;
     void EncryptBlock(const void* in, void* out) override;
     void DecryptBlock(const void* in, void* out) override;
-    // Whole blocks run without a call per block, decryption many blocks at a time.
-    void EncryptCBC(const void* in, void* out, uint32_t count) override;
-    void DecryptCBC(const void* in, void* out, uint32_t count) override;
 
     // Caps the vector level this object uses (tests force each level and the scalar
     // code); Lanes() is the level it uses on this CPU.
@@ -48,6 +40,8 @@ public:
 
 protected:
     void ScheduleKey(const void* key, uint32_t sizeInBits) override;
+    void EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
+    void DecryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv) override;
 
 private:
     // Round keys K0..K32, K_i in words 4i..4i+3.

@@ -7,6 +7,7 @@
 #include "crypto/CpuFeatures.h"
 #include "crypto/SecureFill.h"
 #include "crypto/SerpentCircuits.h"
+#include "platform/LoadStore.h"
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define LW_SERPENT_VECTORS 1
@@ -31,34 +32,21 @@ template <class V>
     std::memcpy(p, &v, sizeof(V));
 }
 
-[[gnu::always_inline]] inline uint32_t LoadWord(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-[[gnu::always_inline]] inline void StoreWord(uint8_t* p, uint32_t w)
-{
-    p[0] = uint8_t(w);
-    p[1] = uint8_t(w >> 8);
-    p[2] = uint8_t(w >> 16);
-    p[3] = uint8_t(w >> 24);
-}
-
 // CBC encryption is one chain: the chaining value stays in the words between blocks.
 void EncryptChain(const uint32_t* keys, const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
 {
     TWords<uint32_t> x;
     for (int j = 0; j < 4; ++j)
-        x[j] = LoadWord(cv + 4 * j);
+        x[j] = LoadLE32(cv + 4 * j);
     for (; blocks > 0; --blocks, in += 16, out += 16) {
         for (int j = 0; j < 4; ++j)
-            x[j] ^= LoadWord(in + 4 * j);
+            x[j] ^= LoadLE32(in + 4 * j);
         serpent::EncryptWords(x, keys);
         for (int j = 0; j < 4; ++j)
-            StoreWord(out + 4 * j, x[j]);
+            StoreLE32(out + 4 * j, x[j]);
     }
     for (int j = 0; j < 4; ++j)
-        StoreWord(cv + 4 * j, x[j]);
+        StoreLE32(cv + 4 * j, x[j]);
 }
 
 void DecryptOneByOne(const uint32_t* keys, const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)
@@ -67,11 +55,11 @@ void DecryptOneByOne(const uint32_t* keys, const uint8_t* in, uint8_t* out, size
         TWords<uint32_t> x;
         TWords<uint32_t> c;
         for (int j = 0; j < 4; ++j)
-            c[j] = x[j] = LoadWord(in + 4 * j);
+            c[j] = x[j] = LoadLE32(in + 4 * j);
         serpent::DecryptWords(x, keys);
         for (int j = 0; j < 4; ++j) {
-            StoreWord(out + 4 * j, x[j] ^ LoadWord(cv + 4 * j));
-            StoreWord(cv + 4 * j, c[j]);
+            StoreLE32(out + 4 * j, x[j] ^ LoadLE32(cv + 4 * j));
+            StoreLE32(cv + 4 * j, c[j]);
         }
     }
 }
@@ -146,7 +134,7 @@ template <class V>
     constexpr size_t kBatch = 4 * kRow / 16;
     alignas(64) uint8_t first[kRow];
     alignas(64) uint8_t partial[4 * kRow];
-    bool usedPartial = false;
+    const TWipeOnExit wipePartial(partial);
     while (blocks > 0) {
         const size_t n = std::min(blocks, kBatch);
         const uint8_t* src = in;
@@ -155,7 +143,6 @@ template <class V>
             std::memcpy(partial, in, n * 16);
             std::memset(partial + n * 16, 0, (kBatch - n) * 16);
             src = dst = partial;
-            usedPartial = true;
         }
         TWords<V> x;
         TWords<V> prev;
@@ -179,8 +166,6 @@ template <class V>
         out += n * 16;
         blocks -= n;
     }
-    if (usedPartial)
-        SecureFill(partial, sizeof(partial), 0);
 }
 
 void DecryptSse2(const uint32_t* keys, const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)

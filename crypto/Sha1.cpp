@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "crypto/Errors.h"
+#include "platform/LoadStore.h"
 
 namespace lw {
 namespace {
@@ -62,10 +63,8 @@ void TDCP_sha1::Final(std::span<uint8_t> digest)
     m_buffer[m_index] = 0x80;
     if (m_index >= 56)
         ProcessBlock();
-    for (int i = 0; i < 4; ++i) {
-        m_buffer[56 + i] = static_cast<uint8_t>(m_lenHi >> (24 - 8 * i));
-        m_buffer[60 + i] = static_cast<uint8_t>(m_lenLo >> (24 - 8 * i));
-    }
+    StoreBE32(m_buffer.data() + 56, m_lenHi);
+    StoreBE32(m_buffer.data() + 60, m_lenLo);
     ProcessBlock();
     for (size_t i = 0; i < 20 && i < digest.size(); ++i)
         digest[i] = static_cast<uint8_t>(m_hash[i / 4] >> (24 - 8 * (i % 4)));
@@ -76,9 +75,9 @@ void TDCP_sha1::ProcessBlock()
 {
     m_index = 0;
     std::array<uint32_t, 80> w;
+    const TWipeOnExit wipeSchedule(w);
     for (int i = 0; i < 16; ++i)
-        w[i] = (uint32_t(m_buffer[4 * i]) << 24) | (uint32_t(m_buffer[4 * i + 1]) << 16) |
-               (uint32_t(m_buffer[4 * i + 2]) << 8) | m_buffer[4 * i + 3];
+        w[i] = LoadBE32(m_buffer.data() + 4 * i);
     for (int i = 16; i < 80; ++i)
         w[i] = Rol(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
     uint32_t a = m_hash[0], b = m_hash[1], c = m_hash[2], d = m_hash[3], e = m_hash[4];
@@ -109,7 +108,6 @@ void TDCP_sha1::ProcessBlock()
     m_hash[2] += c;
     m_hash[3] += d;
     m_hash[4] += e;
-    SecureFill(w.data(), sizeof(w), 0);
     m_buffer.Wipe();
 }
 

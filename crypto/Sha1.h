@@ -5,7 +5,7 @@
 namespace lw {
 
 // SHA-1 (FIPS 180-1). Its state is wiped with zero bytes.
-class TDCP_sha1 final : public TDCP_hash {
+class TDCP_sha1 final : public THashClass<TDCP_sha1> {
 public:
     TDCP_sha1() = default;
     ~TDCP_sha1() override = default; // the state arrays scrub themselves
@@ -14,11 +14,6 @@ public:
     static std::string ClassAlgorithm() { return "SHA1"; }
     static int32_t ClassHashSize() { return 160; }
     static bool ClassKnownAnswerTest();
-
-    int32_t Id() const override { return ClassId(); }
-    std::string Algorithm() const override { return ClassAlgorithm(); }
-    int32_t HashSize() const override { return ClassHashSize(); }
-    bool KnownAnswerTest() const override { return ClassKnownAnswerTest(); }
 
     void Init() override;
     void Final(std::span<uint8_t> digest) override;

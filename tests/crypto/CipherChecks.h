@@ -1,6 +1,6 @@
 #pragma once
-// Checks the block cipher tests share: the class values asked of the class and through
-// the base, one block in place both ways, a thrown message, a filled buffer.
+// Checks the block cipher tests share: one block in place both ways, a thrown message,
+// a filled buffer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,22 +36,6 @@ void ExpectInPlaceBlock(C& cipher, const Bytes& in, const Bytes& out)
     EXPECT_EQ(ToHex(buf), ToHex(out));
     cipher.DecryptBlock(buf.data(), buf.data());
     EXPECT_EQ(ToHex(buf), ToHex(in));
-}
-
-template <class C>
-void ExpectClassValues(const C& cipher, int32_t id, const char* algorithm, int32_t maxKeySize, int32_t blockSize)
-{
-    EXPECT_TRUE(C::ClassKnownAnswerTest());
-    const lw::TDCP_blockcipher& base = cipher;
-    EXPECT_TRUE(base.KnownAnswerTest());
-    EXPECT_EQ(C::ClassId(), id);
-    EXPECT_EQ(base.Id(), id);
-    EXPECT_EQ(C::ClassAlgorithm(), algorithm);
-    EXPECT_EQ(base.Algorithm(), algorithm);
-    EXPECT_EQ(C::ClassMaxKeySize(), maxKeySize);
-    EXPECT_EQ(base.MaxKeySize(), maxKeySize);
-    EXPECT_EQ(C::ClassBlockSize(), blockSize);
-    EXPECT_EQ(base.BlockSize(), blockSize);
 }
 
 } // namespace lwtest

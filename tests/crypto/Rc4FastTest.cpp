@@ -139,15 +139,3 @@ TEST(Rc4Fast, PhraseKeyedPieces)
     EXPECT_EQ(buf, want);
 }
 
-TEST(Rc4Fast, NeedsKeyForLongCallsToo)
-{
-    TDCP_rc4 c;
-    Bytes buf(10000, 0);
-    try {
-        c.Encrypt(buf.data(), buf.data(), static_cast<uint32_t>(buf.size()));
-        ADD_FAILURE() << "no exception";
-    } catch (const EDCP_cipher& e) {
-        EXPECT_STREQ(e.what(), "Cipher not initialized");
-    }
-    EXPECT_EQ(buf, Bytes(10000, 0));
-}

@@ -49,14 +49,6 @@ TEST(Rc4, PublishedVectors)
     }
 }
 
-TEST(Rc4, ClassValuesAndKnownAnswerTest)
-{
-    EXPECT_EQ(TDCP_rc4::ClassId(), 19);
-    EXPECT_EQ(TDCP_rc4::ClassAlgorithm(), "RC4");
-    EXPECT_EQ(TDCP_rc4::ClassMaxKeySize(), 2048);
-    EXPECT_TRUE(TDCP_rc4::ClassKnownAnswerTest());
-}
-
 // Each call restarts i and j at zero on the permutation left by the last call.
 TEST(Rc4, IndicesRestartOnEveryCall)
 {

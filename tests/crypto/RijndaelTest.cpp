@@ -86,14 +86,6 @@ TEST(RijndaelTest, PublishedVectorsEncryptAndDecrypt)
         EXPECT_GE(n, 6u);
 }
 
-TEST(RijndaelTest, KnownAnswerTestAndClassValues)
-{
-    TDCP_rijndael cipher;
-    ExpectClassValues(cipher, 9, "Rijndael", 256, 128);
-    // The self-test runs on its own instance.
-    EXPECT_FALSE(cipher.Initialized());
-}
-
 // Whole key bytes decide the variant; the rest of the variant's key is zero bytes.
 TEST(RijndaelTest, KeyLengthsMatchZeroPaddedAes)
 {
@@ -159,7 +151,6 @@ TEST(RijndaelTest, KeySizeLimits)
 
 TEST(RijndaelTest, WipeClearsScheduleAndBlocksUse)
 {
-    uint8_t block[16] = {};
     TDCP_rijndael cipher;
     for (int pass = 0; pass < 2; ++pass) {
         SCOPED_TRACE(pass == 0 ? "fresh" : "after Wipe");
@@ -171,9 +162,6 @@ TEST(RijndaelTest, WipeClearsScheduleAndBlocksUse)
         EXPECT_TRUE(AllBytes(cipher.DecryptRoundKeyBytes(), 0x00));
         EXPECT_TRUE(AllBytes(cipher.InitVectorBytes(), 0xFF));
         EXPECT_TRUE(AllBytes(cipher.ChainValueBytes(), 0xFF));
-        ExpectThrowMessage<EDCP_blockcipher>([&] { cipher.EncryptBlock(block, block); }, kCipherNotInitialized);
-        ExpectThrowMessage<EDCP_blockcipher>([&] { cipher.DecryptBlock(block, block); }, kCipherNotInitialized);
-        EXPECT_TRUE(AllBytes(block, 0x00)) << "a refused call must not write";
 
         const Bytes key = RandomBytes(32, 11);
         cipher.SetKey(key.data(), 256, nullptr);

@@ -252,30 +252,4 @@ TEST(SerpentFastTest, PhraseKeyedStreamsIdenticalOnEveryLevel)
     }
 }
 
-TEST(SerpentFastTest, UnkeyedCallsFailAndLeaveOutputAlone)
-{
-    TDCP_serpent fresh;
-    TDCP_serpent wiped;
-    const Bytes key = RandomBytes(32, 3);
-    wiped.SetKey(key.data(), 256, nullptr);
-    wiped.Wipe();
-    for (TDCP_serpent* c : {&fresh, &wiped}) {
-        for (uint32_t len : {0u, 16u, 300u}) {
-            Bytes in(300, 0x5A), out(300, 0xC3);
-            for (bool encrypt : {true, false}) {
-                try {
-                    if (encrypt)
-                        c->EncryptCBC(in.data(), out.data(), len);
-                    else
-                        c->DecryptCBC(in.data(), out.data(), len);
-                    ADD_FAILURE() << "no exception for length " << len;
-                } catch (const EDCP_blockcipher& e) {
-                    EXPECT_STREQ(e.what(), "Cipher not initialized");
-                }
-                EXPECT_EQ(out, Bytes(300, 0xC3));
-            }
-        }
-    }
-}
-
 } // namespace
