@@ -29,6 +29,17 @@ namespace {
 
 constexpr size_t kStackSize = 1 << 20;
 
+// Unoptimised code keeps its own copies of locals on the stack, and a sanitizer moves frames
+// and changes how a thread's stack is used; the search speaks only of the optimised build.
+#if defined(__OPTIMIZE__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+constexpr bool kStackSearchHolds = true;
+#else
+constexpr bool kStackSearchHolds = false;
+#endif
+#define SKIP_UNLESS_STACK_SEARCH_HOLDS()                                                                     \
+    if (!kStackSearchHolds)                                                                                \
+    GTEST_SKIP() << "stack search needs an optimised build without sanitizers"
+
 // Runs a function on a thread whose stack is memory this object owns and keeps.
 class TOwnStack {
 public:
@@ -130,6 +141,7 @@ constexpr uint32_t kLength = 3 * TDCP_cipher::kStreamPiece + 1000 + 5;
 
 TEST_P(ScrubBuffers, NoPlaintextLeftOnTheStack)
 {
+    SKIP_UNLESS_STACK_SEARCH_HOLDS();
     const ScrubRow& row = GetParam();
     const Bytes plain = lwtest::RandomBytes(kLength, 2024);
     TMemoryStream cipherText;
@@ -172,6 +184,7 @@ class ScrubChains : public ::testing::TestWithParam<ScrubRow> {};
 
 TEST_P(ScrubChains, NoChainTemporariesLeftByOneCall)
 {
+    SKIP_UNLESS_STACK_SEARCH_HOLDS();
     const ScrubRow& row = GetParam();
     const auto probe = row.make();
     auto* block = dynamic_cast<TDCP_blockcipher*>(probe.get());
@@ -235,6 +248,7 @@ INSTANTIATE_TEST_SUITE_P(Ciphers, ScrubChains, ::testing::ValuesIn(BlockRows()),
 
 TEST(ScrubBuffers, TheSearchFindsAnUnwipedCopy)
 {
+    SKIP_UNLESS_STACK_SEARCH_HOLDS();
     const Bytes plain = lwtest::RandomBytes(64, 7);
     TOwnStack stack;
     stack.Run([&] { LeaveACopy(plain); });
