@@ -201,8 +201,8 @@ TEST(FileSystem, FaultHookFailsTheChosenOperation)
     lwtest::TempDir dir;
     struct Ctx { fs::TFileOp op; int calls = 0; } ctx{fs::TFileOp::Write};
     fs::SetFaultHook([](fs::TFileOp op, void* c) {
-        auto* ctx = static_cast<Ctx*>(c);
-        return op == ctx->op && ++ctx->calls == 1 ? ENOSPC : 0;
+        auto* seen = static_cast<Ctx*>(c);
+        return op == seen->op && ++seen->calls == 1 ? ENOSPC : 0;
     }, &ctx);
     {
         TFileStream f(dir / "x", TFileMode::fmCreate);
