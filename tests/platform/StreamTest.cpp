@@ -185,9 +185,9 @@ TEST(FileSystem, FileExistsMeansARegularFileAfterLinks)
 {
     lwtest::TempDir dir;
     lwtest::WriteFile(dir / "file", Bytes{1});
-    symlink((dir / "file").c_str(), (dir / "good").c_str());
-    symlink((dir / "missing").c_str(), (dir / "dangling").c_str());
-    symlink((dir / "loop").c_str(), (dir / "loop").c_str());
+    ASSERT_EQ(symlink((dir / "file").c_str(), (dir / "good").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "missing").c_str(), (dir / "dangling").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "loop").c_str(), (dir / "loop").c_str()), 0);
     EXPECT_TRUE(fs::FileExists(dir / "file"));
     EXPECT_TRUE(fs::FileExists(dir / "good"));
     EXPECT_FALSE(fs::FileExists(dir / "dangling"));
