@@ -83,9 +83,9 @@ TEST_P(CliRoundTrip, EncryptThenDecryptGivesBackTheFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllCiphers, CliRoundTrip, ::testing::ValuesIn(ToolRoundTrips()),
-                         [](const ::testing::TestParamInfo<RoundTripRow>& info) {
-                             return std::string(kNames[info.param.cipher]) + (info.param.compress ? "_fez_" : "_fe2_") +
-                                    std::to_string(info.param.size);
+                         [](const ::testing::TestParamInfo<RoundTripRow>& entry) {
+                             return std::string(kNames[entry.param.cipher]) + (entry.param.compress ? "_fez_" : "_fe2_") +
+                                    std::to_string(entry.param.size);
                          });
 
 TEST(Cli, OutputMatchesTheIndependentReference)
