@@ -1,10 +1,17 @@
 #!/bin/sh
 # Installs what is missing, builds with warnings as errors, runs every test, then
-# builds a second tree with address and undefined-behaviour sanitizers and runs them again.
+# builds a second tree with address and undefined-behaviour sanitizers and runs them again,
+# and a third with the thread sanitizer for the tests that run several threads.
+#
+#   LOCKWELL_FORMAT_CHECK=1   also fails when a C++ file is not as scripts/format.sh leaves it
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/deps.sh
 JOBS=$(nproc)
+
+if [ "${LOCKWELL_FORMAT_CHECK:-0}" = 1 ]; then
+    sh scripts/format.sh --check
+fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOCKWELL_WERROR=ON >/dev/null
 cmake --build build -j"$JOBS"
@@ -15,6 +22,13 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLOCKWELL_WERROR=ON \
 cmake --build build-asan -j"$JOBS"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure -j"$JOBS")
+
+# Only the threaded code: parallel bzip2 both ways, the streaming .fez steps, progress and stop.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOCKWELL_WERROR=ON \
+    -DLOCKWELL_SANITIZE=thread -DLOCKWELL_GUI=OFF -DLOCKWELL_BENCH=OFF >/dev/null
+cmake --build build-tsan -j"$JOBS" --target test_compress test_jobs
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j"$JOBS" \
+    -R '(^|/)(ParallelCompress[A-Za-z]*|ParallelDecompress|StreamingFez|StreamingPieces|JobProgress)[.]')
 
 # Every fuzz target for a bounded time from its seed corpus (clang, its own tree).
 sh scripts/fuzz.sh

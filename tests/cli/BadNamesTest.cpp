@@ -214,8 +214,8 @@ TEST_P(RefusedNames, ClearMessageAndNothingWritten)
         RunProgram({"rm", "-rf", dir / std::string(200, 'd')});
 }
 
-INSTANTIATE_TEST_SUITE_P(Cli, RefusedNames, ::testing::ValuesIn(kRefused), [](const auto& info) {
-    std::string name = info.param.name;
+INSTANTIATE_TEST_SUITE_P(Cli, RefusedNames, ::testing::ValuesIn(kRefused), [](const auto& entry) {
+    std::string name = entry.param.name;
     for (char& ch : name)
         if (!std::isalnum(static_cast<unsigned char>(ch)))
             ch = '_';

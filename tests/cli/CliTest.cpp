@@ -32,6 +32,16 @@ Bytes DecryptWithJob(const std::string& source, int cipher, const std::string& p
     return ReadFile(dest + "/" + fsys::path(source).stem().string());
 }
 
+// The tool's side of a round trip: its options, output lines and files. The job matrix
+// (every cipher, format and size) runs in tests/jobs; here each cipher and format passes
+// once through the program, at the sizes where its output differs (empty, too short to
+// judge, a block and a piece boundary).
+std::vector<RoundTripRow> ToolRoundTrips()
+{
+    return {{0, false, 15}, {1, false, 16}, {2, false, 8192}, {3, false, 0},
+            {0, true, 0},   {1, true, 1},   {2, true, 8193},  {3, true, 17}};
+}
+
 class CliRoundTrip : public ::testing::TestWithParam<RoundTripRow> {};
 
 } // namespace
@@ -72,10 +82,10 @@ TEST_P(CliRoundTrip, EncryptThenDecryptGivesBackTheFile)
     EXPECT_TRUE(DecryptWithJob(encrypted, row.cipher, "open s", dir / "job") == data);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllCiphers, CliRoundTrip, ::testing::ValuesIn(AllRoundTrips()),
-                         [](const ::testing::TestParamInfo<RoundTripRow>& info) {
-                             return std::string(kNames[info.param.cipher]) + (info.param.compress ? "_fez_" : "_fe2_") +
-                                    std::to_string(info.param.size);
+INSTANTIATE_TEST_SUITE_P(AllCiphers, CliRoundTrip, ::testing::ValuesIn(ToolRoundTrips()),
+                         [](const ::testing::TestParamInfo<RoundTripRow>& entry) {
+                             return std::string(kNames[entry.param.cipher]) + (entry.param.compress ? "_fez_" : "_fe2_") +
+                                    std::to_string(entry.param.size);
                          });
 
 TEST(Cli, OutputMatchesTheIndependentReference)

@@ -8,7 +8,8 @@
 // hidden ".lockwell-*.tmp" file beside the output, partial: nothing can remove it after
 // SIGKILL, it never carries the output's name, and it is reported here and removed
 // before the next kill.
-// The seed is printed; LOCKWELL_CRASH_SEED=<n> repeats a run.
+// The seed is fixed so CI makes the same choices every run; it is printed, and
+// LOCKWELL_CRASH_SEED=<n> repeats a run, LOCKWELL_CRASH_SEED=random draws a new one.
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <iostream>
 #include <random>
+#include <string_view>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -107,11 +109,16 @@ constexpr Job kJobs[] = {
     {"decrypt compressed and delete the source", false, true, true, true, 1, 4},
 };
 
+constexpr uint32_t kFixedSeed = 20261208;
+
 uint32_t Seed()
 {
-    if (const char* fixed = std::getenv("LOCKWELL_CRASH_SEED"))
-        return static_cast<uint32_t>(std::strtoul(fixed, nullptr, 10));
-    return static_cast<uint32_t>(std::random_device{}());
+    const char* chosen = std::getenv("LOCKWELL_CRASH_SEED");
+    if (chosen == nullptr || *chosen == '\0')
+        return kFixedSeed;
+    if (std::string_view(chosen) == "random")
+        return static_cast<uint32_t>(std::random_device{}());
+    return static_cast<uint32_t>(std::strtoul(chosen, nullptr, 10));
 }
 
 } // namespace

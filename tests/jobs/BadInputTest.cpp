@@ -229,8 +229,8 @@ TEST_P(BadInput, FileIOErrorAndNothingLost)
     EXPECT_TRUE(Snapshot(dir.Path()) == before) << "a file was created, changed or removed";
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, BadInput, ::testing::ValuesIn(Cases()), [](const auto& info) {
-    std::string name = info.param.name;
+INSTANTIATE_TEST_SUITE_P(Jobs, BadInput, ::testing::ValuesIn(Cases()), [](const auto& entry) {
+    std::string name = entry.param.name;
     for (char& ch : name)
         if (!std::isalnum(static_cast<unsigned char>(ch)))
             ch = '_';

@@ -237,8 +237,8 @@ TEST(DeleteAfterMail, QuestionNamesTheOutputExactly)
     EXPECT_EQ(ReadFile(folder + "/my \"best\" notes.txt.fe2").size(), 3000u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, BoxSequence, ::testing::ValuesIn(kFlows), [](const auto& info) {
-    std::string name = info.param.name;
+INSTANTIATE_TEST_SUITE_P(Jobs, BoxSequence, ::testing::ValuesIn(kFlows), [](const auto& entry) {
+    std::string name = entry.param.name;
     for (char& ch : name)
         if (!std::isalnum(static_cast<unsigned char>(ch)))
             ch = '_';

@@ -302,10 +302,10 @@ TEST_P(JobFaults, EveryNthFileOperationFailsWithoutLoss)
 
 INSTANTIATE_TEST_SUITE_P(Jobs, JobFaults,
                          ::testing::Combine(::testing::ValuesIn(AllScenarios()), ::testing::Bool(), ::testing::Bool()),
-                         [](const auto& info) {
-                             std::string name = Name(std::get<0>(info.param)) +
-                                                (std::get<1>(info.param) ? " persistent" : " passing") +
-                                                (std::get<2>(info.param) ? " named" : " unnamed");
+                         [](const auto& entry) {
+                             std::string name = Name(std::get<0>(entry.param)) +
+                                                (std::get<1>(entry.param) ? " persistent" : " passing") +
+                                                (std::get<2>(entry.param) ? " named" : " unnamed");
                              for (char& ch : name)
                                  if (!std::isalnum(static_cast<unsigned char>(ch)))
                                      ch = '_';

@@ -185,9 +185,9 @@ TEST(FileSystem, FileExistsMeansARegularFileAfterLinks)
 {
     lwtest::TempDir dir;
     lwtest::WriteFile(dir / "file", Bytes{1});
-    symlink((dir / "file").c_str(), (dir / "good").c_str());
-    symlink((dir / "missing").c_str(), (dir / "dangling").c_str());
-    symlink((dir / "loop").c_str(), (dir / "loop").c_str());
+    ASSERT_EQ(symlink((dir / "file").c_str(), (dir / "good").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "missing").c_str(), (dir / "dangling").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "loop").c_str(), (dir / "loop").c_str()), 0);
     EXPECT_TRUE(fs::FileExists(dir / "file"));
     EXPECT_TRUE(fs::FileExists(dir / "good"));
     EXPECT_FALSE(fs::FileExists(dir / "dangling"));
@@ -201,8 +201,8 @@ TEST(FileSystem, FaultHookFailsTheChosenOperation)
     lwtest::TempDir dir;
     struct Ctx { fs::TFileOp op; int calls = 0; } ctx{fs::TFileOp::Write};
     fs::SetFaultHook([](fs::TFileOp op, void* c) {
-        auto* ctx = static_cast<Ctx*>(c);
-        return op == ctx->op && ++ctx->calls == 1 ? ENOSPC : 0;
+        auto* seen = static_cast<Ctx*>(c);
+        return op == seen->op && ++seen->calls == 1 ? ENOSPC : 0;
     }, &ctx);
     {
         TFileStream f(dir / "x", TFileMode::fmCreate);
