@@ -295,8 +295,8 @@ INSTANTIATE_TEST_SUITE_P(Jobs, KeyMaterial, ::testing::ValuesIn([] {
                                              all.push_back({cipher, encrypt, compressed, fail});
                              return all;
                          }()),
-                         [](const auto& info) {
-                             const WatchedJob& j = info.param;
+                         [](const auto& entry) {
+                             const WatchedJob& j = entry.param;
                              return std::string(lw::CreateCipher(j.cipher)->Algorithm()) +
                                     (j.encrypt ? "_encrypt" : "_decrypt") + (j.compressed ? "_fez" : "_fe2") +
                                     (j.failWrites ? "_failing" : "");
@@ -464,18 +464,18 @@ INSTANTIATE_TEST_SUITE_P(
                       asm volatile("" : : "r"(plain.data()) : "memory");
                   },
                   true},
-        PhraseRow{"Destroyed", [] { lw::TSecretText t(kPhrase); }, false},
+        PhraseRow{"Destroyed", [] { lw::TSecretText secret(kPhrase); }, false},
         PhraseRow{"GrownByAssignment",
                   [] {
-                      lw::TSecretText t(kPhrase);
-                      t = kLongerPhrase;
-                      EXPECT_EQ(t.View(), kLongerPhrase);
+                      lw::TSecretText secret(kPhrase);
+                      secret = kLongerPhrase;
+                      EXPECT_EQ(secret.View(), kLongerPhrase);
                   },
                   false},
         PhraseRow{"ShrunkByAssignment",
                   [] {
-                      lw::TSecretText t(kPhrase);
-                      t = "k";
+                      lw::TSecretText secret(kPhrase);
+                      secret = "k";
                   },
                   false},
         PhraseRow{"MovedFrom",
@@ -502,4 +502,4 @@ INSTANTIATE_TEST_SUITE_P(
                   false},
         PhraseRow{"EncryptThrowsBeforeItsTry", [] { RunJobThatThrowsEarly(true); }, false, true},
         PhraseRow{"DecryptThrowsBeforeItsTry", [] { RunJobThatThrowsEarly(false); }, false, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& entry) { return std::string(entry.param.name); });

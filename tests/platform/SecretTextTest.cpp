@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, SecretTextAssign,
                                            AssignRow{"ShortToLonger", kShort, kLong},
                                            AssignRow{"LongToLonger", kLong, kLong + kLong},
                                            AssignRow{"ShortToShorter", kShort, "p"}, AssignRow{"EmptyToLong", "", kLong}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& entry) { return std::string(entry.param.name); });
 
 TEST(SecretText, AssignsAPieceOfItself)
 {
