@@ -87,9 +87,8 @@ int LingerLimitMs()
 
 void PlaceFileOnClipboard(const std::string& path)
 {
-    QClipboard* clipboard = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
-                                ? QGuiApplication::clipboard()
-                                : nullptr;
+    QClipboard* clipboard =
+        qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard() : nullptr;
     if (!clipboard)
         throw Exception("Cannot open clipboard");
 

@@ -15,7 +15,8 @@ constexpr int kPendingEventsBudgetMs = 1000;
 
 } // namespace
 
-TDesktopHandOff::TDesktopHandOff(IAskUser& ask) : m_ask(ask) {}
+TDesktopHandOff::TDesktopHandOff(IAskUser& ask) : m_ask(ask)
+{}
 
 void TDesktopHandOff::PutFileOnClipboard(const std::string& path)
 {

@@ -38,10 +38,19 @@ std::string WithFullStop(const std::string& text)
     return text;
 }
 
-void ShowApplicationError(const std::string& text) noexcept { Show("Lockwell", text); }
+void ShowApplicationError(const std::string& text) noexcept
+{
+    Show("Lockwell", text);
+}
 
-void ShowFatalError(const std::string& text) noexcept { Show("Application Error", text); }
+void ShowFatalError(const std::string& text) noexcept
+{
+    Show("Application Error", text);
+}
 
-void SetErrorBoxHookForTesting(TErrorBoxHook hook) { Hook() = std::move(hook); }
+void SetErrorBoxHookForTesting(TErrorBoxHook hook)
+{
+    Hook() = std::move(hook);
+}
 
 } // namespace lw

@@ -52,6 +52,9 @@ bool PickFolder(const std::string& caption, const std::string& root, std::string
     }
 }
 
-void SetFolderChooserForTesting(TFolderChooser chooser) { Chooser() = std::move(chooser); }
+void SetFolderChooserForTesting(TFolderChooser chooser)
+{
+    Chooser() = std::move(chooser);
+}
 
 } // namespace lw

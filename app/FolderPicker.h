@@ -12,8 +12,8 @@ bool PickFolder(const std::string& caption, const std::string& root, std::string
 
 // Test seam: answers in place of the dialog, given the caption, the root and the checked
 // initial folder; nullopt is a cancel. Empty restores the dialog.
-using TFolderChooser = std::function<std::optional<std::string>(
-    const std::string& caption, const std::string& root, const std::string& initial)>;
+using TFolderChooser = std::function<std::optional<std::string>(const std::string& caption, const std::string& root,
+                                                                const std::string& initial)>;
 void SetFolderChooserForTesting(TFolderChooser chooser);
 
 } // namespace lw

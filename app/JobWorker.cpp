@@ -100,8 +100,7 @@ private:
 TJobWorker::TJobWorker(IWindowThread& window, IAskUser& ask, IHandOff& handOff)
     : m_window(window), m_ask(ask), m_handOff(handOff), m_progress(std::make_unique<TProgressRecord>()),
       m_askProxy(std::make_unique<TAskProxy>(*this)), m_handOffProxy(std::make_unique<THandOffProxy>(*this))
-{
-}
+{}
 
 TJobWorker::~TJobWorker()
 {
@@ -130,7 +129,10 @@ void TJobWorker::Start(TWork work, std::function<void()> ended)
     });
 }
 
-TProgressState TJobWorker::Progress() const { return m_progress->Latest(); }
+TProgressState TJobWorker::Progress() const
+{
+    return m_progress->Latest();
+}
 
 bool TJobWorker::CallOnWindow(const std::function<void()>& call)
 {

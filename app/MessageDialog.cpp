@@ -21,8 +21,8 @@ struct TButtonInfo {
 };
 
 constexpr TButtonInfo kButtons[] = {
-    {mbYes, "&Yes", "Yes"}, {mbNo, "&No", "No"}, {mbOK, "OK", "OK"},
-    {mbCancel, "Cancel", "Cancel"}, {mbIgnore, "&Ignore", "Ignore"},
+    {mbYes, "&Yes", "Yes"},          {mbNo, "&No", "No"}, {mbOK, "OK", "OK"}, {mbCancel, "Cancel", "Cancel"},
+    {mbIgnore, "&Ignore", "Ignore"},
 };
 
 const char* Title(TMsgDlgType kind)

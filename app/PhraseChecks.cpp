@@ -10,8 +10,8 @@ bool TPhraseChecks::MayRun(bool encrypt, bool deleteSource, std::string_view phr
         return true;
     if (phrase.empty() &&
         m_ask.AskUserWithDefault(TMsgDlgType::mtWarning,
-                                 "The key phrase is empty: anyone can decrypt the file. Encrypt anyway?",
-                                 mbYes | mbNo, mbNo) != mbYes)
+                                 "The key phrase is empty: anyone can decrypt the file. Encrypt anyway?", mbYes | mbNo,
+                                 mbNo) != mbYes)
         return false;
     if (deleteSource) {
         std::string again;

@@ -6,7 +6,8 @@ namespace lw {
 
 void TQtWindowThread::Post(std::function<void()> call)
 {
-    QMetaObject::invokeMethod(m_window, [this, call = std::move(call)] { Run(call); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_window, [this, call = std::move(call)] { Run(call); }, Qt::QueuedConnection);
 }
 
 void TQtWindowThread::Release()

@@ -42,13 +42,16 @@ constexpr int kFolderWidth = 232;
 constexpr int kFolderBytes = Qt::UserRole; // the folder exactly as stored, for paths that are not UTF-8
 constexpr const char* kStopQuestion = "Stop the running job?";
 
-QString Display(const std::string& text) { return QString::fromStdString(text); }
+QString Display(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
 
 // How a job ended, told by the job's thread to the window's.
 struct TJobOutcome {
-    bool Ended = false;     // ran to its end or failed (false: abandoned, stopped or raised)
-    bool Failed = false;    // reported a failure or was stopped
-    std::string Escaped;    // what a job raised past its own reporting
+    bool Ended = false;  // ran to its end or failed (false: abandoned, stopped or raised)
+    bool Failed = false; // reported a failure or was stopped
+    std::string Escaped; // what a job raised past its own reporting
 };
 
 } // namespace
@@ -114,11 +117,14 @@ void TForm1::SetUpForMode(bool decrypt)
 std::string TForm1::Shortened(const std::string& path, int width) const
 {
     const QFontMetrics metrics(font());
-    return ShortenPathToWidth(path, [&](const std::string& text) { return metrics.horizontalAdvance(Display(text)); },
-                              width);
+    return ShortenPathToWidth(
+        path, [&](const std::string& text) { return metrics.horizontalAdvance(Display(text)); }, width);
 }
 
-int TForm1::CipherIndex() const { return cipherItems->checkedId(); }
+int TForm1::CipherIndex() const
+{
+    return cipherItems->checkedId();
+}
 
 // Like a radio group: above 3 selects the last item, below -1 selects nothing.
 void TForm1::SetCipherIndex(int index)
@@ -272,7 +278,8 @@ void TForm1::LockControlsForJob(bool locked)
 {
     if (locked) {
         m_lockedForJob.clear();
-        for (QWidget* w : std::initializer_list<QWidget*>{Edit1, GroupBox1, ciphers, Button2, Button3, Button4, folders}) {
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{Edit1, GroupBox1, ciphers, Button2, Button3, Button4, folders}) {
             m_lockedForJob.emplace_back(w, w->isEnabled());
             w->setEnabled(false);
         }
@@ -312,9 +319,15 @@ void TForm1::ciphersClick()
         throw Exception("Unable to write to " + path);
 }
 
-void TForm1::emailboxClick() { delmailbox->setEnabled(emailbox->isChecked()); }
+void TForm1::emailboxClick()
+{
+    delmailbox->setEnabled(emailbox->isChecked());
+}
 
-void TForm1::delmailboxClick() { copybox->setEnabled(!delmailbox->isChecked()); }
+void TForm1::delmailboxClick()
+{
+    copybox->setEnabled(!delmailbox->isChecked());
+}
 
 void TForm1::Button4Click()
 {
@@ -361,9 +374,15 @@ void TForm1::foldersKeyDown(int key)
 }
 
 // Wider while open, to show long folders, but inside the window.
-void TForm1::foldersDropDown() { folders->resize(width() - 2 * folders->x(), folders->height()); }
+void TForm1::foldersDropDown()
+{
+    folders->resize(width() - 2 * folders->x(), folders->height());
+}
 
-void TForm1::foldersCloseUp() { folders->resize(kFoldersWidth, folders->height()); }
+void TForm1::foldersCloseUp()
+{
+    folders->resize(kFoldersWidth, folders->height());
+}
 
 void TForm1::Label3DblClick()
 {

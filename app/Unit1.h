@@ -32,8 +32,7 @@ class TQtWindowThread;
 // or wipe runs beside it, its boxes and hand-offs shown by the GUI thread while it waits.
 class TForm1 final : public QWidget {
 public:
-    TForm1(std::string sourcePath, TSettingsFiles files, IAskUser& ask, IHandOff& handOff,
-           QWidget* parent = nullptr);
+    TForm1(std::string sourcePath, TSettingsFiles files, IAskUser& ask, IHandOff& handOff, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Start-up's set-up for the mode: Button1's caption, runbox and compbox.

@@ -67,9 +67,10 @@ QLabel* PlaceLabel(QWidget* parent, const char* name, QRect geometry, const char
 // puts them; a narrow gap after each box or circle leaves the whole caption room.
 void FrameWithCaptionOnLine(QGroupBox* box)
 {
-    box->setStyleSheet("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
-                       "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px; }"
-                       "QCheckBox, QRadioButton { spacing: 4px; }");
+    box->setStyleSheet(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px; }"
+        "QCheckBox, QRadioButton { spacing: 4px; }");
 }
 
 void SetTextColour(QWidget* widget, const QColor& colour)
@@ -125,8 +126,8 @@ void TForm1::BuildControls()
     // One column: the rows share the space below the caption evenly.
     constexpr int top = 16, rowHeight = (137 - top - 4) / 4;
     for (int i = 0; i < 4; ++i) {
-        auto* item = Place<QRadioButton>(ciphers, names[i], {8, top + i * rowHeight + (rowHeight - 17) / 2, 99, 17},
-                                         "", QString::fromLatin1(captions[i]));
+        auto* item = Place<QRadioButton>(ciphers, names[i], {8, top + i * rowHeight + (rowHeight - 17) / 2, 99, 17}, "",
+                                         QString::fromLatin1(captions[i]));
         cipherItems->addButton(item, i);
     }
     cipherItems->button(0)->setChecked(true);
@@ -144,9 +145,22 @@ void TForm1::BuildControls()
     SetTextColour(Panel1, activeCaption);
     m_progress = new TProgressPanel(Panel1);
 
-    QWidget* order[] = {Edit1, Button1, cipherItems->button(0), cipherItems->button(1), cipherItems->button(2),
-                        cipherItems->button(3), Button2, shredbox, runbox, emailbox, compbox, delmailbox,
-                        copybox, folders, Button4, Button3};
+    QWidget* order[] = {Edit1,
+                        Button1,
+                        cipherItems->button(0),
+                        cipherItems->button(1),
+                        cipherItems->button(2),
+                        cipherItems->button(3),
+                        Button2,
+                        shredbox,
+                        runbox,
+                        emailbox,
+                        compbox,
+                        delmailbox,
+                        copybox,
+                        folders,
+                        Button4,
+                        Button3};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     Edit1->setFocus();

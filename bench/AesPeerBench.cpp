@@ -104,15 +104,13 @@ BENCHMARK_CAPTURE(Lockwell, enc, true, false)->Name("RijndaelCBC/encrypt/Lockwel
 BENCHMARK_CAPTURE(OpenSsl, enc, true)->Name("RijndaelCBC/encrypt/OpenSSL");
 BENCHMARK_CAPTURE(Gcrypt, enc, true)->Name("RijndaelCBC/encrypt/libgcrypt");
 BENCHMARK_CAPTURE(InPlace, enc, true)->Name("RijndaelCBC/encrypt/in-place-calls");
-BENCHMARK_CAPTURE(Lockwell, enc_small, true, false, 256 << 10)
-    ->Name("RijndaelCBC/encrypt/stream-256KiB");
+BENCHMARK_CAPTURE(Lockwell, enc_small, true, false, 256 << 10)->Name("RijndaelCBC/encrypt/stream-256KiB");
 BENCHMARK_CAPTURE(Lockwell, enc_table, true, true)->Name("RijndaelCBC/encrypt/table-fallback");
 BENCHMARK_CAPTURE(Lockwell, dec, false, false)->Name("RijndaelCBC/decrypt/Lockwell");
 BENCHMARK_CAPTURE(OpenSsl, dec, false)->Name("RijndaelCBC/decrypt/OpenSSL");
 BENCHMARK_CAPTURE(Gcrypt, dec, false)->Name("RijndaelCBC/decrypt/libgcrypt");
 BENCHMARK_CAPTURE(InPlace, dec, false)->Name("RijndaelCBC/decrypt/in-place-calls");
-BENCHMARK_CAPTURE(Lockwell, dec_small, false, false, 256 << 10)
-    ->Name("RijndaelCBC/decrypt/stream-256KiB");
+BENCHMARK_CAPTURE(Lockwell, dec_small, false, false, 256 << 10)->Name("RijndaelCBC/decrypt/stream-256KiB");
 BENCHMARK_CAPTURE(Lockwell, dec_table, false, true)->Name("RijndaelCBC/decrypt/table-fallback");
 
 BENCHMARK_MAIN();

@@ -63,9 +63,9 @@ inline std::filesystem::path MakeWorkDir(const std::string& prefix)
 // and then a number, to keep it from being trivial. The same bytes every run.
 inline void WriteTextLike(const std::string& path, int64_t bytes)
 {
-    static const char* words[] = {"lorem ", "ipsum ", "dolor ", "sit ", "amet, ", "consectetur ", "adipiscing ",
-                                  "elit. ", "sed ", "do ", "eiusmod ", "tempor ", "incididunt ", "ut ", "labore ",
-                                  "et\n"};
+    static const char* words[] = {"lorem ",      "ipsum ", "dolor ",  "sit ", "amet, ",   "consectetur ",
+                                  "adipiscing ", "elit. ", "sed ",    "do ",  "eiusmod ", "tempor ",
+                                  "incididunt ", "ut ",    "labore ", "et\n"};
     std::ofstream out(path, std::ios::binary);
     std::string chunk;
     uint32_t seed = 12345;
@@ -94,7 +94,10 @@ inline int64_t PeakKiB()
     return -1;
 }
 
-inline void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+inline void ResetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 // main of a job bench: cases registered at run time, a table after the runs, and the work
 // folder removed at the end.

@@ -36,7 +36,10 @@ using lwbench::PeakKiB;
 using lwbench::QuietAsk;
 using lwbench::ResetPeak;
 
-int64_t FileBytes() { return EnvNumber("LOCKWELL_BENCH_MIB", 128) * 1024 * 1024; }
+int64_t FileBytes()
+{
+    return EnvNumber("LOCKWELL_BENCH_MIB", 128) * 1024 * 1024;
+}
 
 const fsys::path& WorkDir()
 {
@@ -44,7 +47,10 @@ const fsys::path& WorkDir()
     return dir;
 }
 
-std::string At(const std::string& name) { return (WorkDir() / name).string(); }
+std::string At(const std::string& name)
+{
+    return (WorkDir() / name).string();
+}
 
 const std::string& SourceFile()
 {
@@ -112,11 +118,20 @@ bool LibraryDecompress()
     return true;
 }
 
-bool Have(const char* program) { return std::system((std::string("command -v ") + program + " >/dev/null").c_str()) == 0; }
+bool Have(const char* program)
+{
+    return std::system((std::string("command -v ") + program + " >/dev/null").c_str()) == 0;
+}
 
-bool Command(const std::string& line) { return std::system(line.c_str()) == 0; }
+bool Command(const std::string& line)
+{
+    return std::system(line.c_str()) == 0;
+}
 
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+std::string Quoted(const std::string& s)
+{
+    return "'" + s + "'";
+}
 
 struct Case {
     const char* name;
@@ -156,28 +171,27 @@ void Register()
     const int64_t rounds = std::max<int64_t>(EnvNumber("LOCKWELL_BENCH_ROUNDS", 2), 1);
     for (int64_t round = 0; round < rounds; ++round)
         for (const Case& c : cases) {
-            benchmark::RegisterBenchmark(c.name,
-                                         [&c](benchmark::State& state) {
-                                             SourceFile();
-                                             double seconds = 0;
-                                             for (auto _ : state) {
-                                                 ResetPeak();
-                                                 const auto start = std::chrono::steady_clock::now();
-                                                 if (!c.run()) {
-                                                     state.SkipWithError("failed");
-                                                     return;
-                                                 }
-                                                 seconds = std::chrono::duration<double>(
-                                                               std::chrono::steady_clock::now() - start)
-                                                               .count();
-                                             }
-                                             Best& b = g_best[c.name];
-                                             const double rate = static_cast<double>(FileBytes()) / seconds / 1e6;
-                                             b.mbPerSecond = std::max(b.mbPerSecond, rate);
-                                             if (c.inProcess)
-                                                 b.peakMiB = std::max(b.peakMiB, static_cast<double>(PeakKiB()) / 1024.0);
-                                             state.counters["MB/s"] = rate;
-                                         })
+            benchmark::RegisterBenchmark(
+                c.name,
+                [&c](benchmark::State& state) {
+                    SourceFile();
+                    double seconds = 0;
+                    for (auto _ : state) {
+                        ResetPeak();
+                        const auto start = std::chrono::steady_clock::now();
+                        if (!c.run()) {
+                            state.SkipWithError("failed");
+                            return;
+                        }
+                        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                    }
+                    Best& b = g_best[c.name];
+                    const double rate = static_cast<double>(FileBytes()) / seconds / 1e6;
+                    b.mbPerSecond = std::max(b.mbPerSecond, rate);
+                    if (c.inProcess)
+                        b.peakMiB = std::max(b.peakMiB, static_cast<double>(PeakKiB()) / 1024.0);
+                    state.counters["MB/s"] = rate;
+                })
                 ->Iterations(1)
                 ->Unit(benchmark::kSecond);
         }

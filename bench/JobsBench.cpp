@@ -24,7 +24,10 @@ using lwbench::PeakKiB;
 using lwbench::QuietAsk;
 using lwbench::ResetPeak;
 
-int64_t FileBytes() { return lwbench::EnvNumber("LOCKWELL_BENCH_MIB", 256) * 1024 * 1024; }
+int64_t FileBytes()
+{
+    return lwbench::EnvNumber("LOCKWELL_BENCH_MIB", 256) * 1024 * 1024;
+}
 
 const fsys::path& WorkDir()
 {
@@ -112,8 +115,8 @@ void Register()
     for (int cipher = 0; cipher < 4; ++cipher)
         for (int compress = 0; compress < 2; ++compress)
             for (int decrypt = 0; decrypt < 2; ++decrypt)
-                benchmark::RegisterBenchmark((std::string("Job/") + kCipherNames[cipher] + (compress ? "/fez" : "/fe2") +
-                                              (decrypt ? "/decrypt" : "/encrypt"))
+                benchmark::RegisterBenchmark((std::string("Job/") + kCipherNames[cipher] +
+                                              (compress ? "/fez" : "/fe2") + (decrypt ? "/decrypt" : "/encrypt"))
                                                  .c_str(),
                                              BM_Job)
                     ->Args({cipher, compress, decrypt})

@@ -28,9 +28,9 @@ struct TCorpus {
     std::string file;
     TCorpus()
     {
-        static const char* words[] = {"lorem ", "ipsum ", "dolor ", "sit ", "amet, ", "consectetur ",
-                                      "adipiscing ", "elit. ", "sed ", "do ", "eiusmod ", "tempor ",
-                                      "incididunt ", "ut ", "labore ", "et\n", "1998 ", "Lockwell "};
+        static const char* words[] = {"lorem ",      "ipsum ", "dolor ",  "sit ", "amet, ",   "consectetur ",
+                                      "adipiscing ", "elit. ", "sed ",    "do ",  "eiusmod ", "tempor ",
+                                      "incididunt ", "ut ",    "labore ", "et\n", "1998 ",    "Lockwell "};
         std::mt19937 rng(12345);
         std::vector<uint8_t> text;
         text.reserve(kSize + 16);
@@ -112,12 +112,50 @@ void Command(benchmark::State& state, const std::string& program, const std::str
 
 } // namespace
 
-BENCHMARK(Ours<2>)->Name("BZip2Decompress/parallel_2_threads")->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime()->Iterations(3);
-BENCHMARK(Ours<0>)->Name("BZip2Decompress/ours_1_thread")->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime()->Iterations(3);
-BENCHMARK(SingleStream)->Name("BZip2Decompress/libbz2_single_stream")->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime()->Iterations(3);
-BENCHMARK_CAPTURE(Command, bzip2, "bzip2", "-d")->Name("BZip2Decompress/bzip2_-d")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK_CAPTURE(Command, lbzip2, "lbzip2", "-d -n 2")->Name("BZip2Decompress/lbzip2_-d_-n_2")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(Ours<0>)->Name("BZip2Decompress/ours_1_thread_again")->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime()->Iterations(3);
-BENCHMARK(SingleStream)->Name("BZip2Decompress/libbz2_single_stream_again")->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime()->Iterations(3);
-BENCHMARK(Ours<2>)->Name("BZip2Decompress/parallel_2_threads_again")->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime()->Iterations(3);
+BENCHMARK(Ours<2>)
+    ->Name("BZip2Decompress/parallel_2_threads")
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK(Ours<0>)
+    ->Name("BZip2Decompress/ours_1_thread")
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK(SingleStream)
+    ->Name("BZip2Decompress/libbz2_single_stream")
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK_CAPTURE(Command, bzip2, "bzip2", "-d")
+    ->Name("BZip2Decompress/bzip2_-d")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK_CAPTURE(Command, lbzip2, "lbzip2", "-d -n 2")
+    ->Name("BZip2Decompress/lbzip2_-d_-n_2")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK(Ours<0>)
+    ->Name("BZip2Decompress/ours_1_thread_again")
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK(SingleStream)
+    ->Name("BZip2Decompress/libbz2_single_stream_again")
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK(Ours<2>)
+    ->Name("BZip2Decompress/parallel_2_threads_again")
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(3);
 BENCHMARK_MAIN();

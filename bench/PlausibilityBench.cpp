@@ -64,7 +64,7 @@ void JudgePngHeaderOnRandom(benchmark::State& state)
 {
     std::vector<uint8_t> bytes = Random(lw::kJudgedBytes, 1);
     const uint8_t header[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D',
-                              'R',  0,   0,   1,   0,   0,    0,   1,    0, 8, 2, 0, 0,  0};
+                              'R',  0,   0,   1,   0,    0,    0,    1,    0, 8, 2, 0,  0,   0};
     std::copy(std::begin(header), std::end(header), bytes.begin());
     for (auto _ : state)
         benchmark::DoNotOptimize(lw::JudgeContent(bytes));

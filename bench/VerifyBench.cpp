@@ -21,7 +21,10 @@ using lwbench::NoHandOff;
 
 constexpr int kCipher = 3; // Rijndael: the fastest cipher leaves the read-back most exposed
 
-int64_t FileBytes() { return lwbench::EnvNumber("LOCKWELL_BENCH_MIB", 64) * 1024 * 1024; }
+int64_t FileBytes()
+{
+    return lwbench::EnvNumber("LOCKWELL_BENCH_MIB", 64) * 1024 * 1024;
+}
 
 const fsys::path& WorkDir()
 {
@@ -41,7 +44,10 @@ public:
     std::string failure;
 };
 
-std::string Packed(bool compress) { return compress ? "source.txt.fez" : "source.txt.fe2"; }
+std::string Packed(bool compress)
+{
+    return compress ? "source.txt.fez" : "source.txt.fe2";
+}
 
 void Prepare()
 {

@@ -118,8 +118,7 @@ double DdSeconds()
     const std::string path = Victim();
     const auto start = Clock::now();
     for (const std::string& source : PatternFiles()) {
-        const std::string command =
-            "dd if='" + source + "' of='" + path + "' bs=1M conv=notrunc,fdatasync status=none";
+        const std::string command = "dd if='" + source + "' of='" + path + "' bs=1M conv=notrunc,fdatasync status=none";
         if (std::system(command.c_str()) != 0)
             throw std::runtime_error("dd failed");
     }

@@ -15,45 +15,56 @@ struct TUsagePart {
 
 // Each after "usage: " or its indent.
 constexpr TUsagePart kSynopses[] = {
-    {kEncrypt, "lockwell-cli encrypt [--cipher NAME] [--compress] [--dest DIR] [--delete-source]\n"
-               "                            [--overwrite | --new-name] [--yes] [--phrase-file FILE] [--quiet] FILE...\n"},
-    {kDecrypt, "lockwell-cli decrypt [--cipher NAME] [--dest DIR] [--delete-source]\n"
-               "                            [--overwrite | --new-name] [--yes] [--phrase-file FILE] [--quiet] FILE...\n"},
+    {kEncrypt,
+     "lockwell-cli encrypt [--cipher NAME] [--compress] [--dest DIR] [--delete-source]\n"
+     "                            [--overwrite | --new-name] [--yes] [--phrase-file FILE] [--quiet] FILE...\n"},
+    {kDecrypt,
+     "lockwell-cli decrypt [--cipher NAME] [--dest DIR] [--delete-source]\n"
+     "                            [--overwrite | --new-name] [--yes] [--phrase-file FILE] [--quiet] FILE...\n"},
     {kWipe, "lockwell-cli wipe [--yes] [--quiet] FILE...\n"},
 };
-constexpr const char* kToolSynopsis = "lockwell-cli [encrypt | decrypt | wipe] --help\n"
-                                      "       lockwell-cli --version\n";
+constexpr const char* kToolSynopsis =
+    "lockwell-cli [encrypt | decrypt | wipe] --help\n"
+    "       lockwell-cli --version\n";
 
 constexpr TUsagePart kOptions[] = {
-    {kJobs, "  --cipher NAME       rc4, blowfish, serpent, rijndael or 0 to 3\n"
-            "                      (default: the window's saved choice, else blowfish)\n"},
+    {kJobs,
+     "  --cipher NAME       rc4, blowfish, serpent, rijndael or 0 to 3\n"
+     "                      (default: the window's saved choice, else blowfish)\n"},
     {kEncrypt, "  --compress          compress before encrypting (writes .fez instead of .fe2)\n"},
     {kJobs, "  --dest DIR          write the output into DIR instead of beside FILE\n"},
     {kJobs, "  --delete-source     wipe FILE once the output is written (status 1 if it stays)\n"},
     {kJobs, "  --overwrite         replace an existing output\n"},
     {kJobs, "  --new-name          write to a free numbered name when the output exists\n"},
     {kAll, "  --yes               wipe without asking\n"},
-    {kJobs, "  --phrase-file FILE  the key phrase is FILE's first line (\"-\": standard input),\n"
-            "                      at most 65536 bytes; otherwise it is asked on the terminal\n"},
-    {kAll, "  --quiet             no progress line (it is shown only when standard error is a\n"
-           "                      terminal)\n"},
+    {kJobs,
+     "  --phrase-file FILE  the key phrase is FILE's first line (\"-\": standard input),\n"
+     "                      at most 65536 bytes; otherwise it is asked on the terminal\n"},
+    {kAll,
+     "  --quiet             no progress line (it is shown only when standard error is a\n"
+     "                      terminal)\n"},
     {kAll, "  --help, -h          this text; after a command, that command's part alone\n"},
     {kAll, "  --version, -V       the version\n"},
 };
 
 constexpr TUsagePart kNotes[] = {
-    {kJobs, "Several FILEs are handled in the order given, each as its own job, under the one\n"
-            "key phrase (asked or read once).\n"},
+    {kJobs,
+     "Several FILEs are handled in the order given, each as its own job, under the one\n"
+     "key phrase (asked or read once).\n"},
     {kWipe, "Several FILEs to wipe are taken in the order given, each after its own question.\n"},
-    {kAll, "With several FILEs, each line about a file starts with the file's path and \": \".\n"
-           "\n"
-           "Ctrl+C stops a job: an unfinished output is not kept, and a wipe under way ends\n"
-           "after its current pass, keeping the file; the FILEs after it are not started.\n"
-           "A second Ctrl+C ends the tool at once.\n"
-           "Exit status: 0 done, 1 failed or stopped (for any FILE), 2 bad usage (nothing done).\n"},
+    {kAll,
+     "With several FILEs, each line about a file starts with the file's path and \": \".\n"
+     "\n"
+     "Ctrl+C stops a job: an unfinished output is not kept, and a wipe under way ends\n"
+     "after its current pass, keeping the file; the FILEs after it are not started.\n"
+     "A second Ctrl+C ends the tool at once.\n"
+     "Exit status: 0 done, 1 failed or stopped (for any FILE), 2 bad usage (nothing done).\n"},
 };
 
-unsigned Bit(TCommand command) { return 1u << static_cast<unsigned>(command); }
+unsigned Bit(TCommand command)
+{
+    return 1u << static_cast<unsigned>(command);
+}
 
 } // namespace
 

@@ -24,12 +24,14 @@ struct TCliOptions {
     bool DeleteSource = false;
     std::optional<TMsgDlgBtn> OverwriteAnswer; // Ignore (--overwrite) or Yes (--new-name)
     bool Yes = false;
-    bool Quiet = false; // no progress line
+    bool Quiet = false;                    // no progress line
     std::optional<std::string> PhraseFile; // "-" for standard input
-    std::vector<std::string> Files; // at least one when running, in the order given
+    std::vector<std::string> Files;        // at least one when running, in the order given
 };
 
-class EUsage : public Exception { using Exception::Exception; };
+class EUsage : public Exception {
+    using Exception::Exception;
+};
 
 // The arguments after the program name; raises EUsage for anything it can't take, before
 // any file is touched.

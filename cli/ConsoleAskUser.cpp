@@ -13,12 +13,14 @@ struct TButton {
 constexpr TButton kButtons[] = {{mbYes, "Yes"}, {mbNo, "No"}, {mbOK, "OK"}, {mbCancel, "Cancel"}, {mbIgnore, "Ignore"}};
 
 // What a box without a chosen default answers to Enter, and what any box answers to Escape.
-TMsgDlgBtn DefaultButton(TMsgDlgButtons buttons) { return buttons & mbOK ? mbOK : mbYes; }
+TMsgDlgBtn DefaultButton(TMsgDlgButtons buttons)
+{
+    return buttons & mbOK ? mbOK : mbYes;
+}
 TMsgDlgBtn EscapeButton(TMsgDlgButtons buttons)
 {
     return buttons & mbCancel ? mbCancel : buttons & mbNo ? mbNo : mbOK;
 }
-
 
 } // namespace
 
@@ -36,8 +38,7 @@ TConsoleAskUser::TConsoleAskUser(std::optional<TMsgDlgBtn> overwriteAnswer, bool
                                  std::string linePrefix)
     : m_overwriteAnswer(overwriteAnswer), m_confirmWipes(confirmWipes), m_terminal(terminal),
       m_linePrefix(std::move(linePrefix))
-{
-}
+{}
 
 TMsgDlgBtn TConsoleAskUser::AskUser(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons)
 {

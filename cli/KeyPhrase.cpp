@@ -14,8 +14,7 @@ class TReadFd {
 public:
     explicit TReadFd(const std::string& path)
         : m_fd(path == "-" ? 0 : fs::Open(path, O_RDONLY | O_CLOEXEC)), m_own(path != "-")
-    {
-    }
+    {}
     ~TReadFd()
     {
         if (m_own && m_fd >= 0)

@@ -19,6 +19,8 @@ void ReadPhraseFile(const std::string& path, std::string& phrase);
 // answers. Raises EPhrase with the reason when no phrase is had.
 void AskPhrase(TTerminal& terminal, bool twice, std::string& phrase);
 
-class EPhrase : public Exception { using Exception::Exception; };
+class EPhrase : public Exception {
+    using Exception::Exception;
+};
 
 } // namespace lw::cli

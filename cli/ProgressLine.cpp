@@ -13,10 +13,12 @@ constexpr auto kRedrawEvery = std::chrono::milliseconds(200);
 
 TProgressLine::TProgressLine(bool draw, TStopRequest& stop, bool (*interrupted)())
     : m_draw(draw), m_stop(stop), m_interrupted(interrupted)
-{
-}
+{}
 
-TProgressLine::~TProgressLine() { Clear(); }
+TProgressLine::~TProgressLine()
+{
+    Clear();
+}
 
 std::string TProgressLine::Text(TJobPhase phase, int pass, int64_t done, int64_t expected, double seconds)
 {

@@ -34,7 +34,10 @@ int Fail(const std::string& message, int status)
     return status;
 }
 
-bool ShowsProgress(const TCliOptions& o) { return !o.Quiet && StandardErrorIsTerminal(); }
+bool ShowsProgress(const TCliOptions& o)
+{
+    return !o.Quiet && StandardErrorIsTerminal();
+}
 
 // What every file of a run shares.
 struct TRun {
@@ -154,17 +157,10 @@ int Run(const std::vector<std::string>& args, TSecretText& phrase)
         return kBadUsage;
     }
     switch (o.Action) {
-    case TCliAction::Usage:
-        std::fputs(UsageText(std::nullopt).c_str(), stdout);
-        return kDone;
-    case TCliAction::CommandUsage:
-        std::fputs(UsageText(o.Command).c_str(), stdout);
-        return kDone;
-    case TCliAction::Version:
-        std::printf("lockwell-cli %s\n", kLockwellVersion);
-        return kDone;
-    case TCliAction::Run:
-        break;
+    case TCliAction::Usage: std::fputs(UsageText(std::nullopt).c_str(), stdout); return kDone;
+    case TCliAction::CommandUsage: std::fputs(UsageText(o.Command).c_str(), stdout); return kDone;
+    case TCliAction::Version: std::printf("lockwell-cli %s\n", kLockwellVersion); return kDone;
+    case TCliAction::Run: break;
     }
 
     TTerminal terminal;

@@ -23,7 +23,8 @@ int64_t Total(unsigned lo32, unsigned hi32)
 
 static_assert(kBZNotCompressed == BZ_DATA_ERROR_MAGIC);
 
-EBZip2Error::EBZip2Error(int code) : Exception("error " + std::to_string(code)), m_code(code) {}
+EBZip2Error::EBZip2Error(int code) : Exception("error " + std::to_string(code)), m_code(code)
+{}
 
 std::string BZip2ErrorText(int code)
 {
@@ -33,26 +34,16 @@ std::string BZip2ErrorText(int code)
         return "bzip2 error " + std::to_string(code) + " (" + meaning + ")";
     };
     switch (code) {
-    case BZ_SEQUENCE_ERROR:
-        return numbered("data follows the end of the compressed data");
-    case BZ_PARAM_ERROR:
-        return numbered("invalid parameter");
-    case BZ_MEM_ERROR:
-        return kNotEnoughMemory;
-    case BZ_DATA_ERROR:
-        return "the compressed data is damaged or the key phrase or cipher is wrong";
-    case BZ_DATA_ERROR_MAGIC:
-        return numbered("not compressed data");
-    case BZ_IO_ERROR:
-        return numbered("input/output error");
-    case BZ_UNEXPECTED_EOF:
-        return "the compressed data ends too early";
-    case BZ_OUTBUFF_FULL:
-        return numbered("output buffer full");
-    case BZ_CONFIG_ERROR:
-        return numbered("library built wrongly for this system");
-    default:
-        return "bzip2 error " + std::to_string(code);
+    case BZ_SEQUENCE_ERROR: return numbered("data follows the end of the compressed data");
+    case BZ_PARAM_ERROR: return numbered("invalid parameter");
+    case BZ_MEM_ERROR: return kNotEnoughMemory;
+    case BZ_DATA_ERROR: return "the compressed data is damaged or the key phrase or cipher is wrong";
+    case BZ_DATA_ERROR_MAGIC: return numbered("not compressed data");
+    case BZ_IO_ERROR: return numbered("input/output error");
+    case BZ_UNEXPECTED_EOF: return "the compressed data ends too early";
+    case BZ_OUTBUFF_FULL: return numbered("output buffer full");
+    case BZ_CONFIG_ERROR: return numbered("library built wrongly for this system");
+    default: return "bzip2 error " + std::to_string(code);
     }
 }
 
@@ -65,7 +56,8 @@ struct TCustomBZip2Stream::TRecord : bz::TLibStream {
     using TLibStream::TLibStream;
 };
 
-TCustomBZip2Stream::TCustomBZip2Stream(TStream& stream) : m_stream(stream), m_position(stream.Position()) {}
+TCustomBZip2Stream::TCustomBZip2Stream(TStream& stream) : m_stream(stream), m_position(stream.Position())
+{}
 
 TCustomBZip2Stream::~TCustomBZip2Stream() = default;
 

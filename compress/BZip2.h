@@ -21,8 +21,12 @@ public:
 private:
     int m_code = 0;
 };
-class EBZCompressionError : public EBZip2Error { using EBZip2Error::EBZip2Error; };
-class EBZDecompressionError : public EBZip2Error { using EBZip2Error::EBZip2Error; };
+class EBZCompressionError : public EBZip2Error {
+    using EBZip2Error::EBZip2Error;
+};
+class EBZDecompressionError : public EBZip2Error {
+    using EBZip2Error::EBZip2Error;
+};
 
 // The code a source that does not start with the compressed data's signature gives
 // (bzlib.h stays inside this layer).

@@ -114,7 +114,8 @@ struct TBZBlockDecoder::TTables {
     std::array<uint8_t, 256> seqToByte{};
 };
 
-TBZBlockDecoder::TBZBlockDecoder() : m_tables(std::make_unique<TTables>()) {}
+TBZBlockDecoder::TBZBlockDecoder() : m_tables(std::make_unique<TTables>())
+{}
 TBZBlockDecoder::~TBZBlockDecoder() = default;
 
 bool TBZBlockDecoder::Read(std::span<const uint8_t> in, uint64_t startBit, uint64_t endBit, int level)

@@ -102,7 +102,8 @@ bool TBZBlockWalk::Run(uint32_t* tt, uint32_t n, uint32_t first)
                     continue;
                 const uint32_t e = tt[pos[c]];
                 if (e & kMark) {
-                    succ[c] = static_cast<uint32_t>(std::find(start.begin(), start.begin() + chains, pos[c]) - start.begin());
+                    succ[c] =
+                        static_cast<uint32_t>(std::find(start.begin(), start.begin() + chains, pos[c]) - start.begin());
                     finish(c);
                     --live;
                 } else {

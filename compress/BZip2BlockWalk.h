@@ -26,7 +26,8 @@ public:
                 const unsigned c = m_order[i];
                 for (uint32_t k = m_first[c];; k = m_next[k]) {
                     const bool last = k == m_last[c];
-                    const std::span<const uint8_t> piece(m_bytes.get() + size_t{k} * kChunk, last ? m_lastUsed[c] : kChunk);
+                    const std::span<const uint8_t> piece(m_bytes.get() + size_t{k} * kChunk,
+                                                         last ? m_lastUsed[c] : kChunk);
                     if (!f(piece))
                         return false;
                     if (last)

@@ -70,8 +70,8 @@ TSmallBlock MakeSmallBlock(uint32_t crc, unsigned residue)
         b.stream.assign(256, 0);
         unsigned size = 256;
         if (BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(b.stream.data()), &size,
-                                     reinterpret_cast<char*>(content.data()),
-                                     static_cast<unsigned>(content.size()), 1, 0, 0) != BZ_OK)
+                                     reinterpret_cast<char*>(content.data()), static_cast<unsigned>(content.size()), 1,
+                                     0, 0) != BZ_OK)
             throw std::bad_alloc();
         const uint64_t total = uint64_t{size} * 8;
         for (uint64_t p = total - 80; p + 87 >= total && p > kHeaderBits; --p) {

@@ -35,8 +35,8 @@ uint32_t BlockCrc(std::span<const uint8_t> data)
     size_t n = data.size();
     for (; n >= 8; p += 8, n -= 8) {
         const uint32_t a = c ^ LoadBE32(p), b = LoadBE32(p + 4);
-        c = t[7][a >> 24] ^ t[6][(a >> 16) & 0xff] ^ t[5][(a >> 8) & 0xff] ^ t[4][a & 0xff] ^
-            t[3][b >> 24] ^ t[2][(b >> 16) & 0xff] ^ t[1][(b >> 8) & 0xff] ^ t[0][b & 0xff];
+        c = t[7][a >> 24] ^ t[6][(a >> 16) & 0xff] ^ t[5][(a >> 8) & 0xff] ^ t[4][a & 0xff] ^ t[3][b >> 24] ^
+            t[2][(b >> 16) & 0xff] ^ t[1][(b >> 8) & 0xff] ^ t[0][b & 0xff];
     }
     for (; n > 0; ++p, --n)
         c = (c << 8) ^ t[0][(c >> 24) ^ *p];

@@ -117,9 +117,7 @@ void CompressBlock(std::vector<uint8_t>& packed, const std::vector<uint8_t>& sto
 } // namespace
 
 TParallelBZCompressor::TParallelBZCompressor(TBlockSize100k blockSize, TStream& destination, unsigned threads)
-    : m_destination(destination),
-      m_level(static_cast<int>(blockSize) + 1),
-      m_threads(std::max(threads, 1u)),
+    : m_destination(destination), m_level(static_cast<int>(blockSize) + 1), m_threads(std::max(threads, 1u)),
       m_pool(std::make_unique<TPool>())
 {
     if (m_level < 1 || m_level > 9)
@@ -276,7 +274,8 @@ void TParallelBZCompressor::Splice(TBlock& block)
         std::rethrow_exception(block.error);
     const std::span<const uint8_t> packed = block.packed;
     const uint64_t bits = packed.size() * uint64_t{8};
-    const uint32_t blockCrc = static_cast<uint32_t>(bz::PeekBits(packed, bz::kHeaderBits + bz::kMagicBits, bz::kCrcBits));
+    const uint32_t blockCrc =
+        static_cast<uint32_t>(bz::PeekBits(packed, bz::kHeaderBits + bz::kMagicBits, bz::kCrcBits));
     // The library pads its end marker and CRC to a byte; find where the block stops.
     uint64_t end = 0;
     for (unsigned pad = 0; pad < 8 && end == 0; ++pad) {

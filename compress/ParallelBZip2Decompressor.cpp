@@ -124,8 +124,7 @@ struct TParallelBZDecompressor::TFallback {
     std::array<uint8_t, kPiece> piece{};
 };
 
-TParallelBZDecompressor::TParallelBZDecompressor(TStream& source, unsigned threads)
-    : m_source(source)
+TParallelBZDecompressor::TParallelBZDecompressor(TStream& source, unsigned threads) : m_source(source)
 {
     m_workers.reserve(threads);
     for (unsigned i = 0; i < threads; ++i)
@@ -243,8 +242,8 @@ void TParallelBZDecompressor::Start()
     while (m_raw.size() < 10 && !m_sourceEnded)
         ReadChunk();
     m_boundary = m_regionStart = bz::kHeaderBits;
-    const bool header = m_raw.size() >= 10 && m_raw[0] == 'B' && m_raw[1] == 'Z' &&
-                        m_raw[2] == 'h' && m_raw[3] >= '1' && m_raw[3] <= '9';
+    const bool header = m_raw.size() >= 10 && m_raw[0] == 'B' && m_raw[1] == 'Z' && m_raw[2] == 'h' &&
+                        m_raw[3] >= '1' && m_raw[3] <= '9';
     if (header && bz::PeekBits(m_raw, bz::kHeaderBits, bz::kMagicBits) == bz::kBlockMagic)
         m_level = m_raw[3] - '0';
     else
@@ -293,8 +292,7 @@ void TParallelBZDecompressor::FillPipeline()
     }
 }
 
-std::shared_ptr<TParallelBZDecompressor::TJob> TParallelBZDecompressor::TakeJob(int64_t startBit,
-                                                                               int64_t endBit)
+std::shared_ptr<TParallelBZDecompressor::TJob> TParallelBZDecompressor::TakeJob(int64_t startBit, int64_t endBit)
 {
     auto job = std::make_shared<TJob>();
     job->startBit = startBit;
@@ -409,7 +407,8 @@ void TParallelBZDecompressor::StartFallback(int64_t bit)
     }
     // Where the single stream stands now: this block next, its source piece loaded.
     auto at = static_cast<size_t>(bit / 8 - m_rawBase);
-    bz::TBridge bridge = bz::BridgeTo(m_combinedCrc, m_level, static_cast<uint64_t>(bit), bit % 8 != 0 ? m_raw[at] : uint8_t{0});
+    bz::TBridge bridge =
+        bz::BridgeTo(m_combinedCrc, m_level, static_cast<uint64_t>(bit), bit % 8 != 0 ? m_raw[at] : uint8_t{0});
     if (bit % 8 != 0)
         ++at;
     const size_t end = ChunkEndOf((bit - 1) / 8);

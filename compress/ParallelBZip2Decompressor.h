@@ -70,7 +70,7 @@ private:
 
     int64_t m_regionStart = 0; // where the next region to be queued starts
     bool m_pipeStopped = false;
-    int64_t m_boundary = 0;    // end of the block being delivered
+    int64_t m_boundary = 0; // end of the block being delivered
     uint32_t m_combinedCrc = 0;
     std::shared_ptr<TJob> m_current;
     size_t m_currentAt = 0;

@@ -7,11 +7,16 @@ constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwx
 
 uint32_t Sextet(char c)
 {
-    if (c >= 'A' && c <= 'Z') return static_cast<uint32_t>(c - 'A');
-    if (c >= 'a' && c <= 'z') return static_cast<uint32_t>(c - 'a' + 26);
-    if (c >= '0' && c <= '9') return static_cast<uint32_t>(c - '0' + 52);
-    if (c == '+') return 62;
-    if (c == '/') return 63;
+    if (c >= 'A' && c <= 'Z')
+        return static_cast<uint32_t>(c - 'A');
+    if (c >= 'a' && c <= 'z')
+        return static_cast<uint32_t>(c - 'a' + 26);
+    if (c >= '0' && c <= '9')
+        return static_cast<uint32_t>(c - '0' + 52);
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
     return 0;
 }
 
@@ -47,8 +52,8 @@ std::vector<uint8_t> Base64Decode(std::string_view text)
     std::vector<uint8_t> out;
     out.reserve(text.size() / 4 * 3);
     for (size_t i = 0; i + 4 <= text.size(); i += 4) {
-        const uint32_t v = (Sextet(text[i]) << 18) | (Sextet(text[i + 1]) << 12) |
-                           (Sextet(text[i + 2]) << 6) | Sextet(text[i + 3]);
+        const uint32_t v =
+            (Sextet(text[i]) << 18) | (Sextet(text[i + 1]) << 12) | (Sextet(text[i + 2]) << 6) | Sextet(text[i + 3]);
         out.push_back(static_cast<uint8_t>(v >> 16));
         if (text[i + 2] == '=')
             continue;

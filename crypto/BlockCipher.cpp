@@ -180,9 +180,15 @@ void TDCP_blockcipherN<B>::CbcMode(const void* inp, void* outp, uint32_t count, 
 }
 
 template <size_t B>
-void TDCP_blockcipherN<B>::EncryptCBC(const void* in, void* out, uint32_t count) { CbcMode(in, out, count, true); }
+void TDCP_blockcipherN<B>::EncryptCBC(const void* in, void* out, uint32_t count)
+{
+    CbcMode(in, out, count, true);
+}
 template <size_t B>
-void TDCP_blockcipherN<B>::DecryptCBC(const void* in, void* out, uint32_t count) { CbcMode(in, out, count, false); }
+void TDCP_blockcipherN<B>::DecryptCBC(const void* in, void* out, uint32_t count)
+{
+    CbcMode(in, out, count, false);
+}
 
 template <size_t B>
 void TDCP_blockcipherN<B>::EncryptCFB8bit(const void* inp, void* outp, uint32_t count)
@@ -282,13 +288,25 @@ void TDCP_blockcipherN<B>::StreamMode(const void* inp, void* outp, uint32_t coun
 }
 
 template <size_t B>
-void TDCP_blockcipherN<B>::EncryptOFB(const void* in, void* out, uint32_t count) { StreamMode(in, out, count, false); }
+void TDCP_blockcipherN<B>::EncryptOFB(const void* in, void* out, uint32_t count)
+{
+    StreamMode(in, out, count, false);
+}
 template <size_t B>
-void TDCP_blockcipherN<B>::DecryptOFB(const void* in, void* out, uint32_t count) { StreamMode(in, out, count, false); }
+void TDCP_blockcipherN<B>::DecryptOFB(const void* in, void* out, uint32_t count)
+{
+    StreamMode(in, out, count, false);
+}
 template <size_t B>
-void TDCP_blockcipherN<B>::EncryptCTR(const void* in, void* out, uint32_t count) { StreamMode(in, out, count, true); }
+void TDCP_blockcipherN<B>::EncryptCTR(const void* in, void* out, uint32_t count)
+{
+    StreamMode(in, out, count, true);
+}
 template <size_t B>
-void TDCP_blockcipherN<B>::DecryptCTR(const void* in, void* out, uint32_t count) { StreamMode(in, out, count, true); }
+void TDCP_blockcipherN<B>::DecryptCTR(const void* in, void* out, uint32_t count)
+{
+    StreamMode(in, out, count, true);
+}
 
 template <size_t B>
 void TDCP_blockcipherN<B>::IncrementCounter()

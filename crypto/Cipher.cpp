@@ -20,8 +20,10 @@ void TDCP_cipher::SetKey(const void* key, uint32_t sizeInBits, const void* iv)
     m_initialized = true;
 }
 
-void TDCP_cipher::Encrypt(const void*, void*, uint32_t) {}
-void TDCP_cipher::Decrypt(const void*, void*, uint32_t) {}
+void TDCP_cipher::Encrypt(const void*, void*, uint32_t)
+{}
+void TDCP_cipher::Decrypt(const void*, void*, uint32_t)
+{}
 
 void TDCP_cipher::CipherTextBytes(uint8_t* bytes, uint32_t count, bool encrypt)
 {

@@ -46,7 +46,10 @@ TCpuFeatures Detect()
     return f;
 }
 #else
-TCpuFeatures Detect() { return {}; }
+TCpuFeatures Detect()
+{
+    return {};
+}
 #endif
 
 std::atomic<bool> forcedOff{false};
@@ -60,6 +63,9 @@ const TCpuFeatures& CpuFeatures()
     return forcedOff.load(std::memory_order_relaxed) ? none : detected;
 }
 
-void ForceNoCpuFeatures(bool off) { forcedOff.store(off, std::memory_order_relaxed); }
+void ForceNoCpuFeatures(bool off)
+{
+    forcedOff.store(off, std::memory_order_relaxed);
+}
 
 } // namespace lw

@@ -52,15 +52,15 @@ constexpr uint32_t kShortCall = 64;
 // processor need not wait for j to know whether the load may pass them; when j hit
 // i+1, the value just stored there is taken instead. That keeps the chain through j to
 // a few cycles.
-#define LW_RC4_STEP(I, INEXT, out)                      \
-    do {                                                \
-        j = (j + t) & 255;                              \
-        const uint32_t u = w[j];                        \
-        const uint32_t next = w[INEXT];                 \
-        w[I] = u;                                       \
-        w[j] = t;                                       \
-        out = w[(t + u) & 255];                         \
-        t = j == (INEXT) ? t : next;                    \
+#define LW_RC4_STEP(I, INEXT, out)                                                                                     \
+    do {                                                                                                               \
+        j = (j + t) & 255;                                                                                             \
+        const uint32_t u = w[j];                                                                                       \
+        const uint32_t next = w[INEXT];                                                                                \
+        w[I] = u;                                                                                                      \
+        w[j] = t;                                                                                                      \
+        out = w[(t + u) & 255];                                                                                        \
+        t = j == (INEXT) ? t : next;                                                                                   \
     } while (0)
 
 // Key stream of one call from i = j = 0, eight bytes to a word. The first seven bytes go

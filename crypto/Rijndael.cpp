@@ -23,10 +23,22 @@ extern const TWordTables INV_MIX_TABLES;
 extern const std::array<uint32_t, 30> ROUND_CONSTANTS;
 extern const TKnownAnswer KNOWN_ANSWERS[3];
 
-inline uint8_t B0(uint32_t w) { return uint8_t(w); }
-inline uint8_t B1(uint32_t w) { return uint8_t(w >> 8); }
-inline uint8_t B2(uint32_t w) { return uint8_t(w >> 16); }
-inline uint8_t B3(uint32_t w) { return uint8_t(w >> 24); }
+inline uint8_t B0(uint32_t w)
+{
+    return uint8_t(w);
+}
+inline uint8_t B1(uint32_t w)
+{
+    return uint8_t(w >> 8);
+}
+inline uint8_t B2(uint32_t w)
+{
+    return uint8_t(w >> 16);
+}
+inline uint8_t B3(uint32_t w)
+{
+    return uint8_t(w >> 24);
+}
 
 inline uint32_t SubWord(uint32_t w)
 {
@@ -86,16 +98,14 @@ TAesRoundKeys TDCP_rijndael::InstructionKeys() const
 {
     // Each round key holds its four columns first, row 0 lowest: byte order on x86.
     return {reinterpret_cast<const uint8_t*>(EncryptRoundKeys.data()),
-            reinterpret_cast<const uint8_t*>(DecryptRoundKeys.data()), sizeof(TRoundKey),
-            RoundCount};
+            reinterpret_cast<const uint8_t*>(DecryptRoundKeys.data()), sizeof(TRoundKey), RoundCount};
 }
 
 void TDCP_rijndael::EncryptBlock(const void* in, void* out)
 {
     RequireKeyed();
     if (CpuFeatures().aes)
-        AesNiEncryptBlock(InstructionKeys(), static_cast<const uint8_t*>(in),
-                          static_cast<uint8_t*>(out));
+        AesNiEncryptBlock(InstructionKeys(), static_cast<const uint8_t*>(in), static_cast<uint8_t*>(out));
     else
         EncryptBlockTable(in, out);
 }
@@ -104,8 +114,7 @@ void TDCP_rijndael::DecryptBlock(const void* in, void* out)
 {
     RequireKeyed();
     if (CpuFeatures().aes)
-        AesNiDecryptBlock(InstructionKeys(), static_cast<const uint8_t*>(in),
-                          static_cast<uint8_t*>(out));
+        AesNiDecryptBlock(InstructionKeys(), static_cast<const uint8_t*>(in), static_cast<uint8_t*>(out));
     else
         DecryptBlockTable(in, out);
 }
@@ -156,8 +165,8 @@ void TDCP_rijndael::EncryptBlockTable(const void* in, void* out)
     // table 3, row 2 in table 0, row 3 in table 1.
     const auto last = [](uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
         const auto& tab = ENCRYPT_TABLES;
-        return (tab[2][B0(a)] & 0x000000FFu) ^ (tab[3][B1(b)] & 0x0000FF00u) ^
-               (tab[0][B2(c)] & 0x00FF0000u) ^ (tab[1][B3(d)] & 0xFF000000u);
+        return (tab[2][B0(a)] & 0x000000FFu) ^ (tab[3][B1(b)] & 0x0000FF00u) ^ (tab[0][B2(c)] & 0x00FF0000u) ^
+               (tab[1][B3(d)] & 0xFF000000u);
     };
     const TRoundKey& k = rk[RoundCount];
     auto* dst = static_cast<uint8_t*>(out);
@@ -193,8 +202,8 @@ void TDCP_rijndael::DecryptBlockTable(const void* in, void* out)
     }
 
     const auto last = [](uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-        return uint32_t(INV_SBOX[B0(a)]) | uint32_t(INV_SBOX[B1(b)]) << 8 |
-               uint32_t(INV_SBOX[B2(c)]) << 16 | uint32_t(INV_SBOX[B3(d)]) << 24;
+        return uint32_t(INV_SBOX[B0(a)]) | uint32_t(INV_SBOX[B1(b)]) << 8 | uint32_t(INV_SBOX[B2(c)]) << 16 |
+               uint32_t(INV_SBOX[B3(d)]) << 24;
     };
     const TRoundKey& k = rk[0];
     auto* dst = static_cast<uint8_t*>(out);
@@ -217,7 +226,10 @@ bool TDCP_rijndael::ClassKnownAnswerTest()
 // worked out by the compiler.
 namespace {
 
-constexpr uint8_t XTime(uint8_t x) { return uint8_t(x << 1) ^ ((x & 0x80) ? 0x1B : 0x00); }
+constexpr uint8_t XTime(uint8_t x)
+{
+    return uint8_t(x << 1) ^ ((x & 0x80) ? 0x1B : 0x00);
+}
 
 constexpr uint8_t GfMul(uint8_t a, uint8_t b)
 {
@@ -228,7 +240,10 @@ constexpr uint8_t GfMul(uint8_t a, uint8_t b)
     return r;
 }
 
-constexpr uint8_t Rotl8(uint8_t x, int n) { return uint8_t(x << n | x >> (8 - n)); }
+constexpr uint8_t Rotl8(uint8_t x, int n)
+{
+    return uint8_t(x << n | x >> (8 - n));
+}
 
 constexpr TByteTable MakeSBox()
 {
@@ -267,14 +282,13 @@ constexpr TByteTable MakeIdentity()
 
 // Table 0 holds box[x] times the column's coefficients, row 0 low; each further table
 // is the previous one rotated up by one byte.
-constexpr TWordTables MakeWordTables(const TByteTable& box, uint8_t c0, uint8_t c1, uint8_t c2,
-                                     uint8_t c3)
+constexpr TWordTables MakeWordTables(const TByteTable& box, uint8_t c0, uint8_t c1, uint8_t c2, uint8_t c3)
 {
     TWordTables t{};
     for (int x = 0; x < 256; ++x) {
         const uint8_t s = box[x];
-        t[0][x] = uint32_t(GfMul(s, c0)) | uint32_t(GfMul(s, c1)) << 8 |
-                  uint32_t(GfMul(s, c2)) << 16 | uint32_t(GfMul(s, c3)) << 24;
+        t[0][x] = uint32_t(GfMul(s, c0)) | uint32_t(GfMul(s, c1)) << 8 | uint32_t(GfMul(s, c2)) << 16 |
+                  uint32_t(GfMul(s, c3)) << 24;
         for (int i = 1; i < 4; ++i)
             t[i][x] = t[i - 1][x] << 8 | t[i - 1][x] >> 24;
     }

@@ -21,8 +21,7 @@ LW_AESNI inline void Store(uint8_t* p, __m128i v)
 // Serial: each block waits for the one before. The next plaintext (with key 0) is folded
 // into the last round key, so the chain between blocks is the AES rounds alone.
 template <int R>
-LW_AESNI void EncryptCbc(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in,
-                         uint8_t* out, size_t blocks)
+LW_AESNI void EncryptCbc(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out, size_t blocks)
 {
     __m128i k[R + 1];
 #pragma GCC unroll 16
@@ -49,8 +48,7 @@ LW_AESNI void EncryptCbc(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* 
 // Blocks are independent: eight in flight hide the instruction latency. The chaining
 // XOR rides in the last round key. All loads of a group come before its stores.
 template <int R>
-LW_AESNI void DecryptCbc(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in,
-                         uint8_t* out, size_t blocks)
+LW_AESNI void DecryptCbc(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out, size_t blocks)
 {
     constexpr size_t kLanes = 8;
     __m128i k[R + 1];
@@ -114,16 +112,14 @@ LW_AESNI void AesNiDecryptBlock(const TAesRoundKeys& keys, const uint8_t* in, ui
     Store(out, _mm_aesdeclast_si128(s, Load(keys.dec)));
 }
 
-void AesNiEncryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
-                     size_t blocks)
+void AesNiEncryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out, size_t blocks)
 {
     if (blocks == 0)
         return;
     WithRounds(keys.rounds, [&](auto r) { EncryptCbc<decltype(r)::value>(keys, cv, in, out, blocks); });
 }
 
-void AesNiDecryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
-                     size_t blocks)
+void AesNiDecryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out, size_t blocks)
 {
     if (blocks == 0)
         return;

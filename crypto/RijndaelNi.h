@@ -36,16 +36,12 @@ void AesNiEncryptBlock(const TAesRoundKeys& keys, const uint8_t* in, uint8_t* ou
 void AesNiDecryptBlock(const TAesRoundKeys& keys, const uint8_t* in, uint8_t* out);
 
 // Whole CBC blocks; cv is the chaining value, read and updated. in may equal out.
-void AesNiEncryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
-                     size_t blocks);
-void AesNiDecryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
-                     size_t blocks);
+void AesNiEncryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out, size_t blocks);
+void AesNiDecryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out, size_t blocks);
 
 // Four blocks a 512-bit register; callers check vaes and avx512f (and aes) first.
-void VaesDecryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
-                    size_t blocks);
+void VaesDecryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out, size_t blocks);
 // Two blocks a 256-bit register; callers check vaes and avx2 (and aes) first.
-void VaesDecryptCBC256(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
-                       size_t blocks);
+void VaesDecryptCBC256(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out, size_t blocks);
 
 } // namespace lw

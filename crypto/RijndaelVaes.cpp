@@ -63,8 +63,7 @@ struct TWide256 {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
 template <class W, int R>
-inline void DecryptCbcWide(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
-                           size_t blocks)
+inline void DecryptCbcWide(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out, size_t blocks)
 {
     using V = typename W::V;
     constexpr size_t kRegs = 8;
@@ -116,31 +115,29 @@ inline void DecryptCbcWide(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t
 #pragma GCC diagnostic pop
 
 template <int R>
-LW_VAES512 [[gnu::flatten]] void DecryptCbc512(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in,
-                                               uint8_t* out, size_t blocks)
+LW_VAES512 [[gnu::flatten]] void DecryptCbc512(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
+                                               size_t blocks)
 {
     DecryptCbcWide<TWide512, R>(keys, cv, in, out, blocks);
 }
 
 template <int R>
-LW_VAES256 [[gnu::flatten]] void DecryptCbc256(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in,
-                                               uint8_t* out, size_t blocks)
+LW_VAES256 [[gnu::flatten]] void DecryptCbc256(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
+                                               size_t blocks)
 {
     DecryptCbcWide<TWide256, R>(keys, cv, in, out, blocks);
 }
 
 } // namespace
 
-void VaesDecryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
-                    size_t blocks)
+void VaesDecryptCBC(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out, size_t blocks)
 {
     if (blocks == 0)
         return;
     WithRounds(keys.rounds, [&](auto r) { DecryptCbc512<decltype(r)::value>(keys, cv, in, out, blocks); });
 }
 
-void VaesDecryptCBC256(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out,
-                       size_t blocks)
+void VaesDecryptCBC256(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out, size_t blocks)
 {
     if (blocks == 0)
         return;

@@ -33,8 +33,7 @@ public:
     TWipeOnExit(void* data, size_t size) noexcept : m_data(data), m_size(size) {}
     template <class T>
     explicit TWipeOnExit(T& object) noexcept : TWipeOnExit(&object, sizeof(T))
-    {
-    }
+    {}
     ~TWipeOnExit() { SecureFill(m_data, m_size, 0); }
     TWipeOnExit(const TWipeOnExit&) = delete;
     TWipeOnExit& operator=(const TWipeOnExit&) = delete;

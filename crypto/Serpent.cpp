@@ -65,7 +65,10 @@ void TDCP_serpent::ScheduleKey(const void* key, uint32_t sizeInBits)
     SecureFill(work.data(), sizeof(work), 0x00);
 }
 
-TSerpentLanes TDCP_serpent::Lanes() const { return SerpentLanes(m_laneCap); }
+TSerpentLanes TDCP_serpent::Lanes() const
+{
+    return SerpentLanes(m_laneCap);
+}
 
 // Whole CBC runs go to the level this CPU allows, without a call per block.
 void TDCP_serpent::EncryptChain(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* cv)

@@ -127,8 +127,8 @@ template <class V>
 // blocks, one per lane, reading every ciphertext it needs before it writes anything,
 // which keeps in-place use safe.
 template <class V>
-[[gnu::always_inline]] inline void DecryptLanes(const uint32_t* keys, const uint8_t* in, uint8_t* out,
-                                                size_t blocks, uint8_t* cv)
+[[gnu::always_inline]] inline void DecryptLanes(const uint32_t* keys, const uint8_t* in, uint8_t* out, size_t blocks,
+                                                uint8_t* cv)
 {
     constexpr size_t kRow = sizeof(V);
     constexpr size_t kBatch = 4 * kRow / 16;
@@ -173,14 +173,14 @@ void DecryptSse2(const uint32_t* keys, const uint8_t* in, uint8_t* out, size_t b
     DecryptLanes<TVec4>(keys, in, out, blocks, cv);
 }
 
-[[gnu::target("avx2")]] void DecryptAvx2(const uint32_t* keys, const uint8_t* in, uint8_t* out,
-                                         size_t blocks, uint8_t* cv)
+[[gnu::target("avx2")]] void DecryptAvx2(const uint32_t* keys, const uint8_t* in, uint8_t* out, size_t blocks,
+                                         uint8_t* cv)
 {
     DecryptLanes<TVec8>(keys, in, out, blocks, cv);
 }
 
-[[gnu::target("avx512f,avx512vl")]] void DecryptAvx512(const uint32_t* keys, const uint8_t* in,
-                                                       uint8_t* out, size_t blocks, uint8_t* cv)
+[[gnu::target("avx512f,avx512vl")]] void DecryptAvx512(const uint32_t* keys, const uint8_t* in, uint8_t* out,
+                                                       size_t blocks, uint8_t* cv)
 {
     DecryptLanes<TVec16>(keys, in, out, blocks, cv);
 }
@@ -202,8 +202,8 @@ void DecryptSse2(const uint32_t* keys, const uint8_t* in, uint8_t* out, size_t b
 
 // One block's words in vector registers, each word in every lane: the three-input logic
 // and rotate instructions shorten the chain of the rounds.
-[[gnu::target("avx512f,avx512vl")]] void EncryptAvx512(const uint32_t* keys, const uint8_t* in,
-                                                       uint8_t* out, size_t blocks, uint8_t* cv)
+[[gnu::target("avx512f,avx512vl")]] void EncryptAvx512(const uint32_t* keys, const uint8_t* in, uint8_t* out,
+                                                       size_t blocks, uint8_t* cv)
 {
     TWords<TVec4> x;
     TVec4 block;
@@ -240,8 +240,8 @@ TSerpentLanes SerpentLanes(TSerpentLanes cap)
     return std::min(best, cap);
 }
 
-void SerpentEncryptCbc(TSerpentLanes lanes, const uint32_t* keys, const uint8_t* in, uint8_t* out,
-                       size_t blocks, uint8_t* cv)
+void SerpentEncryptCbc(TSerpentLanes lanes, const uint32_t* keys, const uint8_t* in, uint8_t* out, size_t blocks,
+                       uint8_t* cv)
 {
 #ifdef LW_SERPENT_VECTORS
     if (lanes == TSerpentLanes::Avx512)
@@ -251,8 +251,8 @@ void SerpentEncryptCbc(TSerpentLanes lanes, const uint32_t* keys, const uint8_t*
     EncryptChain(keys, in, out, blocks, cv);
 }
 
-void SerpentDecryptCbc(TSerpentLanes lanes, const uint32_t* keys, const uint8_t* in, uint8_t* out,
-                       size_t blocks, uint8_t* cv)
+void SerpentDecryptCbc(TSerpentLanes lanes, const uint32_t* keys, const uint8_t* in, uint8_t* out, size_t blocks,
+                       uint8_t* cv)
 {
 #ifdef LW_SERPENT_VECTORS
     switch (lanes) {

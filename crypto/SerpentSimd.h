@@ -15,9 +15,9 @@ TSerpentLanes SerpentLanes(TSerpentLanes cap);
 
 // CBC over whole blocks with the round keys K0..K32; cv is the chaining value, read and
 // updated. in and out may be the same buffer. Every level gives the same bytes.
-void SerpentEncryptCbc(TSerpentLanes lanes, const uint32_t* keys, const uint8_t* in, uint8_t* out,
-                       size_t blocks, uint8_t* cv);
-void SerpentDecryptCbc(TSerpentLanes lanes, const uint32_t* keys, const uint8_t* in, uint8_t* out,
-                       size_t blocks, uint8_t* cv);
+void SerpentEncryptCbc(TSerpentLanes lanes, const uint32_t* keys, const uint8_t* in, uint8_t* out, size_t blocks,
+                       uint8_t* cv);
+void SerpentDecryptCbc(TSerpentLanes lanes, const uint32_t* keys, const uint8_t* in, uint8_t* out, size_t blocks,
+                       uint8_t* cv);
 
 } // namespace lw

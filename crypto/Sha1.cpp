@@ -9,7 +9,10 @@
 namespace lw {
 namespace {
 
-constexpr uint32_t Rol(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+constexpr uint32_t Rol(uint32_t x, int n)
+{
+    return (x << n) | (x >> (32 - n));
+}
 
 } // namespace
 

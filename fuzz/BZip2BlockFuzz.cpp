@@ -91,9 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         stream.resize(payload.size() + payload.size() / 50 + 700);
         auto length = static_cast<unsigned>(stream.size());
         char none = 0;
-        FUZZ_CHECK(BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(stream.data()), &length,
-                                            payload.empty() ? &none : reinterpret_cast<char*>(const_cast<uint8_t*>(payload.data())),
-                                            static_cast<unsigned>(payload.size()), level, 0, 0) == BZ_OK);
+        FUZZ_CHECK(BZ2_bzBuffToBuffCompress(
+                       reinterpret_cast<char*>(stream.data()), &length,
+                       payload.empty() ? &none : reinterpret_cast<char*>(const_cast<uint8_t*>(payload.data())),
+                       static_cast<unsigned>(payload.size()), level, 0, 0) == BZ_OK);
         stream.resize(length);
         std::vector<lw::TBZBlockMark> marks;
         lw::FindBlockMarks(stream, 0, 0, stream.size(), marks);

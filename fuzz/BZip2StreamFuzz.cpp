@@ -21,10 +21,10 @@ using lwfuzz::Reader;
 // What the library itself makes of the bytes, fed whole, up to a cap.
 struct Reference {
     Bytes out;
-    bool ended = false;   // the end-of-stream marker was reached
+    bool ended = false;    // the end-of-stream marker was reached
     bool trailing = false; // bytes follow it
-    bool capped = false;  // stopped at the cap before anything else happened
-    bool failed = false;  // a data error: the library may have made bytes it does not count
+    bool capped = false;   // stopped at the cap before anything else happened
+    bool failed = false;   // a data error: the library may have made bytes it does not count
     // Whether out is all there is; otherwise only its bytes are known.
     bool Complete() const { return !capped && !failed; }
 };
@@ -69,8 +69,7 @@ Reference Decode(const Bytes& in)
 
 bool Expected(const std::string& message)
 {
-    return message == lw::kInvalidStreamOperation || message == "Stream read error" ||
-           message.starts_with("error -");
+    return message == lw::kInvalidStreamOperation || message == "Stream read error" || message.starts_with("error -");
 }
 
 } // namespace
@@ -146,8 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 const int64_t got = unpacker.Read(buffer);
                 FUZZ_CHECK(got >= 0 && got <= static_cast<int64_t>(buffer.size()));
                 const auto end = static_cast<size_t>(pos + got);
-                const auto known = static_cast<size_t>(std::max<int64_t>(
-                    0, std::min<int64_t>(got, static_cast<int64_t>(ref->out.size()) - pos)));
+                const auto known = static_cast<size_t>(
+                    std::max<int64_t>(0, std::min<int64_t>(got, static_cast<int64_t>(ref->out.size()) - pos)));
                 if (known > 0)
                     FUZZ_CHECK(std::equal(buffer.begin(), buffer.begin() + known, ref->out.begin() + pos));
                 FUZZ_CHECK(end <= ref->out.size() || !ref->Complete());
@@ -214,9 +213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             case 6: // someone else moves the source
                 underlying.SetPosition(op.arg % (source.size() + 1));
                 break;
-            case 7:
-                FUZZ_CHECK(unpacker.Position() == pos);
-                break;
+            case 7: FUZZ_CHECK(unpacker.Position() == pos); break;
             }
         } catch (const lw::Exception& e) {
             FUZZ_CHECK(Expected(e.Message()));

@@ -141,8 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     lwfuzz::WriteBytes(options.SourcePath, file.data(), file.size());
 
-    std::string outputPath = name.rfind('.') == std::string::npos ? options.SourcePath
-                                                                  : dir / name.substr(0, name.rfind('.'));
+    std::string outputPath =
+        name.rfind('.') == std::string::npos ? options.SourcePath : dir / name.substr(0, name.rfind('.'));
     if (!options.DestinationFolder.empty())
         outputPath = options.DestinationFolder + "/" + std::filesystem::path(outputPath).filename().string();
     const Bytes earlier = {'o', 'l', 'd'};
@@ -163,8 +163,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     else if (!options.DeleteSource)
         FUZZ_CHECK(outputPath == options.SourcePath);
     // A sound file, the right key, nothing in the way: the output is the plaintext.
-    const bool clean = encipher && options.CipherIndex >= 0 && pack == Packed(name) && !existing &&
-                       !(flags & 16) && outputPath != options.SourcePath && !options.SendByMail;
+    const bool clean = encipher && options.CipherIndex >= 0 && pack == Packed(name) && !existing && !(flags & 16) &&
+                       outputPath != options.SourcePath && !options.SendByMail;
     if (clean) {
         FUZZ_CHECK(std::find(ask.texts.begin(), ask.texts.end(), "File decrypted") != ask.texts.end());
         FUZZ_CHECK(lwfuzz::ReadBytes(outputPath) == payload);

@@ -45,9 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // The list's order is a strict weak order, so sorting by it is safe.
     std::vector<std::string> sorted = lines;
-    std::sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
-        return lw::FolderSortsBefore(a, b);
-    });
+    std::sort(sorted.begin(), sorted.end(),
+              [](const std::string& a, const std::string& b) { return lw::FolderSortsBefore(a, b); });
     for (size_t i = 0; i + 1 < sorted.size(); ++i) {
         FUZZ_CHECK(!lw::FolderSortsBefore(sorted[i + 1], sorted[i]));
         FUZZ_CHECK(!lw::FolderSortsBefore(sorted[i], sorted[i]));

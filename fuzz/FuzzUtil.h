@@ -13,13 +13,12 @@
 #include <unistd.h>
 #include <vector>
 
-#define FUZZ_CHECK(cond)                                                                   \
-    do {                                                                                   \
-        if (!(cond)) {                                                                     \
-            std::fprintf(stderr, "fuzz check failed: %s at %s:%d\n", #cond, __FILE__,      \
-                         __LINE__);                                                        \
-            std::abort();                                                                  \
-        }                                                                                  \
+#define FUZZ_CHECK(cond)                                                                                               \
+    do {                                                                                                               \
+        if (!(cond)) {                                                                                                 \
+            std::fprintf(stderr, "fuzz check failed: %s at %s:%d\n", #cond, __FILE__, __LINE__);                       \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (0)
 
 namespace lwfuzz {

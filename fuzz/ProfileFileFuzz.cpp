@@ -13,12 +13,14 @@ namespace {
 
 lwfuzz::Scratch* g_scratch = nullptr;
 
-bool Blank(char c) { return c == ' ' || c == '\t'; }
+bool Blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 bool Plain(const std::string& s, std::string_view forbidden)
 {
-    return !s.empty() && !Blank(s.front()) && !Blank(s.back()) &&
-           s.find_first_of(forbidden) == std::string::npos;
+    return !s.empty() && !Blank(s.front()) && !Blank(s.back()) && s.find_first_of(forbidden) == std::string::npos;
 }
 
 // Decimal text alone, checked against the standard library.
@@ -82,13 +84,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // What the writer can store faithfully: one line each, no "=" in the key, no "]" in
     // the section, no enclosing quotes on the value, nothing past a NUL in the old file.
-    const bool storable = Plain(section, std::string_view("]\r\n\0", 4)) &&
-                          Plain(key, std::string_view("=\r\n\0", 4)) && key.front() != '[' &&
-                          value.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos &&
-                          (value.empty() || (!Blank(value.front()) && !Blank(value.back()))) &&
-                          !(value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-                            value.back() == value.front()) &&
-                          body.find('\0') == std::string::npos;
+    const bool storable =
+        Plain(section, std::string_view("]\r\n\0", 4)) && Plain(key, std::string_view("=\r\n\0", 4)) &&
+        key.front() != '[' && value.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos &&
+        (value.empty() || (!Blank(value.front()) && !Blank(value.back()))) &&
+        !(value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) &&
+        body.find('\0') == std::string::npos;
     if (!storable)
         return 0;
     // A second setting that the write must leave alone.

@@ -15,8 +15,7 @@ constexpr uint32_t kPiece = TDCP_cipher::kStreamPiece;
 
 TCipherWriteStream::TCipherWriteStream(TDCP_cipher& cipher, TStream& destination)
     : m_cipher(cipher), m_destination(destination)
-{
-}
+{}
 
 TCipherWriteStream::~TCipherWriteStream()
 {
@@ -71,8 +70,7 @@ void TCipherWriteStream::Seal(uint32_t count)
 
 TCipherReadStream::TCipherReadStream(TDCP_cipher& cipher, TStream& source, uint64_t count)
     : m_cipher(cipher), m_source(source), m_count(count)
-{
-}
+{}
 
 TCipherReadStream::~TCipherReadStream()
 {

@@ -20,8 +20,8 @@ struct THead {
     {
         size_t done = 0;
         while (done < bytes.size()) {
-            const ssize_t n = fs::ReadAt(file.Handle(), bytes.data() + done, bytes.size() - done,
-                                         static_cast<int64_t>(done));
+            const ssize_t n =
+                fs::ReadAt(file.Handle(), bytes.data() + done, bytes.size() - done, static_cast<int64_t>(done));
             if (n < 0)
                 throw EReadError(fs::ErrorWhile(errno, "reading", file.FileName()));
             if (n == 0)
@@ -58,9 +58,10 @@ std::string DoubtAboutOutput(TFileStream& output, TFileStream& source, const TJo
             return {};
     }
     const THead encrypted(source);
-    return WithHint("The decrypted file does not look like any known kind of file. The key phrase or the cipher "
-                    "may be wrong.",
-                    FitHint(CipherThatFits(encrypted.bytes, options.KeyPhrase.View(), options.CipherIndex, false)));
+    return WithHint(
+        "The decrypted file does not look like any known kind of file. The key phrase or the cipher "
+        "may be wrong.",
+        FitHint(CipherThatFits(encrypted.bytes, options.KeyPhrase.View(), options.CipherIndex, false)));
 }
 
 bool WipeDespiteDoubt(const std::string& doubt, const std::string& sourcePath, IAskUser& ask)
@@ -77,9 +78,9 @@ void WarnAboutOutput(const std::string& doubt, TJobContext& context)
 EBZDecompressionError WrongKeyOrCipher(const EBZip2Error& failure, TFileStream& source, const TJobOptions& options)
 {
     const THead encrypted(source);
-    return EBZDecompressionError(WithHint(
-        BZip2Reason(failure, source.FileName()),
-        FitHint(CipherThatFits(encrypted.bytes, options.KeyPhrase.View(), options.CipherIndex, true))));
+    return EBZDecompressionError(
+        WithHint(BZip2Reason(failure, source.FileName()),
+                 FitHint(CipherThatFits(encrypted.bytes, options.KeyPhrase.View(), options.CipherIndex, true))));
 }
 
 } // namespace lw::job

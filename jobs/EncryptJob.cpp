@@ -40,8 +40,7 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         // In place before the source may be wiped.
         output.Commit(commitMode);
         if (options.DeleteSource)
-            job::ProveThenWipeSource(source, output, outputPath, options, TJobKind::Encrypt, options.Compress,
-                                     context);
+            job::ProveThenWipeSource(source, output, outputPath, options, TJobKind::Encrypt, options.Compress, context);
         context.Ask.AskUser(TMsgDlgType::mtInformation, "File encrypted", mbOK);
         job::RunHandOffs(options, outputPath, false, context);
     } catch (const std::exception& failure) {

@@ -102,8 +102,7 @@ TWatch WatchOf(const TJobContext& context)
     return TWatch{context.Progress, context.Stop};
 }
 
-void CipherPieces(TDCP_cipher& cipher, TJobPhase phase, TStream& in, TStream& out, int64_t count,
-                  const TWatch& watch)
+void CipherPieces(TDCP_cipher& cipher, TJobPhase phase, TStream& in, TStream& out, int64_t count, const TWatch& watch)
 {
     if (count < 0)
         throw EReadError(kStreamReadError);
@@ -172,8 +171,7 @@ void DecryptAndDecompress(TStream& source, TDCP_cipher& cipher, int64_t count, T
     meter.Finish();
 }
 
-void RunHandOffs(const TJobOptions& options, const std::string& outputPath, bool decrypting,
-                 TJobContext& context)
+void RunHandOffs(const TJobOptions& options, const std::string& outputPath, bool decrypting, TJobContext& context)
 {
     if (context.Stopped)
         return;
@@ -205,8 +203,7 @@ void RethrowNamed(TSourceGuard& source)
     }
 }
 
-void ReportFailure(TJobContext& context, const std::exception& failure, TJobKind kind,
-                   const std::string& sourcePath)
+void ReportFailure(TJobContext& context, const std::exception& failure, TJobKind kind, const std::string& sourcePath)
 {
     if (dynamic_cast<const EJobStopped*>(&failure)) {
         context.Stopped = true;

@@ -43,8 +43,7 @@ TWatch WatchOf(const TJobContext& context);
 // count bytes of in through StreamEncrypt (Encrypting) or StreamDecrypt (Decrypting) into
 // out, in stretches of whole pieces so the output is that of one call; between them the
 // watch hears how far it got and may stop the job. Raises as RequireComplete does.
-void CipherPieces(TDCP_cipher& cipher, TJobPhase phase, TStream& in, TStream& out, int64_t count,
-                  const TWatch& watch);
+void CipherPieces(TDCP_cipher& cipher, TJobPhase phase, TStream& in, TStream& out, int64_t count, const TWatch& watch);
 
 // Workers for the compression stages: one per processor.
 unsigned WorkerThreads();
@@ -60,8 +59,7 @@ void DecryptAndDecompress(TStream& source, TDCP_cipher& cipher, int64_t count, T
 
 // Clipboard, open (decryption only), mail and the wipe after mailing, in that order;
 // none after a stop.
-void RunHandOffs(const TJobOptions& options, const std::string& outputPath, bool decrypting,
-                 TJobContext& context);
+void RunHandOffs(const TJobOptions& options, const std::string& outputPath, bool decrypting, TJobContext& context);
 
 // Only inside a handler, for the step that reads the source into the output: rethrows
 // the failure being handled in words that name the file. A changed source is told as
@@ -73,7 +71,6 @@ void RunHandOffs(const TJobOptions& options, const std::string& outputPath, bool
 // The job's one failure box; the reason is kept for callers that can show it. A stop
 // shows no box: it is marked as one. A failure that is not one of the program's own
 // (memory, threads) is told as "Cannot encrypt <source>: <what>".
-void ReportFailure(TJobContext& context, const std::exception& failure, TJobKind kind,
-                   const std::string& sourcePath);
+void ReportFailure(TJobContext& context, const std::exception& failure, TJobKind kind, const std::string& sourcePath);
 
 } // namespace lw::job

@@ -13,7 +13,7 @@ namespace lw {
 struct TJobOptions {
     std::string SourcePath;
     TSecretText KeyPhrase;
-    int32_t CipherIndex = -1; // 0 RC4, 1 Blowfish, 2 Serpent, 3 Rijndael, -1 none
+    int32_t CipherIndex = -1;      // 0 RC4, 1 Blowfish, 2 Serpent, 3 Rijndael, -1 none
     std::string DestinationFolder; // empty: beside the source
     bool Compress = false;
     bool DeleteSource = false;

@@ -20,9 +20,8 @@ constexpr const char* kOverwriteDecrypt =
 
 std::string OutputPath(const TJobOptions& options, TJobKind kind)
 {
-    const std::string base = kind == TJobKind::Encrypt
-                                 ? options.SourcePath + (options.Compress ? ".fez" : ".fe2")
-                                 : path::PathWithoutExt(options.SourcePath);
+    const std::string base = kind == TJobKind::Encrypt ? options.SourcePath + (options.Compress ? ".fez" : ".fe2")
+                                                       : path::PathWithoutExt(options.SourcePath);
     if (options.DestinationFolder.empty())
         return base;
     return path::JoinDestination(options.DestinationFolder, path::ExtractFileName(base));

@@ -218,8 +218,7 @@ bool StrongSignature(TFileKinds& kinds, std::span<const uint8_t> bytes)
 
 bool StartsLikeBzip2(std::span<const uint8_t> bytes)
 {
-    if (bytes.size() < 10 || bytes[0] != 'B' || bytes[1] != 'Z' || bytes[2] != 'h' || bytes[3] < '1' ||
-        bytes[3] > '9')
+    if (bytes.size() < 10 || bytes[0] != 'B' || bytes[1] != 'Z' || bytes[2] != 'h' || bytes[3] < '1' || bytes[3] > '9')
         return false;
     const uint64_t magic = bz::PeekBits(bytes, 32, bz::kMagicBits);
     return magic == bz::kBlockMagic || magic == bz::kEndMagic;
@@ -265,8 +264,7 @@ size_t BlockBytes(const TDCP_cipher& cipher)
     return block ? static_cast<size_t>(block->BlockSize() / 8) : 1;
 }
 
-bool Fits(std::span<const uint8_t> head, std::string_view phrase, int32_t index, bool compressed,
-          TFileKinds& kinds)
+bool Fits(std::span<const uint8_t> head, std::string_view phrase, int32_t index, bool compressed, TFileKinds& kinds)
 {
     std::unique_ptr<TDCP_cipher> cipher = CreateCipher(index);
     TCipherWipe cipherWipe(*cipher);

@@ -79,8 +79,8 @@ std::string ProgressLineText(TJobPhase phase, int pass, int64_t done, int64_t ex
         scale *= 1024;
         unit = next;
     }
-    line += Amount(static_cast<double>(done), scale, unit) + " of " +
-            Amount(static_cast<double>(expected), scale, unit);
+    line +=
+        Amount(static_cast<double>(done), scale, unit) + " of " + Amount(static_cast<double>(expected), scale, unit);
     return line + SpeedAndTimeLeft(done, expected, seconds);
 }
 

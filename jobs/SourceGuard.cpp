@@ -20,8 +20,7 @@ std::unique_ptr<TFileStream> OpenSource(const std::string& path, bool forWipe)
 
 } // namespace
 
-TSourceGuard::TSourceGuard(const std::string& path, bool forWipe)
-    : m_path(path), m_stream(OpenSource(path, forWipe))
+TSourceGuard::TSourceGuard(const std::string& path, bool forWipe) : m_path(path), m_stream(OpenSource(path, forWipe))
 {
     if (!m_stream->TryLock(false))
         throw EFOpenError("\"" + path + "\" is being wiped by another Lockwell job");
@@ -47,8 +46,7 @@ void TSourceGuard::CheckUnchanged()
     fs::TFileIdentity now;
     fs::TFileIdentity named;
     const bool same = fs::IdentityOf(m_stream->Handle(), now) && now.SameState(m_opened) && now.links > 0 &&
-                      fs::IdentityAt(m_path, named, true) && named.SameFile(m_opened) &&
-                      !HasBytesAt(m_opened.size);
+                      fs::IdentityAt(m_path, named, true) && named.SameFile(m_opened) && !HasBytesAt(m_opened.size);
     if (!same)
         throw ESourceChanged("The source changed while it was read: " + m_path);
 }

@@ -10,7 +10,9 @@
 namespace lw::job {
 
 // The source is no longer the file, or no longer holds the bytes, that were read.
-class ESourceChanged : public EStreamError { using EStreamError::EStreamError; };
+class ESourceChanged : public EStreamError {
+    using EStreamError::EStreamError;
+};
 
 // A job's source for the length of the job: opened for reading (and for writing too when
 // it is to be wiped and may be), locked shared so that no other Lockwell job wipes it

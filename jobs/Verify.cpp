@@ -56,9 +56,8 @@ bool SameContent(TStream& decoded, TStream& plain, const TCipherReadStream& open
 
 } // namespace
 
-void VerifyDecodesTo(TStream& encrypted, int64_t count, TStream& plain, int32_t cipherIndex,
-                     std::string_view phrase, bool compressed, const std::string& outputPath,
-                     const TWatch& watch)
+void VerifyDecodesTo(TStream& encrypted, int64_t count, TStream& plain, int32_t cipherIndex, std::string_view phrase,
+                     bool compressed, const std::string& outputPath, const TWatch& watch)
 {
     TPhaseMeter meter(watch, TJobPhase::Verifying, std::max<int64_t>(count, 0));
     std::unique_ptr<TDCP_cipher> cipher = CreateCipher(cipherIndex);

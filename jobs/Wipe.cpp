@@ -31,25 +31,14 @@ void RequireRegular(const std::string& path)
     const char* what = nullptr;
     switch (fs::KindAt(path)) {
     case fs::TNodeKind::Missing: // the open says why
-    case fs::TNodeKind::Regular:
-        return;
+    case fs::TNodeKind::Regular: return;
     case fs::TNodeKind::Symlink:
         throw Exception(Quoted(path) + " is a symbolic link: only the file itself can be wiped");
-    case fs::TNodeKind::Folder:
-        what = "a folder";
-        break;
-    case fs::TNodeKind::Fifo:
-        what = "a named pipe";
-        break;
-    case fs::TNodeKind::Device:
-        what = "a device";
-        break;
-    case fs::TNodeKind::Socket:
-        what = "a socket";
-        break;
-    case fs::TNodeKind::Other:
-        what = "not a regular file";
-        break;
+    case fs::TNodeKind::Folder: what = "a folder"; break;
+    case fs::TNodeKind::Fifo: what = "a named pipe"; break;
+    case fs::TNodeKind::Device: what = "a device"; break;
+    case fs::TNodeKind::Socket: what = "a socket"; break;
+    case fs::TNodeKind::Other: what = "not a regular file"; break;
     }
     throw Exception(Quoted(path) + " is " + what + ": only a file can be wiped");
 }
@@ -59,29 +48,14 @@ void RequireDeletable(const std::string& path)
 {
     const char* cause = nullptr;
     switch (fs::DeleteBlock(path)) {
-    case fs::TDeleteBlock::None:
-        return;
-    case fs::TDeleteBlock::FolderReadOnly:
-        cause = "its file system is read-only";
-        break;
-    case fs::TDeleteBlock::FolderNotWritable:
-        cause = "this user may not change its folder";
-        break;
-    case fs::TDeleteBlock::StickyFolder:
-        cause = "its folder lets only the file's owner delete it";
-        break;
-    case fs::TDeleteBlock::FileImmutable:
-        cause = "it is marked immutable";
-        break;
-    case fs::TDeleteBlock::FileAppendOnly:
-        cause = "it is marked append-only";
-        break;
-    case fs::TDeleteBlock::FolderImmutable:
-        cause = "its folder is marked immutable";
-        break;
-    case fs::TDeleteBlock::FolderAppendOnly:
-        cause = "its folder is marked append-only";
-        break;
+    case fs::TDeleteBlock::None: return;
+    case fs::TDeleteBlock::FolderReadOnly: cause = "its file system is read-only"; break;
+    case fs::TDeleteBlock::FolderNotWritable: cause = "this user may not change its folder"; break;
+    case fs::TDeleteBlock::StickyFolder: cause = "its folder lets only the file's owner delete it"; break;
+    case fs::TDeleteBlock::FileImmutable: cause = "it is marked immutable"; break;
+    case fs::TDeleteBlock::FileAppendOnly: cause = "it is marked append-only"; break;
+    case fs::TDeleteBlock::FolderImmutable: cause = "its folder is marked immutable"; break;
+    case fs::TDeleteBlock::FolderAppendOnly: cause = "its folder is marked append-only"; break;
     }
     throw Exception(Quoted(path) + " cannot be deleted: " + cause);
 }
@@ -93,8 +67,14 @@ bool Names(const std::string& path, int fd)
     return fs::IdentityAt(path, atPath) && fs::IdentityOf(fd, open) && atPath.SameFile(open);
 }
 
-std::string InUse(const std::string& path) { return Quoted(path) + " is in use by another Lockwell job"; }
-std::string Replaced(const std::string& path) { return Quoted(path) + " is no longer the file that was opened"; }
+std::string InUse(const std::string& path)
+{
+    return Quoted(path) + " is in use by another Lockwell job";
+}
+std::string Replaced(const std::string& path)
+{
+    return Quoted(path) + " is no longer the file that was opened";
+}
 
 // The stream the passes go through, holding the exclusive lock: a job reading the file
 // holds a shared one, and must not read noise or lose its source halfway.
@@ -109,8 +89,7 @@ std::unique_ptr<TFileStream> TakeForWipe(std::unique_ptr<TFileStream> handed, co
     auto own = std::make_unique<TFileStream>(path, TFileMode::fmOpenReadWriteNoFollow);
     if (handed) {
         fs::TFileIdentity mine, theirs;
-        if (!fs::IdentityOf(own->Handle(), mine) || !fs::IdentityOf(handed->Handle(), theirs) ||
-            !mine.SameFile(theirs))
+        if (!fs::IdentityOf(own->Handle(), mine) || !fs::IdentityOf(handed->Handle(), theirs) || !mine.SameFile(theirs))
             throw Exception(Replaced(path));
         handed.reset(); // its lock would stand in the way of ours
     }
@@ -161,11 +140,12 @@ bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAsk
               IJobProgress* progress, const TStopRequest* stop)
 {
     try {
-        std::string text = "You are about to wipe " + path::ExtractFileName(path) + "\r\n" +
-                           "and make it unrecoverable.Continue?";
+        std::string text =
+            "You are about to wipe " + path::ExtractFileName(path) + "\r\n" + "and make it unrecoverable.Continue?";
         if (fs::KeepsOldCopies(path))
-            text += "\r\nThis kind of file system keeps old copies of changed data: traces of the file may stay "
-                    "on the disk after the wipe.";
+            text +=
+                "\r\nThis kind of file system keeps old copies of changed data: traces of the file may stay "
+                "on the disk after the wipe.";
         if (ask.AskUser(TMsgDlgType::mtWarning, text, mbOK | mbCancel) != mbOK) {
             if (reason)
                 *reason = "the wipe was not confirmed";

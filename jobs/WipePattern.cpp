@@ -19,8 +19,8 @@ size_t WipeWriteSize(int64_t fileSize)
 {
     if (fileSize <= 0)
         return 0;
-    const auto patterns = (std::min<uint64_t>(static_cast<uint64_t>(fileSize), kWipeWriteSize) + kWipeBufferSize - 1) /
-                          kWipeBufferSize;
+    const auto patterns =
+        (std::min<uint64_t>(static_cast<uint64_t>(fileSize), kWipeWriteSize) + kWipeBufferSize - 1) / kWipeBufferSize;
     return static_cast<size_t>(patterns) * kWipeBufferSize;
 }
 
@@ -44,8 +44,8 @@ void FillRandomBytes(std::span<uint8_t> buffer, uint32_t& seed)
 
 uint32_t ClockSeed()
 {
-    const auto ticks = std::chrono::duration_cast<std::chrono::nanoseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
+    const auto ticks =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch());
     return static_cast<uint32_t>(ticks.count());
 }
 

@@ -19,8 +19,7 @@ std::string TempCandidate(const std::string& folder)
     std::random_device random;
     const uint64_t tag = (uint64_t(random()) << 32) ^ random();
     char name[32];
-    std::snprintf(name, sizeof name, ".lockwell-%012llx.tmp",
-                  static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
+    std::snprintf(name, sizeof name, ".lockwell-%012llx.tmp", static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
     return folder + name;
 }
 

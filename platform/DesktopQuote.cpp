@@ -25,8 +25,8 @@ bool IsLauncherSafePath(std::string_view path)
     if (path.empty())
         return false;
     for (char c : path) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                           c == '/' || c == '.' || c == '_' || c == '+' || c == '-';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
+                           c == '.' || c == '_' || c == '+' || c == '-';
         if (!plain)
             return false;
     }

@@ -26,8 +26,8 @@ std::string FileUrlFromPath(const std::string& absolutePath)
     std::string url = "file://";
     for (const char c : absolutePath) {
         const auto b = static_cast<unsigned char>(c);
-        const bool plain = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9')
-                           || b == '-' || b == '.' || b == '_' || b == '~' || b == '/';
+        const bool plain = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' ||
+                           b == '.' || b == '_' || b == '~' || b == '/';
         if (plain) {
             url += c;
         } else {

@@ -10,8 +10,8 @@ namespace {
 // Text, encoding, token, CSV and JSON checks name random bytes as text far too often; the
 // compressed-file check would decompress; tar and CDF are left on, as their checksums and
 // long signatures do not fire on random bytes.
-constexpr int kChecksOff = MAGIC_NO_CHECK_TEXT | MAGIC_NO_CHECK_ENCODING | MAGIC_NO_CHECK_TOKENS |
-                           MAGIC_NO_CHECK_CSV | MAGIC_NO_CHECK_JSON | MAGIC_NO_CHECK_COMPRESS;
+constexpr int kChecksOff = MAGIC_NO_CHECK_TEXT | MAGIC_NO_CHECK_ENCODING | MAGIC_NO_CHECK_TOKENS | MAGIC_NO_CHECK_CSV |
+                           MAGIC_NO_CHECK_JSON | MAGIC_NO_CHECK_COMPRESS;
 
 constexpr std::array<std::string_view, 3> kGenericDescriptions = {"data", "empty", "very short file (no magic)"};
 constexpr std::array<std::string_view, 4> kGenericTypes = {"application/octet-stream", "application/x-empty",

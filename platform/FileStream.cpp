@@ -35,20 +35,17 @@ int OpenRegular(const std::string& path, int flags, mode_t mode, const char* wha
 
 } // namespace
 
-TFileStream::TFileStream(std::string path, int fd) : m_path(std::move(path)), m_fd(fd) {}
+TFileStream::TFileStream(std::string path, int fd) : m_path(std::move(path)), m_fd(fd)
+{}
 
 TFileStream::TFileStream(const std::string& path, TFileMode mode) : m_path(path)
 {
     switch (mode) {
-    case TFileMode::fmOpenReadWriteShared:
-        m_fd = OpenRegular(path, O_RDWR, 0, "Cannot open file");
-        break;
+    case TFileMode::fmOpenReadWriteShared: m_fd = OpenRegular(path, O_RDWR, 0, "Cannot open file"); break;
     case TFileMode::fmOpenReadWriteNoFollow:
         m_fd = OpenRegular(path, O_RDWR | O_NOFOLLOW, 0, "Cannot open file");
         break;
-    case TFileMode::fmOpenReadShared:
-        m_fd = OpenRegular(path, O_RDONLY, 0, "Cannot open file");
-        break;
+    case TFileMode::fmOpenReadShared: m_fd = OpenRegular(path, O_RDONLY, 0, "Cannot open file"); break;
     case TFileMode::fmCreate:
         m_fd = OpenRegular(path, O_RDWR | O_CREAT, 0666, "Cannot create file");
         if (::ftruncate(m_fd, 0) != 0) {

@@ -126,7 +126,10 @@ int OpenUnnamed(const std::string& folder, mode_t mode)
 
 namespace {
 // Where the kernel lets another call reach an open file by a name.
-std::string DescriptorPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+std::string DescriptorPath(int fd)
+{
+    return "/proc/self/fd/" + std::to_string(fd);
+}
 } // namespace
 
 bool CanLinkOpenFile(int fd)

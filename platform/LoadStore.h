@@ -38,16 +38,46 @@ inline void Store(uint8_t* p, T v)
 }
 } // namespace detail
 
-inline uint16_t LoadBE16(const uint8_t* p) { return detail::Load<uint16_t, std::endian::big>(p); }
-inline uint32_t LoadBE32(const uint8_t* p) { return detail::Load<uint32_t, std::endian::big>(p); }
-inline uint64_t LoadBE64(const uint8_t* p) { return detail::Load<uint64_t, std::endian::big>(p); }
-inline uint32_t LoadLE32(const uint8_t* p) { return detail::Load<uint32_t, std::endian::little>(p); }
-inline uint64_t LoadLE64(const uint8_t* p) { return detail::Load<uint64_t, std::endian::little>(p); }
+inline uint16_t LoadBE16(const uint8_t* p)
+{
+    return detail::Load<uint16_t, std::endian::big>(p);
+}
+inline uint32_t LoadBE32(const uint8_t* p)
+{
+    return detail::Load<uint32_t, std::endian::big>(p);
+}
+inline uint64_t LoadBE64(const uint8_t* p)
+{
+    return detail::Load<uint64_t, std::endian::big>(p);
+}
+inline uint32_t LoadLE32(const uint8_t* p)
+{
+    return detail::Load<uint32_t, std::endian::little>(p);
+}
+inline uint64_t LoadLE64(const uint8_t* p)
+{
+    return detail::Load<uint64_t, std::endian::little>(p);
+}
 
-inline void StoreBE16(uint8_t* p, uint16_t v) { detail::Store<uint16_t, std::endian::big>(p, v); }
-inline void StoreBE32(uint8_t* p, uint32_t v) { detail::Store<uint32_t, std::endian::big>(p, v); }
-inline void StoreBE64(uint8_t* p, uint64_t v) { detail::Store<uint64_t, std::endian::big>(p, v); }
-inline void StoreLE32(uint8_t* p, uint32_t v) { detail::Store<uint32_t, std::endian::little>(p, v); }
-inline void StoreLE64(uint8_t* p, uint64_t v) { detail::Store<uint64_t, std::endian::little>(p, v); }
+inline void StoreBE16(uint8_t* p, uint16_t v)
+{
+    detail::Store<uint16_t, std::endian::big>(p, v);
+}
+inline void StoreBE32(uint8_t* p, uint32_t v)
+{
+    detail::Store<uint32_t, std::endian::big>(p, v);
+}
+inline void StoreBE64(uint8_t* p, uint64_t v)
+{
+    detail::Store<uint64_t, std::endian::big>(p, v);
+}
+inline void StoreLE32(uint8_t* p, uint32_t v)
+{
+    detail::Store<uint32_t, std::endian::little>(p, v);
+}
+inline void StoreLE64(uint8_t* p, uint64_t v)
+{
+    detail::Store<uint64_t, std::endian::little>(p, v);
+}
 
 } // namespace lw

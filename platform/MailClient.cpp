@@ -60,7 +60,8 @@ pid_t SpawnQuiet(const std::string& program, std::vector<std::string> args)
 
 } // namespace
 
-TMailClient::TMailClient(std::chrono::milliseconds wait) : m_wait(wait) {}
+TMailClient::TMailClient(std::chrono::milliseconds wait) : m_wait(wait)
+{}
 
 TMailClient::~TMailClient()
 {

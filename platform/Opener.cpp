@@ -64,8 +64,7 @@ bool OpenDetached(const std::string& path)
         _exit(opener < 0 ? 1 : 0);
     }
     int status = 0;
-    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {}
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 

@@ -10,7 +10,10 @@
 namespace lw::profile {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s)
 {
@@ -104,8 +107,8 @@ int HexDigit(char c)
 
 } // namespace
 
-std::string GetPrivateProfileString(const std::string& section, const std::string& key,
-                                    const std::string& defaultValue, const std::string& path)
+std::string GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                                    const std::string& path)
 {
     std::vector<std::string> lines;
     try {
@@ -128,8 +131,8 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
     return defaultValue;
 }
 
-bool WritePrivateProfileString(const std::string& section, const std::string& key,
-                               const std::string& value, const std::string& path)
+bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
+                               const std::string& path)
 {
     try {
         auto lines = ReadLines(path);
@@ -194,8 +197,7 @@ bool ParseInteger(std::string_view text, int32_t& value)
     return true;
 }
 
-int32_t ReadInteger(const std::string& section, const std::string& key, int32_t defaultValue,
-                    const std::string& path)
+int32_t ReadInteger(const std::string& section, const std::string& key, int32_t defaultValue, const std::string& path)
 {
     int32_t value = 0;
     return ParseInteger(GetPrivateProfileString(section, key, "", path), value) ? value : defaultValue;

@@ -117,7 +117,10 @@ TCleanupSignalsHeld::TCleanupSignalsHeld()
     ::pthread_sigmask(SIG_BLOCK, &held, &m_previous);
 }
 
-TCleanupSignalsHeld::~TCleanupSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
+TCleanupSignalsHeld::~TCleanupSignalsHeld()
+{
+    ::pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+}
 
 TInterruptAsStop::TInterruptAsStop()
 {
@@ -138,6 +141,9 @@ TInterruptAsStop::~TInterruptAsStop()
         ::sigaction(SIGINT, &m_previous, nullptr);
 }
 
-bool TInterruptAsStop::Requested() { return g_interrupts.load() > 0; }
+bool TInterruptAsStop::Requested()
+{
+    return g_interrupts.load() > 0;
+}
 
 } // namespace lw

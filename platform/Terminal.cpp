@@ -67,7 +67,8 @@ public:
 
 } // namespace
 
-TTerminal::TTerminal() : m_fd(fs::Open("/dev/tty", O_RDWR | O_NOCTTY)) {}
+TTerminal::TTerminal() : m_fd(fs::Open("/dev/tty", O_RDWR | O_NOCTTY))
+{}
 
 TTerminal::~TTerminal()
 {
@@ -96,6 +97,9 @@ std::optional<std::string> TTerminal::ReadLine(const std::string& prompt, bool e
     }
 }
 
-bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+bool StandardErrorIsTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
+}
 
 } // namespace lw

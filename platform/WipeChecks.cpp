@@ -26,8 +26,8 @@ struct TInodeFlags {
 TInodeFlags FlagsOf(const std::string& path, bool folder)
 {
     TInodeFlags flags;
-    const int fd = ::open(path.c_str(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
+    const int fd =
+        ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
     if (fd >= 0) {
         struct stat st {};
         int bits = 0;
@@ -80,7 +80,8 @@ TNodeKind KindAt(const std::string& path)
 TDeleteBlock DeleteBlock(const std::string& path)
 {
     const std::string folder = FolderOf(path);
-    struct stat file {}, dir {};
+    struct stat file {
+    }, dir{};
     if (::lstat(path.c_str(), &file) != 0)
         return TDeleteBlock::None;
     const TInodeFlags fileFlags = FlagsOf(path, false);
@@ -121,8 +122,7 @@ bool KeepsOldCopies(const std::string& path)
     case 0x72B6ul:     // JFFS2
     case 0x01021994ul: // tmpfs: its pages may sit in swap
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 

@@ -11,9 +11,9 @@ TNodeKind KindAt(const std::string& path);
 
 enum class TDeleteBlock {
     None,
-    FolderReadOnly,     // the folder's file system is mounted read-only
-    FolderNotWritable,  // no write and search permission on the folder for this process
-    StickyFolder,       // sticky folder, and neither the file nor the folder is ours
+    FolderReadOnly,    // the folder's file system is mounted read-only
+    FolderNotWritable, // no write and search permission on the folder for this process
+    StickyFolder,      // sticky folder, and neither the file nor the folder is ours
     FileImmutable,
     FileAppendOnly,
     FolderImmutable,

@@ -107,15 +107,14 @@ bool DropFromList(TLine& line, const std::string& id)
         rebuilt += (i ? ";" : "") + kept[i];
     if (!list.empty() && list.back() == ';')
         rebuilt += ';';
-    line.body = line.body.substr(0, eq + 1) + value.substr(0, valueStart == std::string::npos ? 0 : valueStart) +
-                rebuilt;
+    line.body =
+        line.body.substr(0, eq + 1) + value.substr(0, valueStart == std::string::npos ? 0 : valueStart) + rebuilt;
     return true;
 }
 
 } // namespace
 
-std::string SetDefaultApplication(const std::string& text, const std::string& mimeType,
-                                  const std::string& desktopId)
+std::string SetDefaultApplication(const std::string& text, const std::string& mimeType, const std::string& desktopId)
 {
     std::vector<TLine> lines = SplitLines(text);
     const std::string newline = lines.empty() || lines[0].end.empty() ? "\n" : lines[0].end;

@@ -11,12 +11,18 @@ std::string DesktopEntryFile(const std::string& program)
            "Name=Lockwell\n"
            "GenericName=File Encryption\n"
            "Comment=Encrypt, decrypt or securely wipe a file with a key phrase\n"
-           "Exec=" + QuoteDesktopExec(program) + " %f\n"
-           "TryExec=" + EscapeKeyFileString(program) + "\n"
+           "Exec=" +
+           QuoteDesktopExec(program) +
+           " %f\n"
+           "TryExec=" +
+           EscapeKeyFileString(program) +
+           "\n"
            "Icon=lockwell\n"
            "Terminal=false\n"
            "NoDisplay=true\n"
-           "MimeType=" + std::string(kMimeType) + ";\n"
+           "MimeType=" +
+           std::string(kMimeType) +
+           ";\n"
            "Categories=Utility;\n";
 }
 
@@ -26,9 +32,13 @@ std::string MimePackageFile()
     // icon stands in where a toolkit cannot find ours.
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-           "  <mime-type type=\"" + std::string(kMimeType) + "\">\n"
+           "  <mime-type type=\"" +
+           std::string(kMimeType) +
+           "\">\n"
            "    <comment>Lockwell encrypted file</comment>\n"
-           "    <icon name=\"" + std::string(kMimeIconName) + "\"/>\n"
+           "    <icon name=\"" +
+           std::string(kMimeIconName) +
+           "\"/>\n"
            "    <generic-icon name=\"package-x-generic\"/>\n"
            "    <glob pattern=\"*.fe2\"/>\n"
            "    <glob pattern=\"*.fez\"/>\n"
@@ -52,7 +62,8 @@ std::string KdeServiceMenuFile(const std::string& program, bool legacy)
            "[Desktop Action runLockwell]\n"
            "Name=Run Lockwell\n"
            "Icon=lockwell\n"
-           "Exec=" + QuoteDesktopExec(program) + " %f\n";
+           "Exec=" +
+           QuoteDesktopExec(program) + " %f\n";
 }
 
 std::string FileManagerScriptFile(const std::string& program, const std::string& pathsVariable)
@@ -63,9 +74,13 @@ std::string FileManagerScriptFile(const std::string& program, const std::string&
     // break whole, so it wins when the list is exactly that path.
     return "#!/bin/sh\n"
            "# Written by Lockwell's registration; removed by its uninstall.\n"
-           "LOCKWELL=" + QuotePosixShell(program) + "\n"
+           "LOCKWELL=" +
+           QuotePosixShell(program) +
+           "\n"
            "nl='\n'\n"
-           "paths=$" + pathsVariable + "\n"
+           "paths=$" +
+           pathsVariable +
+           "\n"
            "status=0\n"
            "run() {\n"
            "  [ -d \"$1\" ] && return 0\n"
@@ -103,7 +118,9 @@ std::string NemoActionFile(const std::string& program)
     return "[Nemo Action]\n"
            "Name=Run Lockwell\n"
            "Comment=Encrypt, decrypt or securely wipe this file with Lockwell\n"
-           "Exec=" + EscapeKeyFileString(DoublePercent(QuoteGLibShell(program))) + " %F\n"
+           "Exec=" +
+           EscapeKeyFileString(DoublePercent(QuoteGLibShell(program))) +
+           " %F\n"
            "Icon-Name=lockwell\n"
            "Selection=s\n"
            "Extensions=nodirs;\n";
@@ -121,7 +138,9 @@ std::string FileManagerActionFile(const std::string& program)
            "\n"
            "[X-Action-Profile main]\n"
            "Name=Run Lockwell\n"
-           "Exec=" + QuoteDesktopExec(program) + " %f\n"
+           "Exec=" +
+           QuoteDesktopExec(program) +
+           " %f\n"
            "MimeTypes=all/allfiles;\n"
            "SelectionCount==1\n";
 }
@@ -133,8 +152,12 @@ std::string ThunarActionElement(const std::string& program)
     return "<action>\n"
            "\t<icon>lockwell</icon>\n"
            "\t<name>Run Lockwell</name>\n"
-           "\t<unique-id>" + std::string(kThunarUniqueId) + "</unique-id>\n"
-           "\t<command>" + EscapeXmlText(DoublePercent(QuotePosixShell(program)) + " %f") + "</command>\n"
+           "\t<unique-id>" +
+           std::string(kThunarUniqueId) +
+           "</unique-id>\n"
+           "\t<command>" +
+           EscapeXmlText(DoublePercent(QuotePosixShell(program)) + " %f") +
+           "</command>\n"
            "\t<description>Encrypt, decrypt or securely wipe this file</description>\n"
            "\t<patterns>*</patterns>\n"
            "\t<audio-files/>\n"

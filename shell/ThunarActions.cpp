@@ -14,12 +14,12 @@ struct TRange {
 
 struct TActionList {
     QString text;
-    std::vector<TRange> ours;  // our <action> elements, in file order
+    std::vector<TRange> ours;   // our <action> elements, in file order
     qsizetype rootStartTag = 0; // start of <actions ...>
     qsizetype rootOpenEnd = 0;  // just after the start tag
     qsizetype rootClose = 0;    // start of </actions>, or of "/>" when the root is empty
     bool rootSelfClosing = false;
-    int children = 0;           // elements directly inside the root
+    int children = 0; // elements directly inside the root
 };
 
 // The reader reports where a token ends; a tag starts at the last "<" before that,

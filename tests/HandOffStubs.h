@@ -63,8 +63,7 @@ inline std::vector<std::string> SplitNul(const std::string& text)
     return out;
 }
 
-inline bool WaitUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds limit = std::chrono::seconds(10))
+inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10))
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!done()) {

@@ -20,10 +20,13 @@ public:
     // Writes the script at `path`, which may hold any character but NUL.
     explicit StubProgram(const std::string& path) : m_path(path)
     {
-        const std::string script = "#!/bin/sh\n"
-                                   "call=$(mktemp '" + m_log.Path() + "/call.XXXXXX') || exit 1\n"
-                                   "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > \"$call.part\"\n"
-                                   "mv \"$call.part\" \"$call.done\"\n";
+        const std::string script =
+            "#!/bin/sh\n"
+            "call=$(mktemp '" +
+            m_log.Path() +
+            "/call.XXXXXX') || exit 1\n"
+            "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > \"$call.part\"\n"
+            "mv \"$call.part\" \"$call.done\"\n";
         WriteFile(path, Bytes(script.begin(), script.end()));
         ::chmod(path.c_str(), 0755);
     }

@@ -43,7 +43,10 @@ inline std::string ToHex(const uint8_t* data, size_t n)
     }
     return s;
 }
-inline std::string ToHex(const Bytes& b) { return ToHex(b.data(), b.size()); }
+inline std::string ToHex(const Bytes& b)
+{
+    return ToHex(b.data(), b.size());
+}
 
 inline Bytes RandomBytes(size_t n, uint32_t seed)
 {
@@ -91,8 +94,7 @@ public:
     ~TempDir()
     {
         std::error_code ec;
-        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(m_path, ec);
     }
     TempDir(const TempDir&) = delete;
@@ -123,8 +125,7 @@ inline Bytes ReadFile(const std::string& path)
 }
 
 // Runs argv with `input` on stdin; returns stdout. Throws when it exits non-zero.
-inline Bytes RunProgram(const std::vector<std::string>& argv, const Bytes& input = {},
-                        int* exitStatus = nullptr)
+inline Bytes RunProgram(const std::vector<std::string>& argv, const Bytes& input = {}, int* exitStatus = nullptr)
 {
     TempDir dir;
     WriteFile(dir / "in", input);

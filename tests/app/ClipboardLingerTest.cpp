@@ -112,8 +112,8 @@ protected:
         if (access(kXvfb, X_OK) != 0 || access(kXclip, X_OK) != 0)
             return;
         // Xvfb picks a free display and writes its number to descriptor 3.
-        s_server = Spawn({kXvfb, "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "640x480x24"}, {},
-                         "/dev/null", 3);
+        s_server =
+            Spawn({kXvfb, "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "640x480x24"}, {}, "/dev/null", 3);
         const std::string number = ReadLine(s_server.out);
         if (!number.empty())
             s_display = ":" + number;
@@ -177,8 +177,8 @@ TEST_F(ClipboardLinger, ServesEveryFormatUntilAnotherProgramTakesIt)
     ASSERT_EQ(ReadLine(holder.out), "held");
 
     const std::string targets = Paste("TARGETS");
-    for (const char* t : {"text/uri-list", "x-special/gnome-copied-files", "x-special/mate-copied-files",
-                          "text/plain", "application/x-lockwell-file-drop"})
+    for (const char* t : {"text/uri-list", "x-special/gnome-copied-files", "x-special/mate-copied-files", "text/plain",
+                          "application/x-lockwell-file-drop"})
         EXPECT_NE(targets.find(t), std::string::npos) << t << " missing in " << targets;
     EXPECT_EQ(Paste("text/uri-list"), kUrl + "\r\n");
     EXPECT_EQ(Paste("x-special/gnome-copied-files"), "copy\n" + kUrl);

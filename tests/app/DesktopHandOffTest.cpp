@@ -25,17 +25,21 @@ public:
     std::vector<std::tuple<TMsgDlgType, std::string, TMsgDlgButtons>> boxes;
 };
 
-const auto kMailFailedBox = std::make_tuple(TMsgDlgType::mtError, std::string("Failed to send to EMail client"),
-                                            TMsgDlgButtons{mbOK});
+const auto kMailFailedBox =
+    std::make_tuple(TMsgDlgType::mtError, std::string("Failed to send to EMail client"), TMsgDlgButtons{mbOK});
 
-std::string Cwd() { return std::filesystem::current_path().string(); }
+std::string Cwd()
+{
+    return std::filesystem::current_path().string();
+}
 
 // xdg-email stand-in: logs argv, exits with the code in "rc".
 void WriteMailer(const TempDir& bin, const TempDir& log)
 {
-    WriteScript(bin / "xdg-email", "d='" + log.Path() + "'\n"
-                                   "printf '%s\\0' \"$@\" > \"$d/argv\"\n"
-                                   "exit $(/bin/cat \"$d/rc\")\n");
+    WriteScript(bin / "xdg-email", "d='" + log.Path() +
+                                       "'\n"
+                                       "printf '%s\\0' \"$@\" > \"$d/argv\"\n"
+                                       "exit $(/bin/cat \"$d/rc\")\n");
 }
 
 } // namespace
@@ -103,8 +107,10 @@ TEST(DesktopHandOff, OpensTheAbsolutePath)
 {
     TempDir bin, log;
     PathOverride path(bin.Path());
-    WriteScript(bin / "xdg-open", "printf '%s\\0' \"$@\" > '" + (log / "argv.tmp") + "'\n"
-                                  "/bin/mv '" + (log / "argv.tmp") + "' '" + (log / "argv") + "'\n");
+    WriteScript(bin / "xdg-open", "printf '%s\\0' \"$@\" > '" + (log / "argv.tmp") +
+                                      "'\n"
+                                      "/bin/mv '" +
+                                      (log / "argv.tmp") + "' '" + (log / "argv") + "'\n");
     RecordingAsk ask;
     TDesktopHandOff handOff(ask);
     handOff.OpenWithAssociatedApp("-decrypted.txt");

@@ -17,8 +17,14 @@ TEST(ErrorBox, AddsAFullStopAfterCharactersThatSortAfterIt)
         const char* out;
     } cases[] = {
         {"Unable to write to /x/lockwell.ini", "Unable to write to /x/lockwell.ini."},
-        {"Done.", "Done."}, {"Really!", "Really!"}, {"(x)", "(x)"}, {"a-", "a-"},
-        {"a,", "a,"},       {"a/", "a/."},          {"a0", "a0."},  {"", ""},
+        {"Done.", "Done."},
+        {"Really!", "Really!"},
+        {"(x)", "(x)"},
+        {"a-", "a-"},
+        {"a,", "a,"},
+        {"a/", "a/."},
+        {"a0", "a0."},
+        {"", ""},
         {"caf\xc3\xa9", "caf\xc3\xa9."}, // bytes above 127 sort after "."
     };
     for (const auto& c : cases)
@@ -28,9 +34,8 @@ TEST(ErrorBox, AddsAFullStopAfterCharactersThatSortAfterIt)
 struct Capture {
     Capture()
     {
-        lw::SetErrorBoxHookForTesting([this](const std::string& title, const std::string& text) {
-            shown.push_back(title + "|" + text);
-        });
+        lw::SetErrorBoxHookForTesting(
+            [this](const std::string& title, const std::string& text) { shown.push_back(title + "|" + text); });
     }
     ~Capture() { lw::SetErrorBoxHookForTesting({}); }
     std::vector<std::string> shown;
@@ -55,7 +60,7 @@ TEST(ErrorBox, GuardedHandlersReportFailuresInsteadOfThrowing)
     EXPECT_EQ(runs, 2);
     // A checkable button reports the toggle before the click.
     EXPECT_EQ(capture.shown, (std::vector<std::string>{"Lockwell|toggled on.", "Lockwell|Unable to write to /x.ini.",
-                                                        "Lockwell|Unable to write to /x.ini."}));
+                                                       "Lockwell|Unable to write to /x.ini."}));
     lw::ShowFatalError("boom");
     EXPECT_EQ(capture.shown.back(), "Application Error|boom.");
 }

@@ -12,11 +12,11 @@ namespace {
 struct Chooser {
     explicit Chooser(std::optional<std::string> answer)
     {
-        lw::SetFolderChooserForTesting([this, answer](const std::string& caption, const std::string& root,
-                                                      const std::string& initial) {
-            calls.push_back(caption + "|" + root + "|" + initial);
-            return answer;
-        });
+        lw::SetFolderChooserForTesting(
+            [this, answer](const std::string& caption, const std::string& root, const std::string& initial) {
+                calls.push_back(caption + "|" + root + "|" + initial);
+                return answer;
+            });
     }
     ~Chooser() { lw::SetFolderChooserForTesting({}); }
     std::vector<std::string> calls;

@@ -64,9 +64,12 @@ TEST(MessageDialog, UnderlinedLettersAnswer)
         Qt::KeyboardModifiers modifiers;
         TMsgDlgBtn answer; // mbCancel: still open, closed by the test
     } cases[] = {
-        {all, Qt::Key_Y, Qt::NoModifier, lw::mbYes},      {all, Qt::Key_N, Qt::NoModifier, lw::mbNo},
-        {all, Qt::Key_I, Qt::NoModifier, lw::mbIgnore},   {all, Qt::Key_Y, Qt::ShiftModifier, lw::mbYes},
-        {all, Qt::Key_Y, Qt::AltModifier, lw::mbYes},     {all, Qt::Key_Q, Qt::NoModifier, lw::mbCancel},
+        {all, Qt::Key_Y, Qt::NoModifier, lw::mbYes},
+        {all, Qt::Key_N, Qt::NoModifier, lw::mbNo},
+        {all, Qt::Key_I, Qt::NoModifier, lw::mbIgnore},
+        {all, Qt::Key_Y, Qt::ShiftModifier, lw::mbYes},
+        {all, Qt::Key_Y, Qt::AltModifier, lw::mbYes},
+        {all, Qt::Key_Q, Qt::NoModifier, lw::mbCancel},
         {lw::mbYes | lw::mbNo, Qt::Key_I, Qt::NoModifier, lw::mbCancel},
         {all, Qt::Key_Y, Qt::ControlModifier, lw::mbCancel},
     };
@@ -140,8 +143,11 @@ TEST(MessageDialog, ButtonsTitlesAndText)
         const char* caption;
         TMsgDlgBtn button;
     } buttons[] = {
-        {"Yes", "&Yes", lw::mbYes}, {"No", "&No", lw::mbNo}, {"OK", "OK", lw::mbOK},
-        {"Cancel", "Cancel", lw::mbCancel}, {"Ignore", "&Ignore", lw::mbIgnore},
+        {"Yes", "&Yes", lw::mbYes},
+        {"No", "&No", lw::mbNo},
+        {"OK", "OK", lw::mbOK},
+        {"Cancel", "Cancel", lw::mbCancel},
+        {"Ignore", "&Ignore", lw::mbIgnore},
     };
     const lw::TMsgDlgButtons all = lw::mbYes | lw::mbNo | lw::mbOK | lw::mbCancel | lw::mbIgnore;
     for (const auto& kind : kinds) {

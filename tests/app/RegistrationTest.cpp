@@ -71,12 +71,8 @@ TEST(Registration, AnswersInstallRemoveOrLeaveTheEntries)
                 EXPECT_TRUE(installed) << c.act;
                 EXPECT_EQ(FilesIn(after).size(), 18u) << c.act;
                 break;
-            case Effect::Removed:
-                EXPECT_EQ(FilesIn(after), std::vector<std::string>{}) << c.act;
-                break;
-            case Effect::Unchanged:
-                EXPECT_EQ(after, before) << c.act;
-                break;
+            case Effect::Removed: EXPECT_EQ(FilesIn(after), std::vector<std::string>{}) << c.act; break;
+            case Effect::Unchanged: EXPECT_EQ(after, before) << c.act; break;
             }
         }
     }
@@ -90,9 +86,8 @@ TEST(Registration, AFailedInstallEndsWithApplicationErrorAndStatusOne)
     ShellTestEnv env;
     env.HideTools();
     std::vector<std::pair<std::string, std::string>> boxes;
-    lw::SetErrorBoxHookForTesting([&](const std::string& title, const std::string& text) {
-        boxes.emplace_back(title, text);
-    });
+    lw::SetErrorBoxHookForTesting(
+        [&](const std::string& title, const std::string& text) { boxes.emplace_back(title, text); });
     lw::fs::SetFaultHook([](lw::fs::TFileOp op, void*) { return op == lw::fs::TFileOp::Write ? EIO : 0; }, nullptr);
     lw::TMessageDialog ask;
     ask.SetDriverForTesting([](QDialog& box) { Click(box, "Yes"); });

@@ -19,11 +19,21 @@ TEST(StartUp, ModeFollowsTheExtension)
         const char* path;
         bool decrypt;
     } cases[] = {
-        {"/home/ann/report.FEZ", true},  {"/tmp/archive.fe2", true},   {"/tmp/x.fe", true},
-        {"/tmp/notes.feather", true},    {"/tmp/a.Fe2", true},         {"relative.fez", true},
-        {"/tmp/x.f2e", false},           {"/tmp/readme", false},       {"/tmp/name.", false},
-        {"/tmp/data.fez/file", false},   {"/tmp/x.txt", false},        {"/tmp/x.fez.txt", false},
-        {"/tmp/.fe", true},              {"", false},                  {"/tmp/x.ƑE2", false},
+        {"/home/ann/report.FEZ", true},
+        {"/tmp/archive.fe2", true},
+        {"/tmp/x.fe", true},
+        {"/tmp/notes.feather", true},
+        {"/tmp/a.Fe2", true},
+        {"relative.fez", true},
+        {"/tmp/x.f2e", false},
+        {"/tmp/readme", false},
+        {"/tmp/name.", false},
+        {"/tmp/data.fez/file", false},
+        {"/tmp/x.txt", false},
+        {"/tmp/x.fez.txt", false},
+        {"/tmp/.fe", true},
+        {"", false},
+        {"/tmp/x.ƑE2", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(lw::IsDecryptPath(c.path), c.decrypt) << c.path;

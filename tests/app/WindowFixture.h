@@ -54,8 +54,7 @@ public:
     // Creates the window as start-up does: created, then set up for the path's mode.
     lw::TForm1& Open(const std::string& source)
     {
-        form = std::make_unique<lw::TForm1>(source, lw::TSettingsFiles(dir / "lockwell", dir / "config"), ask,
-                                            handOff);
+        form = std::make_unique<lw::TForm1>(source, lw::TSettingsFiles(dir / "lockwell", dir / "config"), ask, handOff);
         form->SetUpForMode(lw::IsDecryptPath(source));
         return *form;
     }

@@ -38,13 +38,10 @@ TEST(WindowSettings, StoredCipherIsReadAndWrittenBack)
         int selected;
         const char* fileAfter;
     } cases[] = {
-        {nullptr, 1, "[Options]\r\nCipher=1\r\n"},
-        {"7", 3, "[Options]\r\nCipher=3\r\n"},
-        {"0x2", 2, "[Options]\r\nCipher=2\r\n"},
-        {"abc", 1, "[Options]\r\nCipher=1\r\n"},
-        {"$3", 3, "[Options]\r\nCipher=3\r\n"},
-        {" 2", 2, "[Options]\r\nCipher=2\r\n"},
-        {"0", 0, "[Options]\nCipher=0\n"},   // no change of selection: nothing written
+        {nullptr, 1, "[Options]\r\nCipher=1\r\n"}, {"7", 3, "[Options]\r\nCipher=3\r\n"},
+        {"0x2", 2, "[Options]\r\nCipher=2\r\n"},   {"abc", 1, "[Options]\r\nCipher=1\r\n"},
+        {"$3", 3, "[Options]\r\nCipher=3\r\n"},    {" 2", 2, "[Options]\r\nCipher=2\r\n"},
+        {"0", 0, "[Options]\nCipher=0\n"},    // no change of selection: nothing written
         {"-5", -1, "[Options]\nCipher=-5\n"}, // nothing selected, the file is left alone
         {"-1", -1, "[Options]\nCipher=-1\n"},
     };

@@ -49,9 +49,9 @@ struct Locked {
 
 Locked LookAt(const WindowFixture& window)
 {
-    return {window.Find<QLineEdit>("Edit1")->isEnabled(), window.Find<QGroupBox>("GroupBox1")->isEnabled(),
+    return {window.Find<QLineEdit>("Edit1")->isEnabled(),   window.Find<QGroupBox>("GroupBox1")->isEnabled(),
             window.Find<QGroupBox>("ciphers")->isEnabled(), window.Find<QPushButton>("Button2")->isEnabled(),
-            window.Find<QPushButton>("Button1")->text(), window.Find<QProgressBar>("Progress")->isVisible()};
+            window.Find<QPushButton>("Button1")->text(),    window.Find<QProgressBar>("Progress")->isVisible()};
 }
 
 // The job is held at the overwrite prompt, where the row's user acts; the prompt is then

@@ -89,10 +89,14 @@ TEST(WindowJobs, OptionsReachTheJob)
         {"mail", {"emailbox"}, nullptr, {}, "plain.txt.fe2", {"mail:OUT"}},
         // A checked copybox disabled by delmailbox does not copy. After mailing the user is
         // asked whether the output goes now, then the wipe confirms.
-        {"mail and keep", {"copybox", "emailbox", "delmailbox"}, nullptr, {lw::mbNo}, "plain.txt.fe2",
-         {"mail:OUT"}},
-        {"mail and delete", {"emailbox", "delmailbox"}, nullptr, {lw::mbYes, lw::mbOK}, "plain.txt.fe2",
-         {"mail:OUT"}, false},
+        {"mail and keep", {"copybox", "emailbox", "delmailbox"}, nullptr, {lw::mbNo}, "plain.txt.fe2", {"mail:OUT"}},
+        {"mail and delete",
+         {"emailbox", "delmailbox"},
+         nullptr,
+         {lw::mbYes, lw::mbOK},
+         "plain.txt.fe2",
+         {"mail:OUT"},
+         false},
         {"label double click", {}, "dblclick", {}, "plain.txt.fe2", {}},
         {"picked folder", {}, "pick", {}, "out/plain.txt.fe2", {}},
     };

@@ -23,8 +23,8 @@ TEST(WindowLayout, ModeFromTheExtension)
         const char* name;
         bool decrypt;
     } cases[] = {
-        {"report.FEZ", true}, {"archive.fe2", true}, {"x.fe", true},    {"notes.feather", true},
-        {"x.f2e", false},     {"readme", false},     {"name.", false},  {"data.fez/file", false},
+        {"report.FEZ", true}, {"archive.fe2", true}, {"x.fe", true},   {"notes.feather", true},
+        {"x.f2e", false},     {"readme", false},     {"name.", false}, {"data.fez/file", false},
     };
     for (const auto& c : cases) {
         lwtest::WindowFixture window;
@@ -147,9 +147,9 @@ TEST(WindowLayout, TabOrder)
             order << w->objectName();
         w = w->nextInFocusChain();
     } while (w != first && order.size() < 40);
-    EXPECT_EQ(order, QStringList({"Edit1", "Button1", "RC4", "Blowfish", "Serpent", "Rijndael", "Button2",
-                                  "shredbox", "runbox", "emailbox", "compbox", "delmailbox", "copybox", "folders",
-                                  "Button4", "Button3"}));
+    EXPECT_EQ(order,
+              QStringList({"Edit1", "Button1", "RC4", "Blowfish", "Serpent", "Rijndael", "Button2", "shredbox",
+                           "runbox", "emailbox", "compbox", "delmailbox", "copybox", "folders", "Button4", "Button3"}));
 }
 
 // Alt and one letter reach each captioned control; no two share a letter.

@@ -71,12 +71,15 @@ struct Refused {
     // Makes what the case needs in dir; returns the command line after "lockwell-cli".
     std::function<std::vector<std::string>(const TempDir& dir, const std::string& phrase)> arrange;
     int status;
-    std::string message; // part of what the tool says
+    std::string message;     // part of what the tool says
     bool viaJob = true;      // the window's job takes the same FILE and fails the same way
     std::string reason = ""; // a wipe's line after "File NOT deleted"
 };
 
-std::ostream& operator<<(std::ostream& out, const Refused& r) { return out << r.name; }
+std::ostream& operator<<(std::ostream& out, const Refused& r)
+{
+    return out << r.name;
+}
 
 std::vector<std::string> Encrypt(const std::string& phrase, const std::string& file)
 {
@@ -86,80 +89,109 @@ std::vector<std::string> Encrypt(const std::string& phrase, const std::string& f
 const std::vector<Refused> kRefused = {
     {"missing file", [](const TempDir& d, const std::string& p) { return Encrypt(p, d / "absent"); }, 1,
      "No such file or directory"},
-    {"directory", [](const TempDir& d, const std::string& p) {
+    {"directory",
+     [](const TempDir& d, const std::string& p) {
          fsys::create_directory(d / "folder");
          return Encrypt(p, d / "folder");
-     }, 1, "Is a directory"},
-    {"directory to decrypt", [](const TempDir& d, const std::string& p) {
+     },
+     1, "Is a directory"},
+    {"directory to decrypt",
+     [](const TempDir& d, const std::string& p) {
          fsys::create_directory(d / "folder.fe2");
          return std::vector<std::string>{"decrypt", "--cipher", "rc4", "--phrase-file", p, d / "folder.fe2"};
-     }, 1, "Is a directory"},
-    {"fifo", [](const TempDir& d, const std::string& p) {
+     },
+     1, "Is a directory"},
+    {"fifo",
+     [](const TempDir& d, const std::string& p) {
          EXPECT_EQ(::mkfifo((d / "pipe").c_str(), 0600), 0);
          return Encrypt(p, d / "pipe");
-     }, 1, "Cannot open file"},
-    {"fifo to decrypt", [](const TempDir& d, const std::string& p) {
+     },
+     1, "Cannot open file"},
+    {"fifo to decrypt",
+     [](const TempDir& d, const std::string& p) {
          EXPECT_EQ(::mkfifo((d / "pipe.fez").c_str(), 0600), 0);
          return std::vector<std::string>{"decrypt", "--cipher", "rc4", "--phrase-file", p, d / "pipe.fez"};
-     }, 1, "Cannot open file"},
-    {"symlink loop", [](const TempDir& d, const std::string& p) {
+     },
+     1, "Cannot open file"},
+    {"symlink loop",
+     [](const TempDir& d, const std::string& p) {
          fsys::create_symlink("loop-b", d / "loop-a");
          fsys::create_symlink("loop-a", d / "loop-b");
          return Encrypt(p, d / "loop-a");
-     }, 1, "Too many levels of symbolic links"},
-    {"name over NAME_MAX", [](const TempDir& d, const std::string& p) {
-         return Encrypt(p, d / std::string(NAME_MAX + 1, 'n'));
-     }, 1, "File name too long"},
-    {"output name over NAME_MAX", [](const TempDir& d, const std::string& p) {
+     },
+     1, "Too many levels of symbolic links"},
+    {"name over NAME_MAX",
+     [](const TempDir& d, const std::string& p) { return Encrypt(p, d / std::string(NAME_MAX + 1, 'n')); }, 1,
+     "File name too long"},
+    {"output name over NAME_MAX",
+     [](const TempDir& d, const std::string& p) {
          const std::string name(NAME_MAX - 2, 'o');
          WriteFile(d / name, kContent);
          return Encrypt(p, d / name);
-     }, 1, "File name too long"},
-    {"path over PATH_MAX", [](const TempDir& d, const std::string& p) {
-         return Encrypt(p, d / DeepFile(d.Path()));
-     }, 1, "File name too long"},
-    {"output is a directory", [](const TempDir& d, const std::string& p) {
+     },
+     1, "File name too long"},
+    {"path over PATH_MAX", [](const TempDir& d, const std::string& p) { return Encrypt(p, d / DeepFile(d.Path())); }, 1,
+     "File name too long"},
+    {"output is a directory",
+     [](const TempDir& d, const std::string& p) {
          WriteFile(d / "f", kContent);
          fsys::create_directory(d / "f.fe2");
          return Encrypt(p, d / "f");
-     }, 1, "Is a directory"},
-    {"destination is a file", [](const TempDir& d, const std::string& p) {
+     },
+     1, "Is a directory"},
+    {"destination is a file",
+     [](const TempDir& d, const std::string& p) {
          WriteFile(d / "f", kContent);
          WriteFile(d / "not-a-folder", {});
-         return std::vector<std::string>{"encrypt", "--cipher", "rc4", "--dest", d / "not-a-folder", "--phrase-file",
-                                         p, d / "f"};
-     }, 1, "Not a directory", false},
-    {"destination missing", [](const TempDir& d, const std::string& p) {
+         return std::vector<std::string>{"encrypt",          "--cipher",      "rc4", "--dest",
+                                         d / "not-a-folder", "--phrase-file", p,     d / "f"};
+     },
+     1, "Not a directory", false},
+    {"destination missing",
+     [](const TempDir& d, const std::string& p) {
          WriteFile(d / "f", kContent);
-         return std::vector<std::string>{"encrypt", "--cipher", "rc4", "--dest", d / "nowhere", "--phrase-file", p,
-                                         d / "f"};
-     }, 1, "No such file or directory", false},
-    {"leading dash without --", [](const TempDir& d, const std::string& p) {
+         return std::vector<std::string>{"encrypt",     "--cipher",      "rc4", "--dest",
+                                         d / "nowhere", "--phrase-file", p,     d / "f"};
+     },
+     1, "No such file or directory", false},
+    {"leading dash without --",
+     [](const TempDir& d, const std::string& p) {
          WriteFile(d / "-f", kContent);
          return std::vector<std::string>{"encrypt", "--phrase-file", p, "-f"};
-     }, 2, "unknown option -f", false},
-    {"decrypt a name without extension", [](const TempDir& d, const std::string& p) {
+     },
+     2, "unknown option -f", false},
+    {"decrypt a name without extension",
+     [](const TempDir& d, const std::string& p) {
          WriteFile(d / "noext", kContent);
          return std::vector<std::string>{"decrypt", "--phrase-file", p, d / "noext"};
-     }, 2, "has no extension to remove", false},
-    {"phrase file is a directory", [](const TempDir& d, const std::string&) {
+     },
+     2, "has no extension to remove", false},
+    {"phrase file is a directory",
+     [](const TempDir& d, const std::string&) {
          WriteFile(d / "f", kContent);
          return Encrypt(d.Path(), d / "f");
-     }, 1, "cannot read the key phrase", false},
-    {"wipe a directory", [](const TempDir& d, const std::string&) {
+     },
+     1, "cannot read the key phrase", false},
+    {"wipe a directory",
+     [](const TempDir& d, const std::string&) {
          fsys::create_directory(d / "folder");
          WriteFile(d / "folder/inside", kContent);
          return std::vector<std::string>{"wipe", "--yes", d / "folder"};
-     }, 1, "You are about to wipe", false, "\"folder\" is a folder: only a file can be wiped"},
-    {"wipe a fifo", [](const TempDir& d, const std::string&) {
+     },
+     1, "You are about to wipe", false, "\"folder\" is a folder: only a file can be wiped"},
+    {"wipe a fifo",
+     [](const TempDir& d, const std::string&) {
          EXPECT_EQ(::mkfifo((d / "pipe").c_str(), 0600), 0);
          return std::vector<std::string>{"wipe", "--yes", d / "pipe"};
-     }, 1, "You are about to wipe", false, "\"pipe\" is a named pipe: only a file can be wiped"},
-    {"wipe a symlink loop", [](const TempDir& d, const std::string&) {
+     },
+     1, "You are about to wipe", false, "\"pipe\" is a named pipe: only a file can be wiped"},
+    {"wipe a symlink loop",
+     [](const TempDir& d, const std::string&) {
          fsys::create_symlink("loop-b", d / "loop-a");
          fsys::create_symlink("loop-a", d / "loop-b");
          return std::vector<std::string>{"wipe", "--yes", d / "loop-a"};
-     }, 1, "You are about to wipe", false, "\"loop-a\" is a symbolic link: only the file itself can be wiped"},
+     },
+     1, "You are about to wipe", false, "\"loop-a\" is a symbolic link: only the file itself can be wiped"},
 };
 
 // The window opens on any path; the job it starts fails with its one box.
@@ -226,8 +258,13 @@ INSTANTIATE_TEST_SUITE_P(Cli, RefusedNames, ::testing::ValuesIn(kRefused), [](co
 TEST(OddNames, EncryptAndDecryptUnderTheirOwnNames)
 {
     const std::vector<std::string> names = {
-        "two  blanks and a tab\t.txt", "quote's \"double\".txt", "-leading-dash", "new\nline.doc",
-        std::string("bytes \xff\xfe\x80 not utf-8.bin"), "back\\slash *?[x] $HOME `x`.txt", " leading blank",
+        "two  blanks and a tab\t.txt",
+        "quote's \"double\".txt",
+        "-leading-dash",
+        "new\nline.doc",
+        std::string("bytes \xff\xfe\x80 not utf-8.bin"),
+        "back\\slash *?[x] $HOME `x`.txt",
+        " leading blank",
         std::string(NAME_MAX - 4, 'l'), // the output's name is exactly NAME_MAX long
     };
     TempDir config;

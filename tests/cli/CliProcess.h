@@ -29,7 +29,7 @@ namespace lwtest {
 // ids drop before the exec, so the tool never had root's rights). Held back until the
 // gate pipe's writing end is closed, when one is given, so that runs can start at once.
 inline pid_t StartCli(const std::vector<std::string>& args, const std::string& config, const std::string& errFile,
-               std::optional<uid_t> as = std::nullopt, const int* gate = nullptr)
+                      std::optional<uid_t> as = std::nullopt, const int* gate = nullptr)
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -191,7 +191,6 @@ private:
     int m_go = -1;
     int m_first = -1;
 };
-
 
 // A small tmpfs mounted read-only over a folder, holding one file; unmounted with it.
 class ReadOnlyMount {

@@ -84,8 +84,8 @@ TEST_P(CliRoundTrip, EncryptThenDecryptGivesBackTheFile)
 
 INSTANTIATE_TEST_SUITE_P(AllCiphers, CliRoundTrip, ::testing::ValuesIn(ToolRoundTrips()),
                          [](const ::testing::TestParamInfo<RoundTripRow>& entry) {
-                             return std::string(kNames[entry.param.cipher]) + (entry.param.compress ? "_fez_" : "_fe2_") +
-                                    std::to_string(entry.param.size);
+                             return std::string(kNames[entry.param.cipher]) +
+                                    (entry.param.compress ? "_fez_" : "_fe2_") + std::to_string(entry.param.size);
                          });
 
 TEST(Cli, OutputMatchesTheIndependentReference)
@@ -101,7 +101,8 @@ TEST(Cli, OutputMatchesTheIndependentReference)
             args.push_back(dir / "f");
             const CliResult r = RunCli(args, dir.Path(), {'K', 'e', 'y', '\r', '\n', 'z'});
             ASSERT_EQ(r.status, 0) << r.err;
-            EXPECT_TRUE(ReadFile(dir / (compress ? "f.fez" : "f.fe2")) == ReferenceOutput(cipher, "Key", data, compress))
+            EXPECT_TRUE(ReadFile(dir / (compress ? "f.fez" : "f.fe2")) ==
+                        ReferenceOutput(cipher, "Key", data, compress))
                 << "cipher " << cipher << " compress " << compress;
         }
 }
@@ -112,8 +113,11 @@ TEST(Cli, DefaultCipherComesFromTheWindowSettings)
         const char* settings; // nullptr: no settings file
         int expected;
     };
-    const Row rows[] = {{nullptr, 1}, {"[Options]\r\nCipher=3\r\n", 3}, {"[options]\r\ncipher = 0\r\n", 0},
-                        {"[Options]\r\nCipher=7\r\n", 1}, {"[Other]\r\nCipher=2\r\n", 1}};
+    const Row rows[] = {{nullptr, 1},
+                        {"[Options]\r\nCipher=3\r\n", 3},
+                        {"[options]\r\ncipher = 0\r\n", 0},
+                        {"[Options]\r\nCipher=7\r\n", 1},
+                        {"[Other]\r\nCipher=2\r\n", 1}};
     for (const Row& row : rows) {
         TempDir dir;
         if (row.settings) {
@@ -273,7 +277,8 @@ TEST(Cli, TerminalPhraseIsAskedTwiceWithoutEcho)
     EXPECT_TRUE(DecryptWithJob(dir / "t.txt.fe2", 3, "hunter2 x", dir / "o") == TextBytes(1000, 6));
 
     fsys::remove(dir / "t.txt.fe2");
-    r = RunCliOnTerminal({"encrypt", dir / "t.txt"}, dir.Path(), {{"Key phrase: ", "one"}, {"Key phrase again: ", "two"}});
+    r = RunCliOnTerminal({"encrypt", dir / "t.txt"}, dir.Path(),
+                         {{"Key phrase: ", "one"}, {"Key phrase again: ", "two"}});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("the two key phrases differ"), std::string::npos) << r.out;
     EXPECT_FALSE(fsys::exists(dir / "t.txt.fe2"));

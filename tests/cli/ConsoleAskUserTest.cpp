@@ -41,7 +41,7 @@ Asked AskOnTerminal(const std::function<lw::TMsgDlgBtn(lw::IAskUser&)>& box,
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setsid();
-        ::alarm(60); // a box that waits for more input than was typed ends here
+        ::alarm(60);                                       // a box that waits for more input than was typed ends here
         const int tty = ::open(slavePath.c_str(), O_RDWR); // becomes the controlling terminal
         const int err = ::open((io / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (tty < 0 || err < 0)

@@ -157,8 +157,8 @@ TEST(CrashSafety, KilledJobsLeaveNothingPartial)
         const std::string output = job.encrypt ? "data" + ext : "data";
         const Bytes& sourceBytes = job.encrypt ? plain : encrypted;
         const Bytes& outputBytes = job.encrypt ? encrypted : plain;
-        std::vector<std::string> args{job.encrypt ? "encrypt" : "decrypt", "--cipher", "rc4", "--phrase-file",
-                                      config / "phrase", "--overwrite"};
+        std::vector<std::string> args{
+            job.encrypt ? "encrypt" : "decrypt", "--cipher", "rc4", "--phrase-file", config / "phrase", "--overwrite"};
         if (job.compress && job.encrypt)
             args.push_back("--compress");
         if (job.deleteSource)

@@ -176,7 +176,10 @@ bool InterruptMidJob(const Fixture& f, const std::string& folder, int signal, bo
     return false;
 }
 
-std::string Where(int repeat) { return repeat % 2 ? fsys::temp_directory_path().string() : MemoryTempRoot(); }
+std::string Where(int repeat)
+{
+    return repeat % 2 ? fsys::temp_directory_path().string() : MemoryTempRoot();
+}
 
 } // namespace
 

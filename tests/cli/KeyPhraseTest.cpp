@@ -69,7 +69,10 @@ Bytes Letters(size_t n, uint32_t seed)
     return b;
 }
 
-std::string Text(const Bytes& b) { return std::string(b.begin(), b.end()); }
+std::string Text(const Bytes& b)
+{
+    return std::string(b.begin(), b.end());
+}
 
 size_t Entries(const std::string& folder)
 {
@@ -136,9 +139,9 @@ TEST(CliKeyPhrase, LongPhrasesAreRefusedAfterABoundedRead)
             WriteFile(phraseFile, *row.content);
         }
         const std::string stdinPath = row.onStdin ? phraseFile : "/dev/null";
-        const BoundedRun r = RunWithInput({"encrypt", "--cipher", "3", "--phrase-file",
-                                           row.onStdin ? "-" : phraseFile, dir / "f"},
-                                          dir.Path(), stdinPath);
+        const BoundedRun r =
+            RunWithInput({"encrypt", "--cipher", "3", "--phrase-file", row.onStdin ? "-" : phraseFile, dir / "f"},
+                         dir.Path(), stdinPath);
         ASSERT_EQ(r.signal, 0) << row.name << ": the tool did not end by itself";
         if (row.onStdin && row.content) {
             EXPECT_LE(r.stdinRead, static_cast<off_t>(kLimit + 1)) << row.name;
@@ -244,8 +247,8 @@ TEST(CliKeyPhrase, KeptSourceFailsTheRunUnlessTheWipeIsConfirmed)
             source += ".fe2";
         }
         const Bytes before = ReadFile(source);
-        std::vector<std::string> args{row.decrypt ? "decrypt" : "encrypt", "--cipher", "1", "--delete-source",
-                                      "--phrase-file", dir / "p"};
+        std::vector<std::string> args{
+            row.decrypt ? "decrypt" : "encrypt", "--cipher", "1", "--delete-source", "--phrase-file", dir / "p"};
         if (row.yes)
             args.push_back("--yes");
         args.push_back(source);

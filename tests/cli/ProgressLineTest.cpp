@@ -156,8 +156,8 @@ TEST(ProgressLine, AnInterruptStopsTheJobAndLeavesNothing)
             TempDir dir(MemoryTempRoot());
             WriteFile(config / "phrase", {'p', 'w', '\n'});
             WriteFile(dir / "data", plain);
-            std::vector<std::string> argv{LOCKWELL_PYTHON, "-c", script, LOCKWELL_CLI, config.Path(), "encrypt",
-                                          "--cipher", "serpent", "--phrase-file", config / "phrase"};
+            std::vector<std::string> argv{LOCKWELL_PYTHON, "-c",       script,    LOCKWELL_CLI,    config.Path(),
+                                          "encrypt",       "--cipher", "serpent", "--phrase-file", config / "phrase"};
             if (compress)
                 argv.push_back("--compress");
             argv.insert(argv.end(), {"--delete-source", "--yes", dir / "data", how});
@@ -182,9 +182,8 @@ TEST(ProgressLine, AnInterruptedWipeKeepsTheFile)
         TempDir dir;
         const Bytes original = TextBytes(64 * kMiB, 3);
         WriteFile(dir / "f.bin", original);
-        const Bytes out =
-            RunProgram({LOCKWELL_PYTHON, "-c", script, LOCKWELL_CLI, config.Path(), "wipe", "--yes", dir / "f.bin",
-                        "ctrl-c"});
+        const Bytes out = RunProgram(
+            {LOCKWELL_PYTHON, "-c", script, LOCKWELL_CLI, config.Path(), "wipe", "--yes", dir / "f.bin", "ctrl-c"});
         const std::string text(out.begin(), out.end());
         if (text.rfind("0\n", 0) == 0 && !fsys::exists(dir / "f.bin"))
             continue;

@@ -43,8 +43,9 @@ TEST(CliSeveralFiles, MixedOutcomesEachSayTheirOwnAndTheWorstStatusWins)
     EXPECT_EQ(r.status, 1) << r.err;
     const std::string start = dir / "good.fe2: File decrypted\n" + dir / "missing.fe2: File IO error: Cannot open file";
     ASSERT_EQ(r.err.rfind(start, 0), 0u) << r.err;
-    EXPECT_EQ(r.err.substr(r.err.find('\n', start.size()) + 1),
-              dir / "wrong.fez: File IO error: Wrong key phrase or cipher: the file does not decrypt to compressed data\n");
+    EXPECT_EQ(
+        r.err.substr(r.err.find('\n', start.size()) + 1),
+        dir / "wrong.fez: File IO error: Wrong key phrase or cipher: the file does not decrypt to compressed data\n");
     EXPECT_EQ(Listing(dir / "out"), std::vector<std::string>{"good"});
     EXPECT_TRUE(ReadFile(dir / "out/good") == TextBytes(4000, 71));
 
@@ -92,10 +93,11 @@ TEST(CliSeveralFiles, OnePhrasePromptOnATerminal)
     EXPECT_EQ(Count(r.out, "Key phrase"), 2u) << r.out;
     WriteFile(dir / "phrase", {'t', 'y', 'p', 'e', 'd', ' ', 'o', 'n', 'c', 'e'});
     fsys::create_directory(dir / "back");
-    EXPECT_EQ(RunCli({"decrypt", "--dest", dir / "back", "--phrase-file", dir / "phrase", dir / "f0.fe2", dir / "f1.fe2"},
-                     dir.Path())
-                  .status,
-              0);
+    EXPECT_EQ(
+        RunCli({"decrypt", "--dest", dir / "back", "--phrase-file", dir / "phrase", dir / "f0.fe2", dir / "f1.fe2"},
+               dir.Path())
+            .status,
+        0);
     EXPECT_TRUE(ReadFile(dir / "back/f0") == TextBytes(3000, 75));
     EXPECT_TRUE(ReadFile(dir / "back/f1") == TextBytes(3001, 76));
 }

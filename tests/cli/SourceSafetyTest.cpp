@@ -45,7 +45,10 @@ Bytes LargeText(size_t mib, uint32_t seed)
     return data;
 }
 
-std::string Text(const Bytes& b) { return std::string(b.begin(), b.end()); }
+std::string Text(const Bytes& b)
+{
+    return std::string(b.begin(), b.end());
+}
 
 struct Env {
     TempDir config{MemoryTempRoot()};
@@ -72,7 +75,10 @@ std::string LastLine(std::string err)
     return start == std::string::npos ? err : err.substr(start + 1);
 }
 
-bool StartsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
+bool StartsWith(const std::string& text, const std::string& start)
+{
+    return text.rfind(start, 0) == 0;
+}
 
 } // namespace
 
@@ -90,8 +96,8 @@ TEST(SourceSafety, TwoRunsOnOneSourceNeverLoseIt)
             TempDir dir(MemoryTempRoot()), io;
             WriteFile(dir / "s", source);
             const std::string output = dir / (compress ? "s.fez" : "s.fe2");
-            std::vector<std::string> args{"encrypt", "--cipher", "rc4", "--delete-source", "--yes", "--overwrite",
-                                          "--phrase-file", env.phrase, dir / "s"};
+            std::vector<std::string> args{"encrypt",     "--cipher",      "rc4",      "--delete-source", "--yes",
+                                          "--overwrite", "--phrase-file", env.phrase, dir / "s"};
             if (compress)
                 args.insert(args.begin() + 1, "--compress");
             int gate[2];
@@ -176,8 +182,8 @@ TEST(SourceSafety, SourceAppendedToDuringTheJobIsNeitherCommittedNorWiped)
             SCOPED_TRACE(std::string(compress ? "fez" : "fe2") + (caught ? ", stopped mid-job" : ", from the start"));
             TempDir dir(MemoryTempRoot()), io;
             const std::string output = dir / (compress ? "s.fez" : "s.fe2");
-            std::vector<std::string> args{"encrypt", "--cipher", "rc4", "--delete-source", "--yes",
-                                          "--phrase-file", env.phrase, dir / "s"};
+            std::vector<std::string> args{"encrypt", "--cipher",      "rc4",      "--delete-source",
+                                          "--yes",   "--phrase-file", env.phrase, dir / "s"};
             if (compress)
                 args.insert(args.begin() + 1, "--compress");
             int status = -1;
@@ -220,8 +226,8 @@ TEST(SourceSafety, FileThatReportsNoSizeIsRefused)
         for (bool deleteSource : {false, true}) {
             SCOPED_TRACE(path + (deleteSource ? ", delete source" : ""));
             TempDir dir(MemoryTempRoot());
-            std::vector<std::string> args{"encrypt", "--cipher", "rc4", "--dest", dir.Path(), "--phrase-file",
-                                          env.phrase, path};
+            std::vector<std::string> args{"encrypt",  "--cipher",      "rc4",      "--dest",
+                                          dir.Path(), "--phrase-file", env.phrase, path};
             if (deleteSource)
                 args.insert(args.begin() + 1, {"--delete-source", "--yes"});
             const CliResult r = RunCli(args, env.config.Path());
@@ -243,8 +249,8 @@ TEST(SourceSafety, NoiseFromAWrongPhraseOrCipherKeepsTheSource)
     WriteFile(made / "doc", text);
     WriteFile(made / "right", {'r', 'i', 'g', 'h', 't', '\n'});
     WriteFile(made / "wrong", {'w', 'r', 'o', 'n', 'g', '\n'});
-    const CliResult r = RunCli({"encrypt", "--cipher", "serpent", "--phrase-file", made / "right", made / "doc"},
-                               env.config.Path());
+    const CliResult r =
+        RunCli({"encrypt", "--cipher", "serpent", "--phrase-file", made / "right", made / "doc"}, env.config.Path());
     ASSERT_EQ(r.status, 0) << r.err;
     const Bytes encrypted = ReadFile(made / "doc.fe2");
     const Bytes noise = RandomBytes(6000, 95);
@@ -352,8 +358,8 @@ TEST(SourceSafety, SourceOnAReadOnlyFileSystemIsEncryptedAndKept)
     for (bool deleteSource : {false, true}) {
         SCOPED_TRACE(deleteSource ? "delete source" : "keep source");
         fsys::remove(dir / "out/s.fe2");
-        std::vector<std::string> args{"encrypt", "--cipher", "rc4", "--dest", dir / "out", "--phrase-file",
-                                      env.phrase, dir / "ro/s"};
+        std::vector<std::string> args{"encrypt",   "--cipher",      "rc4",      "--dest",
+                                      dir / "out", "--phrase-file", env.phrase, dir / "ro/s"};
         if (deleteSource)
             args.insert(args.begin() + 1, {"--delete-source", "--yes"});
         const CliResult r = RunCli(args, env.config.Path());

@@ -17,9 +17,11 @@ TEST(CliUsage, VersionAndHelp)
         {{"wipe", "--quiet", "-V", "x"}, "lockwell-cli " LOCKWELL_PROJECT_VERSION "\n", {"\n\n"}},
         {{"--help"}, "usage: lockwell-cli encrypt [", {}},
         {{"encrypt", "--help"}, "usage: lockwell-cli encrypt [", {"lockwell-cli decrypt", "lockwell-cli wipe"}},
-        {{"decrypt", "--cipher", "rc4", "-h", "f.fe2"}, "usage: lockwell-cli decrypt [",
+        {{"decrypt", "--cipher", "rc4", "-h", "f.fe2"},
+         "usage: lockwell-cli decrypt [",
          {"--compress", "lockwell-cli encrypt", "lockwell-cli wipe"}},
-        {{"wipe", "--help"}, "usage: lockwell-cli wipe [--yes] [--quiet] FILE...\n",
+        {{"wipe", "--help"},
+         "usage: lockwell-cli wipe [--yes] [--quiet] FILE...\n",
          {"--cipher", "--phrase-file", "key phrase", "lockwell-cli encrypt"}},
     };
     TempDir dir;

@@ -62,7 +62,8 @@ TEST(CliWipe, QuestionOnTmpfsHasTheOldCopiesLine)
     WriteFile(dir / "w", RandomBytes(7000, 9));
     const CliResult r = RunCli({"wipe", "--yes", dir / "w"}, dir.Path());
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "You are about to wipe w\nand make it unrecoverable.Continue?\nThis kind of file system keeps old "
-                     "copies of changed data: traces of the file may stay on the disk after the wipe.\nFile deleted\n");
+    EXPECT_EQ(r.err,
+              "You are about to wipe w\nand make it unrecoverable.Continue?\nThis kind of file system keeps old "
+              "copies of changed data: traces of the file may stay on the disk after the wipe.\nFile deleted\n");
     EXPECT_FALSE(fsys::exists(dir / "w"));
 }

@@ -27,9 +27,10 @@ Bytes LibCompress(const Bytes& data, int level)
     Bytes out(data.size() + data.size() / 50 + 1000);
     auto size = static_cast<unsigned>(out.size());
     char none = 0;
-    const int rc = BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data()), &size,
-                                            data.empty() ? &none : reinterpret_cast<char*>(const_cast<uint8_t*>(data.data())),
-                                            static_cast<unsigned>(data.size()), level, 0, 0);
+    const int rc =
+        BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data()), &size,
+                                 data.empty() ? &none : reinterpret_cast<char*>(const_cast<uint8_t*>(data.data())),
+                                 static_cast<unsigned>(data.size()), level, 0, 0);
     EXPECT_EQ(rc, BZ_OK);
     out.resize(size);
     return out;
@@ -79,8 +80,8 @@ std::optional<Bytes> LibBlock(const Bytes& bits, uint64_t start, uint64_t end, i
     return out;
 }
 
-std::optional<Bytes> OurBlock(TBZBlockDecoder& d, const Bytes& bits, uint64_t start, uint64_t end,
-                              int level, size_t room = kRoom)
+std::optional<Bytes> OurBlock(TBZBlockDecoder& d, const Bytes& bits, uint64_t start, uint64_t end, int level,
+                              size_t room = kRoom)
 {
     if (!d.Read(bits, start, end, level))
         return std::nullopt;
@@ -92,8 +93,7 @@ std::optional<Bytes> OurBlock(TBZBlockDecoder& d, const Bytes& bits, uint64_t st
 }
 
 // Ours succeeds only with the library's bytes. Returns whether ours succeeded.
-bool Agree(TBZBlockDecoder& d, const Bytes& bits, uint64_t start, uint64_t end, int level,
-           const std::string& what)
+bool Agree(TBZBlockDecoder& d, const Bytes& bits, uint64_t start, uint64_t end, int level, const std::string& what)
 {
     const auto ours = OurBlock(d, bits, start, end, level);
     if (!ours)
@@ -198,8 +198,8 @@ TEST(BZip2BlockDecoder, BlockAtTheLevelsLimit)
     std::fill_n(withRun.begin() + static_cast<ptrdiff_t>(at), 8, static_cast<uint8_t>(withRun[at - 1] + 1));
     withRun[at + 8] = static_cast<uint8_t>(withRun[at] + 1);
     TBZBlockDecoder d;
-    for (const auto& [input, level, size] : std::vector<std::tuple<Bytes, int, size_t>>{
-             {data, 1, 99981}, {data, 2, 199981}, {withRun, 1, 99988}}) {
+    for (const auto& [input, level, size] :
+         std::vector<std::tuple<Bytes, int, size_t>>{{data, 1, 99981}, {data, 2, 199981}, {withRun, 1, 99988}}) {
         const Bytes stream = LibCompress(input, level);
         const auto blocks = Blocks(stream);
         const auto ours = OurBlock(d, stream, blocks[0].start, blocks[0].end, level);
@@ -234,10 +234,16 @@ TEST(BZip2BlockDecoder, OutputRoomAndWrongBounds)
     Bytes almost(999);
     EXPECT_EQ(d.Write(almost, size), TBZBlockResult::outputFull);
     // Bits missing or left over, a wrong start, a level too small or out of range.
-    for (const auto& [start, end, level] : std::vector<std::tuple<uint64_t, uint64_t, int>>{
-             {b.start, b.end - 1, 1}, {b.start, b.end + 1, 1}, {b.start, b.end + 8, 1},
-             {b.start + 1, b.end, 1}, {b.start - 8, b.end, 1}, {b.start, b.end, 0},
-             {b.start, b.end, 10}, {b.start, stream.size() * 8 + 8, 1}, {b.start, b.start + 40, 1}})
+    for (const auto& [start, end, level] :
+         std::vector<std::tuple<uint64_t, uint64_t, int>>{{b.start, b.end - 1, 1},
+                                                          {b.start, b.end + 1, 1},
+                                                          {b.start, b.end + 8, 1},
+                                                          {b.start + 1, b.end, 1},
+                                                          {b.start - 8, b.end, 1},
+                                                          {b.start, b.end, 0},
+                                                          {b.start, b.end, 10},
+                                                          {b.start, stream.size() * 8 + 8, 1},
+                                                          {b.start, b.start + 40, 1}})
         EXPECT_FALSE(d.Read(stream, start, end, level)) << start << " " << end << " " << level;
 }
 

@@ -41,8 +41,7 @@ TEST_P(BZip2CompressPieces, OutputDoesNotDependOnWriteSizes)
     EXPECT_TRUE(Same(Compress(MultiBlock(), GetParam()), reference));
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, BZip2CompressPieces,
-                         ::testing::Values(1, 7, 4096, 65535, 65536, 65537));
+INSTANTIATE_TEST_SUITE_P(Sizes, BZip2CompressPieces, ::testing::Values(1, 7, 4096, 65535, 65536, 65537));
 
 TEST(BZip2Compress, EveryBlockSizeChoiceMatchesTheLibraryLevel)
 {
@@ -151,7 +150,10 @@ struct WriteFailure {
     bool inWrite; // else in Finish
 };
 
-void PrintTo(const WriteFailure& f, std::ostream* os) { *os << f.name; }
+void PrintTo(const WriteFailure& f, std::ostream* os)
+{
+    *os << f.name;
+}
 
 class BZip2CompressWriteFailure : public ::testing::TestWithParam<WriteFailure> {};
 
@@ -176,13 +178,12 @@ TEST_P(BZip2CompressWriteFailure, RaisesStreamWriteError)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BZip2CompressWriteFailure,
-    ::testing::Values(WriteFailure{"flush_refused", 0, 1000, false},
-                      WriteFailure{"flush_cut_short", 40, 1000, false},
-                      WriteFailure{"first_piece_refused", 0, 1100000, true},
-                      WriteFailure{"second_piece_refused", 100000, 1100000, true}),
-    [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, BZip2CompressWriteFailure,
+                         ::testing::Values(WriteFailure{"flush_refused", 0, 1000, false},
+                                           WriteFailure{"flush_cut_short", 40, 1000, false},
+                                           WriteFailure{"first_piece_refused", 0, 1100000, true},
+                                           WriteFailure{"second_piece_refused", 100000, 1100000, true}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST(BZip2Compress, DestructionWithoutFinishCompletesTheStream)
 {

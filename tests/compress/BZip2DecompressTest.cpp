@@ -29,8 +29,7 @@ TEST(BZip2Decompress, StandardStreamsOfBlockSizes1And9)
     for (const Bytes* data : {&MultiBlock(), &Inputs()[4].data}) {
         for (int level : {1, 9}) {
             const std::string flag = "-" + std::to_string(level);
-            for (const Bytes& stream :
-                 {PyCompress(*data, level), lwtest::RunProgram({"bzip2", flag, "-c"}, *data)}) {
+            for (const Bytes& stream : {PyCompress(*data, level), lwtest::RunProgram({"bzip2", flag, "-c"}, *data)}) {
                 ASSERT_GT(stream.size(), 4u);
                 EXPECT_EQ(stream[3], '0' + level);
                 EXPECT_TRUE(Same(Decompress(stream), *data)) << "level " << level;
@@ -69,8 +68,7 @@ TEST_P(BZip2ReadSizes, PiecesJoinUpAndPositionFollows)
     EXPECT_EQ(bz.Read({}), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, BZip2ReadSizes,
-                         ::testing::Values(1, 3, 4095, 4097, 65537, 1000003));
+INSTANTIATE_TEST_SUITE_P(Sizes, BZip2ReadSizes, ::testing::Values(1, 3, 4095, 4097, 65537, 1000003));
 
 struct Skip {
     const char* name;
@@ -80,7 +78,10 @@ struct Skip {
     int64_t target;
 };
 
-void PrintTo(const Skip& s, std::ostream* os) { *os << s.name; }
+void PrintTo(const Skip& s, std::ostream* os)
+{
+    *os << s.name;
+}
 
 class BZip2SeekForward : public ::testing::TestWithParam<Skip> {};
 
@@ -103,17 +104,16 @@ TEST_P(BZip2SeekForward, EqualsReadingAndDiscarding)
 
 const int64_t kMultiSize = 1200000;
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BZip2SeekForward,
-    ::testing::Values(Skip{"current_0", 1000, 0, TSeekOrigin::soCurrent, 1000},
-                      Skip{"current_1", 1000, 1, TSeekOrigin::soCurrent, 1001},
-                      Skip{"current_4096", 0, 4096, TSeekOrigin::soCurrent, 4096},
-                      Skip{"current_pieces", 5, 4096 * 100 + 17, TSeekOrigin::soCurrent, 409622},
-                      Skip{"beginning_ahead", 1000, 500000, TSeekOrigin::soBeginning, 500000},
-                      Skip{"beginning_1", 0, 1, TSeekOrigin::soBeginning, 1},
-                      Skip{"across_blocks", 10, 700001, TSeekOrigin::soBeginning, 700001},
-                      Skip{"to_the_end", 3, kMultiSize, TSeekOrigin::soBeginning, kMultiSize}),
-    [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, BZip2SeekForward,
+                         ::testing::Values(Skip{"current_0", 1000, 0, TSeekOrigin::soCurrent, 1000},
+                                           Skip{"current_1", 1000, 1, TSeekOrigin::soCurrent, 1001},
+                                           Skip{"current_4096", 0, 4096, TSeekOrigin::soCurrent, 4096},
+                                           Skip{"current_pieces", 5, 4096 * 100 + 17, TSeekOrigin::soCurrent, 409622},
+                                           Skip{"beginning_ahead", 1000, 500000, TSeekOrigin::soBeginning, 500000},
+                                           Skip{"beginning_1", 0, 1, TSeekOrigin::soBeginning, 1},
+                                           Skip{"across_blocks", 10, 700001, TSeekOrigin::soBeginning, 700001},
+                                           Skip{"to_the_end", 3, kMultiSize, TSeekOrigin::soBeginning, kMultiSize}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST(BZip2Decompress, SeekPastTheEndRaisesStreamReadError)
 {
@@ -241,7 +241,10 @@ Bytes FlipBit(Bytes data, size_t at)
     return data;
 }
 
-Bytes Cut(const Bytes& data, size_t size) { return Bytes(data.begin(), data.begin() + size); }
+Bytes Cut(const Bytes& data, size_t size)
+{
+    return Bytes(data.begin(), data.begin() + size);
+}
 
 Bytes Join(Bytes a, const Bytes& b)
 {
@@ -255,7 +258,10 @@ struct Damage {
     const char* message;
 };
 
-void PrintTo(const Damage& d, std::ostream* os) { *os << d.name; }
+void PrintTo(const Damage& d, std::ostream* os)
+{
+    *os << d.name;
+}
 
 std::vector<Damage> Damages()
 {
@@ -276,8 +282,8 @@ std::vector<Damage> Damages()
         {"trailing_stream", Join(small, small), "error -1"},
         {"trailing_after_multi_block", Join(multi, Bytes(100, 0)), "error -1"},
     };
-    for (size_t cut : {size_t{0}, size_t{1}, size_t{3}, size_t{4}, size_t{5}, size_t{14}, n / 4,
-                       n / 2, n - 11, n - 10, n - 1})
+    for (size_t cut :
+         {size_t{0}, size_t{1}, size_t{3}, size_t{4}, size_t{5}, size_t{14}, n / 4, n / 2, n - 11, n - 10, n - 1})
         d.push_back({"cut_multi_" + std::to_string(cut), Cut(multi, cut), "error -7"});
     for (size_t cut : {size_t{4}, size_t{10}, small.size() - 1})
         d.push_back({"cut_small_" + std::to_string(cut), Cut(small, cut), "error -7"});

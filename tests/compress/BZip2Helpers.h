@@ -17,9 +17,9 @@ using lwtest::Bytes;
 
 inline Bytes PseudoText(size_t n, uint32_t seed)
 {
-    static const char* words[] = {"the ", "key ", "phrase ", "file ", "cipher ", "block ",
-                                  "stream ", "of ", "and ", "wipe ", "Lockwell\r\n", "7 ",
-                                  "compress ", "to ", "a ", "folder ", "mail ", "\t"};
+    static const char* words[] = {"the ",      "key ", "phrase ", "file ",   "cipher ",      "block ",
+                                  "stream ",   "of ",  "and ",    "wipe ",   "Lockwell\r\n", "7 ",
+                                  "compress ", "to ",  "a ",      "folder ", "mail ",        "\t"};
     std::mt19937 rng(seed);
     Bytes out;
     out.reserve(n + 16);
@@ -45,7 +45,10 @@ struct NamedInput {
     Bytes data;
 };
 
-inline void PrintTo(const NamedInput& in, std::ostream* os) { *os << in.name; }
+inline void PrintTo(const NamedInput& in, std::ostream* os)
+{
+    *os << in.name;
+}
 
 inline const std::vector<NamedInput>& Inputs()
 {
@@ -61,7 +64,10 @@ inline const std::vector<NamedInput>& Inputs()
     return inputs;
 }
 
-inline const Bytes& MultiBlock() { return Inputs().back().data; }
+inline const Bytes& MultiBlock()
+{
+    return Inputs().back().data;
+}
 
 // Equality of byte strings without printing megabytes on failure.
 inline ::testing::AssertionResult Same(const Bytes& got, const Bytes& want)
@@ -69,8 +75,8 @@ inline ::testing::AssertionResult Same(const Bytes& got, const Bytes& want)
     if (got == want)
         return ::testing::AssertionSuccess();
     const auto at = std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first - got.begin();
-    return ::testing::AssertionFailure() << "sizes " << got.size() << " and " << want.size()
-                                         << ", first difference at " << at;
+    return ::testing::AssertionFailure() << "sizes " << got.size() << " and " << want.size() << ", first difference at "
+                                         << at;
 }
 
 inline void Fill(lw::TMemoryStream& stream, const Bytes& data)
@@ -80,8 +86,7 @@ inline void Fill(lw::TMemoryStream& stream, const Bytes& data)
 }
 
 // Writes in pieces of `piece` bytes (0: all at once) and finishes.
-inline Bytes Compress(const Bytes& data, size_t piece = 0,
-                      lw::TBlockSize100k size = lw::TBlockSize100k::bs5)
+inline Bytes Compress(const Bytes& data, size_t piece = 0, lw::TBlockSize100k size = lw::TBlockSize100k::bs5)
 {
     lw::TMemoryStream dest;
     lw::TBZCompressionStream bz(size, dest);
@@ -128,16 +133,16 @@ inline std::string DecompressError(const Bytes& compressed)
 
 inline Bytes PyCompress(const Bytes& data, int level)
 {
-    return lwtest::RunPython("import sys, bz2\n"
-                             "sys.stdout.buffer.write(bz2.compress(sys.stdin.buffer.read(), " +
-                                 std::to_string(level) + "))",
-                             data);
+    return lwtest::RunPython(
+        "import sys, bz2\n"
+        "sys.stdout.buffer.write(bz2.compress(sys.stdin.buffer.read(), " +
+            std::to_string(level) + "))",
+        data);
 }
 
 inline Bytes PyDecompress(const Bytes& data)
 {
-    return lwtest::RunPython(
-        "import sys, bz2\nsys.stdout.buffer.write(bz2.decompress(sys.stdin.buffer.read()))", data);
+    return lwtest::RunPython("import sys, bz2\nsys.stdout.buffer.write(bz2.decompress(sys.stdin.buffer.read()))", data);
 }
 
 // A destination that takes at most `capacity` bytes in all, then refuses.

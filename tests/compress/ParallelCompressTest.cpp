@@ -35,7 +35,10 @@ Bytes Parallel(const Bytes& data, TBlockSize100k size, unsigned threads, size_t 
     return out.Data();
 }
 
-size_t BlockMax(TBlockSize100k size) { return 100000 * (static_cast<size_t>(size) + 1) - 19; }
+size_t BlockMax(TBlockSize100k size)
+{
+    return 100000 * (static_cast<size_t>(size) + 1) - 19;
+}
 
 // Plain byte-by-byte model of the library's first run-length stage, only to aim runs.
 struct Fill {
@@ -128,7 +131,10 @@ struct Case {
     bool large = false; // one thread count is enough
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 std::vector<Case> Cases()
 {
@@ -161,8 +167,8 @@ std::vector<Case> Cases()
             Builder b(BlockMax(bs1), 20);
             while (b.data.size() < blocks * BlockMax(bs1) + static_cast<size_t>(delta + 1))
                 b.Distinct();
-            cases.push_back({"distinct_" + std::to_string(blocks) + "_blocks_" + std::to_string(delta + 1), bs1,
-                             b.data});
+            cases.push_back(
+                {"distinct_" + std::to_string(blocks) + "_blocks_" + std::to_string(delta + 1), bs1, b.data});
         }
     return cases;
 }
@@ -201,8 +207,8 @@ TEST(ParallelCompressReference, MatchesPythonBz2AtLevel5)
     b.data = text;
     for (unsigned length : {1u, 4u, 256u, 300u})
         b.RunBeforeCut(length, 2);
-    const Bytes python = lwtest::RunPython(
-        "import sys, bz2; sys.stdout.buffer.write(bz2.compress(sys.stdin.buffer.read(), 5))", b.data);
+    const Bytes python =
+        lwtest::RunPython("import sys, bz2; sys.stdout.buffer.write(bz2.compress(sys.stdin.buffer.read(), 5))", b.data);
     EXPECT_EQ(Parallel(b.data, TBlockSize100k::bs5, 2), python);
 }
 

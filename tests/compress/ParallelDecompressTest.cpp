@@ -94,11 +94,9 @@ TTrace Parallel(const Bytes& compressed, const TOptions& o = {})
 {
     const TTrace want = Single(compressed, o), got = Parallel(compressed, o);
     if (got.error != want.error)
-        return ::testing::AssertionFailure()
-               << "error \"" << got.error << "\", single stream \"" << want.error << "\"";
+        return ::testing::AssertionFailure() << "error \"" << got.error << "\", single stream \"" << want.error << "\"";
     if (got.counts != want.counts)
-        return ::testing::AssertionFailure() << got.counts.size() << " reads, single stream "
-                                             << want.counts.size();
+        return ::testing::AssertionFailure() << got.counts.size() << " reads, single stream " << want.counts.size();
     return Same(got.data, want.data);
 }
 
@@ -108,7 +106,10 @@ Bytes Cat(Bytes a, const Bytes& b)
     return a;
 }
 
-const Bytes& Text() { return MultiBlock(); } // 1.2 MB, 12 blocks at level 1
+const Bytes& Text()
+{
+    return MultiBlock();
+} // 1.2 MB, 12 blocks at level 1
 const Bytes& TextLevel1()
 {
     static const Bytes s = Compress(Text(), 0, TBlockSize100k::bs1);
@@ -245,8 +246,7 @@ Bytes FalseMagicStream()
     const size_t u = upper.size();
     for (size_t k = 0; block.size() < n && k < u * u * u; ++k) {
         const uint8_t a = upper[k / u / u], b = upper[k / u % u], d = upper[k % u];
-        if (a != block.back() && a != b && b != d &&
-            (~CrcStep(CrcStep(CrcStep(c, a), b), d) & 0x3ff) == crcLow)
+        if (a != block.back() && a != b && b != d && (~CrcStep(CrcStep(CrcStep(c, a), b), d) & 0x3ff) == crcLow)
             block.insert(block.end(), {a, b, d});
     }
     EXPECT_EQ(block.size(), n);
@@ -295,8 +295,8 @@ TEST(ParallelDecompress, FlippedBits)
     std::vector<uint64_t> bits = {0, 3, 25, 31}; // signature and block size digit
     for (size_t i = 0; i < blocks.size(); ++i) {
         const uint64_t next = i + 1 < blocks.size() ? blocks[i + 1] : s.size() * 8 - 80;
-        for (uint64_t b : {blocks[i], blocks[i] + 47, blocks[i] + 50, blocks[i] + 80,
-                           blocks[i] + 81, blocks[i] + 120, (blocks[i] + next) / 2, next - 1})
+        for (uint64_t b : {blocks[i], blocks[i] + 47, blocks[i] + 50, blocks[i] + 80, blocks[i] + 81, blocks[i] + 120,
+                           (blocks[i] + next) / 2, next - 1})
             bits.push_back(b);
     }
     const uint64_t total = s.size() * 8;
@@ -337,9 +337,8 @@ TEST(ParallelDecompress, BytesAfterTheEnd)
 
 TEST(ParallelDecompress, NotBZip2)
 {
-    for (const Bytes& s : {Bytes{}, Bytes{'B'}, Bytes{'B', 'Z'}, Bytes{'B', 'Z', 'h'},
-                           Bytes{'B', 'Z', 'h', '0'}, Bytes{'B', 'Z', 'x', '9'},
-                           Bytes{'B', 'Z', 'h', '9', 1, 2, 3, 4, 5, 6, 7, 8, 9},
+    for (const Bytes& s : {Bytes{}, Bytes{'B'}, Bytes{'B', 'Z'}, Bytes{'B', 'Z', 'h'}, Bytes{'B', 'Z', 'h', '0'},
+                           Bytes{'B', 'Z', 'x', '9'}, Bytes{'B', 'Z', 'h', '9', 1, 2, 3, 4, 5, 6, 7, 8, 9},
                            Bytes{'B', 'Z', 'h', '9', 0x31, 0x41}, Bytes(100, 'B'),
                            Bytes{'B', 'Z', 'h', '9', 0x17, 0x72, 0x45, 0x38, 0x50, 0x90, 0, 0, 0, 0}})
         for (size_t perRead : {size_t{1}, size_t{65536}})

@@ -158,8 +158,8 @@ TEST(BlowfishFast, PhraseKeyedPiecesRoundTrip)
         ASSERT_EQ(buf, want) << phrase;
         c.Reset();
         for (size_t off = 0; off < buf.size(); off += 8192)
-            c.Decrypt(buf.data() + off, buf.data() + off, static_cast<uint32_t>(std::min<size_t>(8192, buf.size() - off)));
+            c.Decrypt(buf.data() + off, buf.data() + off,
+                      static_cast<uint32_t>(std::min<size_t>(8192, buf.size() - off)));
         EXPECT_EQ(buf, plain) << phrase;
     }
 }
-

@@ -96,7 +96,10 @@ struct RefusedCall {
     std::function<void(TDCP_cipher&, const Bytes& in, Bytes& out, uint32_t count)> call;
 };
 
-TDCP_blockcipher& AsBlock(TDCP_cipher& c) { return dynamic_cast<TDCP_blockcipher&>(c); }
+TDCP_blockcipher& AsBlock(TDCP_cipher& c)
+{
+    return dynamic_cast<TDCP_blockcipher&>(c);
+}
 
 std::vector<RefusedCall> RefusedCalls()
 {
@@ -115,11 +118,16 @@ std::vector<RefusedCall> RefusedCalls()
     }
     using M = void (TDCP_blockcipher::*)(const void*, void*, uint32_t);
     const std::pair<const char*, M> modes[] = {
-        {"EncryptCBC", &TDCP_blockcipher::EncryptCBC},         {"DecryptCBC", &TDCP_blockcipher::DecryptCBC},
-        {"EncryptCFB8bit", &TDCP_blockcipher::EncryptCFB8bit}, {"DecryptCFB8bit", &TDCP_blockcipher::DecryptCFB8bit},
-        {"EncryptCFBblock", &TDCP_blockcipher::EncryptCFBblock}, {"DecryptCFBblock", &TDCP_blockcipher::DecryptCFBblock},
-        {"EncryptOFB", &TDCP_blockcipher::EncryptOFB},         {"DecryptOFB", &TDCP_blockcipher::DecryptOFB},
-        {"EncryptCTR", &TDCP_blockcipher::EncryptCTR},         {"DecryptCTR", &TDCP_blockcipher::DecryptCTR},
+        {"EncryptCBC", &TDCP_blockcipher::EncryptCBC},
+        {"DecryptCBC", &TDCP_blockcipher::DecryptCBC},
+        {"EncryptCFB8bit", &TDCP_blockcipher::EncryptCFB8bit},
+        {"DecryptCFB8bit", &TDCP_blockcipher::DecryptCFB8bit},
+        {"EncryptCFBblock", &TDCP_blockcipher::EncryptCFBblock},
+        {"DecryptCFBblock", &TDCP_blockcipher::DecryptCFBblock},
+        {"EncryptOFB", &TDCP_blockcipher::EncryptOFB},
+        {"DecryptOFB", &TDCP_blockcipher::DecryptOFB},
+        {"EncryptCTR", &TDCP_blockcipher::EncryptCTR},
+        {"DecryptCTR", &TDCP_blockcipher::DecryptCTR},
     };
     for (auto [name, m] : modes)
         calls.push_back({name, true, [m](TDCP_cipher& c, const Bytes& in, Bytes& out, uint32_t n) {
@@ -148,18 +156,15 @@ std::vector<RefusedCall> RefusedCalls()
                          AsBlock(c).DecryptBlock(in.data(), out.data());
                      }});
     calls.push_back({"Reset", true, [](TDCP_cipher& c, const Bytes&, Bytes&, uint32_t) { c.Reset(); }});
-    calls.push_back({"SetInitVector", true, [](TDCP_cipher& c, const Bytes& in, Bytes&, uint32_t) {
-                         AsBlock(c).SetInitVector(in.data());
-                     }});
-    calls.push_back({"GetChainValue", true, [](TDCP_cipher& c, const Bytes&, Bytes& out, uint32_t) {
-                         AsBlock(c).GetChainValue(out.data());
-                     }});
+    calls.push_back({"SetInitVector", true,
+                     [](TDCP_cipher& c, const Bytes& in, Bytes&, uint32_t) { AsBlock(c).SetInitVector(in.data()); }});
+    calls.push_back({"GetChainValue", true,
+                     [](TDCP_cipher& c, const Bytes&, Bytes& out, uint32_t) { AsBlock(c).GetChainValue(out.data()); }});
     calls.push_back({"EncryptText", false, [](TDCP_cipher& c, const Bytes& in, Bytes&, uint32_t n) {
                          (void)c.EncryptText(std::string(in.begin(), in.begin() + n));
                      }});
-    calls.push_back({"DecryptText", false, [](TDCP_cipher& c, const Bytes&, Bytes&, uint32_t) {
-                         (void)c.DecryptText("AAAA");
-                     }});
+    calls.push_back(
+        {"DecryptText", false, [](TDCP_cipher& c, const Bytes&, Bytes&, uint32_t) { (void)c.DecryptText("AAAA"); }});
     for (bool encrypt : {true, false})
         for (bool views : {true, false})
             calls.push_back({encrypt ? "StreamEncrypt" : "StreamDecrypt", false,

@@ -91,9 +91,18 @@ Bytes Reference(C& c, TDCP_ciphermode mode, const Bytes& iv, const Bytes& msg)
         const Bytes x(msg.begin() + i, msg.begin() + i + B);
         Bytes y;
         switch (mode) {
-        case cmCBC: y = c.E(Xor(x, cv, B)); cv = y; break;
-        case cmCFBblock: y = Xor(x, c.E(cv), B); cv = y; break;
-        case cmOFB: cv = c.E(cv); y = Xor(x, cv, B); break;
+        case cmCBC:
+            y = c.E(Xor(x, cv, B));
+            cv = y;
+            break;
+        case cmCFBblock:
+            y = Xor(x, c.E(cv), B);
+            cv = y;
+            break;
+        case cmOFB:
+            cv = c.E(cv);
+            y = Xor(x, cv, B);
+            break;
         case cmCTR: {
             y = Xor(x, c.E(cv), B);
             for (size_t k = B; k-- > 0;)
@@ -125,8 +134,12 @@ void KeyToy(C& c, const Bytes& key = lwtest::FromHex("0123456789abcdef0011223344
 
 template <class C>
 class Modes : public ::testing::Test {};
-struct Toy64Case : Toy64 { using Block = uint8_t[8]; };
-struct Toy128Case : Toy128 { using Block = uint8_t[16]; };
+struct Toy64Case : Toy64 {
+    using Block = uint8_t[8];
+};
+struct Toy128Case : Toy128 {
+    using Block = uint8_t[16];
+};
 using ToyTypes = ::testing::Types<Toy64Case, Toy128Case>;
 TYPED_TEST_SUITE(Modes, ToyTypes);
 
@@ -317,7 +330,8 @@ TYPED_TEST(Modes, TextOperationsUseCfb8AndBase64)
     c.Reset();
     Bytes raw(text.begin(), text.end());
     c.EncryptCFB8bit(raw.data(), raw.data(), static_cast<uint32_t>(raw.size()));
-    const Bytes b64 = lwtest::RunPython("import base64,sys;sys.stdout.write(base64.b64encode(sys.stdin.buffer.read()).decode())", raw);
+    const Bytes b64 = lwtest::RunPython(
+        "import base64,sys;sys.stdout.write(base64.b64encode(sys.stdin.buffer.read()).decode())", raw);
     EXPECT_EQ(encoded, std::string(b64.begin(), b64.end()));
     c.Reset();
     EXPECT_EQ(c.DecryptText(encoded), text);
@@ -335,9 +349,9 @@ TEST(Base64, DecodingRules)
     EXPECT_EQ(plain.DecryptText("Zg=="), "f");
     EXPECT_EQ(plain.DecryptText("Zm8="), "fo");
     EXPECT_EQ(plain.DecryptText("Zm9vYmFy"), "foobar");
-    EXPECT_EQ(plain.DecryptText("Zm9"), "");          // no whole group
-    EXPECT_EQ(plain.DecryptText("Zm9vYm"), "foo");    // partial group ignored
-    EXPECT_EQ(plain.DecryptText("Zm=v"), "f");        // "=" third: one byte
+    EXPECT_EQ(plain.DecryptText("Zm9"), "");       // no whole group
+    EXPECT_EQ(plain.DecryptText("Zm9vYm"), "foo"); // partial group ignored
+    EXPECT_EQ(plain.DecryptText("Zm=v"), "f");     // "=" third: one byte
 }
 
 namespace {
@@ -366,7 +380,12 @@ TEST(StreamEncrypt, PiecesOf8192AndShortSources)
 {
     Toy128 c;
     KeyToy(c);
-    struct Case { uint64_t count; size_t available; std::vector<int64_t> reads; uint64_t total; };
+    struct Case {
+        uint64_t count;
+        size_t available;
+        std::vector<int64_t> reads;
+        uint64_t total;
+    };
     const Case cases[] = {
         {0, 100, {}, 0},
         {8192, 9000, {8192}, 8192},

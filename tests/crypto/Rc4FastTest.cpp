@@ -59,7 +59,10 @@ Bytes Permutation(const TDCP_rc4& c)
     return Bytes(p.begin(), p.end());
 }
 
-Bytes RefPermutation(const ReferenceRc4& r) { return Bytes(r.s.begin(), r.s.end()); }
+Bytes RefPermutation(const ReferenceRc4& r)
+{
+    return Bytes(r.s.begin(), r.s.end());
+}
 
 } // namespace
 
@@ -131,11 +134,10 @@ TEST(Rc4Fast, PhraseKeyedPieces)
     Bytes buf = plain, want;
     for (size_t off = 0; off < buf.size(); off += 8192) {
         const size_t n = std::min<size_t>(8192, buf.size() - off);
-        const Bytes piece = ref.Call(Bytes(plain.begin() + static_cast<ptrdiff_t>(off),
-                                           plain.begin() + static_cast<ptrdiff_t>(off + n)));
+        const Bytes piece = ref.Call(
+            Bytes(plain.begin() + static_cast<ptrdiff_t>(off), plain.begin() + static_cast<ptrdiff_t>(off + n)));
         want.insert(want.end(), piece.begin(), piece.end());
         c.Encrypt(buf.data() + off, buf.data() + off, static_cast<uint32_t>(n));
     }
     EXPECT_EQ(buf, want);
 }
-

@@ -41,12 +41,14 @@ std::vector<Keyed> AllKeySizes(uint32_t seed)
 {
     std::vector<Keyed> keys;
     for (uint32_t bits = 8; bits <= 256; bits += 8)
-        keys.push_back(
-            {RandomBytes(bits / 8, seed + bits), RandomBytes(16, seed + 1000 + bits), bits});
+        keys.push_back({RandomBytes(bits / 8, seed + bits), RandomBytes(16, seed + 1000 + bits), bits});
     return keys;
 }
 
-void Key(TDCP_rijndael& c, const Keyed& k) { c.SetKey(k.key.data(), k.bits, k.iv.data()); }
+void Key(TDCP_rijndael& c, const Keyed& k)
+{
+    c.SetKey(k.key.data(), k.bits, k.iv.data());
+}
 
 Bytes ChainValue(TDCP_rijndael& c)
 {
@@ -56,8 +58,7 @@ Bytes ChainValue(TDCP_rijndael& c)
 }
 
 // Runs the cipher over data in calls of the given lengths, in place or not.
-Bytes Crypt(TDCP_rijndael& c, const Bytes& data, const std::vector<uint32_t>& calls, bool encrypt,
-          bool inPlace)
+Bytes Crypt(TDCP_rijndael& c, const Bytes& data, const std::vector<uint32_t>& calls, bool encrypt, bool inPlace)
 {
     Bytes out(data.size(), 0xEE);
     Bytes in = data;
@@ -109,9 +110,7 @@ TEST(RijndaelFast, MachineHasTheInstructionsOrTheTestSaysSo)
             break;
         }
     ASSERT_FALSE(flags.empty());
-    auto has = [&](const char* f) {
-        return flags.find(" " + std::string(f) + " ") != std::string::npos;
-    };
+    auto has = [&](const char* f) { return flags.find(" " + std::string(f) + " ") != std::string::npos; };
     const TCpuFeatures& cpu = CpuFeatures();
     EXPECT_EQ(cpu.sse2, has("sse2"));
     EXPECT_EQ(cpu.ssse3, has("ssse3"));
@@ -125,8 +124,8 @@ TEST(RijndaelFast, MachineHasTheInstructionsOrTheTestSaysSo)
     {
         TablePath table;
         const TCpuFeatures& none = CpuFeatures();
-        EXPECT_FALSE(none.sse2 || none.ssse3 || none.sse41 || none.aes || none.avx2 ||
-                     none.avx512f || none.avx512vl || none.avx512bw || none.vaes);
+        EXPECT_FALSE(none.sse2 || none.ssse3 || none.sse41 || none.aes || none.avx2 || none.avx512f || none.avx512vl ||
+                     none.avx512bw || none.vaes);
     }
     EXPECT_EQ(CpuFeatures().aes, has("aes"));
 }
@@ -251,7 +250,10 @@ struct CbcPathCase {
     const char* (*missing)();
 };
 
-const char* MissingAes() { return CpuFeatures().aes ? nullptr : "AES-NI not available on this CPU"; }
+const char* MissingAes()
+{
+    return CpuFeatures().aes ? nullptr : "AES-NI not available on this CPU";
+}
 
 const char* MissingVaes(bool wide512)
 {
@@ -285,10 +287,8 @@ TEST_P(CbcPaths, MatchesTheTableCode)
         TDCP_rijndael c;
         c.SetKey(data.data(), bits, data.data() + 40);
         const size_t stride = c.EncryptRoundKeyBytes().size() / (TDCP_rijndael::kMaxRounds + 1);
-        const TAesRoundKeys keys{c.EncryptRoundKeyBytes().data(),
-                                 c.DecryptRoundKeyBytes().data(), stride, c.Rounds()};
-        for (size_t blocks :
-             {0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 32, 33, 36, 63, 64, 65, 1000}) {
+        const TAesRoundKeys keys{c.EncryptRoundKeyBytes().data(), c.DecryptRoundKeyBytes().data(), stride, c.Rounds()};
+        for (size_t blocks : {0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 32, 33, 36, 63, 64, 65, 1000}) {
             const uint32_t n = static_cast<uint32_t>(16 * blocks);
             Bytes expected(data.begin(), data.begin() + n);
             {

@@ -45,9 +45,10 @@ Bytes OpensslEncrypt(const std::string& cipher, const Bytes& key, const Bytes& i
 
 Bytes PythonSha1(const std::string& phrase)
 {
-    const Bytes hex = RunPython("import hashlib, sys\n"
-                                "sys.stdout.write(hashlib.sha1(sys.stdin.buffer.read()).hexdigest())",
-                                Bytes(phrase.begin(), phrase.end()));
+    const Bytes hex = RunPython(
+        "import hashlib, sys\n"
+        "sys.stdout.write(hashlib.sha1(sys.stdin.buffer.read()).hexdigest())",
+        Bytes(phrase.begin(), phrase.end()));
     return FromHex(std::string(hex.begin(), hex.end()));
 }
 
@@ -108,12 +109,13 @@ TEST(RijndaelTest, KeyLengthsMatchZeroPaddedAes)
         request << ToHex(padded) << ' ' << ToHex(blocks) << '\n';
     }
     const std::string requestText = request.str();
-    const Bytes reply = RunPython("import sys\n"
-                                  "from Cryptodome.Cipher import AES\n"
-                                  "for line in sys.stdin:\n"
-                                  "    k, p = (bytes.fromhex(x) for x in line.split())\n"
-                                  "    print(AES.new(k, AES.MODE_ECB).encrypt(p).hex())\n",
-                                  Bytes(requestText.begin(), requestText.end()));
+    const Bytes reply = RunPython(
+        "import sys\n"
+        "from Cryptodome.Cipher import AES\n"
+        "for line in sys.stdin:\n"
+        "    k, p = (bytes.fromhex(x) for x in line.split())\n"
+        "    print(AES.new(k, AES.MODE_ECB).encrypt(p).hex())\n",
+        Bytes(requestText.begin(), requestText.end()));
     std::istringstream lines(std::string(reply.begin(), reply.end()));
 
     TDCP_rijndael cipher;

@@ -36,8 +36,8 @@ constexpr bool kStackSearchHolds = true;
 #else
 constexpr bool kStackSearchHolds = false;
 #endif
-#define SKIP_UNLESS_STACK_SEARCH_HOLDS()                                                                     \
-    if (!kStackSearchHolds)                                                                                \
+#define SKIP_UNLESS_STACK_SEARCH_HOLDS()                                                                               \
+    if (!kStackSearchHolds)                                                                                            \
     GTEST_SKIP() << "stack search needs an optimised build without sanitizers"
 
 // Runs a function on a thread whose stack is memory this object owns and keeps.

@@ -28,8 +28,7 @@ TEST(ScrubString, ClearsTheWholeBufferOnEveryWayOut)
         try {
             lw::TScrubOnExit scrub(phrase);
             throw std::runtime_error("job failed");
-        } catch (const std::runtime_error&) {
-        }
+        } catch (const std::runtime_error&) {}
         EXPECT_TRUE(phrase.empty()) << length;
         EXPECT_EQ(phrase.data(), buffer) << length << ": the buffer stays for reuse";
         EXPECT_TRUE(BufferIsZero(buffer, capacity)) << length;

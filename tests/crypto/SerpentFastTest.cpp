@@ -132,8 +132,8 @@ TEST(SerpentFastTest, EveryLengthMatchesBlockByBlock)
             const uint32_t whole = len / 16 * 16;
             const Bytes& k = keystream[len / 16];
             const Bytes cvAfter = len % 16 ? k
-                                  : whole ? Bytes(cipher.begin() + whole - 16, cipher.begin() + whole)
-                                          : pair.iv;
+                                  : whole  ? Bytes(cipher.begin() + whole - 16, cipher.begin() + whole)
+                                           : pair.iv;
             for (bool encrypt : {true, false}) {
                 const Bytes& in = encrypt ? plain : cipher;
                 const Bytes& whole_expected = encrypt ? cipher : plain;

@@ -18,14 +18,10 @@ namespace {
 
 // The S-boxes as published by the designers; the circuits are checked against these.
 const int PUBLISHED_SBOXES[8][16] = {
-    {3, 8, 15, 1, 10, 6, 5, 11, 14, 13, 4, 2, 7, 0, 9, 12},
-    {15, 12, 2, 7, 9, 0, 5, 10, 1, 11, 14, 8, 6, 13, 3, 4},
-    {8, 6, 7, 9, 3, 12, 10, 15, 13, 1, 14, 4, 0, 11, 5, 2},
-    {0, 15, 11, 8, 12, 9, 6, 3, 13, 1, 2, 4, 10, 7, 5, 14},
-    {1, 15, 8, 3, 12, 0, 11, 6, 2, 5, 4, 10, 9, 14, 7, 13},
-    {15, 5, 2, 11, 4, 10, 9, 12, 0, 3, 14, 8, 13, 6, 7, 1},
-    {7, 2, 12, 5, 8, 4, 6, 11, 14, 9, 1, 15, 13, 3, 10, 0},
-    {1, 13, 15, 0, 14, 8, 2, 11, 7, 4, 12, 10, 9, 3, 5, 6},
+    {3, 8, 15, 1, 10, 6, 5, 11, 14, 13, 4, 2, 7, 0, 9, 12}, {15, 12, 2, 7, 9, 0, 5, 10, 1, 11, 14, 8, 6, 13, 3, 4},
+    {8, 6, 7, 9, 3, 12, 10, 15, 13, 1, 14, 4, 0, 11, 5, 2}, {0, 15, 11, 8, 12, 9, 6, 3, 13, 1, 2, 4, 10, 7, 5, 14},
+    {1, 15, 8, 3, 12, 0, 11, 6, 2, 5, 4, 10, 9, 14, 7, 13}, {15, 5, 2, 11, 4, 10, 9, 12, 0, 3, 14, 8, 13, 6, 7, 1},
+    {7, 2, 12, 5, 8, 4, 6, 11, 14, 9, 1, 15, 13, 3, 10, 0}, {1, 13, 15, 0, 14, 8, 2, 11, 7, 4, 12, 10, 9, 3, 5, 6},
 };
 
 const std::string REFERENCE = std::string(LOCKWELL_TEST_DATA_DIR) + "/../crypto/serpent_reference.py";
@@ -166,10 +162,19 @@ TEST(SerpentTest, ShortKeysArePaddedWithOneBit)
         const char* full;
     };
     const Row rows[] = {
-        {160, "0123456789abcdeffedcba9876543210f0e1d2c3" "01" "0000000000000000000000"},
-        {128, "0123456789abcdeffedcba9876543210" "01" "000000000000000000000000000000"},
+        {160,
+         "0123456789abcdeffedcba9876543210f0e1d2c3"
+         "01"
+         "0000000000000000000000"},
+        {128,
+         "0123456789abcdeffedcba9876543210"
+         "01"
+         "000000000000000000000000000000"},
         // Only the 20 whole bytes are taken; the low nibble of byte 20 (b4) is not.
-        {164, "0123456789abcdeffedcba9876543210f0e1d2c3" "10" "0000000000000000000000"},
+        {164,
+         "0123456789abcdeffedcba9876543210f0e1d2c3"
+         "10"
+         "0000000000000000000000"},
         {256, "0123456789abcdeffedcba9876543210f0e1d2c3b4a5968778695a4b3c2d1e0f"},
     };
     const Bytes block = RandomBytes(16, 11);
@@ -303,10 +308,11 @@ TEST(SerpentTest, PhraseKeyedMessageMatchesReference)
     for (const auto& p : phrases)
         digests << ToHex(Bytes(p.begin(), p.end())) << '\n';
     const std::string digestRequest = digests.str();
-    const Bytes digestReply = RunPython("import hashlib, sys\n"
-                                        "for line in sys.stdin:\n"
-                                        "    print(hashlib.sha1(bytes.fromhex(line.strip())).hexdigest())\n",
-                                        Bytes(digestRequest.begin(), digestRequest.end()));
+    const Bytes digestReply = RunPython(
+        "import hashlib, sys\n"
+        "for line in sys.stdin:\n"
+        "    print(hashlib.sha1(bytes.fromhex(line.strip())).hexdigest())\n",
+        Bytes(digestRequest.begin(), digestRequest.end()));
     std::istringstream digestLines(std::string(digestReply.begin(), digestReply.end()));
 
     std::ostringstream request;

@@ -60,8 +60,8 @@ CipherKind Kind(const char* name)
     return {name, [] { return std::unique_ptr<TDCP_cipher>(new C); }};
 }
 
-const CipherKind kCiphers[] = {Kind<TDCP_rc4>("RC4"), Kind<TDCP_blowfish>("Blowfish"),
-                               Kind<TDCP_serpent>("Serpent"), Kind<TDCP_rijndael>("Rijndael")};
+const CipherKind kCiphers[] = {Kind<TDCP_rc4>("RC4"), Kind<TDCP_blowfish>("Blowfish"), Kind<TDCP_serpent>("Serpent"),
+                               Kind<TDCP_rijndael>("Rijndael")};
 
 std::unique_ptr<TDCP_cipher> Keyed(const CipherKind& kind)
 {
@@ -129,7 +129,10 @@ TEST(StreamViews, MemoryAndFileEndsMatchTheBufferPath)
 {
     constexpr uint32_t kSizes[] = {0, 1, 15, 16, 17, 8191, 8192, 8193, 3 * 8192 + 4096};
     constexpr int64_t kLead = 5; // bytes before the input's starting position
-    struct Target { size_t size; int64_t pos; };
+    struct Target {
+        size_t size;
+        int64_t pos;
+    };
     const Target kTargets[] = {{0, 0}, {9000, 3}}; // empty, or overwritten then grown
     TempDir dir(MemoryTempRoot());
     for (const auto& kind : kCiphers)
@@ -141,9 +144,9 @@ TEST(StreamViews, MemoryAndFileEndsMatchTheBufferPath)
                             for (End inEnd : {End::Memory, End::File})
                                 for (End outEnd : {End::Memory, End::File}) {
                                     SCOPED_TRACE(std::string(kind.name) + (forced ? " fallback" : "") +
-                                                 (encrypt ? " encrypt" : " decrypt") + " size " +
-                                                 std::to_string(size) + " count " + std::to_string(count) +
-                                                 " target " + std::to_string(target.size) + " in " +
+                                                 (encrypt ? " encrypt" : " decrypt") + " size " + std::to_string(size) +
+                                                 " count " + std::to_string(count) + " target " +
+                                                 std::to_string(target.size) + " in " +
                                                  (inEnd == End::File ? "file" : "memory") + " out " +
                                                  (outEnd == End::File ? "file" : "memory"));
                                     ForceNoCpuFeatures(forced);
@@ -201,10 +204,14 @@ TEST(StreamViews, OneMemoryStreamBothWays)
 TEST(StreamViews, FailuresLeaveWhatTheBufferPathLeaves)
 {
     const Bytes data = RandomBytes(20000, 11);
-    struct Case { const char* name; bool keyed; int64_t outPos; };
+    struct Case {
+        const char* name;
+        bool keyed;
+        int64_t outPos;
+    };
     const Case cases[] = {
-        {"write before the start", true, -1},   // "Stream write error" after the cipher took the piece
-        {"cipher not keyed", false, 0},         // raised before anything reaches the output
+        {"write before the start", true, -1}, // "Stream write error" after the cipher took the piece
+        {"cipher not keyed", false, 0},       // raised before anything reaches the output
     };
     for (const auto& kind : kCiphers)
         for (bool encrypt : {true, false})

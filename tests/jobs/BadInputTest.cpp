@@ -52,7 +52,10 @@ struct BadCase {
     std::string reason;                    // part of the failure's own text, {source} and {output} for those paths
 };
 
-std::ostream& operator<<(std::ostream& out, const BadCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const BadCase& c)
+{
+    return out << c.name;
+}
 
 class BadInput : public ::testing::TestWithParam<BadCase> {};
 
@@ -103,20 +106,20 @@ std::vector<BadCase> Cases()
                          return out;
                      },
                      true, nullptr, "Cannot decrypt {source}: the compressed data ends too early"});
-    cases.push_back({"bytes after the bzip2 stream", false,
-                     [](const TempDir& d, lw::TJobOptions& o) {
-                         WriteFile(d / "x", RunPython("import bz2, sys\n"
-                                                      "sys.stdout.buffer.write(bz2.compress(b'data ' * 999, 5) + b'tail')"));
-                         Encrypt(d / "x", "k", 2, false);
-                         fsys::rename(d / "x.fe2", d / "x.fez");
-                         fsys::remove(d / "x");
-                         o.SourcePath = d / "x.fez";
-                         o.KeyPhrase = "k";
-                         o.CipherIndex = 2;
-                         return d / "x";
-                     },
-                     true, nullptr,
-                     "Cannot decrypt {source}: bzip2 error -1 (data follows the end of the compressed data)"});
+    cases.push_back(
+        {"bytes after the bzip2 stream", false,
+         [](const TempDir& d, lw::TJobOptions& o) {
+             WriteFile(d / "x", RunPython("import bz2, sys\n"
+                                          "sys.stdout.buffer.write(bz2.compress(b'data ' * 999, 5) + b'tail')"));
+             Encrypt(d / "x", "k", 2, false);
+             fsys::rename(d / "x.fe2", d / "x.fez");
+             fsys::remove(d / "x");
+             o.SourcePath = d / "x.fez";
+             o.KeyPhrase = "k";
+             o.CipherIndex = 2;
+             return d / "x";
+         },
+         true, nullptr, "Cannot decrypt {source}: bzip2 error -1 (data follows the end of the compressed data)"});
     for (bool encrypt : {true, false})
         cases.push_back({std::string("missing source, ") + (encrypt ? "encrypt" : "decrypt"), encrypt,
                          [encrypt](const TempDir& d, lw::TJobOptions& o) {
@@ -130,13 +133,12 @@ std::vector<BadCase> Cases()
                      "Cannot open file \"{source}\". Permission denied"});
     for (bool compress : {false, true})
         cases.push_back({std::string("read error mid-source, ") + (compress ? "fez" : "fe2"), true,
-                         [compress](const TempDir& d, lw::TJobOptions& o) { return PlainSource(d, o, compress); },
-                         true, [](FaultScope& f) { f.FailFrom(TFileOp::Read, 2, EIO); },
+                         [compress](const TempDir& d, lw::TJobOptions& o) { return PlainSource(d, o, compress); }, true,
+                         [](FaultScope& f) { f.FailFrom(TFileOp::Read, 2, EIO); },
                          "Input/output error while reading {source}"});
-    cases.push_back({"read error mid-source, decrypt", false,
-                     [](const TempDir& d, lw::TJobOptions& o) { return MakeFez(d, o); }, true,
-                     [](FaultScope& f) { f.FailFrom(TFileOp::Read, 3, EIO); },
-                     "Input/output error while reading {source}"});
+    cases.push_back(
+        {"read error mid-source, decrypt", false, [](const TempDir& d, lw::TJobOptions& o) { return MakeFez(d, o); },
+         true, [](FaultScope& f) { f.FailFrom(TFileOp::Read, 3, EIO); }, "Input/output error while reading {source}"});
     cases.push_back({"destination folder missing", true,
                      [](const TempDir& d, lw::TJobOptions& o) {
                          PlainSource(d, o);
@@ -161,9 +163,9 @@ std::vector<BadCase> Cases()
                      [](const TempDir& d, lw::TJobOptions& o) { return MakeFez(d, o); }, true,
                      [](FaultScope& f) { f.FailFrom(TFileOp::Write, 5, ENOSPC); },
                      "No space left on device while writing {output}"});
-    cases.push_back({"flush to disk fails", true, [](const TempDir& d, lw::TJobOptions& o) { return PlainSource(d, o); },
-                     true, [](FaultScope& f) { f.FailFrom(TFileOp::Sync, 1, EIO); },
-                     "Input/output error while saving {output}"});
+    cases.push_back(
+        {"flush to disk fails", true, [](const TempDir& d, lw::TJobOptions& o) { return PlainSource(d, o); }, true,
+         [](FaultScope& f) { f.FailFrom(TFileOp::Sync, 1, EIO); }, "Input/output error while saving {output}"});
     cases.push_back({"rename into place fails", false,
                      [](const TempDir& d, lw::TJobOptions& o) { return MakeFez(d, o); }, true,
                      [](FaultScope& f) { f.FailFrom(TFileOp::Rename, 1, EXDEV); },

@@ -7,8 +7,8 @@
 #include "jobs/Jobs.h"
 
 using namespace lwtest;
-using lw::fs::TFileOp;
 using lw::TMsgDlgType;
+using lw::fs::TFileOp;
 namespace fsys = std::filesystem;
 
 namespace {
@@ -33,13 +33,29 @@ struct Flow {
     int opens = -1; // file opens during the job, when it tells something
 };
 
-std::ostream& operator<<(std::ostream& out, const Flow& f) { return out << f.name; }
+std::ostream& operator<<(std::ostream& out, const Flow& f)
+{
+    return out << f.name;
+}
 
-void None(lw::TJobOptions&) {}
-void DeleteSource(lw::TJobOptions& o) { o.DeleteSource = true; }
-void Mail(lw::TJobOptions& o) { o.SendByMail = true; }
-void MailAndDelete(lw::TJobOptions& o) { o.SendByMail = o.DeleteAfterMail = true; }
-void AllHandOffs(lw::TJobOptions& o) { o.CopyToClipboard = o.RunOutput = o.SendByMail = true; }
+void None(lw::TJobOptions&)
+{}
+void DeleteSource(lw::TJobOptions& o)
+{
+    o.DeleteSource = true;
+}
+void Mail(lw::TJobOptions& o)
+{
+    o.SendByMail = true;
+}
+void MailAndDelete(lw::TJobOptions& o)
+{
+    o.SendByMail = o.DeleteAfterMail = true;
+}
+void AllHandOffs(lw::TJobOptions& o)
+{
+    o.CopyToClipboard = o.RunOutput = o.SendByMail = true;
+}
 void Everything(lw::TJobOptions& o)
 {
     o.DeleteSource = o.CopyToClipboard = o.RunOutput = o.SendByMail = o.DeleteAfterMail = true;
@@ -55,44 +71,156 @@ const std::vector<Flow> kFlows = {
     // Opens of the source, the output, the output's folder (synced after the rename) and
     // the output once more, read back before the question. Both jobs hand their open
     // source over to the wipe: no fifth open.
-    {"encrypt, delete source accepted", true, false, {lw::mbOK}, DeleteSource, {"wipe source", "result"}, {},
-     true, false, true, true, {}, 4},
-    {"encrypt, delete source declined", true, false, {lw::mbCancel}, DeleteSource, {"wipe source", "result"}, {},
-     true, true, true, true, {}, 4},
-    {"decrypt, delete source accepted", false, false, {lw::mbOK}, DeleteSource, {"wipe source", "result"}, {},
-     true, false, true, true, {}, 4},
-    {"decrypt, delete source declined", false, false, {lw::mbCancel}, DeleteSource, {"wipe source", "result"}, {},
-     true, true, true, true, {}, 4},
+    {"encrypt, delete source accepted",
+     true,
+     false,
+     {lw::mbOK},
+     DeleteSource,
+     {"wipe source", "result"},
+     {},
+     true,
+     false,
+     true,
+     true,
+     {},
+     4},
+    {"encrypt, delete source declined",
+     true,
+     false,
+     {lw::mbCancel},
+     DeleteSource,
+     {"wipe source", "result"},
+     {},
+     true,
+     true,
+     true,
+     true,
+     {},
+     4},
+    {"decrypt, delete source accepted",
+     false,
+     false,
+     {lw::mbOK},
+     DeleteSource,
+     {"wipe source", "result"},
+     {},
+     true,
+     false,
+     true,
+     true,
+     {},
+     4},
+    {"decrypt, delete source declined",
+     false,
+     false,
+     {lw::mbCancel},
+     DeleteSource,
+     {"wipe source", "result"},
+     {},
+     true,
+     true,
+     true,
+     true,
+     {},
+     4},
     {"encrypt, mail without delete, no question", true, false, {}, Mail, {"result"}, {"mail"}},
     {"decrypt, mail without delete, no question", false, false, {}, Mail, {"result"}, {"mail"}},
     // The mail program may read the file only when the message goes: the user is asked first.
-    {"encrypt, mail then delete Yes", true, false, {lw::mbYes, lw::mbOK}, MailAndDelete,
-     {"result", "delete now", "wipe output"}, {"mail"}, true, true, false},
-    {"decrypt, mail then delete Yes", false, false, {lw::mbYes, lw::mbOK}, MailAndDelete,
-     {"result", "delete now", "wipe output"}, {"mail"}, true, true, false},
+    {"encrypt, mail then delete Yes",
+     true,
+     false,
+     {lw::mbYes, lw::mbOK},
+     MailAndDelete,
+     {"result", "delete now", "wipe output"},
+     {"mail"},
+     true,
+     true,
+     false},
+    {"decrypt, mail then delete Yes",
+     false,
+     false,
+     {lw::mbYes, lw::mbOK},
+     MailAndDelete,
+     {"result", "delete now", "wipe output"},
+     {"mail"},
+     true,
+     true,
+     false},
     {"encrypt, mail then delete No", true, false, {lw::mbNo}, MailAndDelete, {"result", "delete now"}, {"mail"}},
     {"decrypt, mail then delete No", false, false, {lw::mbNo}, MailAndDelete, {"result", "delete now"}, {"mail"}},
-    {"decrypt, mail then delete box closed", false, false, {lw::mbCancel}, MailAndDelete, {"result", "delete now"},
+    {"decrypt, mail then delete box closed",
+     false,
+     false,
+     {lw::mbCancel},
+     MailAndDelete,
+     {"result", "delete now"},
      {"mail"}},
-    {"decrypt, mail then delete Yes, wipe declined", false, false, {lw::mbYes, lw::mbCancel}, MailAndDelete,
-     {"result", "delete now", "wipe output"}, {"mail"}},
-    {"encrypt, mail fails, no question", true, false, {}, MailAndDelete, {"result"}, {"mail"}, true, true, true,
-     false},
-    {"decrypt, mail fails, no question", false, false, {}, MailAndDelete, {"result"}, {"mail"}, true, true, true,
+    {"decrypt, mail then delete Yes, wipe declined",
+     false,
+     false,
+     {lw::mbYes, lw::mbCancel},
+     MailAndDelete,
+     {"result", "delete now", "wipe output"},
+     {"mail"}},
+    {"encrypt, mail fails, no question", true, false, {}, MailAndDelete, {"result"}, {"mail"}, true, true, true, false},
+    {"decrypt, mail fails, no question",
+     false,
+     false,
+     {},
+     MailAndDelete,
+     {"result"},
+     {"mail"},
+     true,
+     true,
+     true,
      false},
     {"decrypt, mail fails", false, false, {}, Mail, {"result"}, {"mail"}, true, true, true, false},
     {"encrypt, hand-offs in order, no open", true, false, {}, AllHandOffs, {"result"}, {"clipboard", "events", "mail"}},
-    {"decrypt, hand-offs in order", false, false, {}, AllHandOffs, {"result"},
-     {"clipboard", "events", "open", "mail"}},
-    {"decrypt, everything", false, false, {lw::mbOK, lw::mbYes, lw::mbOK}, Everything,
-     {"wipe source", "result", "delete now", "wipe output"}, {"clipboard", "events", "open", "mail"}, true, false,
+    {"decrypt, hand-offs in order", false, false, {}, AllHandOffs, {"result"}, {"clipboard", "events", "open", "mail"}},
+    {"decrypt, everything",
+     false,
+     false,
+     {lw::mbOK, lw::mbYes, lw::mbOK},
+     Everything,
+     {"wipe source", "result", "delete now", "wipe output"},
+     {"clipboard", "events", "open", "mail"},
+     true,
+     false,
      false},
-    {"encrypt, everything, output kept", true, false, {lw::mbOK, lw::mbNo}, Everything,
-     {"wipe source", "result", "delete now"}, {"clipboard", "events", "mail"}, true, false, true},
-    {"encrypt, clipboard fails", true, false, {}, AllHandOffs, {"result", "error"}, {"clipboard"}, true, true, true,
-     true, "Cannot open clipboard"},
-    {"decrypt, clipboard fails", false, false, {lw::mbOK}, Everything, {"wipe source", "result", "error"},
-     {"clipboard"}, true, false, true, true, "Could not allocate memory."},
+    {"encrypt, everything, output kept",
+     true,
+     false,
+     {lw::mbOK, lw::mbNo},
+     Everything,
+     {"wipe source", "result", "delete now"},
+     {"clipboard", "events", "mail"},
+     true,
+     false,
+     true},
+    {"encrypt, clipboard fails",
+     true,
+     false,
+     {},
+     AllHandOffs,
+     {"result", "error"},
+     {"clipboard"},
+     true,
+     true,
+     true,
+     true,
+     "Cannot open clipboard"},
+    {"decrypt, clipboard fails",
+     false,
+     false,
+     {lw::mbOK},
+     Everything,
+     {"wipe source", "result", "error"},
+     {"clipboard"},
+     true,
+     false,
+     true,
+     true,
+     "Could not allocate memory."},
 };
 
 class BoxSequence : public ::testing::TestWithParam<Flow> {};
@@ -148,23 +276,25 @@ TEST_P(BoxSequence, BoxesAndHandOffsComeInTheirOrder)
         if (b == "prompt")
             expectedBoxes.push_back(
                 {TMsgDlgType::mtConfirmation,
-                 f.encrypt ? "This action will result in overwritinge an existing file! \r\nYES to create a new name, NO "
-                             "to EXIT without encrypting.\r\nIGNORE to continue and overwrite"
-                           : "This action will result in overwritinge an existing file!  \r\nYES to create a new name, "
-                             "NO to EXIT without decrypting.\r\nIGNORE to continue and overwrite file",
+                 f.encrypt
+                     ? "This action will result in overwritinge an existing file! \r\nYES to create a new name, NO "
+                       "to EXIT without encrypting.\r\nIGNORE to continue and overwrite"
+                     : "This action will result in overwritinge an existing file!  \r\nYES to create a new name, "
+                       "NO to EXIT without decrypting.\r\nIGNORE to continue and overwrite file",
                  lw::mbYes | lw::mbNo | lw::mbIgnore});
         else if (b == "saved")
             expectedBoxes.push_back({TMsgDlgType::mtConfirmation, "File saved as:" + numbered, lw::mbOK});
         else if (b == "wipe source" || b == "wipe output") {
-            const std::string shown = expectedBoxes.size() < ask.boxes.size() ? ask.boxes[expectedBoxes.size()].text : "";
+            const std::string shown =
+                expectedBoxes.size() < ask.boxes.size() ? ask.boxes[expectedBoxes.size()].text : "";
             const std::string question = "You are about to wipe " +
                                          fsys::path(b == "wipe source" ? source : finalOutput).filename().string() +
                                          "\r\nand make it unrecoverable.Continue?";
             EXPECT_TRUE(shown.starts_with(question)) << shown;
-            expectedBoxes.push_back({TMsgDlgType::mtWarning, WipeQuestion(b == "wipe source" ? source : finalOutput, Warned(shown)),
+            expectedBoxes.push_back({TMsgDlgType::mtWarning,
+                                     WipeQuestion(b == "wipe source" ? source : finalOutput, Warned(shown)),
                                      lw::mbOK | lw::mbCancel});
-        }
-        else if (b == "delete now")
+        } else if (b == "delete now")
             expectedBoxes.push_back({TMsgDlgType::mtConfirmation,
                                      "The mail program may read \"" + fsys::path(finalOutput).filename().string() +
                                          "\" only when the message is sent. Delete it now?",

@@ -30,11 +30,10 @@ struct OpError {
     const char* name;
     int error;
 };
-constexpr OpError kOps[] = {{TFileOp::Open, "open", EACCES},   {TFileOp::Read, "read", EIO},
-                            {TFileOp::Write, "write", ENOSPC}, {TFileOp::Sync, "fsync", EIO},
-                            {TFileOp::Rename, "rename", EIO},  {TFileOp::Unlink, "unlink", EBUSY},
-                            {TFileOp::Close, "close", EIO},    {TFileOp::Link, "link", EIO},
-                            {TFileOp::Lock, "lock", ENOLCK}};
+constexpr OpError kOps[] = {
+    {TFileOp::Open, "open", EACCES}, {TFileOp::Read, "read", EIO},     {TFileOp::Write, "write", ENOSPC},
+    {TFileOp::Sync, "fsync", EIO},   {TFileOp::Rename, "rename", EIO}, {TFileOp::Unlink, "unlink", EBUSY},
+    {TFileOp::Close, "close", EIO},  {TFileOp::Link, "link", EIO},     {TFileOp::Lock, "lock", ENOLCK}};
 
 // Fails the n-th call of one operation only (a passing fault), or every call from the
 // n-th on (a device gone bad); counts how often it struck.
@@ -163,7 +162,10 @@ Arranged Arrange(const Scenario& s, const std::string& folder, const Bytes& plai
     return a;
 }
 
-bool StartsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
+bool StartsWith(const std::string& text, const std::string& start)
+{
+    return text.rfind(start, 0) == 0;
+}
 
 // Checks one run that met a fault; true when the job failed.
 bool CheckFaultedRun(const Scenario& s, const Arranged& a, const std::string& folder,

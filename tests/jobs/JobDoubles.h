@@ -38,8 +38,8 @@ struct Box {
 
 inline std::ostream& operator<<(std::ostream& out, const Box& box)
 {
-    return out << "{kind " << static_cast<int>(box.kind) << ", \"" << box.text << "\", buttons "
-               << int(box.buttons) << "}";
+    return out << "{kind " << static_cast<int>(box.kind) << ", \"" << box.text << "\", buttons " << int(box.buttons)
+               << "}";
 }
 
 // Boxes with one button answer it; the others take the next scripted answer.
@@ -141,9 +141,13 @@ private:
 };
 
 inline constexpr const char* kOldCopiesLine =
-    "This kind of file system keeps old copies of changed data: traces of the file may stay on the disk after the wipe.";
+    "This kind of file system keeps old copies of changed data: traces of the file may stay on the disk after the "
+    "wipe.";
 
-inline bool Warned(const std::string& text) { return text.find(kOldCopiesLine) != std::string::npos; }
+inline bool Warned(const std::string& text)
+{
+    return text.find(kOldCopiesLine) != std::string::npos;
+}
 
 // The type of the file system holding path (statfs f_type), if it can be read.
 inline std::optional<unsigned long> FileSystemType(const std::string& path)
@@ -164,8 +168,8 @@ inline constexpr unsigned long kXfs = 0x58465342ul;
 inline std::string WipeQuestion(const std::string& path, bool shown = false)
 {
     const std::filesystem::path name(path);
-    const std::string first = "You are about to wipe " + name.filename().string() +
-                              "\r\nand make it unrecoverable.Continue?";
+    const std::string first =
+        "You are about to wipe " + name.filename().string() + "\r\nand make it unrecoverable.Continue?";
     const std::string warned = first + "\r\n" + kOldCopiesLine;
     const auto type = FileSystemType(name.has_parent_path() ? name.parent_path().string() : ".");
     if (type == kTmpfs)
@@ -271,12 +275,9 @@ struct Put {
 // The log outlives the stream, which the wipe takes over.
 class ProbeFileStream final : public lw::TFileStream {
 public:
-    ProbeFileStream(const std::string& path, std::vector<Put>& log, const FaultScope* faults,
-                    int64_t budget = -1)
-        : lw::TFileStream(path, lw::TFileMode::fmOpenReadWriteShared), m_log(log), m_faults(faults),
-          m_budget(budget)
-    {
-    }
+    ProbeFileStream(const std::string& path, std::vector<Put>& log, const FaultScope* faults, int64_t budget = -1)
+        : lw::TFileStream(path, lw::TFileMode::fmOpenReadWriteShared), m_log(log), m_faults(faults), m_budget(budget)
+    {}
     int64_t Write(std::span<const uint8_t> buffer) override
     {
         const int syncs = m_faults ? m_faults->Count(lw::fs::TFileOp::Sync) : 0;

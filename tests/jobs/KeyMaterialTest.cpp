@@ -123,9 +123,10 @@ void* Allocate(size_t size, size_t alignment)
 {
     if (Refused(size))
         throw std::bad_alloc();
-    void* block = alignment <= alignof(std::max_align_t)
-                      ? std::malloc(size ? size : 1)
-                      : std::aligned_alloc(alignment, (std::max<size_t>(size, 1) + alignment - 1) / alignment * alignment);
+    void* block =
+        alignment <= alignof(std::max_align_t)
+            ? std::malloc(size ? size : 1)
+            : std::aligned_alloc(alignment, (std::max<size_t>(size, 1) + alignment - 1) / alignment * alignment);
     if (!block)
         throw std::bad_alloc();
     NoteAllocation(block, size);
@@ -141,10 +142,22 @@ void Release(void* block, size_t size)
 } // namespace
 
 // Every form of the global allocation functions, so none mixes with the library's own.
-void* operator new(size_t size) { return Allocate(size, 0); }
-void* operator new[](size_t size) { return Allocate(size, 0); }
-void* operator new(size_t size, std::align_val_t a) { return Allocate(size, static_cast<size_t>(a)); }
-void* operator new[](size_t size, std::align_val_t a) { return Allocate(size, static_cast<size_t>(a)); }
+void* operator new(size_t size)
+{
+    return Allocate(size, 0);
+}
+void* operator new[](size_t size)
+{
+    return Allocate(size, 0);
+}
+void* operator new(size_t size, std::align_val_t a)
+{
+    return Allocate(size, static_cast<size_t>(a));
+}
+void* operator new[](size_t size, std::align_val_t a)
+{
+    return Allocate(size, static_cast<size_t>(a));
+}
 void* operator new(size_t size, const std::nothrow_t&) noexcept
 {
     try {
@@ -153,7 +166,10 @@ void* operator new(size_t size, const std::nothrow_t&) noexcept
         return nullptr;
     }
 }
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void* operator new[](size_t size, const std::nothrow_t& tag) noexcept
+{
+    return operator new(size, tag);
+}
 void* operator new(size_t size, std::align_val_t a, const std::nothrow_t&) noexcept
 {
     try {
@@ -166,18 +182,54 @@ void* operator new[](size_t size, std::align_val_t a, const std::nothrow_t& tag)
 {
     return operator new(size, a, tag);
 }
-void operator delete(void* block) noexcept { Release(block, 0); }
-void operator delete[](void* block) noexcept { Release(block, 0); }
-void operator delete(void* block, size_t size) noexcept { Release(block, size); }
-void operator delete[](void* block, size_t size) noexcept { Release(block, size); }
-void operator delete(void* block, std::align_val_t) noexcept { Release(block, 0); }
-void operator delete[](void* block, std::align_val_t) noexcept { Release(block, 0); }
-void operator delete(void* block, size_t size, std::align_val_t) noexcept { Release(block, size); }
-void operator delete[](void* block, size_t size, std::align_val_t) noexcept { Release(block, size); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { Release(block, 0); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { Release(block, 0); }
-void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept { Release(block, 0); }
-void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept { Release(block, 0); }
+void operator delete(void* block) noexcept
+{
+    Release(block, 0);
+}
+void operator delete[](void* block) noexcept
+{
+    Release(block, 0);
+}
+void operator delete(void* block, size_t size) noexcept
+{
+    Release(block, size);
+}
+void operator delete[](void* block, size_t size) noexcept
+{
+    Release(block, size);
+}
+void operator delete(void* block, std::align_val_t) noexcept
+{
+    Release(block, 0);
+}
+void operator delete[](void* block, std::align_val_t) noexcept
+{
+    Release(block, 0);
+}
+void operator delete(void* block, size_t size, std::align_val_t) noexcept
+{
+    Release(block, size);
+}
+void operator delete[](void* block, size_t size, std::align_val_t) noexcept
+{
+    Release(block, size);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept
+{
+    Release(block, 0);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept
+{
+    Release(block, 0);
+}
+void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept
+{
+    Release(block, 0);
+}
+void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept
+{
+    Release(block, 0);
+}
 
 namespace {
 
@@ -379,7 +431,7 @@ TEST(CipherTrials, ReleasedMemoryHoldsNoPhraseDigestOrPlaintext)
     // Random bytes behind a PNG header: not text, so the kind probes judge it on their copy.
     Bytes png = RandomBytes(20000, 5);
     const uint8_t header[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D',
-                              'R',  0,   0,   1,   0,   0,    0,   1,    0, 8, 2, 0, 0,  0};
+                              'R',  0,   0,   1,   0,    0,    0,    1,    0, 8, 2, 0,  0,   0};
     std::copy(std::begin(header), std::end(header), png.begin());
     std::copy(kMarker.begin(), kMarker.end(), png.begin() + 100);
     for (const Bytes& plain : {Bytes(text.begin(), text.end()), png})
@@ -437,7 +489,10 @@ struct PhraseRow {
     bool refuseCipher = false;
 };
 
-void PrintTo(const PhraseRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const PhraseRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
 
 class KeyPhraseBuffer : public ::testing::TestWithParam<PhraseRow> {};
 
@@ -454,52 +509,51 @@ TEST_P(KeyPhraseBuffer, ReleasedMemoryHoldsThePhraseOnlyWhereExpected)
         EXPECT_EQ(watch.blocksWithPhrase, 0) << "a released block still held the phrase";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, KeyPhraseBuffer,
-    ::testing::Values(
-        // What every other row would show without the wipes.
-        PhraseRow{"PlainString",
-                  [] {
-                      std::string plain(kPhrase);
-                      asm volatile("" : : "r"(plain.data()) : "memory");
-                  },
-                  true},
-        PhraseRow{"Destroyed", [] { lw::TSecretText secret(kPhrase); }, false},
-        PhraseRow{"GrownByAssignment",
-                  [] {
-                      lw::TSecretText secret(kPhrase);
-                      secret = kLongerPhrase;
-                      EXPECT_EQ(secret.View(), kLongerPhrase);
-                  },
-                  false},
-        PhraseRow{"ShrunkByAssignment",
-                  [] {
-                      lw::TSecretText secret(kPhrase);
-                      secret = "k";
-                  },
-                  false},
-        PhraseRow{"MovedFrom",
-                  [] {
-                      lw::TSecretText from(kPhrase);
-                      lw::TSecretText to(std::move(from));
-                      EXPECT_EQ(to.View(), kPhrase);
-                  },
-                  false},
-        PhraseRow{"MovedOverAnother",
-                  [] {
-                      lw::TSecretText from(kPhrase);
-                      lw::TSecretText to(kLongerPhrase);
-                      to = std::move(from);
-                      EXPECT_EQ(to.View(), kPhrase);
-                  },
-                  false},
-        PhraseRow{"OptionsMovedAndDestroyed",
-                  [] {
-                      lw::TJobOptions options = JobOptions("f", kPhrase, 0);
-                      lw::TJobOptions moved = std::move(options);
-                      EXPECT_EQ(moved.KeyPhrase.View(), kPhrase);
-                  },
-                  false},
-        PhraseRow{"EncryptThrowsBeforeItsTry", [] { RunJobThatThrowsEarly(true); }, false, true},
-        PhraseRow{"DecryptThrowsBeforeItsTry", [] { RunJobThatThrowsEarly(false); }, false, true}),
-    [](const auto& entry) { return std::string(entry.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, KeyPhraseBuffer,
+                         ::testing::Values(
+                             // What every other row would show without the wipes.
+                             PhraseRow{"PlainString",
+                                       [] {
+                                           std::string plain(kPhrase);
+                                           asm volatile("" : : "r"(plain.data()) : "memory");
+                                       },
+                                       true},
+                             PhraseRow{"Destroyed", [] { lw::TSecretText secret(kPhrase); }, false},
+                             PhraseRow{"GrownByAssignment",
+                                       [] {
+                                           lw::TSecretText secret(kPhrase);
+                                           secret = kLongerPhrase;
+                                           EXPECT_EQ(secret.View(), kLongerPhrase);
+                                       },
+                                       false},
+                             PhraseRow{"ShrunkByAssignment",
+                                       [] {
+                                           lw::TSecretText secret(kPhrase);
+                                           secret = "k";
+                                       },
+                                       false},
+                             PhraseRow{"MovedFrom",
+                                       [] {
+                                           lw::TSecretText from(kPhrase);
+                                           lw::TSecretText to(std::move(from));
+                                           EXPECT_EQ(to.View(), kPhrase);
+                                       },
+                                       false},
+                             PhraseRow{"MovedOverAnother",
+                                       [] {
+                                           lw::TSecretText from(kPhrase);
+                                           lw::TSecretText to(kLongerPhrase);
+                                           to = std::move(from);
+                                           EXPECT_EQ(to.View(), kPhrase);
+                                       },
+                                       false},
+                             PhraseRow{"OptionsMovedAndDestroyed",
+                                       [] {
+                                           lw::TJobOptions options = JobOptions("f", kPhrase, 0);
+                                           lw::TJobOptions moved = std::move(options);
+                                           EXPECT_EQ(moved.KeyPhrase.View(), kPhrase);
+                                       },
+                                       false},
+                             PhraseRow{"EncryptThrowsBeforeItsTry", [] { RunJobThatThrowsEarly(true); }, false, true},
+                             PhraseRow{"DecryptThrowsBeforeItsTry", [] { RunJobThatThrowsEarly(false); }, false, true}),
+                         [](const auto& entry) { return std::string(entry.param.name); });

@@ -75,7 +75,8 @@ TEST(OutputName, UniqueNameTakesTheFirstFreeNumberAndSaysSo)
         ScriptedAsk ask;
         EXPECT_EQ(lw::UniqueOutputName(dir / row.path, ask), dir / row.expected);
         ASSERT_EQ(ask.boxes.size(), 1u);
-        EXPECT_EQ(ask.boxes[0], (Box{lw::TMsgDlgType::mtConfirmation, "File saved as:" + (dir / row.expected), lw::mbOK}));
+        EXPECT_EQ(ask.boxes[0],
+                  (Box{lw::TMsgDlgType::mtConfirmation, "File saved as:" + (dir / row.expected), lw::mbOK}));
     }
 }
 

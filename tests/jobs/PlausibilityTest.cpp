@@ -62,8 +62,8 @@ Bytes DecryptWhole(const Bytes& encrypted, int cipher, const std::string& phrase
 // Varied English lines of exactly `size` bytes.
 Bytes EnglishText(size_t size, uint32_t seed)
 {
-    static const char* const words[] = {"the", "cold", "April", "clocks", "were", "striking", "thirteen",
-                                        "hallway", "smelt", "of", "boiled", "cabbage", "and", "old", "mats"};
+    static const char* const words[] = {"the",   "cold", "April",  "clocks",  "were", "striking", "thirteen", "hallway",
+                                        "smelt", "of",   "boiled", "cabbage", "and",  "old",      "mats"};
     const Bytes pick = RandomBytes(size, seed);
     std::string text;
     for (size_t i = 0; text.size() < size; ++i)
@@ -140,7 +140,8 @@ TEST(JudgeContent, TextRules)
         {"ASCII, 15 bytes: too short", Text("fifteen bytes!!"), false},
         {"UTF-8", Text(umlauts), true},
         {"UTF-8 cut inside its last character", Text(umlauts.substr(0, umlauts.rfind("ß") + 1)), true},
-        {"UTF-8 with its last character's lead byte doubled", Text(umlauts.substr(0, umlauts.rfind("ß") + 1) + "\xC3"), false},
+        {"UTF-8 with its last character's lead byte doubled", Text(umlauts.substr(0, umlauts.rfind("ß") + 1) + "\xC3"),
+         false},
         {"UTF-8 overlong slash", Text("an overlong \xC0\xAF slash in a line"), false},
         {"UTF-8 encoded surrogate", Text("a surrogate \xED\xA0\x80 in a line of text"), false},
         {"UTF-8 C1 control", Text("a next-line \xC2\x85 control in a line"), false},
@@ -188,7 +189,8 @@ TEST(JudgeContent, WeakSignaturesDoNotCount)
         {"gzip magic, random method", {0x1F, 0x8B, 0x63}, false},
         {"gzip header", {0x1F, 0x8B, 0x08, 0x00, 0x10, 0x20, 0x30, 0x40, 0x02, 0x03}, true},
         {"PNG signature and header chunk",
-         {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 1, 0, 0, 0, 1, 0, 8, 2, 0, 0, 0},
+         {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D',
+          'R',  0,   0,   1,   0,    0,    0,    1,    0, 8, 2, 0,  0,   0},
          true},
     };
     for (uint32_t seed = 1; seed <= 3; ++seed)
@@ -198,7 +200,8 @@ TEST(JudgeContent, WeakSignaturesDoNotCount)
             std::copy(row.start.begin(), row.start.end(), bytes.begin());
             ASSERT_TRUE(kinds.MediaType(bytes).has_value());
             const bool gzip = row.start[0] == 0x1F;
-            EXPECT_EQ(plausible::SignatureBits(kinds, bytes, 64) >= plausible::kStrongSignatureBits, row.strong && !gzip);
+            EXPECT_EQ(plausible::SignatureBits(kinds, bytes, 64) >= plausible::kStrongSignatureBits,
+                      row.strong && !gzip);
             EXPECT_EQ(plausible::StrongSignature(kinds, bytes), row.strong);
             EXPECT_EQ(lw::JudgeContent(bytes), row.strong ? TPlausibility::Plausible : TPlausibility::Doubtful);
         }
@@ -210,8 +213,8 @@ TEST(JudgeContent, RandomBytesAreDoubtful)
         size_t size;
         uint32_t seeds;
     };
-    const Row rows[] = {{1, 500},    {15, 500},     {16, 500},   {17, 500}, {100, 500},
-                        {4096, 500}, {65536, 2000}, {1 << 20, 16}};
+    const Row rows[] = {{1, 500},   {15, 500},   {16, 500},     {17, 500},
+                        {100, 500}, {4096, 500}, {65536, 2000}, {1 << 20, 16}};
     lw::TFileKinds kinds;
     for (const Row& row : rows) {
         int plausibleCount = 0;
@@ -238,8 +241,8 @@ TEST(LongPlausibility, RandomBuffersAndWrongKeysStayDoubtful)
         described += kinds.Describe(bytes) ? 1 : 0;
         typed += kinds.MediaType(bytes) ? 1 : 0;
     }
-    std::printf("%u random 64 KiB buffers: %d plausible, %d described by libmagic, %d with a media type\n",
-                buffers, plausibleCount, described, typed);
+    std::printf("%u random 64 KiB buffers: %d plausible, %d described by libmagic, %d with a media type\n", buffers,
+                plausibleCount, described, typed);
     EXPECT_EQ(plausibleCount, 0);
 
     int wrongPlausible = 0, wrongJudged = 0;
@@ -269,8 +272,7 @@ TEST(JudgeContent, WrongKeyDecryptionsOfRealFilesAreDoubtful)
                 EXPECT_EQ(lw::JudgeContent(DecryptWhole(encrypted, other, "wrong phrase")), TPlausibility::Doubtful)
                     << "wrong phrase, " << lw::CipherName(other);
                 if (other != cipher) {
-                    EXPECT_EQ(lw::JudgeContent(DecryptWhole(encrypted, other, "right phrase")),
-                              TPlausibility::Doubtful)
+                    EXPECT_EQ(lw::JudgeContent(DecryptWhole(encrypted, other, "right phrase")), TPlausibility::Doubtful)
                         << "wrong cipher " << lw::CipherName(other);
                 }
                 judged += other != cipher ? 2 : 1;
@@ -390,7 +392,8 @@ TEST(CipherThatFits, TheNamedCipherDecryptsTheFileInTheJob)
                 EXPECT_EQ(encrypted, Encrypt(plain, encrypting, "correct horse", compressed));
 
                 const int32_t tried = (encrypting + 2) % 4;
-                const std::optional<int32_t> named = lw::CipherThatFits(Head(encrypted), "correct horse", tried, compressed);
+                const std::optional<int32_t> named =
+                    lw::CipherThatFits(Head(encrypted), "correct horse", tried, compressed);
                 ASSERT_EQ(named, encrypting);
                 options = JobOptions(encryptedPath, "correct horse", *named);
                 options.DestinationFolder = dir / "out";

@@ -145,8 +145,7 @@ TEST(JobProgress, EveryPhaseEndsExactlyOnceAndNeverGoesBack)
                 ASSERT_TRUE(context.FailureReason.empty()) << context.FailureReason;
                 EXPECT_FALSE(context.Stopped);
                 const std::vector<PhaseRun> runs = Runs(progress.reports);
-                const Bytes encrypted =
-                    c.encrypt ? ReadFile(s.source + (c.compress ? ".fez" : ".fe2")) : s.sourceBytes;
+                const Bytes encrypted = c.encrypt ? ReadFile(s.source + (c.compress ? ".fez" : ".fe2")) : s.sourceBytes;
                 std::vector<std::tuple<TJobPhase, int, int64_t>> want;
                 want.emplace_back(WorkPhase(c), 0, c.encrypt ? int64_t(size) : int64_t(s.sourceBytes.size()));
                 if (deleteSource) {

@@ -56,9 +56,9 @@ sys.stdout.buffer.write(out)
 inline Bytes ReferenceOutput(int cipher, const std::string& phrase, const Bytes& data, bool compress)
 {
     const Bytes phraseBytes(phrase.begin(), phrase.end());
-    return RunProgram({LOCKWELL_PYTHON, "-c", kReferenceScript, std::to_string(cipher), ToHex(phraseBytes),
-                       compress ? "1" : "0"},
-                      data);
+    return RunProgram(
+        {LOCKWELL_PYTHON, "-c", kReferenceScript, std::to_string(cipher), ToHex(phraseBytes), compress ? "1" : "0"},
+        data);
 }
 
 } // namespace lwtest

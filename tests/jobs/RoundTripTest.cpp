@@ -23,9 +23,9 @@ namespace {
     const bool ended = encrypt ? lw::RunEncryptJob(options, context) : lw::RunDecryptJob(options, context);
     if (!ended || !handOff.calls.empty() ||
         ask.boxes != std::vector<Box>{{lw::TMsgDlgType::mtInformation, result, lw::mbOK}})
-        return ::testing::AssertionFailure() << "job did not end with \"" << result << "\": "
-                                             << (ask.boxes.empty() ? "" : ask.boxes.back().text) << " "
-                                             << context.FailureReason;
+        return ::testing::AssertionFailure()
+               << "job did not end with \"" << result << "\": " << (ask.boxes.empty() ? "" : ask.boxes.back().text)
+               << " " << context.FailureReason;
     return ::testing::AssertionSuccess();
 }
 

@@ -74,9 +74,24 @@ Bytes Streamed(int cipher, const Bytes& data, bool decrypt, uint32_t seed)
 
 const std::vector<size_t>& Sizes()
 {
-    static const std::vector<size_t> sizes = {0,     1,     15,    16,    17,    8191,   8192,  8193,
-                                              16383, 16384, 16385, 65535, 65536, 65537,  81919, 81921,
-                                              3 * 1048576 - 1, 3 * 1048576 + 8191};
+    static const std::vector<size_t> sizes = {0,
+                                              1,
+                                              15,
+                                              16,
+                                              17,
+                                              8191,
+                                              8192,
+                                              8193,
+                                              16383,
+                                              16384,
+                                              16385,
+                                              65535,
+                                              65536,
+                                              65537,
+                                              81919,
+                                              81921,
+                                              3 * 1048576 - 1,
+                                              3 * 1048576 + 8191};
     return sizes;
 }
 

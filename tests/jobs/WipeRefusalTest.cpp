@@ -78,8 +78,7 @@ const NodeRow kNodes[] = {
          EXPECT_EQ(fsys::read_symlink(dir / "x"), "nowhere");
          EXPECT_FALSE(fsys::exists(dir / "nowhere")) << "the wipe created the target";
      }},
-    {"FIFO with nobody at the other end",
-     [](const TempDir& dir) { return ::mkfifo((dir / "x").c_str(), 0666) == 0; },
+    {"FIFO with nobody at the other end", [](const TempDir& dir) { return ::mkfifo((dir / "x").c_str(), 0666) == 0; },
      "\"x\" is a named pipe: only a file can be wiped",
      [](const TempDir& dir) { EXPECT_TRUE(fsys::is_fifo(dir / "x")); }},
     {"folder",
@@ -268,7 +267,8 @@ namespace {
 // A writable folder on a file system of this kind, if the machine has one.
 std::optional<std::string> FolderOn(std::initializer_list<unsigned long> types)
 {
-    std::vector<std::string> candidates = {"/dev/shm", fsys::temp_directory_path().string(), "/var/tmp", "/work",
+    std::vector<std::string> candidates = {"/dev/shm",          fsys::temp_directory_path().string(),
+                                           "/var/tmp",          "/work",
                                            LOCKWELL_BINARY_DIR, fsys::current_path().string()};
     for (const std::string& folder : candidates) {
         const auto type = FileSystemType(folder);
@@ -291,8 +291,10 @@ TEST(WipeQuestion, WarnsOfOldCopiesOnlyWhereOverwritingMayNotReachThem)
         std::string text;
     };
     const Row rows[] = {
-        {"tmpfs", {kTmpfs}, first + "\r\nThis kind of file system keeps old copies of changed data: traces of the "
-                                    "file may stay on the disk after the wipe."},
+        {"tmpfs",
+         {kTmpfs},
+         first + "\r\nThis kind of file system keeps old copies of changed data: traces of the "
+                 "file may stay on the disk after the wipe."},
         {"ext4 or XFS", {kExt4, kXfs}, first},
     };
     int run = 0;

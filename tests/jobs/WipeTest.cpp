@@ -23,7 +23,10 @@ uint32_t ClockLow32()
         std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count());
 }
 
-uint32_t Step(uint32_t seed) { return seed * 134775813u + 1u; }
+uint32_t Step(uint32_t seed)
+{
+    return seed * 134775813u + 1u;
+}
 
 // Finds the seed in force before the first byte: the first byte fixes the top 8 bits
 // of the first state, the next bytes single out its low 24 bits.
@@ -152,8 +155,8 @@ struct PassSnapshots {
 
 TEST(Wipe, EveryPassLeavesTheBytesOfThePlainFourKiBRule)
 {
-    for (size_t size : {size_t{0}, size_t{1}, size_t{4095}, size_t{4096}, size_t{4097}, size_t{5000},
-                        kMiB - 1, kMiB, kMiB + 1, 5 * kMiB + 123}) {
+    for (size_t size : {size_t{0}, size_t{1}, size_t{4095}, size_t{4096}, size_t{4097}, size_t{5000}, kMiB - 1, kMiB,
+                        kMiB + 1, 5 * kMiB + 123}) {
         SCOPED_TRACE("size " + std::to_string(size));
         TempDir dir;
         PassSnapshots snapshots{dir / "data.bin", {}};
@@ -182,9 +185,9 @@ TEST(Wipe, EveryPassLeavesTheBytesOfThePlainFourKiBRule)
 
 TEST(WipePattern, WriteSizeIsWholePatternsUpToOneMiBAndRepeatsFromTheStart)
 {
-    const std::pair<int64_t, size_t> rows[] = {{-1, 0},       {0, 0},           {1, 4096},         {4095, 4096},
-                                               {4096, 4096},  {4097, 8192},     {kMiB - 1, kMiB},  {kMiB, kMiB},
-                                               {kMiB + 1, kMiB}, {int64_t{1} << 40, kMiB}};
+    const std::pair<int64_t, size_t> rows[] = {
+        {-1, 0},      {0, 0},           {1, 4096},    {4095, 4096},     {4096, 4096},
+        {4097, 8192}, {kMiB - 1, kMiB}, {kMiB, kMiB}, {kMiB + 1, kMiB}, {int64_t{1} << 40, kMiB}};
     for (const auto& [size, expected] : rows)
         EXPECT_EQ(lw::WipeWriteSize(size), expected) << size;
     const Bytes pattern = RandomBytes(lw::kWipeBufferSize, 5);
@@ -295,9 +298,9 @@ TEST(Wipe, FailedWriteOrFlushStopsTheWipeAndKeepsTheFile)
     struct Row {
         const char* name;
         size_t size;
-        int64_t budget;   // bytes the stream takes before it falls short; -1: no limit
-        TFileOp failOp;   // fault injected through the file system, or Open for none
-        int failNth;      // the first call of failOp that fails
+        int64_t budget; // bytes the stream takes before it falls short; -1: no limit
+        TFileOp failOp; // fault injected through the file system, or Open for none
+        int failNth;    // the first call of failOp that fails
         int syncsExpected;
     };
     const int64_t big = 3 * int64_t{kMiB} + 5;

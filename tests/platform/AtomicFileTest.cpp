@@ -24,7 +24,10 @@ size_t Entries(const std::string& folder)
     return static_cast<size_t>(std::distance(fsys::directory_iterator(folder), fsys::directory_iterator()));
 }
 
-void Put(lw::TAtomicFile& file, const Bytes& data) { file.Stream().WriteBuffer(data); }
+void Put(lw::TAtomicFile& file, const Bytes& data)
+{
+    file.Stream().WriteBuffer(data);
+}
 
 const char* kStale = ".lockwell-000000000000.tmp";
 
@@ -49,7 +52,10 @@ protected:
     }
 };
 
-std::string ModeName(const ::testing::TestParamInfo<bool>& info) { return info.param ? "Named" : "Unnamed"; }
+std::string ModeName(const ::testing::TestParamInfo<bool>& info)
+{
+    return info.param ? "Named" : "Unnamed";
+}
 
 void ExpectCommittedIs(const lw::TAtomicFile& file, const std::string& path, int64_t size)
 {
@@ -109,7 +115,8 @@ TEST_P(AtomicFileModes, NoReplaceKeepsWhatAppearedAtThePath)
         bool symlink;      // a symlink appeared instead of a file
         bool targetExists; // ... pointing at an existing file, or nowhere
     };
-    const Row rows[] = {{"a file", false, false}, {"a symlink to a file", true, true}, {"a dangling symlink", true, false}};
+    const Row rows[] = {
+        {"a file", false, false}, {"a symlink to a file", true, true}, {"a dangling symlink", true, false}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         TempDir dir;
@@ -249,8 +256,11 @@ TEST(TempFileCleanup, AnInterruptedProcessLeavesNoWorkingFile)
         bool named;
         bool ignored; // the process was started ignoring the signal
     };
-    const Row rows[] = {{SIGINT, true, false},  {SIGTERM, true, false},  {SIGHUP, true, false},
-                        {SIGTERM, false, false}, {SIGHUP, true, true}};
+    const Row rows[] = {{SIGINT, true, false},
+                        {SIGTERM, true, false},
+                        {SIGHUP, true, false},
+                        {SIGTERM, false, false},
+                        {SIGHUP, true, true}};
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(strsignal(row.signal)) + (row.named ? " named" : " unnamed") +
                      (row.ignored ? " ignored" : ""));

@@ -11,9 +11,10 @@ namespace {
 
 // Words that each launcher syntax must carry through unchanged.
 const std::vector<std::string> kWords = {
-    "/usr/bin/lockwell", "My Apps", "tab\there", "new\nline", "cr\rhere", "dq\"x", "sq'x", "''",
-    "back\\slash", "trail\\", "dollar$HOME", "back`tick`", "50%", "%f", "%%", "~tilde", "semi;colon",
-    "star*?", "hash#", "(paren)", "<>|&", "=eq", " lead", "trail ", "caf\xc3\xa9", "",
+    "/usr/bin/lockwell", "My Apps", "tab\there",   "new\nline",  "cr\rhere", "dq\"x", "sq'x",  "''",
+    "back\\slash",       "trail\\", "dollar$HOME", "back`tick`", "50%",      "%f",    "%%",    "~tilde",
+    "semi;colon",        "star*?",  "hash#",       "(paren)",    "<>|&",     "=eq",   " lead", "trail ",
+    "caf\xc3\xa9",       "",
 };
 
 struct TExecRow {
@@ -62,8 +63,8 @@ TEST(DesktopQuote, LauncherSafePaths)
 {
     for (const char* safe : {"/usr/bin/lockwell", "/opt/Lock-well_2.0/bin+x/lockwell", "relative/x"})
         EXPECT_TRUE(IsLauncherSafePath(safe)) << safe;
-    for (const char* unsafe : {"", "/a b", "/a'b", "/a\"b", "/a$b", "/a%b", "/a\\b", "/a~b", "/caf\xc3\xa9",
-                               "/a\nb", "/a:b", "/a,b", "/a=b", "/a@b"})
+    for (const char* unsafe : {"", "/a b", "/a'b", "/a\"b", "/a$b", "/a%b", "/a\\b", "/a~b", "/caf\xc3\xa9", "/a\nb",
+                               "/a:b", "/a,b", "/a=b", "/a@b"})
         EXPECT_FALSE(IsLauncherSafePath(unsafe)) << unsafe;
 }
 

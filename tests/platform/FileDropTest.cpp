@@ -29,14 +29,21 @@ for line in sys.stdin:
     print('file://' + urllib.parse.quote(bytes.fromhex(line.strip()), safe='/'))
 )";
 
-std::string Str(const Bytes& b) { return std::string(b.begin(), b.end()); }
+std::string Str(const Bytes& b)
+{
+    return std::string(b.begin(), b.end());
+}
 
 } // namespace
 
 TEST(FileDrop, BlockLayout)
 {
     const std::vector<std::string> paths = {
-        "", "/a", "/tmp/report.fez", "/tmp/semi;colon and space.fe2", "/t/\xC3\xA9\xFF\x01.x",
+        "",
+        "/a",
+        "/tmp/report.fez",
+        "/tmp/semi;colon and space.fe2",
+        "/t/\xC3\xA9\xFF\x01.x",
         "/" + std::string(300, 'p'),
     };
     for (const auto& path : paths) {

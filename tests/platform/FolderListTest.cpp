@@ -64,7 +64,8 @@ TEST(FolderList, RaisesWhenTheFileCannotBeUsed)
 TEST(FolderList, SortsWithoutRegardToLetterCase)
 {
     Lines lines = {"/b", "/A", "", "/a", "/B/c", "/_x", "/Z"};
-    std::stable_sort(lines.begin(), lines.end(), [](const auto& a, const auto& b) { return lw::FolderSortsBefore(a, b); });
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const auto& a, const auto& b) { return lw::FolderSortsBefore(a, b); });
     // Folding to lower case puts "_" (0x5F) before the letters.
     EXPECT_EQ(lines, (Lines{"", "/_x", "/A", "/a", "/b", "/B/c", "/Z"}));
     EXPECT_FALSE(lw::FolderSortsBefore("/Docs", "/docs"));

@@ -27,14 +27,15 @@ public:
     void Install()
     {
         WriteScript(m_bin / "xdg-email",
-                    "d='" + m_log.Path() + "'\n"
-                    "printf '%s\\0' \"$@\" > \"$d/argv\"\n"
-                    "i=$(/bin/readlink /proc/$$/fd/0); o=$(/bin/readlink /proc/$$/fd/1)\n"
-                    "echo \"$i\" > \"$d/stdin\"; echo \"$o\" > \"$d/stdout\"\n"
-                    "echo $$ > \"$d/pid\"\n"
-                    "echo x >> \"$d/calls\"\n"
-                    "while [ -e \"$d/hold\" ] && [ ! -e \"$d/release\" ]; do /bin/sleep 0.02; done\n"
-                    "exit $(/bin/cat \"$d/rc\")\n");
+                    "d='" + m_log.Path() +
+                        "'\n"
+                        "printf '%s\\0' \"$@\" > \"$d/argv\"\n"
+                        "i=$(/bin/readlink /proc/$$/fd/0); o=$(/bin/readlink /proc/$$/fd/1)\n"
+                        "echo \"$i\" > \"$d/stdin\"; echo \"$o\" > \"$d/stdout\"\n"
+                        "echo $$ > \"$d/pid\"\n"
+                        "echo x >> \"$d/calls\"\n"
+                        "while [ -e \"$d/hold\" ] && [ ! -e \"$d/release\" ]; do /bin/sleep 0.02; done\n"
+                        "exit $(/bin/cat \"$d/rc\")\n");
     }
     void Remove() { std::filesystem::remove(m_bin / "xdg-email"); }
     void SetExitCode(int rc) { WriteFile(m_log / "rc", Bytes{static_cast<uint8_t>('0' + rc)}); }
@@ -55,7 +56,10 @@ private:
 };
 
 int g_pumps = 0;
-void CountPump() { ++g_pumps; }
+void CountPump()
+{
+    ++g_pumps;
+}
 
 } // namespace
 
@@ -80,7 +84,8 @@ TEST(MailClient, PassesThePathAsOneArgument)
 {
     FakeMailer mailer;
     TMailClient client;
-    for (const std::string path : {"/tmp/a;b.fe2", "/tmp/with space/x.fez", "/tmp/-dash\n\xFF.fe2", "/tmp/$(echo no)"}) {
+    for (const std::string path :
+         {"/tmp/a;b.fe2", "/tmp/with space/x.fez", "/tmp/-dash\n\xFF.fe2", "/tmp/$(echo no)"}) {
         ASSERT_TRUE(client.Send(path, nullptr));
         EXPECT_EQ(mailer.Argv(), (std::vector<std::string>{"--attach", path}));
     }
@@ -140,7 +145,8 @@ TEST(MailClient, IgnoredChildSignalDoesNotHideTheStatus)
 {
     FakeMailer mailer;
     mailer.SetExitCode(3);
-    struct sigaction ignore {}, old {};
+    struct sigaction ignore {
+    }, old{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGCHLD, &ignore, &old);
     TMailClient client;

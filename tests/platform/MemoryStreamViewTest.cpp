@@ -18,7 +18,11 @@ namespace {
 
 constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
 
-struct Case { size_t size; int64_t pos; size_t n; };
+struct Case {
+    size_t size;
+    int64_t pos;
+    size_t n;
+};
 
 void Fill(TMemoryStream& s, const Case& c)
 {
@@ -36,14 +40,12 @@ std::string Name(const Case& c)
 TEST(MemoryStreamViews, ReadViewDeliversWhatReadDelivers)
 {
     const Case cases[] = {
-        {10, 0, 4},   // inside
-        {10, 8, 4},   // runs into the end: the two that are there
-        {10, 10, 4},  // at the end
-        {10, 15, 4},  // past the end
-        {10, -3, 4},  // before the start: nothing there
-        {10, 2, 0},
-        {0, 0, 5},
-        {10, 0, 10},
+        {10, 0, 4},  // inside
+        {10, 8, 4},  // runs into the end: the two that are there
+        {10, 10, 4}, // at the end
+        {10, 15, 4}, // past the end
+        {10, -3, 4}, // before the start: nothing there
+        {10, 2, 0},  {0, 0, 5}, {10, 0, 10},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Name(c));
@@ -68,15 +70,13 @@ TEST(MemoryStreamViews, ReadViewDeliversWhatReadDelivers)
 TEST(MemoryStreamViews, WriteViewGrowsAndRaisesAsWriteBufferDoes)
 {
     const Case cases[] = {
-        {10, 0, 4},          // overwrite inside
-        {10, 8, 4},          // overwrite two, grow by two
-        {10, 10, 4},         // append
-        {10, 15, 4},         // the gap fills with zeros
-        {0, 0, 9000},
-        {10, -1, 4},         // before the start: "Stream write error"
-        {10, -1, 0},         // nothing to write is no failure anywhere
-        {10, 4, 0},
-        {10, kMax - 2, 5},   // past the last position a stream can count
+        {10, 0, 4},                      // overwrite inside
+        {10, 8, 4},                      // overwrite two, grow by two
+        {10, 10, 4},                     // append
+        {10, 15, 4},                     // the gap fills with zeros
+        {0, 0, 9000}, {10, -1, 4},       // before the start: "Stream write error"
+        {10, -1, 0},                     // nothing to write is no failure anywhere
+        {10, 4, 0},   {10, kMax - 2, 5}, // past the last position a stream can count
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Name(c));

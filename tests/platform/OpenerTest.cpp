@@ -16,12 +16,13 @@ namespace {
 // as an opener running the viewer in the foreground does.
 void WriteBlockingOpener(const std::string& program, const std::string& logDir)
 {
-    WriteScript(program, "d='" + logDir + "'\n"
-                         "printf '%s\\0' \"$@\" > \"$d/argv.tmp\"\n"
-                         "echo $PPID > \"$d/ppid\"\n"
-                         "/bin/mv \"$d/argv.tmp\" \"$d/argv\"\n"
-                         "while [ ! -e \"$d/release\" ]; do /bin/sleep 0.02; done\n"
-                         "echo done > \"$d/done\"\n");
+    WriteScript(program, "d='" + logDir +
+                             "'\n"
+                             "printf '%s\\0' \"$@\" > \"$d/argv.tmp\"\n"
+                             "echo $PPID > \"$d/ppid\"\n"
+                             "/bin/mv \"$d/argv.tmp\" \"$d/argv\"\n"
+                             "while [ ! -e \"$d/release\" ]; do /bin/sleep 0.02; done\n"
+                             "echo done > \"$d/done\"\n");
 }
 
 } // namespace
@@ -32,8 +33,7 @@ TEST(Opener, StartsTheOpenerWithoutWaiting)
         std::string tool;
         std::vector<std::string> args;
     } cases[] = {
-        {"xdg-open", {}},
-        {"gio", {"open"}}, // the fallback when xdg-open is missing
+        {"xdg-open", {}}, {"gio", {"open"}}, // the fallback when xdg-open is missing
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tool);

@@ -6,7 +6,13 @@ using namespace lw::path;
 
 TEST(Path, ExtensionNameAndFolder)
 {
-    struct Row { const char* path; const char* ext; const char* noExt; const char* name; const char* folder; };
+    struct Row {
+        const char* path;
+        const char* ext;
+        const char* noExt;
+        const char* name;
+        const char* folder;
+    };
     const Row rows[] = {
         {"/docs/report.txt", ".txt", "/docs/report", "report.txt", "/docs/"},
         {"/docs/report.txt.fe2", ".fe2", "/docs/report.txt", "report.txt.fe2", "/docs/"},
@@ -15,7 +21,7 @@ TEST(Path, ExtensionNameAndFolder)
         {"readme", "", "readme", "readme", ""},
         {"/a/b\\c.x", ".x", "/a/b\\c", "b\\c.x", "/a/"}, // backslash is an ordinary character
         {"/a/.hidden", ".hidden", "/a/", ".hidden", "/a/"},
-        {"C:x.y", ".y", "C:x", "C:x.y", ""},              // no drive part here
+        {"C:x.y", ".y", "C:x", "C:x.y", ""}, // no drive part here
         {"/", "", "/", "", "/"},
     };
     for (const auto& r : rows) {

@@ -28,16 +28,35 @@ struct IntegerCase {
 TEST(ProfileFile, ParsesIntegersLikeTheSettingsReader)
 {
     const IntegerCase cases[] = {
-        {"7", true, 7},           {"0", true, 0},          {"-5", true, -5},
-        {"+3", true, 3},          {"   12", true, 12},     {"0x2", true, 2},
-        {"0X1f", true, 31},       {"$10", true, 16},       {"x1A", true, 26},
-        {"X7", true, 7},          {"-0x10", true, -16},    {"$FFFFFFFF", true, -1},
-        {"2147483647", true, 2147483647}, {"-2147483648", true, INT32_MIN},
-        {"2147483648", false, 0}, {"$100000000", false, 0}, {"abc", false, 0},
-        {"", false, 0},           {"   ", false, 0},        {"-", false, 0},
-        {"0x", false, 0},         {"$", false, 0},          {"7 ", false, 0},
-        {"1.5", false, 0},        {"\t4", false, 0},        {"- 4", false, 0},
-        {"0x-4", false, 0},       {"08", true, 8},          {"x", false, 0},
+        {"7", true, 7},
+        {"0", true, 0},
+        {"-5", true, -5},
+        {"+3", true, 3},
+        {"   12", true, 12},
+        {"0x2", true, 2},
+        {"0X1f", true, 31},
+        {"$10", true, 16},
+        {"x1A", true, 26},
+        {"X7", true, 7},
+        {"-0x10", true, -16},
+        {"$FFFFFFFF", true, -1},
+        {"2147483647", true, 2147483647},
+        {"-2147483648", true, INT32_MIN},
+        {"2147483648", false, 0},
+        {"$100000000", false, 0},
+        {"abc", false, 0},
+        {"", false, 0},
+        {"   ", false, 0},
+        {"-", false, 0},
+        {"0x", false, 0},
+        {"$", false, 0},
+        {"7 ", false, 0},
+        {"1.5", false, 0},
+        {"\t4", false, 0},
+        {"- 4", false, 0},
+        {"0x-4", false, 0},
+        {"08", true, 8},
+        {"x", false, 0},
     };
     for (const auto& c : cases) {
         int32_t value = 12345;
@@ -68,8 +87,9 @@ TEST(ProfileFile, ReplacesOnlyItsOwnLine)
     EXPECT_EQ(lw::profile::ReadInteger("Options", "Cipher", 1, ini), 2);
     EXPECT_EQ(lw::profile::GetPrivateProfileString("Options", "Colour", "", ini), "red");
     ASSERT_TRUE(lw::profile::WritePrivateProfileString("Options", "Cipher", "2", ini));
-    EXPECT_EQ(Text(ini), "; note\r\n[Other]\r\nCipher=9\r\n\r\n[options]\r\nColour = red\r\nCipher=2\r\n"
-                         "Last=1\r\n\r\n[Tail]\r\nx=y\r\n");
+    EXPECT_EQ(Text(ini),
+              "; note\r\n[Other]\r\nCipher=9\r\n\r\n[options]\r\nColour = red\r\nCipher=2\r\n"
+              "Last=1\r\n\r\n[Tail]\r\nx=y\r\n");
 }
 
 TEST(ProfileFile, AddsMissingKeyAfterTheSectionsLastEntry)

@@ -14,7 +14,7 @@ namespace {
 static_assert(!std::is_copy_constructible_v<lw::TSecretText> && !std::is_copy_assignable_v<lw::TSecretText>,
               "a phrase is copied only on purpose, with Assign");
 
-const std::string kShort = "inline pw";                                         // fits the inline buffer
+const std::string kShort = "inline pw";                                                // fits the inline buffer
 const std::string kLong = "a phrase well past any string's inline buffer, 0123456789"; // lives on the heap
 
 // Every byte of the buffer past the text is zero.
@@ -56,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, SecretTextAssign,
                                            AssignRow{"LongToSameLength", kLong, std::string(kLong.size(), 'x')},
                                            AssignRow{"ShortToLonger", kShort, kLong},
                                            AssignRow{"LongToLonger", kLong, kLong + kLong},
-                                           AssignRow{"ShortToShorter", kShort, "p"}, AssignRow{"EmptyToLong", "", kLong}),
+                                           AssignRow{"ShortToShorter", kShort, "p"},
+                                           AssignRow{"EmptyToLong", "", kLong}),
                          [](const auto& entry) { return std::string(entry.param.name); });
 
 TEST(SecretText, AssignsAPieceOfItself)

@@ -59,7 +59,10 @@ TEST(Stream, ExactTransfersRaiseOnShortCounts)
         EXPECT_STREQ(e.what(), "Stream read error");
     }
     class TFull final : public TMemoryStream {
-        int64_t Write(std::span<const uint8_t> b) override { return b.empty() ? 0 : static_cast<int64_t>(b.size()) - 1; }
+        int64_t Write(std::span<const uint8_t> b) override
+        {
+            return b.empty() ? 0 : static_cast<int64_t>(b.size()) - 1;
+        }
     } full;
     try {
         full.WriteBuffer(Bytes(3, 0));
@@ -72,9 +75,13 @@ TEST(Stream, ExactTransfersRaiseOnShortCounts)
 
 TEST(Stream, CopyFromPiecesAndWholeSource)
 {
-    struct Case { int64_t count; int64_t startPos; std::vector<int64_t> reads; };
+    struct Case {
+        int64_t count;
+        int64_t startPos;
+        std::vector<int64_t> reads;
+    };
     const Case cases[] = {
-        {0, 5000, {61440, 61440, 7120}},  // 0: whole source from position 0
+        {0, 5000, {61440, 61440, 7120}}, // 0: whole source from position 0
         {61440, 0, {61440}},
         {61441, 0, {61440, 1}},
         {100, 10, {100}},
@@ -199,11 +206,16 @@ TEST(FileSystem, FileExistsMeansARegularFileAfterLinks)
 TEST(FileSystem, FaultHookFailsTheChosenOperation)
 {
     lwtest::TempDir dir;
-    struct Ctx { fs::TFileOp op; int calls = 0; } ctx{fs::TFileOp::Write};
-    fs::SetFaultHook([](fs::TFileOp op, void* c) {
-        auto* seen = static_cast<Ctx*>(c);
-        return op == seen->op && ++seen->calls == 1 ? ENOSPC : 0;
-    }, &ctx);
+    struct Ctx {
+        fs::TFileOp op;
+        int calls = 0;
+    } ctx{fs::TFileOp::Write};
+    fs::SetFaultHook(
+        [](fs::TFileOp op, void* c) {
+            auto* seen = static_cast<Ctx*>(c);
+            return op == seen->op && ++seen->calls == 1 ? ENOSPC : 0;
+        },
+        &ctx);
     {
         TFileStream f(dir / "x", TFileMode::fmCreate);
         try {

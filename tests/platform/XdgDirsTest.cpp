@@ -73,7 +73,8 @@ TEST(ProgramPath, NamesTheRunningExecutable)
     const std::string path = lw::ProgramPath();
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(path[0], '/');
-    struct stat named {}, running {};
+    struct stat named {
+    }, running{};
     ASSERT_EQ(::stat(path.c_str(), &named), 0);
     ASSERT_EQ(::stat("/proc/self/exe", &running), 0);
     EXPECT_EQ(named.st_ino, running.st_ino);

@@ -18,9 +18,10 @@ namespace {
 
 void RequireTools()
 {
-    const char* tools[][2] = {{"desktop-file-validate", "desktop-file-utils"}, {"update-desktop-database", "desktop-file-utils"},
-                              {"update-mime-database", "shared-mime-info"},    {"xdg-mime", "xdg-utils"},
-                              {"mimetype", "libfile-mimeinfo-perl"},          {"gio", "libglib2.0-bin"}};
+    const char* tools[][2] = {
+        {"desktop-file-validate", "desktop-file-utils"}, {"update-desktop-database", "desktop-file-utils"},
+        {"update-mime-database", "shared-mime-info"},    {"xdg-mime", "xdg-utils"},
+        {"mimetype", "libfile-mimeinfo-perl"},           {"gio", "libglib2.0-bin"}};
     for (const auto& [tool, package] : tools)
         ASSERT_FALSE(QStandardPaths::findExecutable(tool).isEmpty()) << tool << " missing: install " << package;
 }
@@ -52,7 +53,8 @@ TEST(ShellEntriesDesktop, ValidatorAcceptsTheDesktopEntry)
         ShellTestEnv env;
         lw::InstallShellEntries(program);
         int status = -1;
-        const std::string out = RunTool({"desktop-file-validate", env.Data() + "/applications/lockwell.desktop"}, &status);
+        const std::string out =
+            RunTool({"desktop-file-validate", env.Data() + "/applications/lockwell.desktop"}, &status);
         EXPECT_EQ(status, 0) << program << ": " << out;
         EXPECT_EQ(out, "") << program;
     }
@@ -74,7 +76,8 @@ TEST(ShellEntriesDesktop, FileTypeAndDefaultOpenerAsToolsSeeThem)
     StubProgram stub(env.Root() + "/bin/lockwell");
     lw::InstallShellEntries(stub.Path());
     EXPECT_TRUE(std::filesystem::exists(env.Data() + "/mime/mime.cache"));
-    EXPECT_NE(ReadText(env.Data() + "/applications/mimeinfo.cache").find("application/x-lockwell-encrypted=lockwell.desktop;"),
+    EXPECT_NE(ReadText(env.Data() + "/applications/mimeinfo.cache")
+                  .find("application/x-lockwell-encrypted=lockwell.desktop;"),
               std::string::npos);
 
     for (const char* name : {"x.FEZ", "a.fe2", "b.fez"})
@@ -86,7 +89,8 @@ TEST(ShellEntriesDesktop, FileTypeAndDefaultOpenerAsToolsSeeThem)
         else
             env.Unset("XDG_CURRENT_DESKTOP");
         for (const char* name : {"x.FEZ", "a.fe2", "b.fez"})
-            EXPECT_EQ(RunTool({"xdg-mime", "query", "filetype", env.Root() + "/" + name}), "application/x-lockwell-encrypted\n")
+            EXPECT_EQ(RunTool({"xdg-mime", "query", "filetype", env.Root() + "/" + name}),
+                      "application/x-lockwell-encrypted\n")
                 << name << " on desktop '" << desktop << "'";
     }
     // The first line names the default application, whatever the language.
@@ -140,13 +144,14 @@ TEST(ShellEntriesDesktop, ScriptsPassTheSelectedFileAsOneAbsolutePath)
     rows.push_back({{"sub"}, {}});
     rows.push_back({{names[0], names[1], "sub"}, {{view + "/" + names[1]}, {view + "/" + names[0]}}});
 
-    for (const std::string& script : {env.Data() + "/nautilus/scripts/Run Lockwell", env.Config() + "/caja/scripts/Run Lockwell"}) {
+    for (const std::string& script :
+         {env.Data() + "/nautilus/scripts/Run Lockwell", env.Config() + "/caja/scripts/Run Lockwell"}) {
         for (const auto& [args, expected] : rows) {
             StubProgram fresh(stub.Path());
             // The file manager runs the script in the shown folder with names relative to it;
             // a PWD inherited from elsewhere must not mislead it.
-            std::vector<std::string> argv = {"/bin/sh", "-c", "cd \"$1\" || exit 1; shift; PWD=/stale exec \"$0\" \"$@\"",
-                                             script, view};
+            std::vector<std::string> argv = {"/bin/sh", "-c",
+                                             "cd \"$1\" || exit 1; shift; PWD=/stale exec \"$0\" \"$@\"", script, view};
             argv.insert(argv.end(), args.begin(), args.end());
             RunProgram(argv);
             auto sorted = expected;

@@ -72,7 +72,8 @@ TEST(ShellEntriesIcons, ForeignIconKeepsItsFoldersAndARebuiltCache)
     const std::string hicolor = env.Data() + "/icons/hicolor";
     const std::string foreign = hicolor + "/48x48/apps/other-app.png";
     std::filesystem::create_directories(hicolor + "/48x48/apps");
-    std::filesystem::copy_file(std::string(LOCKWELL_TEST_DATA_DIR) + "/../../app/resources/icons/lockwell-48.png", foreign);
+    std::filesystem::copy_file(std::string(LOCKWELL_TEST_DATA_DIR) + "/../../app/resources/icons/lockwell-48.png",
+                               foreign);
     const Bytes foreignBytes = ReadFile(foreign);
 
     lw::InstallShellEntries(kProgram);
@@ -87,8 +88,9 @@ TEST(ShellEntriesIcons, ForeignIconKeepsItsFoldersAndARebuiltCache)
     std::vector<std::string> left;
     for (const auto& [path, entry] : Snapshot(env.Data()))
         left.push_back(path);
-    EXPECT_EQ(left, (std::vector<std::string>{"icons", "icons/hicolor", "icons/hicolor/48x48", "icons/hicolor/48x48/apps",
-                                              "icons/hicolor/48x48/apps/other-app.png", "icons/hicolor/icon-theme.cache"}));
+    EXPECT_EQ(left,
+              (std::vector<std::string>{"icons", "icons/hicolor", "icons/hicolor/48x48", "icons/hicolor/48x48/apps",
+                                        "icons/hicolor/48x48/apps/other-app.png", "icons/hicolor/icon-theme.cache"}));
 }
 
 // Folders and files another program keeps beside ours.
@@ -124,7 +126,8 @@ TEST(ShellEntriesIcons, RemoveFromACleanStateKeepsEmptyForeignFolders)
 {
     ShellTestEnv env;
     env.HideTools();
-    for (const char* dir : {"/nautilus/scripts", "/icons/hicolor/48x48/apps", "/kservices5/ServiceMenus", "/applications"})
+    for (const char* dir :
+         {"/nautilus/scripts", "/icons/hicolor/48x48/apps", "/kservices5/ServiceMenus", "/applications"})
         std::filesystem::create_directories(env.Data() + dir);
     const Tree before = Snapshot(env.Root());
     lw::RemoveShellEntries();

@@ -50,13 +50,17 @@ std::vector<TExpected> ExpectedFiles()
         {"data/applications/lockwell.desktop", 0644, Golden("lockwell.desktop")},
         {"data/file-manager/actions/lockwell.desktop", 0644, Golden("file-manager-action.desktop")},
         {"data/icons/hicolor/256x256/apps/lockwell.png", 0644, IconSource("lockwell-256.png")},
-        {"data/icons/hicolor/256x256/mimetypes/application-x-lockwell-encrypted.png", 0644, IconSource("lockwell-256.png")},
+        {"data/icons/hicolor/256x256/mimetypes/application-x-lockwell-encrypted.png", 0644,
+         IconSource("lockwell-256.png")},
         {"data/icons/hicolor/32x32/apps/lockwell.png", 0644, IconSource("lockwell-32.png")},
-        {"data/icons/hicolor/32x32/mimetypes/application-x-lockwell-encrypted.png", 0644, IconSource("lockwell-32.png")},
+        {"data/icons/hicolor/32x32/mimetypes/application-x-lockwell-encrypted.png", 0644,
+         IconSource("lockwell-32.png")},
         {"data/icons/hicolor/48x48/apps/lockwell.png", 0644, IconSource("lockwell-48.png")},
-        {"data/icons/hicolor/48x48/mimetypes/application-x-lockwell-encrypted.png", 0644, IconSource("lockwell-48.png")},
+        {"data/icons/hicolor/48x48/mimetypes/application-x-lockwell-encrypted.png", 0644,
+         IconSource("lockwell-48.png")},
         {"data/icons/hicolor/scalable/apps/lockwell.svg", 0644, IconSource("lockwell.svg")},
-        {"data/icons/hicolor/scalable/mimetypes/application-x-lockwell-encrypted.svg", 0644, IconSource("lockwell.svg")},
+        {"data/icons/hicolor/scalable/mimetypes/application-x-lockwell-encrypted.svg", 0644,
+         IconSource("lockwell.svg")},
         {"data/kio/servicemenus/lockwell.desktop", 0755, Golden("kio-servicemenu.desktop")},
         {"data/kservices5/ServiceMenus/lockwell.desktop", 0755, Golden("kservices5-servicemenu.desktop")},
         {"data/mime/packages/lockwell-encrypted.xml", 0644, Golden("lockwell-encrypted.xml")},
@@ -247,10 +251,12 @@ void SeedForeignContent(const ShellTestEnv& env)
     WriteText(env.Config() + "/Thunar/uca.xml",
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<!-- mine -->\n<action>\n"
               "\t<icon>utilities-terminal</icon>\n\t<name>Open Terminal Here</name>\n"
-              "\t<name xml:lang=\"de\">Terminal hier \xc3\xb6" "ffnen</name>\n"
+              "\t<name xml:lang=\"de\">Terminal hier \xc3\xb6"
+              "ffnen</name>\n"
               "\t<unique-id>1-1</unique-id>\n\t<command>exo-open --working-directory %f &amp;</command>\n"
               "\t<description></description>\n\t<patterns>*</patterns>\n\t<directories/>\n</action>\n</actions>\n");
-    WriteText(env.Data() + "/applications/other.desktop", "[Desktop Entry]\nType=Application\nName=Other\nExec=other\n");
+    WriteText(env.Data() + "/applications/other.desktop",
+              "[Desktop Entry]\nType=Application\nName=Other\nExec=other\n");
     WriteText(env.Data() + "/nautilus/scripts/My Script", "#!/bin/sh\n");
     WriteText(env.Data() + "/mime/packages/other.xml", "<mime-info/>\n");
 }
@@ -316,8 +322,10 @@ TEST(ShellEntriesRemove, OurEntriesLeaveEveryMimeAppsList)
     WriteText(env.Config() + "/kde-mimeapps.list",
               "[Added Associations]\napplication/x-lockwell-encrypted=other.desktop;lockwell.desktop;\n"
               "[Default Applications]\napplication/x-lockwell-encrypted=lockwell.desktop\nvideo/mp4=vlc.desktop\n");
-    WriteText(env.Config() + "/xfce-mimeapps.list", "[Default Applications]\napplication/x-lockwell-encrypted=lockwell.desktop\n");
-    WriteText(env.Config() + "/notmimeapps.list.bak", "[Default Applications]\napplication/x-lockwell-encrypted=lockwell.desktop\n");
+    WriteText(env.Config() + "/xfce-mimeapps.list",
+              "[Default Applications]\napplication/x-lockwell-encrypted=lockwell.desktop\n");
+    WriteText(env.Config() + "/notmimeapps.list.bak",
+              "[Default Applications]\napplication/x-lockwell-encrypted=lockwell.desktop\n");
     lw::RemoveShellEntries();
     EXPECT_EQ(ReadText(env.Config() + "/kde-mimeapps.list"),
               "[Added Associations]\napplication/x-lockwell-encrypted=other.desktop;\n"
@@ -332,9 +340,10 @@ TEST(ShellEntriesThunar, NewUserFileStartsFromTheSystemActions)
 {
     ShellTestEnv env;
     env.HideTools();
-    const std::string system = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action>\n"
-                               "\t<name>Open Terminal Here</name>\n\t<unique-id>1-1</unique-id>\n"
-                               "\t<command>exo-open --launch TerminalEmulator</command>\n</action>\n</actions>\n";
+    const std::string system =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action>\n"
+        "\t<name>Open Terminal Here</name>\n\t<unique-id>1-1</unique-id>\n"
+        "\t<command>exo-open --launch TerminalEmulator</command>\n</action>\n</actions>\n";
     WriteText(env.SystemConfig() + "/Thunar/uca.xml", system);
     lw::InstallShellEntries(kProgram);
     const std::string user = ReadText(env.Config() + "/Thunar/uca.xml");

@@ -21,20 +21,26 @@ TEST(ShellEntriesMimeApps, SetDefaultEditsOnlyOurKey)
     const TSetRow rows[] = {
         {"empty file", "", "[Default Applications]\napplication/x-lockwell-encrypted=lockwell.desktop\n"},
         {"other group only", "[Added Associations]\ntext/plain=a.desktop;\n",
-         "[Added Associations]\ntext/plain=a.desktop;\n[Default Applications]\napplication/x-lockwell-encrypted=lockwell.desktop\n"},
+         "[Added Associations]\ntext/plain=a.desktop;\n[Default "
+         "Applications]\napplication/x-lockwell-encrypted=lockwell.desktop\n"},
         {"no final newline", "[Added Associations]\ntext/plain=a.desktop;",
-         "[Added Associations]\ntext/plain=a.desktop;\n[Default Applications]\napplication/x-lockwell-encrypted=lockwell.desktop\n"},
+         "[Added Associations]\ntext/plain=a.desktop;\n[Default "
+         "Applications]\napplication/x-lockwell-encrypted=lockwell.desktop\n"},
         {"after the group's last key",
          "[Default Applications]\ntext/plain=a.desktop\n\n[Added Associations]\nx/y=b.desktop;\n",
          "[Default Applications]\ntext/plain=a.desktop\napplication/x-lockwell-encrypted=lockwell.desktop\n\n"
          "[Added Associations]\nx/y=b.desktop;\n"},
-        {"foreign default replaced", "[Default Applications]\napplication/x-lockwell-encrypted = other.desktop\nz/z=c.desktop\n",
+        {"foreign default replaced",
+         "[Default Applications]\napplication/x-lockwell-encrypted = other.desktop\nz/z=c.desktop\n",
          "[Default Applications]\napplication/x-lockwell-encrypted=lockwell.desktop\nz/z=c.desktop\n"},
         {"CRLF kept", "[Default Applications]\r\ntext/plain=a.desktop\r\n",
          "[Default Applications]\r\ntext/plain=a.desktop\r\napplication/x-lockwell-encrypted=lockwell.desktop\r\n"},
         {"similar key untouched", "[Default Applications]\napplication/x-lockwell-encrypted-old=x.desktop\n",
-         "[Default Applications]\napplication/x-lockwell-encrypted-old=x.desktop\napplication/x-lockwell-encrypted=lockwell.desktop\n"},
-        {"key in another group untouched", "[Removed Associations]\napplication/x-lockwell-encrypted=lockwell.desktop;\n",
+         "[Default "
+         "Applications]\napplication/x-lockwell-encrypted-old=x.desktop\napplication/"
+         "x-lockwell-encrypted=lockwell.desktop\n"},
+        {"key in another group untouched",
+         "[Removed Associations]\napplication/x-lockwell-encrypted=lockwell.desktop;\n",
          "[Removed Associations]\napplication/x-lockwell-encrypted=lockwell.desktop;\n"
          "[Default Applications]\napplication/x-lockwell-encrypted=lockwell.desktop\n"},
     };
@@ -46,9 +52,11 @@ TEST(ShellEntriesMimeApps, RemoveTakesOnlyOurIdOut)
 {
     const TSetRow rows[] = {
         {"only ours", "[Default Applications]\napplication/x-lockwell-encrypted=lockwell.desktop\n", ""},
-        {"list keeps the others", "[Added Associations]\napplication/x-lockwell-encrypted=a.desktop;lockwell.desktop;b.desktop;\n",
+        {"list keeps the others",
+         "[Added Associations]\napplication/x-lockwell-encrypted=a.desktop;lockwell.desktop;b.desktop;\n",
          "[Added Associations]\napplication/x-lockwell-encrypted=a.desktop;b.desktop;\n"},
-        {"no trailing semicolon", "[Added Associations]\napplication/x-lockwell-encrypted = lockwell.desktop;a.desktop\n",
+        {"no trailing semicolon",
+         "[Added Associations]\napplication/x-lockwell-encrypted = lockwell.desktop;a.desktop\n",
          "[Added Associations]\napplication/x-lockwell-encrypted = a.desktop\n"},
         {"foreign default kept", "[Default Applications]\napplication/x-lockwell-encrypted=other.desktop\n",
          "[Default Applications]\napplication/x-lockwell-encrypted=other.desktop\n"},
@@ -56,12 +64,15 @@ TEST(ShellEntriesMimeApps, RemoveTakesOnlyOurIdOut)
          "[Default Applications]\r\ntext/plain=a.desktop\r\napplication/x-lockwell-encrypted=lockwell.desktop\r\n",
          "[Default Applications]\r\ntext/plain=a.desktop\r\n"},
         {"emptied group goes, neighbours stay",
-         "# c\n[Added Associations]\nx/y=b.desktop;\n[Default Applications]\napplication/x-lockwell-encrypted=lockwell.desktop\n\n"
+         "# c\n[Added Associations]\nx/y=b.desktop;\n[Default "
+         "Applications]\napplication/x-lockwell-encrypted=lockwell.desktop\n\n"
          "[Other]\nk=v\n",
          "# c\n[Added Associations]\nx/y=b.desktop;\n[Other]\nk=v\n"},
-        {"removed associations untouched", "[Removed Associations]\napplication/x-lockwell-encrypted=lockwell.desktop;\n",
+        {"removed associations untouched",
+         "[Removed Associations]\napplication/x-lockwell-encrypted=lockwell.desktop;\n",
          "[Removed Associations]\napplication/x-lockwell-encrypted=lockwell.desktop;\n"},
-        {"name that merely contains ours", "[Default Applications]\napplication/x-lockwell-encrypted=mylockwell.desktop\n",
+        {"name that merely contains ours",
+         "[Default Applications]\napplication/x-lockwell-encrypted=mylockwell.desktop\n",
          "[Default Applications]\napplication/x-lockwell-encrypted=mylockwell.desktop\n"},
         {"comment that looks like ours", "[Default Applications]\n#application/x-lockwell-encrypted=lockwell.desktop\n",
          "[Default Applications]\n#application/x-lockwell-encrypted=lockwell.desktop\n"},

@@ -38,7 +38,8 @@ protected:
             std::filesystem::create_directories(m_env.Root() + dir);
         for (const char* tool : {"mktemp", "mv"})
             std::filesystem::create_symlink(FindTool(tool), m_env.Root() + "/tools/" + tool);
-        for (const auto& name : {"pct 50%.txt", "pct 50txt", "it's \"q\" $x.fe2", "na\xc3\xafve \xe2\x9c\x93.fez", "new\nline"})
+        for (const auto& name :
+             {"pct 50%.txt", "pct 50txt", "it's \"q\" $x.fe2", "na\xc3\xafve \xe2\x9c\x93.fez", "new\nline"})
             WriteText(View() + "/" + name, "data");
         WriteText(m_env.Root() + "/else where/-x 100%", "data");
         std::filesystem::create_directories(View() + "/sub 5%");
@@ -63,7 +64,8 @@ protected:
         std::vector<std::string> argv = {"/usr/bin/env", "-i", "PATH=" + path, "HOME=" + m_env.Root() + "/home"};
         for (const auto& [name, value] : row.vars)
             argv.push_back(name + "=" + value);
-        argv.insert(argv.end(), {"/bin/sh", "-c", "cd \"$1\" || exit 9; shift; exec /bin/sh \"$@\"", "sh", View(), script});
+        argv.insert(argv.end(),
+                    {"/bin/sh", "-c", "cd \"$1\" || exit 9; shift; exec /bin/sh \"$@\"", "sh", View(), script});
         argv.insert(argv.end(), row.args.begin(), row.args.end());
         int status = -1;
         RunProgram(argv, {}, &status);
@@ -88,16 +90,46 @@ TEST_F(ShellEntriesScript, TheProgramGetsTheExactPathOfEachSelectedFile)
         {"mangled argument, exact variable", {"pct 50txt"}, {{self, pct + "\n"}}, true, {{pct}}, {}, 0},
         {"no variable: the argument", {"pct 50txt"}, {}, true, {{v + "pct 50txt"}}, {}, 0},
         {"empty variable: the argument", {"pct 50txt"}, {{self, ""}}, true, {{v + "pct 50txt"}}, {}, 0},
-        {"the other manager's variable is ignored", {"pct 50txt"}, {{"OTHER", pct + "\n"}}, true, {{v + "pct 50txt"}}, {}, 0},
-        {"two paths: one window each", {"pct 50txt", "x"}, {{self, pct + "\n" + quotes + "\n"}}, true, {{pct}, {quotes}}, {}, 0},
+        {"the other manager's variable is ignored",
+         {"pct 50txt"},
+         {{"OTHER", pct + "\n"}},
+         true,
+         {{v + "pct 50txt"}},
+         {},
+         0},
+        {"two paths: one window each",
+         {"pct 50txt", "x"},
+         {{self, pct + "\n" + quotes + "\n"}},
+         true,
+         {{pct}, {quotes}},
+         {},
+         0},
         {"no variable, two arguments", {"pct 50txt", abs}, {}, true, {{abs}, {v + "pct 50txt"}}, {}, 0},
-        {"one of two missing", {"a", "b"}, {{self, gone + "\n" + pct + "\n"}}, true, {{pct}}, {{"Lockwell", "Cannot find " + gone}}, 1},
+        {"one of two missing",
+         {"a", "b"},
+         {{self, gone + "\n" + pct + "\n"}},
+         true,
+         {{pct}},
+         {{"Lockwell", "Cannot find " + gone}},
+         1},
         {"quotes and dollar", {quotes}, {{self, quotes + "\n"}}, true, {{quotes}}, {}, 0},
         {"unicode, no final line break", {"naive.fez"}, {{self, unicode}}, true, {{unicode}}, {}, 0},
         {"absolute, leading dash", {abs}, {{self, abs + "\n"}}, true, {{abs}}, {}, 0},
-        {"line break in the name: the argument", {"new\nline"}, {{self, v + "new\nline\n"}}, true, {{v + "new\nline"}}, {}, 0},
+        {"line break in the name: the argument",
+         {"new\nline"},
+         {{self, v + "new\nline\n"}},
+         true,
+         {{v + "new\nline"}},
+         {},
+         0},
         {"folder: nothing", {"sub 5"}, {{self, v + "sub 5%\n"}}, true, {}, {}, 0},
-        {"missing file: a notice", {"gone 5.txt"}, {{self, gone + "\n"}}, true, {}, {{"Lockwell", "Cannot find " + gone}}, 1},
+        {"missing file: a notice",
+         {"gone 5.txt"},
+         {{self, gone + "\n"}},
+         true,
+         {},
+         {{"Lockwell", "Cannot find " + gone}},
+         1},
         {"missing, no notice tool: the program says it", {"gone 5.txt"}, {{self, gone + "\n"}}, false, {{gone}}, {}, 0},
         {"nothing selected, no notice tool: not started", {}, {}, false, {}, {}, 1},
     };
@@ -106,7 +138,8 @@ TEST_F(ShellEntriesScript, TheProgramGetsTheExactPathOfEachSelectedFile)
         {m_env.Config() + "/caja/scripts/Run Lockwell", "CAJA_SCRIPT_SELECTED_FILE_PATHS"},
     };
     for (const auto& [script, variable] : scripts) {
-        const std::string other = variable[0] == 'N' ? "CAJA_SCRIPT_SELECTED_FILE_PATHS" : "NAUTILUS_SCRIPT_SELECTED_FILE_PATHS";
+        const std::string other =
+            variable[0] == 'N' ? "CAJA_SCRIPT_SELECTED_FILE_PATHS" : "NAUTILUS_SCRIPT_SELECTED_FILE_PATHS";
         for (TScriptRow row : rows) {
             for (auto& [name, value] : row.vars)
                 name = name == self ? variable : name == "OTHER" ? other : name;

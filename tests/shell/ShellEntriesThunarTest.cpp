@@ -8,13 +8,15 @@ using lw::RemoveThunarAction;
 namespace {
 
 const std::string kId = "lockwell-run-lockwell";
-const std::string kOurs = "<action>\n\t<name>Run Lockwell</name>\n\t<unique-id>lockwell-run-lockwell</unique-id>\n"
-                          "\t<command>'/opt/lw' %f</command>\n</action>";
+const std::string kOurs =
+    "<action>\n\t<name>Run Lockwell</name>\n\t<unique-id>lockwell-run-lockwell</unique-id>\n"
+    "\t<command>'/opt/lw' %f</command>\n</action>";
 const std::string kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-const std::string kForeign = "<action>\n\t<icon>utilities-terminal</icon>\n\t<name>Open Terminal Here</name>\n"
-                             "\t<name xml:lang=\"fr\">Ouvrir un terminal ici \xc3\xa9</name>\n"
-                             "\t<unique-id>1-1</unique-id>\n\t<command>exo-open %f &amp;&amp; true</command>\n"
-                             "\t<patterns><![CDATA[*]]></patterns>\n\t<directories/>\n</action>";
+const std::string kForeign =
+    "<action>\n\t<icon>utilities-terminal</icon>\n\t<name>Open Terminal Here</name>\n"
+    "\t<name xml:lang=\"fr\">Ouvrir un terminal ici \xc3\xa9</name>\n"
+    "\t<unique-id>1-1</unique-id>\n\t<command>exo-open %f &amp;&amp; true</command>\n"
+    "\t<patterns><![CDATA[*]]></patterns>\n\t<directories/>\n</action>";
 
 size_t Count(const std::string& text, const std::string& what)
 {

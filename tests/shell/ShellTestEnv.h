@@ -89,12 +89,13 @@ using Tree = std::map<std::string, TreeEntry>;
 inline Tree Snapshot(const std::string& root)
 {
     Tree tree;
-    for (auto it = std::filesystem::recursive_directory_iterator(root); it != std::filesystem::recursive_directory_iterator(); ++it) {
+    for (auto it = std::filesystem::recursive_directory_iterator(root);
+         it != std::filesystem::recursive_directory_iterator(); ++it) {
         const std::string path = it->path().string();
         struct stat st {};
         ::lstat(path.c_str(), &st);
-        TreeEntry entry{'f', static_cast<unsigned>(st.st_mode & 07777), {},
-                        st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
+        TreeEntry entry{
+            'f', static_cast<unsigned>(st.st_mode & 07777), {}, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
         if (S_ISDIR(st.st_mode)) {
             entry.kind = 'd';
             entry.mtimeNs = 0; // folders change when temporary files come and go
