@@ -15,7 +15,7 @@ namespace lw {
 void ReadPhrase(const QLineEdit& edit, std::string& phrase)
 {
     QByteArray utf8 = edit.text().toUtf8();
-    ScrubString(phrase);
+    WipeString(phrase);
     phrase.assign(utf8.constData(), static_cast<size_t>(utf8.size()));
     SecureFill(utf8.data(), static_cast<size_t>(utf8.size()), 0);
 }

@@ -40,7 +40,7 @@ size_t LineEnd(const std::string& text, size_t from)
 void ReadPhraseFile(const std::string& path, std::string& phrase)
 {
     const std::string where = path == "-" ? "standard input" : "\"" + path + "\"";
-    ScrubString(phrase);
+    WipeString(phrase);
     // One buffer for the whole read: growing a string would leave copies of the phrase behind.
     phrase.reserve(kMaxPhraseBytes + 1);
     TReadFd fd(path);
@@ -52,7 +52,7 @@ void ReadPhraseFile(const std::string& path, std::string& phrase)
         phrase.resize(kMaxPhraseBytes + 1);
         const ssize_t n = fs::Read(fd.Get(), phrase.data() + filled, phrase.size() - filled);
         if (n < 0) {
-            ScrubString(phrase);
+            WipeString(phrase);
             throw EPhrase("cannot read the key phrase from " + where);
         }
         const size_t from = filled;
@@ -63,7 +63,7 @@ void ReadPhraseFile(const std::string& path, std::string& phrase)
             break;
     }
     if (end > kMaxPhraseBytes) {
-        ScrubString(phrase);
+        WipeString(phrase);
         throw EPhrase("the key phrase from " + where + " is longer than " + std::to_string(kMaxPhraseBytes) + " bytes");
     }
     // What follows the line end goes too.
@@ -87,7 +87,7 @@ void AskPhrase(TTerminal& terminal, bool twice, std::string& phrase)
         if (*again != *first)
             throw EPhrase("the two key phrases differ");
     }
-    ScrubString(phrase);
+    WipeString(phrase);
     phrase.assign(*first);
 }
 

@@ -56,14 +56,14 @@ struct TWide256 {
 };
 
 // Register j holds blocks W::kBlocks * j and on of a group; eight registers keep the AES
-// unit busy. The chaining XOR rides in the last round key. Only the flattened callers
-// below, which carry the width's instruction set, are ever compiled.
-// The vector-passing note concerns calls across the default instruction set, which never
-// happen: the loop exists only inlined into its wide caller, and inside this file.
+// unit busy. The chaining XOR rides in the last round key. The loop is always inlined
+// into its wide caller below, also unoptimised, so its vectors never cross a call compiled
+// for the default instruction set; the vector-passing note is about such calls.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
 template <class W, int R>
-inline void DecryptCbcWide(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in, uint8_t* out, size_t blocks)
+[[gnu::always_inline]] inline void DecryptCbcWide(const TAesRoundKeys& keys, uint8_t* cv, const uint8_t* in,
+                                                  uint8_t* out, size_t blocks)
 {
     using V = typename W::V;
     constexpr size_t kRegs = 8;

@@ -5,20 +5,15 @@
 #include <span>
 #include <string>
 
+#include "platform/SecretText.h"
+
 namespace lw {
-
-// Fills memory with a byte in a way the optimiser cannot drop as a dead store.
-void SecureFill(void* data, size_t size, uint8_t value) noexcept;
-
-// Overwrites a string's whole buffer, capacity included, and empties it, so a phrase
-// that was shortened in place leaves no bytes behind. The buffer stays for reuse.
-void ScrubString(std::string& text) noexcept;
 
 // Scrubs a string when it goes out of scope, however the scope is left.
 class TScrubOnExit {
 public:
     explicit TScrubOnExit(std::string& text) noexcept : m_text(text) {}
-    ~TScrubOnExit() { ScrubString(m_text); }
+    ~TScrubOnExit() { WipeString(m_text); }
     TScrubOnExit(const TScrubOnExit&) = delete;
     TScrubOnExit& operator=(const TScrubOnExit&) = delete;
 

@@ -1,9 +1,13 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace lw {
+
+// Fills memory with a byte in a way the optimiser cannot drop as a dead store.
+void SecureFill(void* data, size_t size, uint8_t value) noexcept;
 
 // Overwrites a string's whole buffer, capacity included, in a way the optimiser cannot
 // drop, and empties it. The buffer stays for reuse.

@@ -17,7 +17,7 @@ bool BufferIsZero(const char* buffer, size_t capacity)
 
 } // namespace
 
-TEST(ScrubString, ClearsTheWholeBufferOnEveryWayOut)
+TEST(WipeString, ClearsTheWholeBufferOnEveryWayOut)
 {
     // Short strings live inside the object, long ones on the heap; both shrunk in place first.
     for (size_t length : {5u, 15u, 16u, 70000u}) {
