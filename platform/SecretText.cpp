@@ -9,6 +9,8 @@ namespace lw {
 // keeps the optimiser from dropping it as a dead store, even after inlining.
 void SecureFill(void* data, size_t size, uint8_t value) noexcept
 {
+    if (size == 0)
+        return; // an empty buffer may have no address at all, which memset may not be given
     std::memset(data, value, size);
     asm volatile("" : : "r"(data) : "memory");
 }
