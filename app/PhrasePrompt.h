@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "app/PhraseChecks.h"
+#include "app/window/PhraseChecks.h"
 
 class QDialog;
 class QLineEdit;

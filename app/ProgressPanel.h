@@ -2,7 +2,7 @@
 #include <QObject>
 #include <functional>
 
-#include "app/JobWorker.h"
+#include "app/window/JobWorker.h"
 
 class QLabel;
 class QProgressBar;

@@ -1,16 +1,12 @@
 #pragma once
-#include <QString>
 #include <QWidget>
-#include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
-
-#include "app/JobWorker.h"
 
 #include "app/PhrasePrompt.h"
 #include "app/SettingsFiles.h"
+#include "app/window/MainWindow.h"
 #include "jobs/AskUser.h"
 #include "jobs/HandOff.h"
 
@@ -27,19 +23,20 @@ namespace lw {
 class TProgressPanel;
 class TQtWindowThread;
 
-// The program's one window: key phrase, cipher, options, destination folder, and the
-// buttons that run one job or wipe the source. Its handlers run on the GUI thread; a job
-// or wipe runs beside it, its boxes and hand-offs shown by the GUI thread while it waits.
-class TForm1 final : public QWidget {
+// The program's one window as Qt shows it: it creates the controls, forwards their
+// events to the shared TMainWindow, which decides, and shows what that says. Handlers run
+// on the GUI thread; a job or wipe runs beside it, its boxes and hand-offs shown by the
+// GUI thread while it waits.
+class TForm1 final : public QWidget, private IMainWindowView, private IFolderPicker {
 public:
     TForm1(std::string sourcePath, TSettingsFiles files, IAskUser& ask, IHandOff& handOff, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Start-up's set-up for the mode: Button1's caption, runbox and compbox.
-    void SetUpForMode(bool decrypt);
+    void SetUpForMode(bool decrypt) { m_window->SetUpForMode(decrypt); }
     // True from the press of a button until its job or wipe has ended.
-    bool JobRunning() const { return m_worker != nullptr; }
-    const std::string& DestinationFolder() const { return m_destinationFolder; }
+    bool JobRunning() const { return m_window->JobRunning(); }
+    const std::string& DestinationFolder() const { return m_window->DestinationFolder(); }
     // The prompt for the phrase's second typing, for tests to drive.
     TPhrasePrompt& PhrasePrompt() { return m_phrasePrompt; }
 
@@ -52,54 +49,33 @@ protected:
 private:
     void BuildControls();
     void ConnectHandlers();
-    std::string Shortened(const std::string& path, int width) const;
-    int CipherIndex() const;
-    void SetCipherIndex(int index);
-    void ApplicationIdle();
-    void ShowDestination();
-
-    // Runs work beside the window with the controls locked; afterJob follows on the GUI thread.
-    void StartJob(TJobWorker::TWork work, std::function<void()> afterJob);
-    void JobEnded();
-    void LockControlsForJob(bool locked);
-    // The close box or Escape during a job: asks, and on Yes stops the job and closes after it.
-    void AskToStopAndClose();
-
-    void FormCreate();
-    void Button1Click();
-    void Button2Click();
-    void ciphersClick();
-    void emailboxClick();
-    void delmailboxClick();
-    void Button4Click();
-    void foldersSelect(int index);
-    void foldersKeyDown(int key);
+    QWidget* Control(TControl control) const;
     void foldersDropDown();
     void foldersCloseUp();
-    void Label3DblClick();
-    void Button3Click();
-    void FormCloseQuery();
+
+    // IMainWindowView
+    void SetCaption(TControl control, const std::string& text) override;
+    void SetEnabled(TControl control, bool enabled) override;
+    void SetFocus(TControl control) override;
+    void SetCipherIndex(int index) override;
+    void SetFolderItems(const std::vector<std::string>& items, int selected) override;
+    void ShowJobProgress(bool running) override;
+    void ShowError(const std::string& text) override;
+    void Close() override;
+    bool Checked(TControl box) const override;
+    void ReadPhrase(std::string& phrase) const override;
+    void ClearPhrase() override;
+    std::string HintUnderPointer() const override;
+    // IFolderPicker
+    bool PickFolder(const std::string& caption, const std::string& root, std::string& folder) override;
 
     static constexpr int kFoldersWidth = 233;
 
-    const std::string m_sourcePath;
-    const TSettingsFiles m_files;
-    IAskUser& m_ask;
-    IHandOff& m_handOff;
     TPhrasePrompt m_phrasePrompt{this};
-    std::string m_destinationFolder;
-    std::string m_folderListPath;
-    QString m_lastHint;
     bool m_centred = false;
-    bool m_decrypt = false;
-
     std::unique_ptr<TQtWindowThread> m_windowThread;
-    std::unique_ptr<TJobWorker> m_worker;
-    std::function<void()> m_afterJob;
+    std::unique_ptr<TMainWindow> m_window;
     TProgressPanel* m_progress = nullptr;
-    std::vector<std::pair<QWidget*, bool>> m_lockedForJob; // each control and whether it was enabled
-    bool m_askingToStop = false;
-    bool m_closeAfterJob = false;
 
     QLabel* Label1 = nullptr;
     QLineEdit* Edit1 = nullptr;

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/JobWorker.h"
+#include "app/window/JobWorker.h"
 #include "app/QtWindowThread.h"
 #include "jobs/JobDoubles.h"
 

@@ -12,7 +12,7 @@
 #include "../jobs/JobRows.h"
 #include "WindowFixture.h"
 #include "app/MessageDialog.h"
-#include "app/PhraseChecks.h"
+#include "app/window/PhraseChecks.h"
 #include "jobs/Jobs.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/PhraseChecks.h"
+#include "app/window/PhraseChecks.h"
 
 #include "crypto/SecureFill.h"
 

@@ -23,6 +23,14 @@ public:
     virtual void Post(std::function<void()> call) = 0;
 };
 
+// The window's thread as the window itself sees it: while held (a question of the
+// window's own is open), posted calls wait, in order, until it is released.
+class IHoldableWindowThread : public IWindowThread {
+public:
+    virtual void Hold() = 0;
+    virtual void Release() = 0;
+};
+
 // How far the running job got, as last reported; written by the job, read by the window.
 struct TProgressState {
     TJobPhase Phase = TJobPhase::Reading;

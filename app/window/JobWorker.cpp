@@ -1,4 +1,4 @@
-#include "app/JobWorker.h"
+#include "app/window/JobWorker.h"
 
 #include <chrono>
 #include <exception>
