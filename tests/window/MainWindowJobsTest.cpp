@@ -19,8 +19,8 @@ struct Shown {
 
 Shown LookAt(const WindowRig& rig)
 {
-    return {rig.Enabled(TControl::Edit1),   rig.Enabled(TControl::GroupBox1), rig.Enabled(TControl::ciphers),
-            rig.Enabled(TControl::Button2), rig.Enabled(TControl::Button3),   rig.Enabled(TControl::Button4),
+    return {rig.Enabled(TControl::Edit1),   rig.Enabled(TControl::GroupBox1),       rig.Enabled(TControl::ciphers),
+            rig.Enabled(TControl::Button2), rig.Enabled(TControl::Button3),         rig.Enabled(TControl::Button4),
             rig.Enabled(TControl::folders), rig.view.captions.at(TControl::Button1)};
 }
 
@@ -180,8 +180,8 @@ TEST(MainWindowJobs, OverwritePromptDecidesBetweenClosingAndStaying)
         rig.WaitForJob();
 
         ASSERT_TRUE(during) << row.name;
-        EXPECT_FALSE(during->edit || during->options || during->ciphers || during->deleteButton ||
-                     during->original || during->destination || during->folders)
+        EXPECT_FALSE(during->edit || during->options || during->ciphers || during->deleteButton || during->original ||
+                     during->destination || during->folders)
             << row.name;
         EXPECT_EQ(during->button, "Stop") << row.name;
         EXPECT_EQ(rig.view.progress, (std::vector<bool>{true, false})) << row.name;
@@ -226,8 +226,7 @@ TEST(MainWindowJobs, StopAndTheStopQuestion)
         {"close, Yes", "close", overwrite, {lw::mbYes, lw::mbIgnore}, {stop, overwrite}, true, true},
         {"close, No", "close", overwrite, {lw::mbNo, lw::mbIgnore}, {stop, overwrite, done}, false, true},
         // Too late to stop: the job ran to its end and closes the window, once.
-        {"close, Yes at the last box", "close", done, {lw::mbIgnore, lw::mbYes}, {overwrite, stop, done}, false,
-         true},
+        {"close, Yes at the last box", "close", done, {lw::mbIgnore, lw::mbYes}, {overwrite, stop, done}, false, true},
     };
     for (const auto& row : rows) {
         WindowRig rig;

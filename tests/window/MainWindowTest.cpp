@@ -19,14 +19,11 @@ TEST(MainWindowSettings, StoredCipherIsClampedShownAndWrittenBack)
         std::vector<int> shown; // what the face was told to select
         const char* fileAfter;
     } rows[] = {
-        {nullptr, 1, {1}, "[Options]\r\nCipher=1\r\n"},
-        {"7", 3, {3}, "[Options]\r\nCipher=3\r\n"},
-        {"0x2", 2, {2}, "[Options]\r\nCipher=2\r\n"},
-        {"abc", 1, {1}, "[Options]\r\nCipher=1\r\n"},
+        {nullptr, 1, {1}, "[Options]\r\nCipher=1\r\n"}, {"7", 3, {3}, "[Options]\r\nCipher=3\r\n"},
+        {"0x2", 2, {2}, "[Options]\r\nCipher=2\r\n"},   {"abc", 1, {1}, "[Options]\r\nCipher=1\r\n"},
         {"0", 0, {}, "[Options]\nCipher=0\n"},      // the layout's selection: no change, nothing written
         {"-5", -1, {-1}, "[Options]\nCipher=-5\n"}, // nothing selected, the file left alone
-        {"-1", -1, {-1}, "[Options]\nCipher=-1\n"},
-        {"2147483647", 3, {3}, "[Options]\r\nCipher=3\r\n"},
+        {"-1", -1, {-1}, "[Options]\nCipher=-1\n"},     {"2147483647", 3, {3}, "[Options]\r\nCipher=3\r\n"},
     };
     for (const auto& row : rows) {
         const std::string name = row.stored ? row.stored : "none";
@@ -176,10 +173,8 @@ TEST(MainWindowFolders, DestinationSortsInAndSelectsTheFirstEqual)
         std::vector<std::string> items;
         int selected;
     } rows[] = {
-        {"/SRV/A", {"/srv/a", "/SRV/A", "/srv/b"}, 0},
-        {"/srv/b", {"/srv/a", "/srv/b", "/srv/b"}, 1},
-        {"/aaa", {"/aaa", "/srv/a", "/srv/b"}, 0},
-        {"/zzz", {"/srv/a", "/srv/b", "/zzz"}, 2},
+        {"/SRV/A", {"/srv/a", "/SRV/A", "/srv/b"}, 0},   {"/srv/b", {"/srv/a", "/srv/b", "/srv/b"}, 1},
+        {"/aaa", {"/aaa", "/srv/a", "/srv/b"}, 0},       {"/zzz", {"/srv/a", "/srv/b", "/zzz"}, 2},
         {"/Srv/a0", {"/srv/a", "/Srv/a0", "/srv/b"}, 1},
     };
     for (const auto& row : rows) {
