@@ -1,5 +1,6 @@
 #include "platform/windows/Registry.h"
 
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -28,9 +29,9 @@ LONG InjectedFault(TRegOp op)
 
 std::string SetDataMessage(const std::string& name)
 {
-    std::string text = kSetDataError;
-    text.replace(text.find("%s"), 2, name);
-    return text;
+    const std::string_view pattern = kSetDataError;
+    const auto at = pattern.find("%s");
+    return std::string(pattern.substr(0, at)) + name + std::string(pattern.substr(at + 2));
 }
 
 void DeleteSubkeys(HKEY key)

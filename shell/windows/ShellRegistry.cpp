@@ -1,5 +1,4 @@
 #include "platform/Exception.h"
-#include "platform/ProgramPath.h"
 #include "platform/windows/Registry.h"
 #include "shell/ShellEntries.h"
 
@@ -36,11 +35,6 @@ constexpr const char* kTopKeys[] = {
 };
 
 } // namespace
-
-void InstallShellEntries()
-{
-    InstallShellEntries(ProgramPath());
-}
 
 void InstallShellEntries(const std::string& programPath)
 {
