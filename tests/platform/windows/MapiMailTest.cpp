@@ -100,7 +100,7 @@ TEST(WindowsMail, CallsSendDocumentsWithTheFixedArguments)
     TMapiSetup setup;
     setup.SetMapiValue(std::string("1\0", 2));
     const std::string log = TempLog();
-    TFakeMapi fake(LOCKWELL_FAKE_MAPI_DIR, log);
+    TFakeMapi fake(FakeMapiFolder(), log);
     HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     const std::string parent = std::to_string(reinterpret_cast<uintptr_t>(window));
@@ -122,7 +122,6 @@ TEST(WindowsMail, CallsSendDocumentsWithTheFixedArguments)
         EXPECT_TRUE(ReadText(log).ends_with("\n0|;|C:\\x.fe2||0\n")) << "no window: parent 0";
     }
     DestroyWindow(window);
-    DeleteFileA(log.c_str());
 }
 #endif
 

@@ -42,11 +42,21 @@ private:
     HKEY m_scratch = nullptr;
 };
 
+#ifdef LOCKWELL_FAKE_MAPI_DIR
+// The stand-in library's folder, named relative to the test program's own.
+inline std::string FakeMapiFolder()
+{
+    char program[MAX_PATH] = {};
+    const std::string path(program, GetModuleFileNameA(nullptr, program, MAX_PATH));
+    return path.substr(0, path.find_last_of('\\') + 1) + LOCKWELL_FAKE_MAPI_DIR;
+}
+#endif
+
 // Makes LoadLibraryA("MAPI32.DLL") find the stand-in library in `folder` while it lives.
 // Wine prefers its own copy of a system library unless told otherwise in its registry.
 class TFakeMapi {
 public:
-    explicit TFakeMapi(const std::string& folder, const std::string& log)
+    TFakeMapi(const std::string& folder, const std::string& log) : m_log(log)
     {
         SetDllDirectoryA(folder.c_str());
         RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
@@ -62,12 +72,17 @@ public:
         RegDeleteValueA(m_overrides, "mapi32");
         RegCloseKey(m_overrides);
         SetDllDirectoryA(nullptr);
+        DeleteFileA(m_log.c_str());
     }
     TFakeMapi(const TFakeMapi&) = delete;
     TFakeMapi& operator=(const TFakeMapi&) = delete;
 
-    void Answer(unsigned long result) { SetEnvironmentVariableA("LOCKWELL_FAKE_MAPI_RESULT", std::to_string(result).c_str()); }
+    void Answer(unsigned long result)
+    {
+        SetEnvironmentVariableA("LOCKWELL_FAKE_MAPI_RESULT", std::to_string(result).c_str());
+    }
 
 private:
+    std::string m_log;
     HKEY m_overrides = nullptr;
 };
