@@ -33,9 +33,15 @@ public:
 
 #ifdef _WIN32
     // The application window (an HWND) that parents the mail client's windows; null at first.
-    void SetOwnerWindow(void* window) { m_owner = window; }
+    void SetOwnerWindow(void* window)
+    {
+        m_owner = window;
+    }
     // What MAPISendDocuments returned on the last send; 1 when it could not be called.
-    uint32_t LastResult() const { return m_lastResult; }
+    uint32_t LastResult() const
+    {
+        return m_lastResult;
+    }
 #endif
 
 private:

@@ -8,7 +8,7 @@ namespace lw::path {
 
 struct TPathRules {
     char separator;
-    char drive;                            // '\0': no drive part
+    char drive;                             // '\0': no drive part
     bool (*isLeadByte)(unsigned char byte); // null: one byte per character
 };
 
@@ -35,8 +35,7 @@ std::string ExtractFileName(const std::string& path, const TPathRules& rules = k
 // Up to and including the last separator; empty if none.
 std::string ExtractFilePath(const std::string& path, const TPathRules& rules = kNativeRules);
 // folder + separator + name; the separator is added even when the folder ends in one.
-std::string JoinDestination(const std::string& folder, const std::string& name,
-                            const TPathRules& rules = kNativeRules);
+std::string JoinDestination(const std::string& folder, const std::string& name, const TPathRules& rules = kNativeRules);
 // Only the letters A to Z change.
 std::string LowerAscii(std::string text);
 

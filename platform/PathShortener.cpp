@@ -33,8 +33,8 @@ std::string ShortenPathToWidth(const std::string& path, const TTextMeasurer& mea
     std::string directory = path::ExtractFilePath(path, rules);
     const std::string name = path::ExtractFileName(path, rules);
     std::string drive;
-    const bool leadFirst = !directory.empty() && rules.isLeadByte &&
-                           rules.isLeadByte(static_cast<unsigned char>(directory[0]));
+    const bool leadFirst =
+        !directory.empty() && rules.isLeadByte && rules.isLeadByte(static_cast<unsigned char>(directory[0]));
     if (rules.drive != '\0' && directory.size() >= 2 && directory[1] == rules.drive && !leadFirst) {
         drive = directory.substr(0, 2);
         directory.erase(0, 2);

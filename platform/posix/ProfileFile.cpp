@@ -11,7 +11,6 @@
 namespace lw::profile {
 namespace {
 
-
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t';

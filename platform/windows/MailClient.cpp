@@ -62,8 +62,8 @@ bool TMailClient::Send(const std::string& path, const std::function<void()>& pum
         std::string delimiter = ";";
         std::string paths = path;
         std::string names;
-        m_lastResult = m_sendDocuments(reinterpret_cast<uintptr_t>(m_owner), delimiter.data(), paths.data(),
-                                       names.data(), 0);
+        m_lastResult =
+            m_sendDocuments(reinterpret_cast<uintptr_t>(m_owner), delimiter.data(), paths.data(), names.data(), 0);
     }
     if (pumpEvents)
         pumpEvents();

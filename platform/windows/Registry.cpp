@@ -38,8 +38,8 @@ void DeleteSubkeys(HKEY key)
 {
     DWORD count = 0;
     DWORD longest = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, &longest, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS)
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, &longest, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr) != ERROR_SUCCESS)
         return;
     std::vector<char> name(longest + 1);
     for (DWORD i = count; i-- > 0;) {

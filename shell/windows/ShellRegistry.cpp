@@ -11,7 +11,7 @@ constexpr const char* kFileType = "Lockwell encrypted file";
 
 struct TRow {
     const char* key;
-    const char* text;        // the value when afterProgram is null
+    const char* text;         // the value when afterProgram is null
     const char* afterProgram; // else the value is the program's path followed by this
 };
 

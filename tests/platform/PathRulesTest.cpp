@@ -65,24 +65,24 @@ TEST(WindowsPathRules, EdgeCases)
         int width;
         const char* result;
     } cases[] = {
-        {"C:\\app.exe", 10, "C:\\app.exe"},   // fits
-        {"C:\\app.exe", 9, "C:app.exe"},      // a root folder part goes first, the drive stays
+        {"C:\\app.exe", 10, "C:\\app.exe"}, // fits
+        {"C:\\app.exe", 9, "C:app.exe"},    // a root folder part goes first, the drive stays
         {"C:\\app.exe", 8, "app.exe"},
-        {"C:app.exe", 8, "app.exe"},          // a drive with no folder part
-        {"report.fe2", 1, "report.fe2"},      // a bare name, whatever the width
+        {"C:app.exe", 8, "app.exe"},     // a drive with no folder part
+        {"report.fe2", 1, "report.fe2"}, // a bare name, whatever the width
         {"C:\\a\\very-long-name.fez", 3, "very-long-name.fez"},
         {"\\\\server\\share\\dir\\f", 16, "\\...\\share\\dir\\f"}, // no drive: R stays empty
         {"\\\\server\\share\\dir\\f", 10, "\\...\\dir\\f"},
         {"\\\\server\\share\\dir\\f", 6, "\\...\\f"},
         {"\\\\server\\share\\dir\\f", 5, "...\\f"},
-        {"dirs\\sub\\f", 9, "...\\sub\\f"},   // relative: never rooted
+        {"dirs\\sub\\f", 9, "...\\sub\\f"}, // relative: never rooted
         {"dirs\\sub\\f", 8, "...\\f"},
         {"dirs\\sub\\f", 1, "f"},
         {"C:\\.hidden\\f", 8, "C:\\...\\f"}, // a dot folder is cut like any other
-        {"C:\\ab\\cd\\", 8, "C:\\...\\"},  // a folder path: the name part is empty
+        {"C:\\ab\\cd\\", 8, "C:\\...\\"},    // a folder path: the name part is empty
         {"C:\\ab\\cd\\", 6, "...\\"},
         {"C:\\ab\\cd\\", 3, ""},
-        {"C:/a/b.txt", 9, "/a/b.txt"},      // "/" is no separator here: "C:" is the folder part
+        {"C:/a/b.txt", 9, "/a/b.txt"}, // "/" is no separator here: "C:" is the folder part
         {"", 0, ""},
     };
     for (const auto& c : cases)
@@ -143,7 +143,7 @@ TEST(WindowsPathRules, SecondByteOfADoubleByteCharacterIsNoSeparator)
     EXPECT_EQ(path::ExtractFileName(trailing, kShiftJisRules), "\x95\x5C");
     EXPECT_EQ(path::ExtractFileName(trailing, kWindowsRules), "") << "single-byte rules cut it";
     EXPECT_EQ(path::ExtractFilePath(trailing, kShiftJisRules), "C:\\dir\\");
-    EXPECT_EQ(path::ExtractFileExt("C:\\a.b\x95\x5C" "c", kShiftJisRules), ".b\x95\x5C" "c");
+    EXPECT_EQ(path::ExtractFileExt("C:\\a.b\x95\\c", kShiftJisRules), ".b\x95\\c");
 
     EXPECT_EQ(lw::DropLeadingDirectory("\\\x95\x5C\\sub\\", kShiftJisRules), "\\...\\sub\\");
     EXPECT_EQ(Shorten("C:\\\x95\x5C\\sub\\f", 10, kShiftJisRules), "C:\\...\\f");

@@ -14,8 +14,8 @@ const char* Shown(const char* text)
 
 } // namespace
 
-extern "C" __declspec(dllexport) ULONG WINAPI MAPISendDocuments(ULONG_PTR parent, LPSTR delimiter, LPSTR paths,
-                                                                  LPSTR names, ULONG reserved)
+extern "C" __declspec(dllexport) ULONG WINAPI
+    MAPISendDocuments(ULONG_PTR parent, LPSTR delimiter, LPSTR paths, LPSTR names, ULONG reserved)
 {
     char log[MAX_PATH] = {};
     if (GetEnvironmentVariableA("LOCKWELL_FAKE_MAPI_LOG", log, MAX_PATH) > 0) {

@@ -79,8 +79,9 @@ TEST(WindowsClipboard, FileDropReplacesWhatWasThere)
 {
     const std::string paths[] = {
         "C:\\Temp\\report.txt.fe2",
-        "C:\\Donn\xE9" "es\\r\xE9sum\xE9.fez", // 8-bit, in the system code page
-        "\\\\server\\share\\a;b.fe2",            // the block holds one file whatever it contains
+        "C:\\Donn\xE9"
+        "es\\r\xE9sum\xE9.fez",       // 8-bit, in the system code page
+        "\\\\server\\share\\a;b.fe2", // the block holds one file whatever it contains
         "x",
     };
     for (const std::string& path : paths) {

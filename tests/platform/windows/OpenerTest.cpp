@@ -9,7 +9,6 @@
 
 namespace {
 
-
 std::string TempFolder()
 {
     char folder[MAX_PATH] = {};
@@ -34,8 +33,7 @@ protected:
     void SetUp() override
     {
         SetDefault(".lwopen", "lockwell.test.opener");
-        SetDefault("lockwell.test.opener\\shell\\open\\command",
-                   "cmd.exe /c copy \"%1\" \"%1.opened\"");
+        SetDefault("lockwell.test.opener\\shell\\open\\command", "cmd.exe /c copy \"%1\" \"%1.opened\"");
     }
     void TearDown() override
     {

@@ -45,6 +45,7 @@ TEST_F(WindowsProfile, StoredCipherReadsAsTheIndex)
         const char* file;
         int32_t cipher;
     } cases[] = {
+        // clang-format off
         {"[Options]\r\nCipher=7\r\n", 7},   // the radio group clamps it to 3 later
         {"[Options]\r\nCipher=0x2\r\n", 2},
         {"[Options]\r\nCipher=abc\r\n", 1}, // not a number: the default
@@ -59,6 +60,7 @@ TEST_F(WindowsProfile, StoredCipherReadsAsTheIndex)
         {"[Other]\r\nCipher=3\r\n", 1},
         {"[Options]\r\nKey=3\r\n", 1},
         {"[Options]\r\nCipher=2\r\n[Options2]\r\nCipher=3\r\n", 2},
+        // clang-format on
     };
     for (const auto& c : cases) {
         WriteRaw(c.file);
