@@ -74,8 +74,11 @@ LONG TRegKey::Create(HKEY root, const std::string& path)
     Close();
     if (const LONG fault = InjectedFault(TRegOp::Create))
         return fault;
-    return RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &m_key,
-                           nullptr);
+    const LONG rc = RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                    &m_key, nullptr);
+    if (rc != ERROR_SUCCESS)
+        m_key = nullptr;
+    return rc;
 }
 
 LONG TRegKey::Open(HKEY root, const std::string& path, REGSAM access)
