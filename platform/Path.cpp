@@ -3,17 +3,17 @@
 namespace lw::path {
 namespace {
 
-std::string::size_type LastSeparator(const std::string& path)
+std::string::size_type LastSeparator(const std::string& path, const TPathRules& rules)
 {
-    return path.rfind(kSeparator);
+    return FindLast(path, rules, [&](char c) { return EndsFolder(c, rules); });
 }
 
-std::string::size_type ExtensionStart(const std::string& path)
+std::string::size_type ExtensionStart(const std::string& path, const TPathRules& rules)
 {
-    const auto dot = path.rfind('.');
+    const auto dot = FindLast(path, rules, [](char c) { return c == '.'; });
     if (dot == std::string::npos)
         return std::string::npos;
-    const auto sep = LastSeparator(path);
+    const auto sep = LastSeparator(path, rules);
     if (sep != std::string::npos && dot < sep)
         return std::string::npos;
     return dot;
@@ -21,33 +21,33 @@ std::string::size_type ExtensionStart(const std::string& path)
 
 } // namespace
 
-std::string ExtractFileExt(const std::string& path)
+std::string ExtractFileExt(const std::string& path, const TPathRules& rules)
 {
-    const auto dot = ExtensionStart(path);
+    const auto dot = ExtensionStart(path, rules);
     return dot == std::string::npos ? std::string() : path.substr(dot);
 }
 
-std::string PathWithoutExt(const std::string& path)
+std::string PathWithoutExt(const std::string& path, const TPathRules& rules)
 {
-    const auto dot = ExtensionStart(path);
+    const auto dot = ExtensionStart(path, rules);
     return dot == std::string::npos ? path : path.substr(0, dot);
 }
 
-std::string ExtractFileName(const std::string& path)
+std::string ExtractFileName(const std::string& path, const TPathRules& rules)
 {
-    const auto sep = LastSeparator(path);
+    const auto sep = LastSeparator(path, rules);
     return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
-std::string ExtractFilePath(const std::string& path)
+std::string ExtractFilePath(const std::string& path, const TPathRules& rules)
 {
-    const auto sep = LastSeparator(path);
+    const auto sep = LastSeparator(path, rules);
     return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
 }
 
-std::string JoinDestination(const std::string& folder, const std::string& name)
+std::string JoinDestination(const std::string& folder, const std::string& name, const TPathRules& rules)
 {
-    return folder + kSeparator + name;
+    return folder + rules.separator + name;
 }
 
 std::string LowerAscii(std::string text)

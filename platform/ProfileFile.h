@@ -3,6 +3,10 @@
 #include <string>
 #include <string_view>
 
+// <windows.h> maps these names onto its ANSI or wide calls; ours keep their own names.
+#undef GetPrivateProfileString
+#undef WritePrivateProfileString
+
 // Profile ("ini") files: "[Section]" lines followed by "Key=Value" lines, CRLF line ends.
 // Section and key names match without regard to letter case.
 namespace lw::profile {

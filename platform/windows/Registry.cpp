@@ -1,0 +1,130 @@
+#include "platform/windows/Registry.h"
+
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/Exception.h"
+
+namespace lw::reg {
+namespace {
+
+struct TFaultHook {
+    TRegFaultHook hook = nullptr;
+    void* context = nullptr;
+};
+
+// Process-wide because the code under test opens its keys itself; only tests set it.
+TFaultHook& Hook()
+{
+    static TFaultHook hook;
+    return hook;
+}
+
+LONG InjectedFault(TRegOp op)
+{
+    const TFaultHook& h = Hook();
+    return h.hook ? h.hook(op, h.context) : ERROR_SUCCESS;
+}
+
+std::string SetDataMessage(const std::string& name)
+{
+    const std::string_view pattern = kSetDataError;
+    const auto at = pattern.find("%s");
+    return std::string(pattern.substr(0, at)) + name + std::string(pattern.substr(at + 2));
+}
+
+void DeleteSubkeys(HKEY key)
+{
+    DWORD count = 0;
+    DWORD longest = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, &longest, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr) != ERROR_SUCCESS)
+        return;
+    std::vector<char> name(longest + 1);
+    for (DWORD i = count; i-- > 0;) {
+        DWORD length = static_cast<DWORD>(name.size());
+        if (RegEnumKeyExA(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            continue;
+        DeleteKeyTree(key, std::string(name.data(), length));
+    }
+}
+
+} // namespace
+
+TRegKey::~TRegKey()
+{
+    Close();
+}
+
+TRegKey::TRegKey(TRegKey&& other) noexcept : m_key(std::exchange(other.m_key, nullptr))
+{}
+
+TRegKey& TRegKey::operator=(TRegKey&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        m_key = std::exchange(other.m_key, nullptr);
+    }
+    return *this;
+}
+
+LONG TRegKey::Create(HKEY root, const std::string& path)
+{
+    Close();
+    if (const LONG fault = InjectedFault(TRegOp::Create))
+        return fault;
+    const LONG rc = RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                    &m_key, nullptr);
+    if (rc != ERROR_SUCCESS)
+        m_key = nullptr;
+    return rc;
+}
+
+LONG TRegKey::Open(HKEY root, const std::string& path, REGSAM access)
+{
+    Close();
+    const LONG rc = RegOpenKeyExA(root, path.c_str(), 0, access, &m_key);
+    if (rc != ERROR_SUCCESS)
+        m_key = nullptr;
+    return rc;
+}
+
+void TRegKey::Close()
+{
+    if (m_key)
+        RegCloseKey(std::exchange(m_key, nullptr));
+}
+
+void TRegKey::WriteString(const std::string& name, const std::string& value)
+{
+    LONG rc = InjectedFault(TRegOp::SetValue);
+    if (rc == ERROR_SUCCESS)
+        rc = RegSetValueExA(m_key, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
+    if (rc != ERROR_SUCCESS)
+        throw Exception(SetDataMessage(name));
+}
+
+bool KeyExists(HKEY root, const std::string& path)
+{
+    TRegKey key;
+    return key.Open(root, path, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS) == ERROR_SUCCESS;
+}
+
+void DeleteKeyTree(HKEY root, const std::string& path)
+{
+    {
+        TRegKey key;
+        if (key.Open(root, path, KEY_ALL_ACCESS) == ERROR_SUCCESS)
+            DeleteSubkeys(key.Handle());
+    }
+    RegDeleteKeyA(root, path.c_str());
+}
+
+void SetFaultHook(TRegFaultHook hook, void* context)
+{
+    Hook() = {hook, context};
+}
+
+} // namespace lw::reg
