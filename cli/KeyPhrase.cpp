@@ -13,7 +13,7 @@ namespace {
 class TReadFd {
 public:
     explicit TReadFd(const std::string& path)
-        : m_fd(path == "-" ? 0 : fs::Open(path, O_RDONLY | O_CLOEXEC)), m_own(path != "-")
+        : m_fd(path == "-" ? 0 : fs::Open(path, O_RDONLY)), m_own(path != "-")
     {}
     ~TReadFd()
     {

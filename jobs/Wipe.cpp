@@ -53,6 +53,7 @@ void RequireDeletable(const std::string& path)
     case fs::TDeleteBlock::FolderNotWritable: cause = "this user may not change its folder"; break;
     case fs::TDeleteBlock::StickyFolder: cause = "its folder lets only the file's owner delete it"; break;
     case fs::TDeleteBlock::FileImmutable: cause = "it is marked immutable"; break;
+    case fs::TDeleteBlock::FileReadOnly: cause = "it is marked read-only"; break;
     case fs::TDeleteBlock::FileAppendOnly: cause = "it is marked append-only"; break;
     case fs::TDeleteBlock::FolderImmutable: cause = "its folder is marked immutable"; break;
     case fs::TDeleteBlock::FolderAppendOnly: cause = "its folder is marked append-only"; break;

@@ -1,7 +1,8 @@
 #include "jobs/WipePattern.h"
 
 #include <algorithm>
-#include <chrono>
+
+#include "platform/WipeChecks.h"
 
 namespace lw {
 
@@ -44,9 +45,7 @@ void FillRandomBytes(std::span<uint8_t> buffer, uint32_t& seed)
 
 uint32_t ClockSeed()
 {
-    const auto ticks =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch());
-    return static_cast<uint32_t>(ticks.count());
+    return fs::HighResolutionCounter();
 }
 
 } // namespace lw

@@ -22,7 +22,7 @@ void RepeatPattern(std::span<const uint8_t> pattern, std::span<uint8_t> out);
 // Per byte: seed = seed * 134775813 + 1 (mod 2^32); the byte is the top 8 bits.
 void FillRandomBytes(std::span<uint8_t> buffer, uint32_t& seed);
 
-// The low 32 bits of the monotonic high-resolution clock, in nanoseconds.
+// The low 32 bits of the platform's high-resolution counter.
 uint32_t ClockSeed();
 
 } // namespace lw

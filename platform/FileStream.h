@@ -63,6 +63,8 @@ private:
     int m_fd = -1;
     int64_t m_writeBehind = 0;
     int64_t m_unsent = 0;
+    // Windows cannot ask an open handle how it was opened.
+    bool m_writable = false;
 };
 
 } // namespace lw

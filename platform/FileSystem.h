@@ -48,8 +48,9 @@ mode_t FileMode(int fd);
 
 // What tells one file from another and one state of it from the next.
 struct TFileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
+    // Volume and file index on Windows, whose ino_t is too narrow for one.
+    uint64_t device = 0;
+    uint64_t inode = 0;
     int64_t size = 0;
     timespec modified{};
     timespec changed{};
@@ -68,6 +69,9 @@ bool IdentityAt(const std::string& path, TFileIdentity& identity, bool followLin
 // released with it: shared for readers, exclusive for a wipe. Never waits.
 // 0 when taken; EAGAIN when another description holds a conflicting lock; else errno.
 int LockFile(int fd, bool exclusive);
+
+// Makes new names in the folder survive a power cut; best effort, nothing reported.
+void SyncFolder(const std::string& folder);
 
 // Reads at offset without moving the file position; -1 (and errno) on failure.
 ssize_t ReadAt(int fd, void* buffer, size_t count, int64_t offset);

@@ -4,7 +4,8 @@
 
 // Named temporary files that must not outlive the process when it is interrupted:
 // a handler for SIGINT, SIGTERM and SIGHUP removes every registered path, then lets
-// the signal end the process as it would have.
+// the signal end the process as it would have. On Windows a console control handler
+// does the same for Ctrl+C, Ctrl+Break and closing the console.
 namespace lw {
 
 // Installs the handlers once per process. A signal the process was started ignoring
@@ -36,7 +37,9 @@ public:
     TCleanupSignalsHeld& operator=(const TCleanupSignalsHeld&) = delete;
 
 private:
+#ifndef _WIN32
     sigset_t m_previous;
+#endif
 };
 
 // While it lives, a first SIGINT does not end the process: it only raises a flag that a
@@ -54,7 +57,9 @@ public:
     static bool Requested();
 
 private:
+#ifndef _WIN32
     struct sigaction m_previous {};
+#endif
     bool m_installed = false;
 };
 

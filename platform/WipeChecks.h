@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 // What a wipe must know about a file before it overwrites anything: what the name is,
@@ -15,6 +16,7 @@ enum class TDeleteBlock {
     FolderNotWritable, // no write and search permission on the folder for this process
     StickyFolder,      // sticky folder, and neither the file nor the folder is ours
     FileImmutable,
+    FileReadOnly, // Windows: the read-only attribute stops the deletion
     FileAppendOnly,
     FolderImmutable,
     FolderAppendOnly,
@@ -27,6 +29,11 @@ TDeleteBlock DeleteBlock(const std::string& path);
 // True when the file system holding `path` writes changed data to new places (or may
 // keep it in swap), so overwriting in place can leave old copies. False when it cannot tell.
 bool KeepsOldCopies(const std::string& path);
+
+// The wipe's random seed: the low 32 bits of the high-resolution counter (the monotonic
+// clock in nanoseconds; on Windows QueryPerformanceCounter, or the millisecond tick count
+// where there is no such counter).
+uint32_t HighResolutionCounter();
 
 // A second handle on an open file description: its locks outlive closing the first
 // handle and go with this one. Closing it reports nothing, since the first close did.

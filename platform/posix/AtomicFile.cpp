@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <random>
 
 #include "platform/Exception.h"
@@ -184,13 +183,9 @@ void TAtomicFile::RaiseAppeared() const
 
 void TAtomicFile::SyncFolder() const
 {
-    // Makes the new name survive a power cut. Best effort: the output is complete and in
-    // place already, and some file systems refuse to sync a folder.
-    const int fd = fs::Open(m_folder.empty() ? std::string(".") : m_folder, O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
-        return;
-    fs::Sync(fd);
-    fs::Close(fd);
+    // Best effort: the output is complete and in place already, and some file systems
+    // refuse to sync a folder.
+    fs::SyncFolder(m_folder.empty() ? std::string(".") : m_folder);
 }
 
 } // namespace lw

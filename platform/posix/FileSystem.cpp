@@ -223,6 +223,15 @@ int LockFile(int fd, bool exclusive)
     return errno == EACCES ? EAGAIN : errno;
 }
 
+void SyncFolder(const std::string& folder)
+{
+    const int fd = Open(folder, O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return;
+    Sync(fd);
+    Close(fd);
+}
+
 ssize_t ReadAt(int fd, void* buffer, size_t count, int64_t offset)
 {
     if (Injected(TFileOp::Read))

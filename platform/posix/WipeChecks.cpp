@@ -1,6 +1,7 @@
 #include "platform/WipeChecks.h"
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -124,6 +125,13 @@ bool KeepsOldCopies(const std::string& path)
         return true;
     default: return false;
     }
+}
+
+uint32_t HighResolutionCounter()
+{
+    const auto ticks =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch());
+    return static_cast<uint32_t>(ticks.count());
 }
 
 TDescriptionHold::TDescriptionHold(int fd, const std::string& path) : m_fd(::fcntl(fd, F_DUPFD_CLOEXEC, 0))

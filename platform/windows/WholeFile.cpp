@@ -1,0 +1,43 @@
+#include "platform/WholeFile.h"
+
+#include <fcntl.h>
+
+#include "platform/FileSystem.h"
+#include "platform/windows/Win32Files.h"
+
+namespace lw {
+
+bool ReadWholeFile(const std::string& path, std::string& content)
+{
+    const int fd = fs::Open(path, O_RDONLY);
+    if (fd < 0)
+        return false;
+    std::string data;
+    char buffer[16384];
+    ssize_t n;
+    while ((n = fs::Read(fd, buffer, sizeof buffer)) > 0)
+        data.append(buffer, static_cast<size_t>(n));
+    fs::Close(fd);
+    if (n < 0)
+        return false;
+    content = std::move(data);
+    return true;
+}
+
+mode_t FilePermissions(const std::string& path, mode_t fallback)
+{
+    // No permission bits on Windows: only the read-only attribute says anything.
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return fallback;
+    return (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+}
+
+std::string FollowSymlinks(const std::string& path)
+{
+    // The program's files on Windows are never links it made; a link is written through
+    // as it stands.
+    return path;
+}
+
+} // namespace lw

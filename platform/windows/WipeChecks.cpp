@@ -1,0 +1,107 @@
+#include "platform/WipeChecks.h"
+
+#include <cerrno>
+#include <io.h>
+
+#include "platform/Exception.h"
+#include "platform/FileSystem.h"
+#include "platform/Path.h"
+#include "platform/windows/Win32Files.h"
+
+namespace lw::fs {
+namespace {
+
+std::string FolderOf(const std::string& path)
+{
+    const std::string folder = path::ExtractFilePath(path);
+    return folder.empty() ? "." : folder;
+}
+
+// The volume's flags and file system name; false when the volume cannot be asked.
+bool VolumeOf(const std::string& path, DWORD& flags, std::string& system)
+{
+    char root[MAX_PATH + 1];
+    char name[MAX_PATH + 1];
+    if (!::GetVolumePathNameA(path.c_str(), root, sizeof root) ||
+        !::GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, name, sizeof name))
+        return false;
+    system = name;
+    return true;
+}
+
+} // namespace
+
+TNodeKind KindAt(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return TNodeKind::Missing;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return TNodeKind::Symlink;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return TNodeKind::Folder;
+    if (attributes & FILE_ATTRIBUTE_DEVICE)
+        return TNodeKind::Device;
+    return TNodeKind::Regular;
+}
+
+TDeleteBlock DeleteBlock(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return TDeleteBlock::None;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        return TDeleteBlock::FileReadOnly;
+    DWORD flags = 0;
+    std::string system;
+    if (VolumeOf(FolderOf(path), flags, system) && (flags & FILE_READ_ONLY_VOLUME))
+        return TDeleteBlock::FolderReadOnly;
+    // Access lists are left to the deletion itself, which reports what it meets.
+    return TDeleteBlock::None;
+}
+
+bool KeepsOldCopies(const std::string& path)
+{
+    // ReFS writes changed blocks elsewhere; NTFS compresses a compressed file's changed
+    // clusters into new places.
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE)))
+        return true;
+    DWORD flags = 0;
+    std::string system;
+    return VolumeOf(FolderOf(path), flags, system) && system == "ReFS";
+}
+
+uint32_t HighResolutionCounter()
+{
+    LARGE_INTEGER counter{};
+    if (::QueryPerformanceCounter(&counter) && counter.QuadPart != 0)
+        return static_cast<uint32_t>(counter.QuadPart);
+    return ::GetTickCount();
+}
+
+namespace {
+int DuplicateOf(int fd)
+{
+    HANDLE copy = nullptr;
+    const HANDLE process = ::GetCurrentProcess();
+    if (!::DuplicateHandle(process, win::HandleOf(fd), process, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return win::Fail();
+    // The copy refers to the same open file, whose locks it keeps.
+    return win::Adopt(copy, true);
+}
+} // namespace
+
+TDescriptionHold::TDescriptionHold(int fd, const std::string& path) : m_fd(DuplicateOf(fd))
+{
+    if (m_fd < 0)
+        throw EFileError("Cannot keep \"" + path + "\" open. " + ErrorText(errno));
+}
+
+TDescriptionHold::~TDescriptionHold()
+{
+    if (m_fd >= 0)
+        ::_close(m_fd);
+}
+
+} // namespace lw::fs
