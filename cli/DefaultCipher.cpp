@@ -18,7 +18,12 @@ int32_t DefaultCipherIndex()
         program.empty() || IsSystemProgramFolder(path::ExtractFilePath(program))
             ? std::string()
             : path::ExtractFilePath(program) + "lockwell.ini",
+#ifdef _WIN32
+        // Where the window keeps its settings on Windows: the program's path with ".ini".
+        program.empty() ? std::string() : path::PathWithoutExt(program) + ".ini",
+#else
         xdg::ConfigHome() + "/lockwell/lockwell.ini",
+#endif
     };
     for (const std::string& settings : candidates) {
         if (settings.empty() || !fs::FileExists(settings))

@@ -298,6 +298,8 @@ int Unlink(const std::string& path)
 // ends (TerminateProcess included); LinkOpenFile clears the mark and renames it.
 int OpenUnnamed(const std::string& folder, mode_t)
 {
+    if (Injected(TFileOp::Open))
+        return -1;
     for (int attempt = 0; attempt < 8; ++attempt) {
         const std::string name = TempName(folder);
         const HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
@@ -365,13 +367,9 @@ bool DirectoryExists(const std::string& path)
     return IsFolder(path);
 }
 
-size_t MaxNameLength(const std::string& folder)
+size_t MaxNameLength(const std::string&)
 {
-    char root[MAX_PATH + 1];
-    DWORD length = 0;
-    if (::GetVolumePathNameA(folder.empty() ? "." : folder.c_str(), root, sizeof root) &&
-        ::GetVolumeInformationA(root, nullptr, 0, nullptr, &length, nullptr, nullptr, 0) && length > 0)
-        return length;
+    // Every Windows file system with long names (NTFS, exFAT, FAT32, ReFS) takes 255.
     return 255;
 }
 

@@ -17,16 +17,20 @@ std::string FolderOf(const std::string& path)
     return folder.empty() ? "." : folder;
 }
 
-// The volume's flags and file system name; false when the volume cannot be asked.
-bool VolumeOf(const std::string& path, DWORD& flags, std::string& system)
+// The flags and file-system name of the volume holding path; false when it cannot be
+// asked. Through a handle, since asking the volume by its root also reads its label.
+bool VolumeOf(const std::string& path, DWORD& flags, std::wstring& system)
 {
-    char root[MAX_PATH + 1];
-    char name[MAX_PATH + 1];
-    if (!::GetVolumePathNameA(path.c_str(), root, sizeof root) ||
-        !::GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, name, sizeof name))
+    const HANDLE handle = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
         return false;
+    WCHAR name[MAX_PATH + 1] = {};
+    const bool known = ::GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, &flags, name, MAX_PATH);
+    ::CloseHandle(handle);
     system = name;
-    return true;
+    return known;
 }
 
 } // namespace
@@ -53,7 +57,7 @@ TDeleteBlock DeleteBlock(const std::string& path)
     if (attributes & FILE_ATTRIBUTE_READONLY)
         return TDeleteBlock::FileReadOnly;
     DWORD flags = 0;
-    std::string system;
+    std::wstring system;
     if (VolumeOf(FolderOf(path), flags, system) && (flags & FILE_READ_ONLY_VOLUME))
         return TDeleteBlock::FolderReadOnly;
     // Access lists are left to the deletion itself, which reports what it meets.
@@ -68,8 +72,8 @@ bool KeepsOldCopies(const std::string& path)
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE)))
         return true;
     DWORD flags = 0;
-    std::string system;
-    return VolumeOf(FolderOf(path), flags, system) && system == "ReFS";
+    std::wstring system;
+    return VolumeOf(FolderOf(path), flags, system) && system == L"ReFS";
 }
 
 uint32_t HighResolutionCounter()

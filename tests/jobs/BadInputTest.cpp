@@ -106,6 +106,7 @@ std::vector<BadCase> Cases()
                          return out;
                      },
                      true, nullptr, "Cannot decrypt {source}: the compressed data ends too early"});
+#ifndef _WIN32 // the trailing bytes follow a stream made by Python's bz2, which Wine cannot start
     cases.push_back(
         {"bytes after the bzip2 stream", false,
          [](const TempDir& d, lw::TJobOptions& o) {
@@ -120,6 +121,7 @@ std::vector<BadCase> Cases()
              return d / "x";
          },
          true, nullptr, "Cannot decrypt {source}: bzip2 error -1 (data follows the end of the compressed data)"});
+#endif
     for (bool encrypt : {true, false})
         cases.push_back({std::string("missing source, ") + (encrypt ? "encrypt" : "decrypt"), encrypt,
                          [encrypt](const TempDir& d, lw::TJobOptions& o) {

@@ -331,7 +331,12 @@ TEST_P(BoxSequence, BoxesAndHandOffsComeInTheirOrder)
         EXPECT_TRUE(ReadFile(finalOutput) == (f.encrypt ? sealed : data)) << "the output changed";
     }
     if (f.opens >= 0) {
+#ifdef _WIN32
+        // Windows has no folder to open for a sync after the commit.
+        EXPECT_EQ(opens, f.opens - (f.outputLeft ? 1 : 0));
+#else
         EXPECT_EQ(opens, f.opens);
+#endif
     }
     const auto deleteNow = std::find(f.boxes.begin(), f.boxes.end(), "delete now");
     if (deleteNow != f.boxes.end()) { // the wait after a successful mail comes before the question
@@ -342,6 +347,9 @@ TEST_P(BoxSequence, BoxesAndHandOffsComeInTheirOrder)
 // The question names the file alone, blanks and quotes as they are, without its folder.
 TEST(DeleteAfterMail, QuestionNamesTheOutputExactly)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "a Windows file name cannot hold the double quotes this question must show as they are";
+#endif
     TempDir dir;
     const std::string folder = dir / "mail \"out\" dir";
     fsys::create_directory(folder);

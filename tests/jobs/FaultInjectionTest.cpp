@@ -229,11 +229,11 @@ public:
     explicit NamedWorkingFiles(bool named)
     {
         if (named)
-            ::setenv("LOCKWELL_NO_TMPFILE", "1", 1);
+            SetEnv("LOCKWELL_NO_TMPFILE", "1");
         else
-            ::unsetenv("LOCKWELL_NO_TMPFILE");
+            SetEnv("LOCKWELL_NO_TMPFILE", nullptr);
     }
-    ~NamedWorkingFiles() { ::unsetenv("LOCKWELL_NO_TMPFILE"); }
+    ~NamedWorkingFiles() { SetEnv("LOCKWELL_NO_TMPFILE", nullptr); }
     NamedWorkingFiles(const NamedWorkingFiles&) = delete;
     NamedWorkingFiles& operator=(const NamedWorkingFiles&) = delete;
 };

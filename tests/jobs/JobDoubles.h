@@ -2,17 +2,20 @@
 // Test doubles for the jobs' seams: a scripted message box, a recording hand-off, a
 // file-system fault hook and a file stream that records (and can refuse) its writes.
 #include <chrono>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <functional>
-#include <grp.h>
 #include <optional>
 #include <string>
+#include <vector>
+#ifndef _WIN32
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -140,6 +143,19 @@ private:
     int m_error = 0;
 };
 
+// Sets or (with nullptr) removes an environment variable of this process.
+inline void SetEnv(const char* name, const char* value)
+{
+#ifdef _WIN32
+    ::_putenv_s(name, value ? value : "");
+#else
+    if (value)
+        ::setenv(name, value, 1);
+    else
+        ::unsetenv(name);
+#endif
+}
+
 inline constexpr const char* kOldCopiesLine =
     "This kind of file system keeps old copies of changed data: traces of the file may stay on the disk after the "
     "wipe.";
@@ -149,6 +165,16 @@ inline bool Warned(const std::string& text)
     return text.find(kOldCopiesLine) != std::string::npos;
 }
 
+#ifdef _WIN32
+// The wipe's question for the file at path. The Windows build warns only on ReFS and
+// for compressed or sparse files, none of which the tests make.
+inline std::string WipeQuestion(const std::string& path, bool = false)
+{
+    const std::filesystem::path name(path);
+    return "You are about to wipe " + name.filename().string() + "\r\nand make it unrecoverable.Continue?";
+}
+
+#else
 // The type of the file system holding path (statfs f_type), if it can be read.
 inline std::optional<unsigned long> FileSystemType(const std::string& path)
 {
@@ -263,6 +289,8 @@ inline std::optional<std::string> AsNobody(const std::function<std::string()>& b
         return std::nullopt;
     return said;
 }
+
+#endif
 
 struct Put {
     int64_t position;

@@ -76,6 +76,7 @@ Bytes EnglishText(size_t size, uint32_t seed)
 
 TEST(JudgeContent, RealFilesOfManyKindsArePlausible)
 {
+    LWTEST_NEEDS_REFERENCE(); // the samples are made by a Python script
     for (const KindSample& sample : KindSamples()) {
         SCOPED_TRACE(sample.name);
         EXPECT_EQ(lw::JudgeContent(sample.bytes), TPlausibility::Plausible);
@@ -91,6 +92,7 @@ TEST(JudgeContent, EmptyIsPlausible)
 // Each of these looks random to the statistics, so only its signature can carry it.
 TEST(JudgeContent, CompressedKindsRestOnTheirSignatures)
 {
+    LWTEST_NEEDS_REFERENCE(); // the samples are made by a Python script
     lw::TFileKinds kinds;
     for (const char* name : {"noise.png", "noise.zip", "noise.gz", "noise.bz2", "archive.zip"}) {
         SCOPED_TRACE(name);
@@ -161,6 +163,7 @@ TEST(JudgeContent, TextRules)
 
 TEST(JudgeContent, StatisticsSeparateStructureFromRandom)
 {
+    LWTEST_NEEDS_REFERENCE(); // the samples are made by a Python script
     EXPECT_TRUE(plausible::UnlikeRandom(Bytes(32, 0)));
     EXPECT_FALSE(plausible::UnlikeRandom(Bytes(31, 0))) << "too short to tell";
     // Random bytes with every twentieth one zero: a file format's padding does far more.
@@ -177,6 +180,9 @@ TEST(JudgeContent, StatisticsSeparateStructureFromRandom)
 // gzip's is as weak, so its header's fixed fields decide.
 TEST(JudgeContent, WeakSignaturesDoNotCount)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "asks the file-type database about kinds the Windows build's signature table leaves out";
+#endif
     lw::TFileKinds kinds;
     struct Row {
         const char* what;
@@ -262,6 +268,7 @@ TEST(LongPlausibility, RandomBuffersAndWrongKeysStayDoubtful)
 
 TEST(JudgeContent, WrongKeyDecryptionsOfRealFilesAreDoubtful)
 {
+    LWTEST_NEEDS_REFERENCE(); // the samples are made by a Python script
     int judged = 0;
     for (const KindSample& sample : KindSamples())
         for (int cipher = 0; cipher < 4; ++cipher) {
@@ -349,6 +356,7 @@ TEST(CipherThatFits, NamesTheEncryptingCipherForEveryPairAndSize)
 
 TEST(CipherThatFits, NamesTheCipherOfRealFilesOfManyKinds)
 {
+    LWTEST_NEEDS_REFERENCE(); // the samples are made by a Python script
     for (const KindSample& sample : KindSamples())
         for (int32_t encrypting = 0; encrypting < 4; ++encrypting) {
             SCOPED_TRACE(sample.name + " under " + lw::CipherName(encrypting));

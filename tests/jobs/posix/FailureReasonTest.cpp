@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "JobDoubles.h"
-#include "JobRows.h"
+#include "../JobDoubles.h"
+#include "../JobRows.h"
 #include "TestUtil.h"
 #include "jobs/CipherFactory.h"
 #include "jobs/JobSteps.h"

@@ -18,8 +18,8 @@
 
 #include <gtest/gtest.h>
 
-#include "JobDoubles.h"
-#include "JobRows.h"
+#include "../JobDoubles.h"
+#include "../JobRows.h"
 #include "TestUtil.h"
 #include "jobs/Jobs.h"
 

@@ -13,8 +13,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-#include "JobDoubles.h"
-#include "JobRows.h"
+#include "../JobDoubles.h"
+#include "../JobRows.h"
 #include "TestUtil.h"
 #include "crypto/Blowfish.h"
 #include "crypto/Rc4.h"

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "JobDoubles.h"
+#include "../JobDoubles.h"
 #include "TestUtil.h"
 #include "jobs/Wipe.h"
 
