@@ -97,6 +97,9 @@ configure build-win64 x86_64 ON
 wine_prefix build-win64 win64
 cmake --build build-win64 -j"$JOBS"
 (cd build-win64 && ctest --output-on-failure -j"$JOBS")
+# The Windows tool writes the Linux tool's bytes and reads its files (the Linux tree is
+# built first by scripts/test.sh; the script says so and does nothing without it).
+sh scripts/windows_cli_bytes.sh build/cli/lockwell-cli build-win64/cli/lockwell-cli.exe
 
 # --- i686: the programs and one smoke test under 32-bit Wine --------------------------
 configure build-win32 i686 ON

@@ -124,11 +124,6 @@ bool IsFolder(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-LONGLONG Ticks(const FILETIME& time)
-{
-    return (LONGLONG(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-
 timespec FromTicks(LONGLONG ticks)
 {
     // 100-nanosecond ticks; the epoch does not matter, only equality does.
@@ -138,23 +133,39 @@ timespec FromTicks(LONGLONG ticks)
     return time;
 }
 
+// From the file's own records only: the by-handle summary also asks the volume for its
+// serial number and label, which Wine cannot always read (and then says so on stderr).
 bool IdentityOfHandle(HANDLE handle, TFileIdentity& identity)
 {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!win::InformationOf(handle, info))
-        return false;
-    identity = TFileIdentity{};
-    identity.device = info.dwVolumeSerialNumber;
-    identity.inode = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    identity.size = (int64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    identity.modified = FromTicks(Ticks(info.ftLastWriteTime));
-    identity.links = info.nNumberOfLinks;
-    // The change time moves with renames and attribute changes too, as on Linux.
     FILE_BASIC_INFO basic{};
-    if (::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
-        identity.changed = FromTicks(basic.ChangeTime.QuadPart);
-    else
-        identity.changed = identity.modified;
+    FILE_STANDARD_INFO standard{};
+    if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
+        !::GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)) {
+        win::Fail();
+        return false;
+    }
+    identity = TFileIdentity{};
+    FILE_ID_INFO id{};
+    if (::GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id)) {
+        identity.device = id.VolumeSerialNumber;
+        // 128 bits on ReFS; NTFS and FAT use the low 64.
+        uint64_t low = 0, high = 0;
+        static_assert(sizeof id.FileId.Identifier == 16);
+        std::memcpy(&low, id.FileId.Identifier, 8);
+        std::memcpy(&high, id.FileId.Identifier + 8, 8);
+        identity.inode = low ^ high;
+    } else {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!win::InformationOf(handle, info))
+            return false;
+        identity.device = info.dwVolumeSerialNumber;
+        identity.inode = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    }
+    identity.size = standard.EndOfFile.QuadPart;
+    identity.modified = FromTicks(basic.LastWriteTime.QuadPart);
+    // The change time moves with renames and attribute changes too, as on Linux.
+    identity.changed = FromTicks(basic.ChangeTime.QuadPart);
+    identity.links = standard.NumberOfLinks;
     return true;
 }
 
@@ -376,10 +387,10 @@ size_t MaxNameLength(const std::string&)
 mode_t FileMode(int fd)
 {
     // Windows keeps no permission bits; the read-only attribute is the one that matters.
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!win::InformationOf(win::HandleOf(fd), info))
+    FILE_BASIC_INFO basic{};
+    if (!::GetFileInformationByHandleEx(win::HandleOf(fd), FileBasicInfo, &basic, sizeof basic))
         return 0600;
-    return (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+    return (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
 }
 
 bool TFileIdentity::SameState(const TFileIdentity& other) const
