@@ -63,7 +63,7 @@ struct THuffman {
     unsigned Decode(bz::TBitReader& bits) const
     {
         const uint64_t w = bits.Peek();
-        const unsigned e = fast[w >> (64 - kFastBits)];
+        const unsigned e = fast[static_cast<std::size_t>(w >> (64 - kFastBits))];
         if (e != 0) [[likely]] {
             bits.Skip(e & 31);
             return e >> 5;

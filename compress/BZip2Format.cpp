@@ -49,7 +49,7 @@ uint64_t PeekBits(std::span<const uint8_t> data, uint64_t offset, unsigned count
     for (unsigned i = 0; i < count; ++i) {
         const uint64_t bit = offset + i;
         const uint64_t byte = bit / 8;
-        const unsigned b = byte < data.size() ? (data[byte] >> (7 - bit % 8)) & 1u : 0u;
+        const unsigned b = byte < data.size() ? (data[static_cast<std::size_t>(byte)] >> (7 - bit % 8)) & 1u : 0u;
         value = (value << 1) | b;
     }
     return value;

@@ -130,8 +130,8 @@ TMsgDlgBtn ShowBox(HWND owner, TMsgDlgType kind, const std::string& text, TMsgDl
         t.Add(kindStyle | WS_TABSTOP, 0, 0, 0, 0, static_cast<WORD>(kFirstButtonId + b.Button), kButtonClass,
               b.Caption);
     }
-    const INT_PTR answer = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.Get(), owner, BoxProc,
-                                                   reinterpret_cast<LPARAM>(&box));
+    const INT_PTR answer =
+        DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.Get(), owner, BoxProc, reinterpret_cast<LPARAM>(&box));
     // A box that could not be shown is a box nobody agreed to.
     return answer > 0 ? static_cast<TMsgDlgBtn>(answer) : mbCancel;
 }
@@ -151,7 +151,8 @@ INT_PTR CALLBACK PhraseProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             HWND field = GetDlgItem(dialog, kPhraseId);
             WipeString(phrase);
             phrase.resize(static_cast<std::size_t>(GetWindowTextLengthA(field)) + 1);
-            phrase.resize(static_cast<std::size_t>(GetWindowTextA(field, phrase.data(), static_cast<int>(phrase.size()))));
+            phrase.resize(
+                static_cast<std::size_t>(GetWindowTextA(field, phrase.data(), static_cast<int>(phrase.size()))));
             SetWindowTextA(field, "");
             EndDialog(dialog, IDOK);
         } else if (LOWORD(wParam) == IDCANCEL) {

@@ -18,7 +18,7 @@ constexpr int CipherItemTop(int i)
     return kCipherTop + i * kCipherRow + (kCipherRow - 17) / 2;
 }
 
-constexpr int kCiphers = 4;   // row of the cipher group
+constexpr int kCiphers = 4;    // row of the cipher group
 constexpr int kGroupBox1 = 10; // row of the options group
 
 constexpr std::array kRows = {

@@ -40,7 +40,8 @@ std::string HintAt(int x, int y);
 
 inline constexpr int kClientWidth = 325;
 inline constexpr int kClientHeight = 383;
-// The list's width while it is open, so that long folders can be read, inside the window.
-inline constexpr int kFoldersOpenWidth = kClientWidth - 16;
+// The list's width while it is open, so that long folders can be read; a dropped list is a
+// window of its own and may reach past the window's edge.
+inline constexpr int kFoldersOpenWidth = 350;
 
 } // namespace lw::win32

@@ -81,8 +81,8 @@ TWin32Window::TWin32Window(std::string sourcePath, std::string settingsPath, std
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     m_hwnd = CreateWindowExA(exStyle, kWindowClass, "Lockwell", style,
                              static_cast<int>(area.left + (area.right - area.left - width) / 2),
-                             static_cast<int>(area.top + (area.bottom - area.top - height) / 2), width, height,
-                             nullptr, nullptr, instance, nullptr);
+                             static_cast<int>(area.top + (area.bottom - area.top - height) / 2), width, height, nullptr,
+                             nullptr, instance, nullptr);
     if (!m_hwnd)
         throw Exception("Unable to create the window");
     SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -104,8 +104,8 @@ TWin32Window::TWin32Window(std::string sourcePath, std::string settingsPath, std
     m_handOff = std::make_unique<TWindowsHandOff>(m_ask, m_hwnd);
     auto measure = [this](const std::string& text) { return TextWidth(text); };
     m_window = std::make_unique<TMainWindow>(
-        TMainWindowServices{*this, m_thread, m_ask, *m_handOff, m_phrasePrompt, *this, measure},
-        std::move(sourcePath), std::move(settingsPath), std::move(folderListPath));
+        TMainWindowServices{*this, m_thread, m_ask, *m_handOff, m_phrasePrompt, *this, measure}, std::move(sourcePath),
+        std::move(settingsPath), std::move(folderListPath));
     m_window->FormCreate();
 }
 
@@ -131,11 +131,10 @@ void TWin32Window::CreateControls()
         const TClassAndStyle cs = ClassFor(row, firstOfGroup);
         const TRect r = ClientRect(static_cast<int>(i));
         const int height = row.Kind == TControlKind::ComboBox ? row.Height + kListHeight : row.Height;
-        m_controls[i] = CreateWindowExA(cs.ExStyle, cs.Class, row.Caption,
-                                        cs.Style | WS_CHILD | WS_VISIBLE | (row.TabStop ? WS_TABSTOP : 0), r.Left,
-                                        r.Top, r.Right - r.Left, height, m_hwnd,
-                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)),
-                                        GetModuleHandleA(nullptr), nullptr);
+        m_controls[i] = CreateWindowExA(
+            cs.ExStyle, cs.Class, row.Caption, cs.Style | WS_CHILD | WS_VISIBLE | (row.TabStop ? WS_TABSTOP : 0),
+            r.Left, r.Top, r.Right - r.Left, height, m_hwnd,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)), GetModuleHandleA(nullptr), nullptr);
         if (!m_controls[i])
             throw Exception("Unable to create the window");
         SendMessageA(m_controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
@@ -232,9 +231,7 @@ LRESULT TWin32Window::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return 0;
     }
-    case TWin32WindowThread::kRunMessage:
-        Guarded([&] { m_thread.Run(lParam); });
-        return 0;
+    case TWin32WindowThread::kRunMessage: Guarded([&] { m_thread.Run(lParam); }); return 0;
     case WM_TIMER:
         if (wParam == kProgressTimer)
             RefreshProgress();
