@@ -13,9 +13,13 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
+#ifdef _WIN32
+#include <system_error>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 namespace lwtest {
 
@@ -86,10 +90,25 @@ public:
     TempDir() : TempDir(std::filesystem::temp_directory_path().string()) {}
     explicit TempDir(const std::string& parent)
     {
+#ifdef _WIN32
+        // No mkdtemp: a random name, and create_directory refuses one that exists.
+        std::random_device seed;
+        std::mt19937 rng(seed());
+        for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+            char name[32];
+            std::snprintf(name, sizeof name, "lwtest-%08x", static_cast<unsigned>(rng()));
+            std::error_code ec;
+            if (std::filesystem::create_directory(parent + "/" + name, ec))
+                m_path = parent + "/" + name;
+        }
+        if (m_path.empty())
+            throw std::runtime_error("cannot create a temporary folder in " + parent);
+#else
         std::string tmpl = parent + "/lwtest-XXXXXX";
         if (!mkdtemp(tmpl.data()))
             throw std::runtime_error("mkdtemp failed");
         m_path = tmpl;
+#endif
     }
     ~TempDir()
     {
@@ -99,8 +118,14 @@ public:
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    const std::string& Path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+    const std::string& Path() const
+    {
+        return m_path;
+    }
+    std::string operator/(const std::string& name) const
+    {
+        return m_path + "/" + name;
+    }
 
 private:
     std::string m_path;
@@ -109,7 +134,11 @@ private:
 // A folder in memory where there is one, for tests that write a lot or sync often.
 inline std::string MemoryTempRoot()
 {
+#ifdef _WIN32
+    return std::filesystem::temp_directory_path().string();
+#else
     return access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::filesystem::temp_directory_path().string();
+#endif
 }
 
 inline void WriteFile(const std::string& path, const Bytes& data)
@@ -123,6 +152,25 @@ inline Bytes ReadFile(const std::string& path)
     std::ifstream f(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
+
+#ifdef _WIN32
+// The independent references (python3, openssl, the bzip2 command) are Linux programs that
+// Wine cannot start: a test that needs one says so and skips. Should one be missed, running
+// a reference throws, so the test fails rather than passing without its check.
+#define LWTEST_NEEDS_REFERENCE()                                                                                       \
+    GTEST_SKIP() << "needs the Linux reference programs (python3, openssl, bzip2); checked in the Linux build"
+
+inline Bytes RunProgram(const std::vector<std::string>& argv, const Bytes& = {}, int* = nullptr)
+{
+    throw std::runtime_error("no reference program under Windows: " + (argv.empty() ? std::string() : argv[0]));
+}
+
+inline Bytes RunPython(const std::string&, const Bytes& = {})
+{
+    throw std::runtime_error("no reference program under Windows: python3");
+}
+#else
+#define LWTEST_NEEDS_REFERENCE() static_cast<void>(0)
 
 // Runs argv with `input` on stdin; returns stdout. Throws when it exits non-zero.
 inline Bytes RunProgram(const std::vector<std::string>& argv, const Bytes& input = {}, int* exitStatus = nullptr)
@@ -155,6 +203,7 @@ inline Bytes RunPython(const std::string& script, const Bytes& input = {})
     return RunProgram({"python3", "-c", script}, input);
 #endif
 }
+#endif
 
 // Known-answer files: "[Name]" sections, "Key = hex" lines, "#" comments, blank lines
 // between vectors. Each vector is a map of field name to hex bytes.
