@@ -4,6 +4,7 @@
 # and a third with the thread sanitizer for the tests that run several threads.
 #
 #   LOCKWELL_FORMAT_CHECK=0   skips the check that every C++ file is as scripts/format.sh leaves it
+#   LOCKWELL_WINDOWS=0        skips the Windows cross build and its tests under Wine
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/deps.sh
@@ -29,6 +30,11 @@ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOCKWELL_WERROR=ON 
 cmake --build build-tsan -j"$JOBS" --target test_compress test_jobs
 (cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j"$JOBS" \
     -R '(^|/)(ParallelCompress[A-Za-z]*|ParallelDecompress|StreamingFez|StreamingPieces|JobProgress)[.]')
+
+# The Windows programs, cross-built with MinGW-w64; their tests run under Wine.
+if [ "${LOCKWELL_WINDOWS:-1}" = 1 ]; then
+    sh scripts/windows.sh
+fi
 
 # Every fuzz target for a bounded time from its seed corpus (clang, its own tree).
 sh scripts/fuzz.sh

@@ -118,8 +118,14 @@ public:
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    const std::string& Path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+    const std::string& Path() const
+    {
+        return m_path;
+    }
+    std::string operator/(const std::string& name) const
+    {
+        return m_path + "/" + name;
+    }
 
 private:
     std::string m_path;
@@ -151,7 +157,7 @@ inline Bytes ReadFile(const std::string& path)
 // The independent references (python3, openssl, the bzip2 command) are Linux programs that
 // Wine cannot start: a test that needs one says so and skips. Should one be missed, running
 // a reference throws, so the test fails rather than passing without its check.
-#define LWTEST_NEEDS_REFERENCE()                                                                                        \
+#define LWTEST_NEEDS_REFERENCE()                                                                                       \
     GTEST_SKIP() << "needs the Linux reference programs (python3, openssl, bzip2); checked in the Linux build"
 
 inline Bytes RunProgram(const std::vector<std::string>& argv, const Bytes& = {}, int* = nullptr)

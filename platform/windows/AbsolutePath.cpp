@@ -111,7 +111,8 @@ std::string AbsolutePath(const std::string& path, const std::string& currentFold
         const bool sameDrive = HasDrive(currentFolder) && (currentFolder[0] | 0x20) == (path[0] | 0x20);
         return Normalised(sameDrive ? currentFolder + "\\" + path.substr(2) : path.substr(0, 2) + "\\" + path.substr(2));
     }
-    return Normalised(currentFolder + "\\" + path);
+    const bool separated = !currentFolder.empty() && IsSeparator(currentFolder.back());
+    return Normalised(currentFolder + (separated ? "" : "\\") + path);
 }
 
 } // namespace lw::path

@@ -11,6 +11,11 @@
 #include "compress/BZip2.h"
 #include "platform/MemoryStream.h"
 
+#ifdef _WIN32
+#include <bzlib.h>
+#include <stdexcept>
+#endif
+
 namespace bztest {
 
 using lwtest::Bytes;
@@ -131,6 +136,70 @@ inline std::string DecompressError(const Bytes& compressed)
     return "";
 }
 
+#ifdef _WIN32
+// Python's bz2 and the bzip2 command are both this library underneath, and neither runs
+// under Wine: there the library built from the same source is called directly, which gives
+// the same bytes.
+inline Bytes LibraryCompress(const Bytes& data, int level)
+{
+    unsigned int size = static_cast<unsigned int>(data.size() + data.size() / 100 + 600);
+    Bytes out(size);
+    // The library refuses a null source even when it is empty.
+    Bytes in = data.empty() ? Bytes(1) : data;
+    const int rc =
+        BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data()), &size, reinterpret_cast<char*>(in.data()),
+                                 static_cast<unsigned int>(data.size()), level, 0, 30);
+    if (rc != BZ_OK)
+        throw std::runtime_error("BZ2_bzBuffToBuffCompress: " + std::to_string(rc));
+    out.resize(size);
+    return out;
+}
+
+inline Bytes LibraryDecompress(const Bytes& data)
+{
+    bz_stream s{};
+    if (BZ2_bzDecompressInit(&s, 0, 0) != BZ_OK)
+        throw std::runtime_error("BZ2_bzDecompressInit");
+    Bytes in = data;
+    Bytes out;
+    char chunk[65536];
+    s.next_in = reinterpret_cast<char*>(in.data());
+    s.avail_in = static_cast<unsigned int>(in.size());
+    int rc = BZ_OK;
+    while (rc == BZ_OK) {
+        s.next_out = chunk;
+        s.avail_out = sizeof chunk;
+        rc = BZ2_bzDecompress(&s);
+        out.insert(out.end(), chunk, s.next_out);
+        if (rc == BZ_OK && s.avail_in == 0 && s.avail_out != 0)
+            break;
+    }
+    BZ2_bzDecompressEnd(&s);
+    if (rc != BZ_STREAM_END)
+        throw std::runtime_error("BZ2_bzDecompress: " + std::to_string(rc));
+    return out;
+}
+
+inline Bytes PyCompress(const Bytes& data, int level)
+{
+    return LibraryCompress(data, level);
+}
+
+inline Bytes PyDecompress(const Bytes& data)
+{
+    return LibraryDecompress(data);
+}
+
+inline Bytes CommandCompress(const Bytes& data, int level)
+{
+    return LibraryCompress(data, level);
+}
+
+inline Bytes CommandDecompress(const Bytes& data)
+{
+    return LibraryDecompress(data);
+}
+#else
 inline Bytes PyCompress(const Bytes& data, int level)
 {
     return lwtest::RunPython(
@@ -144,6 +213,18 @@ inline Bytes PyDecompress(const Bytes& data)
 {
     return lwtest::RunPython("import sys, bz2\nsys.stdout.buffer.write(bz2.decompress(sys.stdin.buffer.read()))", data);
 }
+
+// The bzip2 command, a second reference beside Python's module.
+inline Bytes CommandCompress(const Bytes& data, int level)
+{
+    return lwtest::RunProgram({"bzip2", "-" + std::to_string(level), "-c"}, data);
+}
+
+inline Bytes CommandDecompress(const Bytes& data)
+{
+    return lwtest::RunProgram({"bzip2", "-dc"}, data);
+}
+#endif
 
 // A destination that takes at most `capacity` bytes in all, then refuses.
 class TRefusingStream : public lw::TStream {

@@ -207,8 +207,7 @@ TEST(ParallelCompressReference, MatchesPythonBz2AtLevel5)
     b.data = text;
     for (unsigned length : {1u, 4u, 256u, 300u})
         b.RunBeforeCut(length, 2);
-    const Bytes python =
-        lwtest::RunPython("import sys, bz2; sys.stdout.buffer.write(bz2.compress(sys.stdin.buffer.read(), 5))", b.data);
+    const Bytes python = bztest::PyCompress(b.data, 5);
     EXPECT_EQ(Parallel(b.data, TBlockSize100k::bs5, 2), python);
 }
 

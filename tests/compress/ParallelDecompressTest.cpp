@@ -160,7 +160,7 @@ TEST(ParallelDecompress, BlockSizes1To9FromPythonAndTheCommand)
     const Bytes data = Cat(PseudoText(400000, 11), lwtest::RandomBytes(200000, 12));
     for (int level = 1; level <= 9; ++level) {
         const Bytes py = PyCompress(data, level);
-        const Bytes cmd = lwtest::RunProgram({"bzip2", "-" + std::to_string(level), "-c"}, data);
+        const Bytes cmd = CommandCompress(data, level);
         for (const Bytes* s : {&py, &cmd}) {
             const TTrace got = Parallel(*s);
             EXPECT_EQ(got.error, "") << "level " << level;

@@ -4,7 +4,16 @@
 // plaintext may be found anywhere in that stack.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <thread>
+#include <windows.h>
+#else
 #include <pthread.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -43,13 +52,20 @@ constexpr bool kStackSearchHolds = false;
 // Runs a function on a thread whose stack is memory this object owns and keeps.
 class TOwnStack {
 public:
+#ifdef _WIN32
+    TOwnStack() : m_stack(static_cast<uint8_t*>(std::malloc(kStackSize)))
+#else
     TOwnStack() : m_stack(static_cast<uint8_t*>(std::aligned_alloc(4096, kStackSize)))
+#endif
     {
         std::memset(m_stack.get(), 0, kStackSize);
     }
 
     void Run(std::function<void()> fn)
     {
+#ifdef _WIN32
+        std::thread([this, &fn] { RunThenCopyOwnStack(fn); }).join();
+#else
         pthread_attr_t attr;
         ASSERT_EQ(pthread_attr_init(&attr), 0);
         ASSERT_EQ(pthread_attr_setstack(&attr, m_stack.get(), kStackSize), 0);
@@ -57,6 +73,7 @@ public:
         ASSERT_EQ(pthread_create(&thread, &attr, &Trampoline, &fn), 0);
         ASSERT_EQ(pthread_join(thread, nullptr), 0);
         pthread_attr_destroy(&attr);
+#endif
     }
 
     // Offsets of the 8-byte pieces of data (at multiples of 8) found in the stack.
@@ -90,6 +107,27 @@ private:
         fn();
         asm volatile("" : : "r"(gap) : "memory");
     }
+
+#ifdef _WIN32
+    // Windows starts no thread on a stack the caller chose (winpthreads takes the address
+    // and ignores it): the thread itself copies the used part of its stack, from this frame
+    // down, once the function has returned below the gap.
+    [[gnu::noinline]] void RunThenCopyOwnStack(const std::function<void()>& fn)
+    {
+        BelowAGap(fn);
+        uint8_t top = 0;
+        asm volatile("" : : "r"(&top) : "memory");
+        // The committed pages from this frame down reach as deep as the thread went; the
+        // guard page below them ends the walk.
+        const auto* limit = &top;
+        MEMORY_BASIC_INFORMATION region{};
+        while (VirtualQuery(limit - 1, &region, sizeof region) == sizeof region && region.State == MEM_COMMIT &&
+               (region.Protect & PAGE_GUARD) == 0 && (region.Protect & PAGE_READWRITE) != 0)
+            limit = static_cast<const uint8_t*>(region.BaseAddress);
+        const size_t used = std::min(static_cast<size_t>(&top - limit), kStackSize);
+        std::memcpy(m_stack.get(), &top - used, used);
+    }
+#endif
 
     struct TFree {
         void operator()(uint8_t* p) const { std::free(p); }

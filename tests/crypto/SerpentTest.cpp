@@ -95,11 +95,13 @@ TEST(SerpentTest, PublishedVectorsEncryptAndDecrypt)
             expected.push_back(out);
         }
     }
-    // The reference agrees with every stored answer too.
+#ifndef _WIN32
+    // The reference agrees with every stored answer too (on Linux, where it runs).
     const auto reply = RunReference(request.str());
     ASSERT_EQ(reply.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(reply[i], ToHex(expected[i])) << "vector " << i;
+#endif
 }
 
 // Bit position j of the four words is one S-box input, word 0 its low bit: positions
@@ -131,6 +133,7 @@ TEST(SerpentTest, SboxCircuitsMatchPublishedTables)
 // reference written from the designers' description.
 TEST(SerpentTest, MatchesStandardModeReference)
 {
+    LWTEST_NEEDS_REFERENCE();
     std::ostringstream request;
     std::vector<std::pair<Bytes, Bytes>> cases;
     for (uint32_t bytes = 1; bytes <= 32; ++bytes) {
@@ -301,6 +304,7 @@ TEST(SerpentTest, CbcTailUsesEncryptionOfLastBlock)
 // message is chained in CBC from E(0) with the partial-block rule (the reference).
 TEST(SerpentTest, PhraseKeyedMessageMatchesReference)
 {
+    LWTEST_NEEDS_REFERENCE();
     const std::string phrases[] = {"", "abc", "correct horse battery staple"};
     const uint32_t lengths[] = {0, 7, 16, 41, 100};
 

@@ -38,6 +38,7 @@ std::string Str(const Bytes& b)
 
 TEST(FileDrop, BlockLayout)
 {
+    LWTEST_NEEDS_REFERENCE();
     const std::vector<std::string> paths = {
         "",
         "/a",
@@ -79,6 +80,7 @@ TEST(FileDrop, UrlEncodesEveryUnsafeByte)
 
 TEST(FileDrop, UrlMatchesReferenceOnEveryByte)
 {
+    LWTEST_NEEDS_REFERENCE();
     // Every byte value but NUL appears, in random paths and each on its own.
     std::string input;
     std::vector<std::string> paths;
@@ -114,6 +116,9 @@ TEST(FileDrop, PastePayloads)
 
 TEST(AbsolutePath, JoinsAndTidies)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the Linux path rules; WindowsAbsolutePath has the Windows ones";
+#endif
     const struct {
         std::string path, folder, expected;
     } cases[] = {

@@ -15,7 +15,7 @@ std::vector<std::string> Entries(const std::string& root)
 {
     std::vector<std::string> names;
     for (const auto& entry : stdfs::recursive_directory_iterator(root))
-        names.push_back(entry.path().string().substr(root.size() + 1));
+        names.push_back(entry.path().lexically_relative(root).generic_string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -52,6 +52,9 @@ TEST(Folders, RemoveEmptyFoldersUpToStopsAtTopAndAtTheFirstNonEmptyFolder)
 
 TEST(Folders, RemoveEmptyFoldersUpToDoesNotRemoveALinkedFolder)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need a privilege Windows users lack";
+#endif
     TempDir root;
     stdfs::create_directories(root / "real/sub");
     stdfs::create_directories(root / "top");

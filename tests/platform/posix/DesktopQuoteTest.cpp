@@ -71,6 +71,7 @@ TEST(DesktopQuote, LauncherSafePaths)
 // sh itself is the reference for the POSIX quoting.
 TEST(DesktopQuote, ShParsesQuotedWordsBack)
 {
+    LWTEST_NEEDS_REFERENCE();
     std::vector<std::string> words = kWords;
     words.push_back("bad\xff utf8");
     for (const std::string& word : words) {
@@ -99,11 +100,13 @@ void ExpectGioPassesWords(std::string (*quote)(std::string_view))
 
 TEST(DesktopQuote, GioParsesExecArgumentsBack)
 {
+    LWTEST_NEEDS_REFERENCE();
     ExpectGioPassesWords([](std::string_view w) { return QuoteDesktopExec(w); });
 }
 
 TEST(DesktopQuote, GioParsesGLibShellWordsBack)
 {
+    LWTEST_NEEDS_REFERENCE();
     // As in a Nemo action: shell-quoted, then %-codes and key-file escapes applied.
     ExpectGioPassesWords([](std::string_view w) { return EscapeKeyFileString(DoublePercent(QuoteGLibShell(w))); });
 }
