@@ -3,7 +3,8 @@
 #  1. on a file: the window shows (optionally saved as a picture), a typed phrase, Tab,
 #     Space and Enter encrypt the file, and the settings and folder-list files beside the
 #     program come out in their format;
-#  2. without a file: Enter at the question installs the shell entries, Escape removes them.
+#  2. the saved folders: reached by Tab, an item picked and deleted, the list saved at close;
+#  3. without a file: Enter at the question installs the shell entries, Escape removes them.
 # usage: window_under_wine.sh LOCKWELL_EXE WINE_PREFIX [SCREENSHOT.png]
 # The Linux lockwell-cli named by LOCKWELL_LINUX_CLI, when there, decrypts the output.
 # Exit 77 (with the reason) when Wine, Xvfb or xdotool are missing.
@@ -123,7 +124,21 @@ printf 'C:\\alpha\r\nC:\\zeta\r\n' >expected.dat
 cmp -s expected.dat lockwell.dat || fail "lockwell.dat is not the sorted CRLF list: $(od -c lockwell.dat | head -n 3)"
 echo "ok: window run, lockwell.ini and lockwell.dat"
 
-# --- 2. the registration run ---------------------------------------------------------------
+# --- 2. the saved folders through the keyboard ------------------------------------------
+# Eight Tabs from the key field reach the list past the disabled boxes (the tab order);
+# Down picks the first folder, Delete takes it out, Escape closes and the list is saved.
+printf 'C:\\zeta\r\nC:\\alpha\r\nC:\\mid\r\n' >lockwell.dat
+wine lockwell.exe "$(winpath "$WORK/plain.txt")" &
+PID=$!
+WIN=$(wait_window Lockwell) || fail "the window did not show again"
+sleep 1
+keys "$WIN" Tab Tab Tab Tab Tab Tab Tab Tab Down Delete Escape
+wait_exit $PID "the folder run"
+printf 'C:\\mid\r\nC:\\zeta\r\n' >expected.dat
+cmp -s expected.dat lockwell.dat || fail "lockwell.dat after Down and Delete in the list: $(od -c lockwell.dat | head -n 3)"
+echo "ok: tab order to the folder list, its selection and Delete key, saved at close"
+
+# --- 3. the registration run ---------------------------------------------------------------
 KEY='HKCU\software\classes\*\shell\Lockwell'
 wine reg delete "$KEY" /f >/dev/null 2>&1 || true
 wine lockwell.exe &
