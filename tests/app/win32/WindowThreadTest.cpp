@@ -15,7 +15,7 @@ public:
     {
         m_hwnd = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
         SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&Thread));
-        m_old = SetWindowLongPtrA(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc));
+        SetWindowLongPtrA(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc));
         Thread.SetWindow(m_hwnd);
     }
     ~TMessageWindow() { DestroyWindow(m_hwnd); }
@@ -42,7 +42,6 @@ private:
     }
 
     HWND m_hwnd = nullptr;
-    LONG_PTR m_old = 0;
 };
 
 TEST(Win32WindowThread, CallsFromAnotherThreadRunInOrderOnPump)
