@@ -69,6 +69,24 @@ TWin32Window::TWin32Window(std::string sourcePath, std::string settingsPath, std
     static_assert(kRows == 23);
     if (ControlRows().size() != kRows)
         throw Exception("Unknown control");
+    try {
+        Create(std::move(sourcePath), std::move(settingsPath), std::move(folderListPath));
+    } catch (...) {
+        // No destructor runs for a half-made window: nothing may reach this object any more.
+        m_window.reset();
+        m_ask.SetOwner(nullptr);
+        if (m_hwnd) {
+            SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, 0);
+            DestroyWindow(m_hwnd);
+        }
+        if (m_font)
+            DeleteObject(m_font);
+        throw;
+    }
+}
+
+void TWin32Window::Create(std::string sourcePath, std::string settingsPath, std::string folderListPath)
+{
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     RegisterWindowClass(instance);
     // Not WS_CLIPCHILDREN: the group boxes leave their insides for the window to paint.

@@ -30,6 +30,7 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void Create(std::string sourcePath, std::string settingsPath, std::string folderListPath);
     void CreateControls();
     void Command(int row, int code);
     // A handler of the shared window; what it raises goes to the error box.
