@@ -12,9 +12,7 @@ namespace {
 // Standard input is left open for whoever comes after.
 class TReadFd {
 public:
-    explicit TReadFd(const std::string& path)
-        : m_fd(path == "-" ? 0 : fs::Open(path, O_RDONLY)), m_own(path != "-")
-    {}
+    explicit TReadFd(const std::string& path) : m_fd(path == "-" ? 0 : fs::Open(path, O_RDONLY)), m_own(path != "-") {}
     ~TReadFd()
     {
         if (m_own && m_fd >= 0)

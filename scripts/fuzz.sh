@@ -5,7 +5,7 @@
 # timeout or memory blow-up fails the run; the input that did it is left in
 # build-fuzz/run/<target>/ and its log is printed.
 #
-#   scripts/fuzz.sh                       30 seconds per target with a fixed seed (what CI runs)
+#   scripts/fuzz.sh                       10 seconds per target with a fixed seed (what CI runs)
 #   scripts/fuzz.sh --seconds 3600        a longer run, an hour per target, new seed each time
 #   scripts/fuzz.sh --seconds 600 DecryptJobFuzz   chosen targets only
 #   scripts/fuzz.sh --seed 7              the exploration with seed 7 (printed on every run)
@@ -13,7 +13,7 @@
 # To reproduce a finding: build-fuzz/fuzz/<target> <input file>
 set -e
 cd "$(dirname "$0")/.."
-EACH=30
+EACH=10
 # CI's short run makes the same choices every time; a longer one asked for by hand
 # draws its own seed (libFuzzer's 0) unless --seed is given.
 SEED=1

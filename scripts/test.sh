@@ -21,8 +21,10 @@ cmake --build build -j"$JOBS"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLOCKWELL_WERROR=ON \
     -DLOCKWELL_SANITIZE=address,undefined -DLOCKWELL_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$JOBS"
+# The process-killing suites run in the tree above; under the sanitizers they would take
+# seven minutes of test time more, and reach no code the other suites do not.
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --output-on-failure -j"$JOBS")
+    ctest --output-on-failure -j"$JOBS" -E '^(CrashSafety|Interrupt)[.]')
 
 # Only the threaded code: parallel bzip2 both ways, the streaming .fez steps, progress and stop.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOCKWELL_WERROR=ON \
