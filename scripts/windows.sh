@@ -57,7 +57,11 @@ BZ2_SRC=$(ls -d "$SRC_CACHE"/bzip2-*/ 2>/dev/null | head -n 1)
 if [ -z "$BZ2_SRC" ] || [ ! -f "$BZ2_SRC/bzlib.c" ]; then
     rm -rf "$SRC_CACHE"
     mkdir -p "$SRC_CACHE"
-    (cd "$SRC_CACHE" && apt-get source -qq bzip2 >/dev/null 2>&1)
+    (cd "$SRC_CACHE" && apt-get source -qq bzip2 >apt-source.log 2>&1) || {
+        echo "apt-get source bzip2 failed:" >&2
+        cat "$SRC_CACHE/apt-source.log" >&2
+        exit 1
+    }
     BZ2_SRC=$(ls -d "$SRC_CACHE"/bzip2-*/ | head -n 1)
 fi
 BZ2_SRC=${BZ2_SRC%/}
