@@ -109,7 +109,8 @@ std::string AbsolutePath(const std::string& path, const std::string& currentFold
         // "D:name" is relative to the current folder of that drive; only the current
         // drive's is known here, another drive's is taken at its root.
         const bool sameDrive = HasDrive(currentFolder) && (currentFolder[0] | 0x20) == (path[0] | 0x20);
-        return Normalised(sameDrive ? currentFolder + "\\" + path.substr(2) : path.substr(0, 2) + "\\" + path.substr(2));
+        return Normalised(sameDrive ? currentFolder + "\\" + path.substr(2)
+                                    : path.substr(0, 2) + "\\" + path.substr(2));
     }
     const bool separated = !currentFolder.empty() && IsSeparator(currentFolder.back());
     return Normalised(currentFolder + (separated ? "" : "\\") + path);

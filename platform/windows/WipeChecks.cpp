@@ -21,9 +21,9 @@ std::string FolderOf(const std::string& path)
 // asked. Through a handle, since asking the volume by its root also reads its label.
 bool VolumeOf(const std::string& path, DWORD& flags, std::wstring& system)
 {
-    const HANDLE handle = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle =
+        ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     WCHAR name[MAX_PATH + 1] = {};
@@ -69,7 +69,8 @@ bool KeepsOldCopies(const std::string& path)
     // ReFS writes changed blocks elsewhere; NTFS compresses a compressed file's changed
     // clusters into new places.
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE)))
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE)))
         return true;
     DWORD flags = 0;
     std::wstring system;

@@ -229,8 +229,9 @@ TEST(WindowsWipe, OverwritesAndDeletesAFileOthersMayShare)
     WriteFile(path, RandomBytes(12345, 2));
     // Another program with the file open for reading, sharing everything: the wipe's
     // exclusive lock keeps it from reading noise, and the deletion still goes through.
-    const HANDLE other = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE other =
+        ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     ScriptedAsk ask({lw::mbOK});
     std::string reason;
