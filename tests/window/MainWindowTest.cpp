@@ -59,6 +59,7 @@ TEST(MainWindowSettings, ClickedCipherIsWrittenAndAFailedWriteRaisesKeepingTheSe
 
 TEST(MainWindowSettings, UnwritableSettingsAtCreationAreReportedAndCreationGoesOn)
 {
+    LWTEST_SLASH_PATHS();
     WindowRig rig;
     std::filesystem::create_directory(rig.Ini());
     auto& window = rig.Open("/tmp/dir/a.txt");
@@ -70,6 +71,10 @@ TEST(MainWindowSettings, UnwritableSettingsAtCreationAreReportedAndCreationGoesO
 
 TEST(MainWindowSettings, UnreadableListSkipsTheRestOfCreationAndItsHints)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the fault counts the file layer's opens; Windows reads the settings through the system's "
+                    "profile calls, so the list is not the second open there";
+#endif
     WindowRig rig;
     rig.Put(rig.Ini(), "[Options]\r\nCipher=0\r\n");
     rig.Put(rig.Dat(), "/srv\r\n");
@@ -219,6 +224,7 @@ TEST(MainWindowFolders, DeleteRemovesOnlyThePickedItem)
 // {/srv/a, /srv/b}; then where the output goes, what Label3 shows and whether Original is on.
 TEST(MainWindowDestination, Rules)
 {
+    LWTEST_SLASH_PATHS();
     const struct {
         const char* acts; // p0/p1 pick an item, d:X Destination picks X, d- Destination cancelled,
                           // o Original, l double click on Label3
@@ -274,6 +280,7 @@ TEST(MainWindowDestination, OriginalLeavesTheListsSelection)
 
 TEST(MainWindowDestination, LongPathsAreShortenedToTheirWidths)
 {
+    LWTEST_SLASH_PATHS();
     WindowRig rig;
     // 6 pixels a character: 300 pixels hold 50, 232 hold 38.
     const std::string source = "/home/ann/a rather long folder name/another one/third/file name.txt";
