@@ -16,7 +16,8 @@ installed() {
 }
 
 # --- Packages -------------------------------------------------------------------------
-PACKAGES="cmake dpkg-dev g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 zip"
+# xvfb, xdotool and ImageMagick drive the window program and take its picture.
+PACKAGES="cmake dpkg-dev g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 zip xvfb xauth xdotool imagemagick"
 MISSING=""
 for p in $PACKAGES; do
     installed "$p" || MISSING="$MISSING $p"
