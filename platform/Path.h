@@ -10,6 +10,7 @@ struct TPathRules {
     char separator;
     char drive;                             // '\0': no drive part
     bool (*isLeadByte)(unsigned char byte); // null: one byte per character
+    char alternative = '\0';                // another byte the system takes as a separator
 };
 
 inline constexpr TPathRules kPosixRules{'/', '\0', nullptr};
@@ -19,7 +20,8 @@ inline constexpr TPathRules kWindowsRules{'\\', ':', nullptr};
 #ifdef _WIN32
 // Whether the byte starts a double-byte character in the system's code page.
 bool IsSystemLeadByte(unsigned char byte);
-inline constexpr TPathRules kNativeRules{'\\', ':', &IsSystemLeadByte};
+// Windows itself takes "/" as well, so a path typed that way still splits where it should.
+inline constexpr TPathRules kNativeRules{'\\', ':', &IsSystemLeadByte, '/'};
 #else
 inline constexpr TPathRules kNativeRules = kPosixRules;
 #endif
@@ -75,7 +77,8 @@ std::string::size_type FindLast(const std::string& text, const TPathRules& rules
 // A separator or, where there is one, the drive colon.
 inline bool EndsFolder(char c, const TPathRules& rules)
 {
-    return c == rules.separator || (rules.drive != '\0' && c == rules.drive);
+    return c == rules.separator || (rules.alternative != '\0' && c == rules.alternative) ||
+           (rules.drive != '\0' && c == rules.drive);
 }
 
 } // namespace lw::path

@@ -203,6 +203,21 @@ bool RenameHandle(HANDLE handle, const std::string& to)
     return ::SetFileInformationByHandle(handle, FileRenameInfo, info, DWORD(block.size())) != 0;
 }
 
+// The working file was hidden while it had no name of its own; what it becomes is the
+// user's file. Times left at 0 stay as they are. A failure leaves a hidden but whole file.
+void ShowUnderName(HANDLE handle)
+{
+    FILE_BASIC_INFO basic{};
+    if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
+        return;
+    basic.CreationTime.QuadPart = basic.LastAccessTime.QuadPart = 0;
+    basic.LastWriteTime.QuadPart = basic.ChangeTime.QuadPart = 0;
+    basic.FileAttributes &= ~DWORD(FILE_ATTRIBUTE_HIDDEN);
+    if (basic.FileAttributes == 0)
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    ::SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
+}
+
 } // namespace
 
 void SetFaultHook(TFaultHook hook, void* context)
@@ -351,8 +366,10 @@ int LinkOpenFile(int fd, const std::string& to)
     // A file marked for deletion cannot take a new name; the mark comes back on failure.
     if (!SetDeleteOnClose(handle, false))
         return win::Fail();
-    if (RenameHandle(handle, to))
+    if (RenameHandle(handle, to)) {
+        ShowUnderName(handle);
         return 0;
+    }
     const DWORD error = ::GetLastError();
     SetDeleteOnClose(handle, true);
     errno = error == ERROR_ACCESS_DENIED && ::GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES

@@ -9,6 +9,7 @@
 #include "JobRows.h"
 #include "TestUtil.h"
 #include "jobs/Jobs.h"
+#include "platform/Path.h"
 
 using namespace lwtest;
 using lw::fs::TFileOp;
@@ -145,7 +146,7 @@ std::vector<BadCase> Cases()
                      [](const TempDir& d, lw::TJobOptions& o) {
                          PlainSource(d, o);
                          o.DestinationFolder = d / "nowhere";
-                         return d / "nowhere/s.txt.fe2";
+                         return d / "nowhere" + lw::path::kSeparator + "s.txt.fe2";
                      },
                      false, nullptr, "Cannot create file \"{output}\". No such file or directory"});
     cases.push_back({"folder at the output path", true,

@@ -24,6 +24,10 @@ constexpr lw::TMsgDlgButtons kYesNoIgnore = lw::mbYes | lw::mbNo | lw::mbIgnore;
 
 TEST(OutputName, PathRules)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the rows are written in Linux paths; the Windows path rules have their own table in "
+                    "tests/platform/PathRulesTest.cpp";
+#endif
     struct Row {
         TJobKind kind;
         const char* source;

@@ -145,6 +145,31 @@ TEST(AtomicOutput, CommitReplacesAndNoReplaceKeepsWhatAppeared)
     EXPECT_EQ(std::distance(fsys::directory_iterator(dir.Path()), fsys::directory_iterator()), 1);
 }
 
+// The working file is hidden until it has its name; the user's output must not stay so.
+TEST(AtomicOutput, CommittedOutputIsNotHidden)
+{
+    for (const lw::TCommitMode mode : {lw::TCommitMode::Replace, lw::TCommitMode::NoReplace}) {
+        for (const bool earlier : {false, true}) {
+            if (earlier && mode == lw::TCommitMode::NoReplace)
+                continue;
+            TempDir dir;
+            const std::string out = dir / "o.bin";
+            if (earlier)
+                WriteFile(out, Bytes(10, 1));
+            {
+                lw::TAtomicFile file(out, 0644);
+                file.Stream().WriteBuffer(Bytes(100, 7));
+                file.Commit(mode);
+            }
+            const DWORD attributes = ::GetFileAttributesA(out.c_str());
+            ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+            EXPECT_EQ(attributes & FILE_ATTRIBUTE_HIDDEN, 0u)
+                << (mode == lw::TCommitMode::Replace ? "replace" : "no replace") << (earlier ? ", over a file" : "");
+            EXPECT_EQ(ReadFile(out), Bytes(100, 7));
+        }
+    }
+}
+
 TEST(SharingModes, SourcesStayOpenToOthersOutputsDoNot)
 {
     TempDir dir;

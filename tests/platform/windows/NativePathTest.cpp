@@ -18,6 +18,10 @@ TEST(NativePathRules, AreTheWindowsOnes)
     EXPECT_EQ(path::ExtractFilePath("C:\\Docs\\a.txt"), "C:\\Docs\\");
     EXPECT_EQ(path::ExtractFileName("C:a.txt"), "a.txt");
     EXPECT_EQ(path::JoinDestination("C:\\Out", "a.txt"), "C:\\Out\\a.txt");
+    // Windows takes "/" too: a path typed so still names its folder and file.
+    EXPECT_EQ(path::ExtractFilePath("C:/Docs/a.txt"), "C:/Docs/");
+    EXPECT_EQ(path::ExtractFileName("C:/Docs\\sub/a.txt.fe2"), "a.txt.fe2");
+    EXPECT_EQ(path::PathWithoutExt("C:/data.fez/file"), "C:/data.fez/file");
     // Plain ASCII never starts a double-byte character, whatever the code page.
     for (int c = 0; c < 0x80; ++c)
         EXPECT_FALSE(path::IsSystemLeadByte(static_cast<unsigned char>(c))) << c;
