@@ -63,8 +63,10 @@ private:
     int m_fd = -1;
     int64_t m_writeBehind = 0;
     int64_t m_unsent = 0;
+#ifdef _WIN32
     // Windows cannot ask an open handle how it was opened.
     bool m_writable = false;
+#endif
 };
 
 } // namespace lw
