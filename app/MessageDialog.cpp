@@ -1,6 +1,7 @@
 #include "app/MessageDialog.h"
 
 #include "app/ErrorBox.h"
+#include "app/window/BoxRules.h"
 
 #include <QDialog>
 #include <QHBoxLayout>
@@ -13,28 +14,6 @@
 
 namespace lw {
 namespace {
-
-struct TButtonInfo {
-    TMsgDlgBtn button;
-    const char* caption;
-    const char* name;
-};
-
-constexpr TButtonInfo kButtons[] = {
-    {mbYes, "&Yes", "Yes"},          {mbNo, "&No", "No"}, {mbOK, "OK", "OK"}, {mbCancel, "Cancel", "Cancel"},
-    {mbIgnore, "&Ignore", "Ignore"},
-};
-
-const char* Title(TMsgDlgType kind)
-{
-    switch (kind) {
-    case TMsgDlgType::mtWarning: return "Warning";
-    case TMsgDlgType::mtError: return "Error";
-    case TMsgDlgType::mtInformation: return "Information";
-    case TMsgDlgType::mtConfirmation: return "Confirm";
-    }
-    return "";
-}
 
 QStyle::StandardPixmap Icon(TMsgDlgType kind)
 {
@@ -56,14 +35,14 @@ QString MnemonicOf(const QString& caption)
 // QDialog sends Escape and the close box both to reject(); here they answer differently.
 class TBox final : public QDialog {
 public:
-    TBox(QWidget* owner, int escapeAnswer) : QDialog(owner), m_escapeAnswer(escapeAnswer) {}
+    TBox(QWidget* owner, std::optional<TMsgDlgBtn> escapeAnswer) : QDialog(owner), m_escapeAnswer(escapeAnswer) {}
 
 protected:
     void keyPressEvent(QKeyEvent* event) override
     {
         if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-            if (m_escapeAnswer != 0)
-                done(m_escapeAnswer);
+            if (m_escapeAnswer)
+                done(*m_escapeAnswer);
             return;
         }
         // As in the desktop's own boxes, a button's underlined letter answers, with Alt or without.
@@ -79,45 +58,37 @@ protected:
     void reject() override { done(mbCancel); }
 
 private:
-    int m_escapeAnswer;
+    std::optional<TMsgDlgBtn> m_escapeAnswer;
 };
-
-int EscapeAnswer(TMsgDlgButtons buttons)
-{
-    for (TMsgDlgBtn b : {mbCancel, mbNo, mbOK})
-        if (buttons & b)
-            return b;
-    return 0;
-}
 
 } // namespace
 
 TMsgDlgBtn TMessageDialog::AskUser(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons)
 {
-    return Show(kind, text, buttons, buttons & mbOK ? mbOK : mbYes);
+    return Show(kind, text, buttons, mbOK);
 }
 
 TMsgDlgBtn TMessageDialog::AskUserWithDefault(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons,
                                               TMsgDlgBtn defaultButton)
 {
-    return Show(kind, text, buttons, buttons & defaultButton ? defaultButton : buttons & mbOK ? mbOK : mbYes);
+    return Show(kind, text, buttons, defaultButton);
 }
 
 TMsgDlgBtn TMessageDialog::AskUserWithDetail(TMsgDlgType kind, const std::string& text, const std::string& detail,
                                              TMsgDlgButtons buttons)
 {
-    return Show(kind, text, buttons, buttons & mbOK ? mbOK : mbYes, detail);
+    return Show(kind, text, buttons, mbOK, detail);
 }
 
 TMsgDlgBtn TMessageDialog::Show(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons,
-                                TMsgDlgBtn defaultAnswer, const std::string& detail)
+                                TMsgDlgBtn wantedDefault, const std::string& detail)
 {
-    TBox box(m_owner, EscapeAnswer(buttons));
+    TBox box(m_owner, BoxEscapeAnswer(buttons));
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
     if (m_owner && (m_owner->windowFlags() & Qt::WindowStaysOnTopHint))
         flags |= Qt::WindowStaysOnTopHint;
     box.setWindowFlags(flags);
-    box.setWindowTitle(QString::fromLatin1(Title(kind)));
+    box.setWindowTitle(QString::fromLatin1(BoxTitle(kind)));
 
     auto* icon = new QLabel(&box);
     icon->setObjectName("Image");
@@ -134,14 +105,14 @@ TMsgDlgBtn TMessageDialog::Show(TMsgDlgType kind, const std::string& text, TMsgD
     auto* row = new QHBoxLayout;
     row->addStretch();
     QPushButton* defaultButton = nullptr;
-    for (const auto& info : kButtons) {
-        if (!(buttons & info.button))
-            continue;
-        auto* button = new QPushButton(QString::fromLatin1(info.caption), &box);
-        button->setObjectName(info.name);
-        QObject::connect(button, &QPushButton::clicked, &box, [&box, answer = info.button] { box.done(answer); });
+    const TMsgDlgBtn defaultAnswer = BoxDefault(buttons, wantedDefault);
+    for (const TBoxButton& info : BoxButtons(buttons)) {
+        const QString caption = QString::fromLatin1(info.Caption);
+        auto* button = new QPushButton(caption, &box);
+        button->setObjectName(QString(caption).remove('&'));
+        QObject::connect(button, &QPushButton::clicked, &box, [&box, answer = info.Button] { box.done(answer); });
         row->addWidget(button);
-        if (info.button == defaultAnswer)
+        if (info.Button == defaultAnswer)
             defaultButton = button;
     }
     row->addStretch();

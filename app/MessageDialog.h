@@ -10,10 +10,9 @@ class QDialog;
 namespace lw {
 
 // The window's message box: the kind's title and icon, the buttons in the order Yes, No,
-// OK, Cancel, Ignore. Enter answers OK (else Yes), Escape answers Cancel (else No, else
-// OK), and the close box answers Cancel. A risky question may make another button the
-// default, which then has the focus. A detail (the reason behind a failure) shows below
-// the text, selectable so it can be copied.
+// OK, Cancel, Ignore; Enter, Escape and the close box answer as BoxRules.h says. A risky question may make another
+// button the default, which then has the focus. A detail (the reason behind a failure) shows below the text, selectable
+// so it can be copied.
 class TMessageDialog final : public IAskUser {
 public:
     explicit TMessageDialog(QWidget* owner = nullptr) : m_owner(owner) {}
@@ -30,7 +29,7 @@ public:
     void SetDriverForTesting(TDriver driver) { m_driver = std::move(driver); }
 
 private:
-    TMsgDlgBtn Show(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons, TMsgDlgBtn defaultButton,
+    TMsgDlgBtn Show(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons, TMsgDlgBtn wantedDefault,
                     const std::string& detail = {});
 
     QPointer<QWidget> m_owner;

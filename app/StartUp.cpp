@@ -1,10 +1,6 @@
 #include "app/StartUp.h"
 
-#include <exception>
-
 #include "app/ErrorBox.h"
-#include "platform/AbsolutePath.h"
-#include "platform/Path.h"
 #include "shell/ShellEntries.h"
 
 namespace lw {
@@ -30,45 +26,17 @@ TStartAction StartActionFor(const std::vector<std::string>& args)
     return TStartAction::Window;
 }
 
-std::string WindowFilePath(const std::string& arg)
-{
-    return arg.empty() ? arg : path::AbsolutePath(arg);
-}
-
-bool IsDecryptPath(const std::string& path)
-{
-    return path::LowerAscii(path::ExtractFileExt(path)).find(".fe") != std::string::npos;
-}
-
-TRegistrationChoice AskRegistration(IAskUser& ask)
-{
-    switch (ask.AskUser(TMsgDlgType::mtConfirmation, kRegistrationQuestion, mbYes | mbNo | mbIgnore)) {
-    case mbYes: return TRegistrationChoice::Install;
-    case mbNo: return TRegistrationChoice::Remove;
-    default: return TRegistrationChoice::Nothing;
-    }
-}
-
 int RunRegistration(IAskUser& ask, const std::string& programPath)
 {
-    try {
-        switch (AskRegistration(ask)) {
-        case TRegistrationChoice::Install:
-            if (programPath.empty())
-                InstallShellEntries();
-            else
-                InstallShellEntries(programPath);
-            break;
-        case TRegistrationChoice::Remove: RemoveShellEntries(); break;
-        case TRegistrationChoice::Nothing: break;
-        }
-        return 0;
-    } catch (const std::exception& e) {
-        ShowFatalError(e.what());
-    } catch (...) {
-        ShowFatalError("Unknown failure");
-    }
-    return 1;
+    return RunRegistration(ask, {.Install =
+                                     [&] {
+                                         if (programPath.empty())
+                                             InstallShellEntries();
+                                         else
+                                             InstallShellEntries(programPath);
+                                     },
+                                 .Remove = [] { RemoveShellEntries(); },
+                                 .ShowFatalError = [](const std::string& reason) { ShowFatalError(reason); }});
 }
 
 } // namespace lw

@@ -1,5 +1,5 @@
 // What a file stream does the same on every system: reading and writing whole spans over
-// the system's descriptor calls, and closing on destruction.
+// the system's descriptor calls, flushing, locking and closing.
 #include "platform/FileStream.h"
 
 #include <cerrno>
@@ -45,6 +45,34 @@ int64_t TFileStream::Write(std::span<const uint8_t> buffer)
         m_unsent = 0;
     }
     return total;
+}
+
+void TFileStream::FlushToDisk()
+{
+    if (fs::Sync(m_fd) != 0)
+        throw EFileError(fs::ErrorWhile(errno, "saving", m_path));
+}
+
+bool TFileStream::TryLock(bool exclusive)
+{
+    const int error = fs::LockFile(m_fd, exclusive);
+    if (error == EAGAIN)
+        return false;
+    if (error != 0)
+        throw EFileError("Cannot lock \"" + m_path + "\". " + fs::ErrorText(error));
+    return true;
+}
+
+void TFileStream::Close()
+{
+    if (m_fd < 0)
+        return;
+    const int fd = m_fd;
+    m_fd = -1;
+    // Network file systems may report a failed write only here. An interrupted close has
+    // still released the descriptor, and retrying could close someone else's.
+    if (fs::Close(fd) != 0 && errno != EINTR)
+        throw EFileError(fs::ErrorWhile(errno, "saving", m_path));
 }
 
 } // namespace lw

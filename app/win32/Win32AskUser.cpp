@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/win32/Win32BoxRules.h"
+#include "app/window/BoxRules.h"
 #include "app/win32/Win32Dialog.h"
 #include "platform/SecretText.h"
 
@@ -28,7 +28,7 @@ struct TBox {
     std::string Text;
     std::vector<TBoxButton> Buttons;
     TMsgDlgBtn Default;
-    TMsgDlgBtn Escape;
+    std::optional<TMsgDlgBtn> Escape;
 };
 
 LPCSTR IconFor(TMsgDlgType kind)
@@ -104,9 +104,10 @@ INT_PTR CALLBACK BoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam
     case WM_COMMAND: {
         const auto* box = reinterpret_cast<const TBox*>(GetWindowLongPtrA(dialog, DWLP_USER));
         const int id = LOWORD(wParam);
-        if (id == IDCANCEL) // Escape
-            EndDialog(dialog, box->Escape);
-        else if (id > kFirstButtonId)
+        if (id == IDCANCEL) { // Escape
+            if (box->Escape)
+                EndDialog(dialog, *box->Escape);
+        } else if (id > kFirstButtonId)
             EndDialog(dialog, id - kFirstButtonId);
         return TRUE;
     }

@@ -5,10 +5,9 @@
 #include <exception>
 #include <string>
 
-#include "app/StartUp.h"
+#include "app/window/StartRules.h"
 #include "app/win32/Win32AskUser.h"
 #include "app/win32/Win32Window.h"
-#include "platform/AbsolutePath.h"
 #include "platform/Path.h"
 #include "platform/ProgramPath.h"
 #include "platform/TempFileCleanup.h"
@@ -19,26 +18,10 @@ namespace {
 int RegistrationRun()
 {
     lw::win32::TWin32AskUser ask;
-    try {
-        switch (ask.AskUser(lw::TMsgDlgType::mtConfirmation, lw::kRegistrationQuestion,
-                            lw::mbYes | lw::mbNo | lw::mbIgnore)) {
-        case lw::mbYes: lw::InstallShellEntries(); break;
-        case lw::mbNo: lw::RemoveShellEntries(); break;
-        default: break;
-        }
-        return 0;
-    } catch (const std::exception& e) {
-        lw::win32::ShowFatalError(e.what());
-    } catch (...) {
-        lw::win32::ShowFatalError("Unknown failure");
-    }
-    return 1;
-}
-
-// Decrypt mode: the path's extension, with A to Z lower-cased, contains ".fe".
-bool IsDecryptPath(const std::string& path)
-{
-    return lw::path::LowerAscii(lw::path::ExtractFileExt(path)).find(".fe") != std::string::npos;
+    return lw::RunRegistration(
+        ask, {.Install = [] { lw::InstallShellEntries(); },
+              .Remove = [] { lw::RemoveShellEntries(); },
+              .ShowFatalError = [](const std::string& reason) { lw::win32::ShowFatalError(reason); }});
 }
 
 int WindowRun(const std::string& sourcePath)
@@ -48,7 +31,7 @@ int WindowRun(const std::string& sourcePath)
     lw::win32::TWin32AskUser ask;
     try {
         lw::win32::TWin32Window window(sourcePath, base + ".ini", base + ".dat", ask);
-        window.SetUpForMode(IsDecryptPath(sourcePath));
+        window.SetUpForMode(lw::IsDecryptPath(sourcePath));
         window.Run();
     } catch (const std::exception& e) {
         lw::win32::ShowFatalError(e.what());
@@ -65,7 +48,5 @@ int main(int argc, char** argv)
     lw::InstallTempFileCleanup();
     if (argc < 2)
         return RegistrationRun();
-    // Made whole, so that the window, its jobs and hand-offs all see where the file is.
-    const std::string arg = argv[1];
-    return WindowRun(arg.empty() ? arg : lw::path::AbsolutePath(arg));
+    return WindowRun(lw::WindowFilePath(argv[1]));
 }

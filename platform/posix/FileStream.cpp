@@ -108,37 +108,10 @@ int64_t TFileStream::Size()
     return st.st_size;
 }
 
-void TFileStream::FlushToDisk()
-{
-    if (fs::Sync(m_fd) != 0)
-        throw EFileError(fs::ErrorWhile(errno, "saving", m_path));
-}
-
-bool TFileStream::TryLock(bool exclusive)
-{
-    const int error = fs::LockFile(m_fd, exclusive);
-    if (error == EAGAIN)
-        return false;
-    if (error != 0)
-        throw EFileError("Cannot lock \"" + m_path + "\". " + fs::ErrorText(error));
-    return true;
-}
-
 bool TFileStream::Writable() const
 {
     const int flags = ::fcntl(m_fd, F_GETFL);
     return flags >= 0 && (flags & O_ACCMODE) == O_RDWR;
-}
-
-void TFileStream::Close()
-{
-    if (m_fd < 0)
-        return;
-    const int fd = m_fd;
-    m_fd = -1;
-    // Network file systems may report a failed write only here.
-    if (fs::Close(fd) != 0 && errno != EINTR)
-        throw EFileError(fs::ErrorWhile(errno, "saving", m_path));
 }
 
 } // namespace lw

@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/FileFaults.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -8,29 +9,7 @@
 #include <unistd.h>
 
 namespace lw::fs {
-namespace {
-
-TFaultHook g_hook = nullptr;
-void* g_hookContext = nullptr;
-
-bool Injected(TFileOp op)
-{
-    if (!g_hook)
-        return false;
-    const int error = g_hook(op, g_hookContext);
-    if (error == 0)
-        return false;
-    errno = error;
-    return true;
-}
-
-} // namespace
-
-void SetFaultHook(TFaultHook hook, void* context)
-{
-    g_hook = hook;
-    g_hookContext = context;
-}
+using detail::Injected;
 
 int Open(const std::string& path, int flags, mode_t mode)
 {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "platform/FileSystem.h"
+#include "platform/TerminalParts.h"
 
 namespace lw {
 namespace {
@@ -34,68 +35,52 @@ extern "C" void RestoreAndRaise(int signal)
     std::raise(signal);
 }
 
-class TEchoOff {
-public:
-    explicit TEchoOff(int fd)
-    {
-        if (::tcgetattr(fd, &g_saved) != 0)
-            return;
-        termios quiet = g_saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        quiet.c_lflag |= ECHONL;
-        g_quietFd = fd;
-        struct sigaction restore {};
-        restore.sa_handler = RestoreAndRaise;
-        restore.sa_flags = SA_RESTART;
-        sigemptyset(&restore.sa_mask);
-        for (size_t i = 0; i < std::size(kSignals); ++i)
-            ::sigaction(kSignals[i], &restore, &g_previous[i]);
-        ::tcsetattr(fd, TCSAFLUSH, &quiet);
-    }
-    ~TEchoOff()
-    {
-        if (g_quietFd < 0)
-            return;
-        ::tcsetattr(g_quietFd, TCSAFLUSH, &g_saved);
-        g_quietFd = -1;
-        for (size_t i = 0; i < std::size(kSignals); ++i)
-            ::sigaction(kSignals[i], &g_previous[i], nullptr);
-    }
-    TEchoOff(const TEchoOff&) = delete;
-    TEchoOff& operator=(const TEchoOff&) = delete;
-};
-
 } // namespace
 
-TTerminal::TTerminal() : m_fd(fs::Open("/dev/tty", O_RDWR | O_NOCTTY))
+namespace terminal {
+
+TEchoOff::TEchoOff(int fd)
+{
+    if (::tcgetattr(fd, &g_saved) != 0)
+        return;
+    termios quiet = g_saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    quiet.c_lflag |= ECHONL;
+    g_quietFd = fd;
+    struct sigaction restore {};
+    restore.sa_handler = RestoreAndRaise;
+    restore.sa_flags = SA_RESTART;
+    sigemptyset(&restore.sa_mask);
+    for (size_t i = 0; i < std::size(kSignals); ++i)
+        ::sigaction(kSignals[i], &restore, &g_previous[i]);
+    ::tcsetattr(fd, TCSAFLUSH, &quiet);
+}
+
+TEchoOff::~TEchoOff()
+{
+    if (g_quietFd < 0)
+        return;
+    ::tcsetattr(g_quietFd, TCSAFLUSH, &g_saved);
+    g_quietFd = -1;
+    for (size_t i = 0; i < std::size(kSignals); ++i)
+        ::sigaction(kSignals[i], &g_previous[i], nullptr);
+}
+
+int Open()
+{
+    return fs::Open("/dev/tty", O_RDWR | O_NOCTTY);
+}
+
+void Show(int fd, const std::string& text)
+{
+    fs::Write(fd, text.data(), text.size());
+}
+
+// ECHONL shows the Enter even without echo, and the line comes without anything added.
+void FinishLine(int, std::string&, bool)
 {}
 
-TTerminal::~TTerminal()
-{
-    if (m_fd >= 0)
-        fs::Close(m_fd);
-}
-
-std::optional<std::string> TTerminal::ReadLine(const std::string& prompt, bool echo)
-{
-    if (m_fd < 0)
-        return std::nullopt;
-    // Echo off before the prompt shows, so nothing typed in answer is flushed away.
-    std::optional<TEchoOff> quiet;
-    if (!echo)
-        quiet.emplace(m_fd);
-    fs::Write(m_fd, prompt.data(), prompt.size());
-    std::string line;
-    char c;
-    for (;;) {
-        const ssize_t n = fs::Read(m_fd, &c, 1);
-        if (n <= 0)
-            return std::nullopt;
-        if (c == '\n')
-            return line;
-        line += c;
-    }
-}
+} // namespace terminal
 
 bool StandardErrorIsTerminal()
 {

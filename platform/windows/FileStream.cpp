@@ -98,35 +98,9 @@ int64_t TFileStream::Size()
     return size.QuadPart;
 }
 
-void TFileStream::FlushToDisk()
-{
-    if (fs::Sync(m_fd) != 0)
-        throw EFileError(fs::ErrorWhile(errno, "saving", m_path));
-}
-
-bool TFileStream::TryLock(bool exclusive)
-{
-    const int error = fs::LockFile(m_fd, exclusive);
-    if (error == EAGAIN)
-        return false;
-    if (error != 0)
-        throw EFileError("Cannot lock \"" + m_path + "\". " + fs::ErrorText(error));
-    return true;
-}
-
 bool TFileStream::Writable() const
 {
     return m_fd >= 0 && m_writable;
-}
-
-void TFileStream::Close()
-{
-    if (m_fd < 0)
-        return;
-    const int fd = m_fd;
-    m_fd = -1;
-    if (fs::Close(fd) != 0)
-        throw EFileError(fs::ErrorWhile(errno, "saving", m_path));
 }
 
 } // namespace lw

@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/FileFaults.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -80,19 +81,7 @@ bool InformationOf(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info)
 namespace lw::fs {
 namespace {
 
-TFaultHook g_hook = nullptr;
-void* g_hookContext = nullptr;
-
-bool Injected(TFileOp op)
-{
-    if (!g_hook)
-        return false;
-    const int error = g_hook(op, g_hookContext);
-    if (error == 0)
-        return false;
-    errno = error;
-    return true;
-}
+using detail::Injected;
 
 // Every open of the program lets others delete or rename the file: the wipe deletes a
 // file while its own second handle still holds the lock, and the interrupt cleanup
@@ -219,12 +208,6 @@ void ShowUnderName(HANDLE handle)
 }
 
 } // namespace
-
-void SetFaultHook(TFaultHook hook, void* context)
-{
-    g_hook = hook;
-    g_hookContext = context;
-}
 
 int Open(const std::string& path, int flags, mode_t)
 {

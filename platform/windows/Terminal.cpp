@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "platform/FileSystem.h"
+#include "platform/TerminalParts.h"
 #include "platform/windows/Win32Files.h"
 
 namespace lw {
@@ -22,29 +23,31 @@ BOOL WINAPI RestoreEcho(DWORD)
     return FALSE; // the cleanup and the system's handler come next
 }
 
-class TEchoOff {
-public:
-    explicit TEchoOff(HANDLE input)
-    {
-        DWORD mode = 0;
-        if (!::GetConsoleMode(input, &mode))
-            return;
-        g_savedMode.store(mode);
-        g_quietInput.store(input);
-        // Handlers added last are asked first.
-        ::SetConsoleCtrlHandler(&RestoreEcho, TRUE);
-        ::SetConsoleMode(input, (mode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~DWORD(ENABLE_ECHO_INPUT));
-    }
-    ~TEchoOff()
-    {
-        RestoreEcho(0);
-        ::SetConsoleCtrlHandler(&RestoreEcho, FALSE);
-    }
-    TEchoOff(const TEchoOff&) = delete;
-    TEchoOff& operator=(const TEchoOff&) = delete;
-};
+} // namespace
 
-void Show(const std::string& text)
+namespace terminal {
+
+TEchoOff::TEchoOff(int fd)
+{
+    const HANDLE input = win::HandleOf(fd);
+    DWORD mode = 0;
+    if (!::GetConsoleMode(input, &mode))
+        return;
+    g_savedMode.store(mode);
+    g_quietInput.store(input);
+    // Handlers added last are asked first.
+    ::SetConsoleCtrlHandler(&RestoreEcho, TRUE);
+    ::SetConsoleMode(input, (mode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~DWORD(ENABLE_ECHO_INPUT));
+}
+
+TEchoOff::~TEchoOff()
+{
+    RestoreEcho(0);
+    ::SetConsoleCtrlHandler(&RestoreEcho, FALSE);
+}
+
+// The console's own output, whatever standard output is.
+void Show(int, const std::string& text)
 {
     const HANDLE output = ::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                         nullptr, OPEN_EXISTING, 0, nullptr);
@@ -55,8 +58,7 @@ void Show(const std::string& text)
     ::CloseHandle(output);
 }
 
-// The console's input, whatever standard input is; -1 without a console.
-int OpenConsoleInput()
+int Open()
 {
     const HANDLE input = ::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                        nullptr, OPEN_EXISTING, 0, nullptr);
@@ -70,43 +72,17 @@ int OpenConsoleInput()
     return win::Adopt(input, true);
 }
 
-} // namespace
-
-TTerminal::TTerminal() : m_fd(OpenConsoleInput())
-{}
-
-TTerminal::~TTerminal()
+void FinishLine(int, std::string& line, bool echo)
 {
-    if (m_fd >= 0)
-        fs::Close(m_fd);
-}
-
-std::optional<std::string> TTerminal::ReadLine(const std::string& prompt, bool echo)
-{
-    if (m_fd < 0)
-        return std::nullopt;
-    std::optional<TEchoOff> quiet;
-    if (!echo)
-        quiet.emplace(win::HandleOf(m_fd));
-    Show(prompt);
-    std::string line;
-    char c;
-    for (;;) {
-        const ssize_t n = fs::Read(m_fd, &c, 1);
-        if (n <= 0)
-            return std::nullopt;
-        if (c == '\n')
-            break;
-        line += c;
-    }
     // The console hands over the line with its carriage return.
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     // Without echo the Enter is not shown either.
     if (!echo)
-        Show("\r\n");
-    return line;
+        Show(-1, "\r\n");
 }
+
+} // namespace terminal
 
 bool StandardErrorIsTerminal()
 {

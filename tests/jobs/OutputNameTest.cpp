@@ -24,10 +24,6 @@ constexpr lw::TMsgDlgButtons kYesNoIgnore = lw::mbYes | lw::mbNo | lw::mbIgnore;
 
 TEST(OutputName, PathRules)
 {
-#ifdef _WIN32
-    GTEST_SKIP() << "the rows are written in Linux paths; the Windows path rules have their own table in "
-                    "tests/platform/PathRulesTest.cpp";
-#endif
     struct Row {
         TJobKind kind;
         const char* source;
@@ -36,18 +32,32 @@ TEST(OutputName, PathRules)
         const char* expected;
     };
     const Row rows[] = {
+        // "/" separates on both systems.
         {TJobKind::Encrypt, "/d/report.txt", false, "", "/d/report.txt.fe2"},
         {TJobKind::Encrypt, "/d/report.txt", true, "", "/d/report.txt.fez"},
         {TJobKind::Encrypt, "/d/x.fe2", false, "", "/d/x.fe2.fe2"},
-        {TJobKind::Encrypt, "/d/report.txt", false, "/out", "/out/report.txt.fe2"},
-        {TJobKind::Encrypt, "/d/report.txt", true, "/out/", "/out//report.txt.fez"},
-        {TJobKind::Encrypt, "/d/a\\b", false, "/o", "/o/a\\b.fe2"},
         {TJobKind::Decrypt, "/d/report.txt.fe2", false, "", "/d/report.txt"},
         {TJobKind::Decrypt, "/d/x.fe2.fe2", false, "", "/d/x.fe2"},
         {TJobKind::Decrypt, "photo.fez", false, "", "photo"},
+#ifdef _WIN32
+        // The folder joins with "\"; "\" and the drive colon end folder parts.
+        {TJobKind::Encrypt, "C:\\d\\report.txt", false, "", "C:\\d\\report.txt.fe2"},
+        {TJobKind::Encrypt, "C:\\d\\report.txt", true, "D:\\out", "D:\\out\\report.txt.fez"},
+        {TJobKind::Encrypt, "C:\\d\\report.txt", false, "D:\\", "D:\\\\report.txt.fe2"},
+        {TJobKind::Encrypt, "C:report.txt", false, "", "C:report.txt.fe2"},
+        {TJobKind::Decrypt, "C:\\d.x\\notes.feather", false, "", "C:\\d.x\\notes"},
+        {TJobKind::Decrypt, "C:/d.x/c.FEZ", true, "E:\\o", "E:\\o\\c"},
+        {TJobKind::Decrypt, "C:x.fe2", false, "", "C:x"},
+        {TJobKind::Decrypt, "\\\\host\\share\\a.b.fe2", false, "", "\\\\host\\share\\a.b"},
+#else
+        {TJobKind::Encrypt, "/d/report.txt", false, "/out", "/out/report.txt.fe2"},
+        {TJobKind::Encrypt, "/d/report.txt", true, "/out/", "/out//report.txt.fez"},
         {TJobKind::Decrypt, "/d/report.txt.FEZ", true, "/o", "/o/report.txt"},
-        {TJobKind::Decrypt, "/d/dir\\a.b\\c.fe2", false, "", "/d/dir\\a.b\\c"},
         {TJobKind::Decrypt, "/d.x/notes.feather", false, "/", "//notes"},
+        // "\" is an ordinary character in a Linux name.
+        {TJobKind::Encrypt, "/d/a\\b", false, "/o", "/o/a\\b.fe2"},
+        {TJobKind::Decrypt, "/d/dir\\a.b\\c.fe2", false, "", "/d/dir\\a.b\\c"},
+#endif
     };
     for (const Row& row : rows) {
         lw::TJobOptions options;

@@ -1,6 +1,6 @@
-#include "app/win32/Win32BoxRules.h"
+#include "app/window/BoxRules.h"
 
-namespace lw::win32 {
+namespace lw {
 namespace {
 
 constexpr TBoxButton kAll[] = {
@@ -35,14 +35,14 @@ TMsgDlgBtn BoxDefault(TMsgDlgButtons buttons, TMsgDlgBtn wanted)
     return BoxButtons(buttons).front().Button;
 }
 
-TMsgDlgBtn BoxEscapeAnswer(TMsgDlgButtons buttons)
+std::optional<TMsgDlgBtn> BoxEscapeAnswer(TMsgDlgButtons buttons)
 {
     const TMsgDlgButtons shown = Shown(buttons);
-    if (shown & mbCancel)
-        return mbCancel;
-    if (shown & mbNo)
-        return mbNo;
-    return mbOK;
+    for (const TMsgDlgBtn b : {mbCancel, mbNo, mbOK}) {
+        if (shown & b)
+            return b;
+    }
+    return std::nullopt;
 }
 
 const char* BoxTitle(TMsgDlgType kind)
@@ -56,4 +56,4 @@ const char* BoxTitle(TMsgDlgType kind)
     return "";
 }
 
-} // namespace lw::win32
+} // namespace lw

@@ -3,27 +3,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
-#include <span>
 #include <unistd.h>
 
-#include "platform/AtomicFile.h"
-#include "platform/Exception.h"
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
 
 namespace lw {
-
-bool WriteFileAtomically(const std::string& path, std::string_view content, mode_t mode)
-{
-    try {
-        TAtomicFile file(path, mode);
-        file.Stream().WriteBuffer(std::span(reinterpret_cast<const uint8_t*>(content.data()), content.size()));
-        file.Commit(TCommitMode::Replace);
-        return true;
-    } catch (const Exception&) {
-        return false;
-    }
-}
 
 bool CreateSymlinkAtomically(const std::string& target, const std::string& path)
 {

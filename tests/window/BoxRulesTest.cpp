@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/win32/Win32BoxRules.h"
+#include "app/window/BoxRules.h"
 
-namespace lw::win32 {
+namespace lw {
 namespace {
 
 struct TBoxCase {
@@ -13,7 +14,7 @@ struct TBoxCase {
     TMsgDlgBtn Wanted;
     std::vector<std::string> Captions;
     TMsgDlgBtn Default;
-    TMsgDlgBtn Escape;
+    std::optional<TMsgDlgBtn> Escape; // none: Escape does nothing
 };
 
 const TBoxCase kBoxCases[] = {
@@ -28,11 +29,14 @@ const TBoxCase kBoxCases[] = {
     // The shown order does not follow the bits' order of asking.
     {mbIgnore | mbCancel | mbOK | mbNo | mbYes, mbOK, {"&Yes", "&No", "OK", "Cancel", "&Ignore"}, mbOK, mbCancel},
     {mbNo | mbIgnore, mbOK, {"&No", "&Ignore"}, mbNo, mbNo},
+    // Without a safe answer among the buttons, Escape answers nothing.
+    {mbYes | mbIgnore, mbOK, {"&Yes", "&Ignore"}, mbYes, std::nullopt},
+    {mbIgnore, mbOK, {"&Ignore"}, mbIgnore, std::nullopt},
     // An empty set still gives the user a way out.
     {0, mbOK, {"OK"}, mbOK, mbOK},
 };
 
-TEST(Win32BoxRules, ButtonsDefaultAndEscapeAnswer)
+TEST(BoxRules, ButtonsDefaultAndEscapeAnswer)
 {
     for (const TBoxCase& c : kBoxCases) {
         SCOPED_TRACE(testing::Message() << "buttons " << int(c.Buttons) << ", wanted default " << int(c.Wanted));
@@ -45,7 +49,7 @@ TEST(Win32BoxRules, ButtonsDefaultAndEscapeAnswer)
     }
 }
 
-TEST(Win32BoxRules, TitlesByKind)
+TEST(BoxRules, TitlesByKind)
 {
     EXPECT_STREQ(BoxTitle(TMsgDlgType::mtWarning), "Warning");
     EXPECT_STREQ(BoxTitle(TMsgDlgType::mtError), "Error");
@@ -54,4 +58,4 @@ TEST(Win32BoxRules, TitlesByKind)
 }
 
 } // namespace
-} // namespace lw::win32
+} // namespace lw

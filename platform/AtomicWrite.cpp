@@ -19,11 +19,4 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, mode
     }
 }
 
-bool CreateSymlinkAtomically(const std::string&, const std::string&)
-{
-    // Symbolic links need a privilege ordinary Windows users lack, and nothing on
-    // Windows asks the program for one.
-    return false;
-}
-
 } // namespace lw

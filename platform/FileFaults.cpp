@@ -1,0 +1,30 @@
+#include "platform/FileFaults.h"
+
+#include <cerrno>
+
+namespace lw::fs {
+namespace {
+
+TFaultHook g_hook = nullptr;
+void* g_hookContext = nullptr;
+
+} // namespace
+
+void SetFaultHook(TFaultHook hook, void* context)
+{
+    g_hook = hook;
+    g_hookContext = context;
+}
+
+bool detail::Injected(TFileOp op)
+{
+    if (!g_hook)
+        return false;
+    const int error = g_hook(op, g_hookContext);
+    if (error == 0)
+        return false;
+    errno = error;
+    return true;
+}
+
+} // namespace lw::fs

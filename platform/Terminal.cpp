@@ -1,0 +1,40 @@
+#include "platform/Terminal.h"
+
+#include "platform/FileSystem.h"
+#include "platform/TerminalParts.h"
+
+namespace lw {
+
+TTerminal::TTerminal() : m_fd(terminal::Open())
+{}
+
+TTerminal::~TTerminal()
+{
+    if (m_fd >= 0)
+        fs::Close(m_fd);
+}
+
+std::optional<std::string> TTerminal::ReadLine(const std::string& prompt, bool echo)
+{
+    if (m_fd < 0)
+        return std::nullopt;
+    // Echo off before the prompt shows, so nothing typed in answer is flushed away.
+    std::optional<terminal::TEchoOff> quiet;
+    if (!echo)
+        quiet.emplace(m_fd);
+    terminal::Show(m_fd, prompt);
+    std::string line;
+    char c;
+    for (;;) {
+        const ssize_t n = fs::Read(m_fd, &c, 1);
+        if (n <= 0)
+            return std::nullopt;
+        if (c == '\n')
+            break;
+        line += c;
+    }
+    terminal::FinishLine(m_fd, line, echo);
+    return line;
+}
+
+} // namespace lw

@@ -1,0 +1,23 @@
+#pragma once
+#include <string>
+
+// What each system does its own way for TTerminal; the reading itself is shared.
+namespace lw::terminal {
+
+// The terminal or console of the process, whatever the standard streams are; -1 without.
+int Open();
+void Show(int fd, const std::string& text);
+// Ends the line that was read: drops what the system adds to it, and without echo moves
+// the terminal's cursor to the next line if the system does not.
+void FinishLine(int fd, std::string& line, bool echo);
+
+// Echo off for its lifetime; it comes back even when the program is ended meanwhile.
+class TEchoOff {
+public:
+    explicit TEchoOff(int fd);
+    ~TEchoOff();
+    TEchoOff(const TEchoOff&) = delete;
+    TEchoOff& operator=(const TEchoOff&) = delete;
+};
+
+} // namespace lw::terminal
