@@ -88,7 +88,6 @@ TEST(MainWindowJobs, OptionsFollowTheCheckBoxes)
 // with the cipher chosen comes back only through the same cipher, and the decryption runs it.
 TEST(MainWindowJobs, CipherDestinationAndRunReachTheJobs)
 {
-    LWTEST_SLASH_PATHS();
     lwtest::TempDir elsewhere;
     const Bytes data = lwtest::TextBytes(7000, 11);
     std::string encrypted;
@@ -147,7 +146,6 @@ TEST(MainWindowJobs, NoCipherSelectedFailsAndTheWindowStays)
 // or stays as it was.
 TEST(MainWindowJobs, OverwritePromptDecidesBetweenClosingAndStaying)
 {
-    LWTEST_SLASH_PATHS();
     const struct {
         const char* name;
         lw::TMsgDlgBtn answer;

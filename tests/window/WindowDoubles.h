@@ -1,13 +1,5 @@
 #pragma once
 
-// Rows written with "/" paths: on Windows "/" is no separator to the window's path rules, so
-// the folders they expect do not come out. Skipped there with that reason until the rows
-// are written in native separators; the path rules themselves are tested in platform.
-#ifdef _WIN32
-#define LWTEST_SLASH_PATHS() GTEST_SKIP() << "rows written with \"/\" paths, which are not folders on Windows"
-#else
-#define LWTEST_SLASH_PATHS() (void)0
-#endif
 // The shared window with a recording face, a window thread the test pumps, a scripted
 // folder picker and scripted boxes, on a temp folder.
 #include <chrono>
