@@ -127,7 +127,8 @@ configure build-win32 i686 -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST
 # lockwell-cli and lockwell only once the tree builds them for Windows.
 TARGETS=test_crypto
 for t in lockwell-cli lockwell; do
-    if cmake --build build-win32 --target help | grep -q "^\.\.\. $t\$"; then
+    # Not grep -q: it would stop reading early and make the build tool complain of a broken pipe.
+    if cmake --build build-win32 --target help | grep "^\.\.\. $t\$" >/dev/null; then
         TARGETS="$TARGETS $t"
     fi
 done
@@ -140,7 +141,8 @@ if installed wine32:i386; then
     fi
     # The window program, driven on a virtual X server (skipped, with the reason, without one).
     if [ -f build-win32/app/win32/lockwell.exe ]; then
-        sh tests/windows/window_under_wine.sh build-win32/app/win32/lockwell.exe build-win32/wine-window ||
+        LOCKWELL_LINUX_CLI="$ROOT/build/cli/lockwell-cli" \
+            sh tests/windows/window_under_wine.sh build-win32/app/win32/lockwell.exe build-win32/wine-window ||
             [ $? = 77 ] || exit 1
     fi
 else
