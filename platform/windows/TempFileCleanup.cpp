@@ -38,7 +38,10 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
     for (size_t i = 0; i < kSlots; ++i)
         if (cleanup.used[i])
             ::DeleteFileA(cleanup.paths[i].c_str());
-    // The system's own handler comes next and ends the process as it would have.
+    // Ended here, not by the system's handler: that one runs the program's exit code,
+    // which can wait forever on a lock the interrupted thread holds, and under Wine it
+    // ends with status 0, as if the job had succeeded.
+    ::TerminateProcess(::GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
     return FALSE;
 }
 
