@@ -1,14 +1,13 @@
-// Presses Ctrl+C on a command mid-job: starts the command on this console in a folder,
-// waits until a new entry shows there (the job's working file), then sends the console
-// `presses` Ctrl+C events, one straight after the other. Writes to the result file "exit N" with the
-// command's status, or "ended first" when the command ended before anything showed (the
-// console's output on a terminal is full of cursor moves, so it goes to a file).
+// Presses Ctrl+C on a command: starts the command on this console in a folder, waits
+// until a new entry shows there (the job's working file, `when` "new") or until the
+// console shows "Key phrase:" (`when` "prompt"), then sends the console one Ctrl+C event. Writes to the result file
+// "exit N" with the command's status, or "ended first" when the command ended before anything showed (the console's
+// output on a terminal is full of cursor moves, so it goes to a file).
 //
-//   console_ctrl_c <presses> <folder> <result file> <command line>
+//   console_ctrl_c <new|prompt> <folder> <result file> <command line>
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <set>
 #include <string>
 
@@ -34,15 +33,28 @@ std::set<std::string> Entries(const std::string& folder)
     return names;
 }
 
+// Whether the console's screen holds the text.
+bool Shown(const std::string& text)
+{
+    const HANDLE screen = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!::GetConsoleScreenBufferInfo(screen, &info))
+        return false;
+    std::string all(static_cast<size_t>(info.dwSize.X) * static_cast<size_t>(info.dwSize.Y), ' ');
+    DWORD read = 0;
+    ::ReadConsoleOutputCharacterA(screen, all.data(), static_cast<DWORD>(all.size()), COORD{0, 0}, &read);
+    return all.find(text) != std::string::npos;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc != 5) {
-        std::fprintf(stderr, "usage: console_ctrl_c <presses> <folder> <result file> <command line>\n");
+        std::fprintf(stderr, "usage: console_ctrl_c <new|prompt> <folder> <result file> <command line>\n");
         return 2;
     }
-    const int presses = std::atoi(argv[1]);
+    const std::string when = argv[1];
     const std::string folder = argv[2];
     std::FILE* result = std::fopen(argv[3], "w");
     std::string command = argv[4];
@@ -61,20 +73,18 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot start %s (error %lu)\n", command.c_str(), ::GetLastError());
         return 2;
     }
-    bool seen = false;
-    while (!seen && ::WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
-        seen = Entries(folder) != before;
-    if (!seen) {
+    bool ready = false;
+    while (!ready && ::WaitForSingleObject(process.hProcess, 1) == WAIT_TIMEOUT)
+        ready = when == "prompt" ? Shown("Key phrase:") : Entries(folder) != before;
+    if (!ready) {
         std::fprintf(result, "ended first\n");
         std::fclose(result);
         return 0;
     }
-    for (int i = 0; i < presses; ++i) {
-        if (!::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) {
-            std::fprintf(stderr, "no console to send Ctrl+C to (error %lu)\n", ::GetLastError());
-            ::TerminateProcess(process.hProcess, 99);
-            return 4;
-        }
+    if (!::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) {
+        std::fprintf(stderr, "no console to send Ctrl+C to (error %lu)\n", ::GetLastError());
+        ::TerminateProcess(process.hProcess, 99);
+        return 4;
     }
     if (::WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
         ::TerminateProcess(process.hProcess, 99);
