@@ -1,55 +1,23 @@
 #!/bin/sh
 # Cross-builds the Windows programs with MinGW-w64: build-win64 (x86_64, with the tests,
 # run under Wine) and build-win32 (i686, the programs and one smoke test under 32-bit
-# Wine), then packs dist/lockwell-windows-<arch>.zip. Installs what is missing first;
-# a second run only rebuilds what changed.
+# Wine), then packs dist/lockwell-windows-<arch>.zip. Installs what is missing first, and
+# builds the Linux lockwell-cli in build/ when it is not there; a second run only rebuilds
+# what changed.
 set -e
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$ROOT"
 START=$(date +%s)
 JOBS=$(nproc)
-SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO="sudo"
-
 installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
 }
 
-# --- Packages -------------------------------------------------------------------------
-# xvfb, xdotool and ImageMagick drive the window program and take its picture.
-PACKAGES="cmake dpkg-dev g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 zip xvfb xauth xdotool imagemagick"
-MISSING=""
-for p in $PACKAGES; do
-    installed "$p" || MISSING="$MISSING $p"
-done
-NEED_WINE32=0
-installed wine32:i386 || NEED_WINE32=1
-# apt-get source needs a deb-src entry; Debian's images carry none.
-NEED_SRC=0
-if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    NEED_SRC=1
-    . /etc/os-release
-    $SUDO tee /etc/apt/sources.list.d/lockwell-src.sources >/dev/null <<EOF
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: ${VERSION_CODENAME:-bookworm}
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
-fi
-if [ "$NEED_WINE32" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $SUDO dpkg --add-architecture i386
-fi
-if [ -n "$MISSING" ] || [ "$NEED_WINE32" = 1 ] || [ "$NEED_SRC" = 1 ]; then
-    echo "Installing:$MISSING$([ "$NEED_WINE32" = 1 ] && echo ' wine32:i386')"
-    $SUDO apt-get update -qq
-    if [ -n "$MISSING" ]; then
-        DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $MISSING >/dev/null
-    fi
-    if [ "$NEED_WINE32" = 1 ]; then
-        DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null ||
-            echo "wine32:i386 could not be installed"
-    fi
+# --- Packages, and the Linux tool the Windows one is compared with ----------------------
+sh scripts/deps.sh windows
+if [ ! -x build/cli/lockwell-cli ]; then
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOCKWELL_WERROR=ON >/dev/null
+    cmake --build build -j"$JOBS" --target lockwell-cli
 fi
 
 # --- libbz2 from Debian's source, once per architecture --------------------------------
@@ -94,10 +62,20 @@ configure() { # <tree> <toolchain arch> [cmake options]
 # otherwise sets it up in the middle of a test and prints pages about it. One server per
 # prefix stays up, its services started here with their output going nowhere: a service
 # started by a test would inherit that test's output and hold ctest's pipe open.
+# The prefix draws with Wine's null graphics driver: windows, dialogs and the clipboard work
+# the same with or without a display, on any machine. Left to itself, Wine loads its X11
+# driver, and where no display opens, what a window test can do depends on what is
+# installed. The window program's own test brings its prefix and X server.
 wine_session() { # <tree> <win32|win64>
     export WINEPREFIX="$ROOT/$1/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         WINEARCH=$2 wineboot -i >/dev/null 2>&1 </dev/null
+        wineserver -w
+    fi
+    if ! grep -q '^"Graphics"="null"' "$WINEPREFIX/user.reg"; then
+        # A server started before the change keeps the driver it has.
+        wineserver -k >/dev/null 2>&1 || true
+        wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null
         wineserver -w
     fi
     # A server kept from an earlier run (or started by hand) answers 2 here; it is used as it is.
@@ -117,8 +95,7 @@ configure build-win64 x86_64
 wine_session build-win64 win64
 cmake --build build-win64 -j"$JOBS"
 (cd build-win64 && ctest --output-on-failure -j"$JOBS")
-# The Windows tool writes the Linux tool's bytes and reads its files (the Linux tree is
-# built first by scripts/test.sh; the script says so and does nothing without it).
+# The Windows tool writes the Linux tool's bytes and reads its files.
 sh scripts/windows_cli_bytes.sh build/cli/lockwell-cli build-win64/cli/lockwell-cli.exe
 
 # --- i686: the programs and one smoke test under 32-bit Wine --------------------------

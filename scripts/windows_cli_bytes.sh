@@ -5,12 +5,12 @@
 # Usage: windows_cli_bytes.sh <linux lockwell-cli> <lockwell-cli.exe>
 # WINEPREFIX and WINEDEBUG are taken from the environment.
 set -e
+if [ ! -x "$1" ] || [ ! -f "$2" ]; then
+    echo "windows_cli_bytes: needs both $1 and $2" >&2
+    exit 1
+fi
 LINUX_CLI=$(realpath "$1")
 WINDOWS_CLI=$(realpath "$2")
-if [ ! -x "$LINUX_CLI" ] || [ ! -f "$WINDOWS_CLI" ]; then
-    echo "windows_cli_bytes: skipped: needs both $1 and $2"
-    exit 0
-fi
 START=$(date +%s)
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT

@@ -100,7 +100,7 @@ TEST(WindowsClipboard, FileDropReplacesWhatWasThere)
 TEST(WindowsClipboard, GivenWindowOwnsTheClipboard)
 {
     HWND window = CreateWindowExA(0, "STATIC", "owner", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ASSERT_NE(window, nullptr);
+    ASSERT_NE(window, nullptr) << "error " << GetLastError();
     lw::PutFileDropOnClipboard("C:\\a.fe2", window);
     EXPECT_EQ(GetClipboardOwner(), window);
     EXPECT_EQ(ReadDrop().first, "C:\\a.fe2");

@@ -102,7 +102,7 @@ TEST(WindowsMail, CallsSendDocumentsWithTheFixedArguments)
     const std::string log = TempLog();
     TFakeMapi fake(FakeMapiFolder(), log);
     HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ASSERT_NE(window, nullptr);
+    ASSERT_NE(window, nullptr) << "error " << GetLastError();
     const std::string parent = std::to_string(reinterpret_cast<uintptr_t>(window));
     {
         lw::TMailClient client;
