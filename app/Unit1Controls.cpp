@@ -111,10 +111,10 @@ void TForm1::BuildControls()
     FrameWithCaptionOnLine(GroupBox1);
     compbox = Place<QCheckBox>(GroupBox1, "compbox", {11, 20, 97, 17}, "", "&Compress file");
     emailbox = Place<QCheckBox>(GroupBox1, "emailbox", {11, 46, 129, 17}, "", "Send to E&Mail client");
-    delmailbox = Place<QCheckBox>(GroupBox1, "delmailbox", {32, 72, 137, 17}, "", "Delete file &after emailing");
+    delmailbox = Place<QCheckBox>(GroupBox1, "delmailbox", {32, 72, 137, 17}, "", "Delete file after emailing");
     delmailbox->setEnabled(false);
     runbox = Place<QCheckBox>(GroupBox1, "runbox", {11, 98, 113, 16}, "", "&Run decrypted file");
-    shredbox = Place<QCheckBox>(GroupBox1, "shredbox", {11, 124, 150, 17}, "", "Delete &source file");
+    shredbox = Place<QCheckBox>(GroupBox1, "shredbox", {11, 124, 150, 17}, "", "Delete source file");
     SetTextColour(shredbox, Qt::black);
     copybox = Place<QCheckBox>(GroupBox1, "copybox", {11, 151, 133, 17}, "", "Co&py file to clipboard");
 
@@ -133,7 +133,7 @@ void TForm1::BuildControls()
     cipherItems->button(0)->setChecked(true);
 
     Button2 = Place<QPushButton>(this, "Button2", {200, 274, 113, 25}, "Securely delete selected file",
-                                 "Delete selected &file");
+                                 "Delete selected file");
     Label4 = PlaceLabel(this, "Label4", {8, 320, 96, 13}, "", "Selected source file:");
     Label4->adjustSize();
     SetTextColour(Label4, Qt::black);

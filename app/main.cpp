@@ -16,6 +16,7 @@
 #include "app/SettingsFiles.h"
 #include "app/StartUp.h"
 #include "app/Unit1.h"
+#include "platform/ProcessGuard.h"
 #include "platform/TempFileCleanup.h"
 #include "platform/Version.h"
 
@@ -62,6 +63,7 @@ int main(int argc, char** argv)
     }
     const std::optional<std::string> sourcePath =
         action == lw::TStartAction::Window ? std::optional<std::string>(lw::WindowFilePath(args[0])) : std::nullopt;
+    lw::KeepSecretsOutOfDumps();
     // An interrupted job must not leave a named working file (decrypted plaintext) behind.
     lw::InstallTempFileCleanup();
     QApplication app(argc, argv);

@@ -19,7 +19,7 @@ constexpr TUsagePart kSynopses[] = {
      "lockwell-cli encrypt [--cipher NAME] [--compress] [--dest DIR] [--delete-source]\n"
      "                            [--overwrite | --new-name] [--yes] [--phrase-file FILE] [--quiet] FILE...\n"},
     {kDecrypt,
-     "lockwell-cli decrypt [--cipher NAME] [--dest DIR] [--delete-source]\n"
+     "lockwell-cli decrypt [--cipher NAME] [--dest DIR] [--delete-source] [--keep-doubtful]\n"
      "                            [--overwrite | --new-name] [--yes] [--phrase-file FILE] [--quiet] FILE...\n"},
     {kWipe, "lockwell-cli wipe [--yes] [--quiet] FILE...\n"},
 };
@@ -30,10 +30,13 @@ constexpr const char* kToolSynopsis =
 constexpr TUsagePart kOptions[] = {
     {kJobs,
      "  --cipher NAME       rc4, blowfish, serpent, rijndael or 0 to 3\n"
-     "                      (default: the window's saved choice, else blowfish)\n"},
+     "                      (default: blowfish)\n"},
     {kEncrypt, "  --compress          compress before encrypting (writes .fez instead of .fe2)\n"},
     {kJobs, "  --dest DIR          write the output into DIR instead of beside FILE\n"},
     {kJobs, "  --delete-source     wipe FILE once the output is written (status 1 if it stays)\n"},
+    {kDecrypt,
+     "  --keep-doubtful     keep a decrypted file that looks like no known kind of file\n"
+     "                      (a wrong phrase or cipher); otherwise it is removed (status 1)\n"},
     {kJobs, "  --overwrite         replace an existing output\n"},
     {kJobs, "  --new-name          write to a free numbered name when the output exists\n"},
     {kAll, "  --yes               wipe without asking\n"},
@@ -165,6 +168,8 @@ TCliOptions ParseArguments(const std::vector<std::string>& args)
             flag(true, o.Quiet);
         } else if (arg == "--compress") {
             flag(o.Command == TCommand::Encrypt, o.Compress);
+        } else if (arg == "--keep-doubtful") {
+            flag(o.Command == TCommand::Decrypt, o.KeepDoubtful);
         } else if (arg == "--delete-source") {
             flag(job, o.DeleteSource);
         } else if (job && (arg == "--overwrite" || arg == "--new-name")) {

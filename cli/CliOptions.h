@@ -18,10 +18,11 @@ enum class TCliAction { Run, Usage, CommandUsage, Version };
 struct TCliOptions {
     TCliAction Action = TCliAction::Run;
     TCommand Command = TCommand::Encrypt;
-    int32_t CipherIndex = -1; // -1: the window's saved choice
+    int32_t CipherIndex = -1; // -1: the tool's default, Blowfish
     bool Compress = false;
     std::string DestinationFolder;
     bool DeleteSource = false;
+    bool KeepDoubtful = false;                 // keep a decrypted file that looks like no known kind
     std::optional<TMsgDlgBtn> OverwriteAnswer; // Ignore (--overwrite) or Yes (--new-name)
     bool Yes = false;
     bool Quiet = false;                    // no progress line

@@ -3,14 +3,24 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/Path.h"
+
 namespace lw::cli {
 namespace {
 
+// Besides its word and the word's first letter, each button takes a short answer: y/yes
+// for the one that goes ahead, n/no for the one that keeps things as they are.
 struct TButton {
     TMsgDlgBtn button;
     const char* caption;
+    char letter;
+    const char* word;
 };
-constexpr TButton kButtons[] = {{mbYes, "Yes"}, {mbNo, "No"}, {mbOK, "OK"}, {mbCancel, "Cancel"}, {mbIgnore, "Ignore"}};
+constexpr TButton kButtons[] = {{mbYes, "Yes", 'y', "yes"},
+                                {mbNo, "No", 'n', "no"},
+                                {mbOK, "OK", 'y', "yes"},
+                                {mbCancel, "Cancel", 'n', "no"},
+                                {mbIgnore, "Ignore", 'i', "ignore"}};
 
 // What a box without a chosen default answers to Enter, and what any box answers to Escape.
 TMsgDlgBtn DefaultButton(TMsgDlgButtons buttons)
@@ -20,6 +30,51 @@ TMsgDlgBtn DefaultButton(TMsgDlgButtons buttons)
 TMsgDlgBtn EscapeButton(TMsgDlgButtons buttons)
 {
     return buttons & mbCancel ? mbCancel : buttons & mbNo ? mbNo : mbOK;
+}
+
+// The wipe's confirmation: --yes answers it, and it is asked even though Cancel is its default.
+bool IsWipeQuestion(TMsgDlgButtons buttons)
+{
+    return buttons == (mbOK | mbCancel);
+}
+
+bool Takes(const TButton& b, const std::string& typed)
+{
+    const std::string answer = path::LowerAscii(typed);
+    return answer == path::LowerAscii(b.caption) || answer == b.word || answer == std::string(1, b.letter) ||
+           answer == std::string(1, static_cast<char>(b.caption[0] | 0x20));
+}
+
+// "OK/Cancel [y/N]? ": the words, then the short answers with the default's in capitals.
+std::string Prompt(TMsgDlgButtons buttons, TMsgDlgBtn defaultButton)
+{
+    std::string words, letters;
+    for (const TButton& b : kButtons)
+        if (buttons & b.button) {
+            words += (words.empty() ? "" : "/") + std::string(b.caption);
+            letters += letters.empty() ? "" : "/";
+            letters += b.button == defaultButton ? static_cast<char>(b.letter & ~0x20) : b.letter;
+        }
+    return words + " [" + letters + "]? ";
+}
+
+// Shown before the prompt again after an answer it does not take.
+std::string Hint(TMsgDlgButtons buttons, TMsgDlgBtn defaultButton)
+{
+    std::string letters;
+    char enter = '?';
+    size_t left = 0;
+    for (const TButton& b : kButtons)
+        left += (buttons & b.button) ? 1 : 0;
+    for (const TButton& b : kButtons)
+        if (buttons & b.button) {
+            --left;
+            letters += b.letter;
+            letters += left > 1 ? ", " : left == 1 ? " or " : "";
+            if (b.button == defaultButton)
+                enter = b.letter;
+        }
+    return "Please answer " + letters + "; Enter answers " + enter + ".\n";
 }
 
 } // namespace
@@ -52,7 +107,7 @@ TMsgDlgBtn TConsoleAskUser::AskUserWithDefault(TMsgDlgType kind, const std::stri
         defaultButton = DefaultButton(buttons);
     // A question whose safe answer is the default is risky: it is not put to a user who
     // may be a script typing Enter or "y", and --yes is only for the wipe's own question.
-    if (defaultButton == mbNo || defaultButton == mbCancel) {
+    if ((defaultButton == mbNo || defaultButton == mbCancel) && !IsWipeQuestion(buttons)) {
         PrintLine(m_linePrefix + text);
         return defaultButton;
     }
@@ -70,7 +125,7 @@ TMsgDlgBtn TConsoleAskUser::Ask(TMsgDlgType kind, const std::string& text, TMsgD
     if (buttons == (mbYes | mbNo | mbIgnore)) {
         if (m_overwriteAnswer)
             return *m_overwriteAnswer;
-    } else if (buttons == (mbOK | mbCancel)) {
+    } else if (IsWipeQuestion(buttons)) {
         if (m_confirmWipes)
             return mbOK;
     } else if ((buttons & (buttons - 1)) == 0) {
@@ -81,25 +136,19 @@ TMsgDlgBtn TConsoleAskUser::Ask(TMsgDlgType kind, const std::string& text, TMsgD
 
 TMsgDlgBtn TConsoleAskUser::AskTerminal(TMsgDlgButtons buttons, TMsgDlgBtn defaultButton)
 {
-    std::string prompt;
-    for (const TButton& b : kButtons)
-        if (buttons & b.button) {
-            if (!prompt.empty())
-                prompt += '/';
-            prompt += b.caption;
-        }
-    prompt += "? ";
+    const std::string prompt = Prompt(buttons, defaultButton);
+    const std::string hint = Hint(buttons, defaultButton);
+    bool again = false;
     for (;;) {
-        const std::optional<std::string> line = m_terminal.ReadLine(prompt, true);
+        const std::optional<std::string> line = m_terminal.ReadLine(again ? hint + prompt : prompt, true);
         if (!line)
             return EscapeButton(buttons); // no terminal, or its input ended
         if (line->empty())
             return defaultButton;
-        // Each caption starts with its own letter.
-        const char first = static_cast<char>((*line)[0] | 0x20);
         for (const TButton& b : kButtons)
-            if ((buttons & b.button) && (b.caption[0] | 0x20) == first)
+            if ((buttons & b.button) && Takes(b, *line))
                 return b.button;
+        again = true;
     }
 }
 

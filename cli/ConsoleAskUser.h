@@ -12,10 +12,13 @@ void PrintLine(const std::string& text);
 
 // Message boxes for a run without a window: each box is a line on stderr. The overwrite
 // prompt and the wipe confirmation take the answer given on the command line, else ask
-// on the terminal, else take the safe answer (No, Cancel). An error box is kept for the
-// caller, who prints it with its cause. A question whose default is No (or Cancel) is
-// shown and answered so: no option and no typed answer says Yes to it. Each box's text
-// follows linePrefix, which names the file when a run has several.
+// on the terminal, else take the safe answer (No, Cancel). On the terminal a button is
+// answered by its word, its first letter, or y/yes (Yes, OK) and n/no (No, Cancel); Enter
+// takes the default, which the prompt shows in capitals ("OK/Cancel [y/N]? "), and what
+// was typed before the prompt is dropped. An error box is kept for the caller, who prints
+// it with its cause. Any other question whose default is No (or Cancel) is shown and
+// answered so: no option and no typed answer says Yes to it. Each box's text follows
+// linePrefix, which names the file when a run has several.
 class TConsoleAskUser final : public IAskUser {
 public:
     TConsoleAskUser(std::optional<TMsgDlgBtn> overwriteAnswer, bool confirmWipes, TTerminal& terminal,

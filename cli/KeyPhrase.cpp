@@ -1,7 +1,9 @@
 #include "cli/KeyPhrase.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <optional>
+#include <string_view>
 
 #include "crypto/SecureFill.h"
 #include "platform/FileSystem.h"
@@ -67,6 +69,15 @@ void ReadPhraseFile(const std::string& path, std::string& phrase)
     // What follows the line end goes too.
     SecureFill(phrase.data() + end, phrase.size() - end, 0);
     phrase.resize(end);
+    // An editor's UTF-8 byte-order mark is not part of what was typed.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (std::string_view(phrase).substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        // Moved down in the one buffer, so no copy of the phrase is left behind.
+        std::copy(phrase.begin() + kByteOrderMark.size(), phrase.end(), phrase.begin());
+        const size_t length = phrase.size() - kByteOrderMark.size();
+        SecureFill(phrase.data() + length, kByteOrderMark.size(), 0);
+        phrase.resize(length);
+    }
 }
 
 void AskPhrase(TTerminal& terminal, bool twice, std::string& phrase)

@@ -3,17 +3,21 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/CliOptions.h"
 #include "cli/ConsoleAskUser.h"
 #include "cli/ConsoleHandOff.h"
-#include "cli/DefaultCipher.h"
 #include "cli/KeyPhrase.h"
 #include "cli/ProgressLine.h"
 #include "jobs/Jobs.h"
+#include "jobs/OutputName.h"
+#include "jobs/Plausibility.h"
 #include "jobs/Wipe.h"
+#include "platform/FileSystem.h"
+#include "platform/ProcessGuard.h"
 #include "platform/SecretText.h"
 #include "platform/TempFileCleanup.h"
 #include "platform/Terminal.h"
@@ -27,6 +31,9 @@ using namespace lw::cli;
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
 constexpr int kBadUsage = 2;
+// The window's first-start choice; the tool never follows what the window saved since,
+// so a script decrypts tomorrow what it encrypted today.
+constexpr int32_t kDefaultCipher = 1; // Blowfish
 
 int Fail(const std::string& message, int status)
 {
@@ -45,7 +52,17 @@ struct TRun {
     TTerminal& Terminal;
     const TSecretText& Phrase; // empty for wipes
     int32_t CipherIndex;
+    std::optional<fs::TFileIdentity> PhraseFile; // the file the phrase was read from
+    std::vector<fs::TFileIdentity>& Written;     // the outputs of this run so far
 };
+
+bool IsAmong(const std::string& path, const std::vector<fs::TFileIdentity>& files)
+{
+    fs::TFileIdentity identity;
+    if (!fs::IdentityAt(path, identity, true))
+        return false;
+    return std::any_of(files.begin(), files.end(), [&](const fs::TFileIdentity& f) { return f.SameFile(identity); });
+}
 
 // One file's lines: as they always were with one FILE, after "FILE: " with several.
 struct TFileLines {
@@ -54,6 +71,28 @@ struct TFileLines {
     void Say(const std::string& text) const { PrintLine(Prefix + text); }
     // With one FILE, a line of the tool's own names the tool instead.
     void SayAsTool(const std::string& text) const { PrintLine((Prefix.empty() ? "lockwell-cli: " : Prefix) + text); }
+};
+
+// The result line names the cipher that was used ("File encrypted with Serpent").
+class TResultNamesCipher final : public IAskUser {
+public:
+    TResultNamesCipher(IAskUser& inner, int32_t cipherIndex) : m_inner(inner), m_cipher(CipherName(cipherIndex)) {}
+
+    TMsgDlgBtn AskUser(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons) override
+    {
+        const bool result =
+            kind == TMsgDlgType::mtInformation && (text == "File encrypted" || text == "File decrypted");
+        return m_inner.AskUser(kind, result ? text + " with " + m_cipher : text, buttons);
+    }
+    TMsgDlgBtn AskUserWithDefault(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons,
+                                  TMsgDlgBtn defaultButton) override
+    {
+        return m_inner.AskUserWithDefault(kind, text, buttons, defaultButton);
+    }
+
+private:
+    IAskUser& m_inner;
+    std::string m_cipher;
 };
 
 int RunWipe(const TRun& run, const std::string& file, const TFileLines& lines)
@@ -85,16 +124,28 @@ int RunJob(const TRun& run, const std::string& file, const TFileLines& lines)
     options.DestinationFolder = o.DestinationFolder;
     options.Compress = o.Compress;
     options.DeleteSource = o.DeleteSource;
+    // Two FILEs of one run with the same output name: the later one must not replace
+    // what the earlier one wrote, whose source may be wiped by now.
+    const std::string planned = OutputPath(options, encrypt ? TJobKind::Encrypt : TJobKind::Decrypt);
+    if (o.OverwriteAnswer != mbYes && IsAmong(planned, run.Written)) {
+        lines.SayAsTool("\"" + planned +
+                        "\" was written earlier in this run: it is not replaced, and the source is kept");
+        return kFailed;
+    }
 
     TConsoleHandOff handOff;
     TStopRequest stop;
     TProgressLine line(ShowsProgress(o), stop, &TInterruptAsStop::Requested);
-    TAskBelowProgress boxes(ask, line);
+    TAskBelowProgress belowProgress(ask, line);
+    TResultNamesCipher boxes(belowProgress, run.CipherIndex);
     TJobContext context{boxes, handOff};
     context.Progress = &line;
     context.Stop = &stop;
+    context.KeepDoubtful = o.KeepDoubtful;
     const bool ended = encrypt ? RunEncryptJob(options, context) : RunDecryptJob(options, context);
     line.Clear();
+    if (fs::TFileIdentity written; !context.OutputPath.empty() && fs::IdentityAt(context.OutputPath, written))
+        run.Written.push_back(written);
     if (!ended) {
         lines.SayAsTool("stopped at the overwrite prompt; nothing written");
         return kFailed;
@@ -107,6 +158,12 @@ int RunJob(const TRun& run, const std::string& file, const TFileLines& lines)
         lines.Say(ask.ErrorText() + (context.FailureReason.empty() ? "" : ": " + context.FailureReason));
         return kFailed;
     }
+    // A reason without an error box: a doubtful decrypted file, dropped.
+    if (!context.FailureReason.empty()) {
+        lines.Say(context.FailureReason);
+        lines.SayAsTool("the decrypted file was not kept (--keep-doubtful keeps it)");
+        return kFailed;
+    }
     if (o.DeleteSource && !context.SourceKept.empty()) {
         lines.Say("Source kept: " + context.SourceKept);
         return kFailed;
@@ -117,6 +174,11 @@ int RunJob(const TRun& run, const std::string& file, const TFileLines& lines)
 // One file's job or wipe; a failure that escapes it ends that file, not the run.
 int RunFile(const TRun& run, const std::string& file, const TFileLines& lines)
 {
+    // Encrypted or wiped under the phrase it holds, the phrase would be lost with it.
+    if (run.PhraseFile && IsAmong(file, {*run.PhraseFile})) {
+        lines.SayAsTool("the key phrase was read from this file: it is not taken as a FILE of the same run");
+        return kFailed;
+    }
     try {
         return run.Options.Command == TCommand::Wipe ? RunWipe(run, file, lines) : RunJob(run, file, lines);
     } catch (const std::exception& e) {
@@ -165,12 +227,17 @@ int Run(const std::vector<std::string>& args, TSecretText& phrase)
 
     TTerminal terminal;
     int32_t cipherIndex = -1;
+    std::optional<fs::TFileIdentity> phraseFile;
     if (o.Command != TCommand::Wipe) {
         const bool encrypt = o.Command == TCommand::Encrypt;
         try {
-            if (o.PhraseFile)
+            if (o.PhraseFile) {
                 ReadPhraseFile(*o.PhraseFile, phrase.Buffer());
-            else
+                // Standard input may be a file too ("--phrase-file - <key.txt").
+                fs::TFileIdentity read;
+                if (*o.PhraseFile == "-" ? fs::IdentityOf(0, read) : fs::IdentityAt(*o.PhraseFile, read, true))
+                    phraseFile = read;
+            } else
                 AskPhrase(terminal, encrypt, phrase.Buffer());
         } catch (const EPhrase& e) {
             return Fail(e.Message(), (o.PhraseFile || terminal.Available()) ? kFailed : kBadUsage);
@@ -178,15 +245,17 @@ int Run(const std::vector<std::string>& args, TSecretText& phrase)
         // Decrypting with one stays possible: files made with an empty phrase must open.
         if (encrypt && phrase.Empty())
             return Fail("the key phrase is empty: anyone could decrypt the file", kFailed);
-        cipherIndex = o.CipherIndex >= 0 ? o.CipherIndex : DefaultCipherIndex();
+        cipherIndex = o.CipherIndex >= 0 ? o.CipherIndex : kDefaultCipher;
     }
-    return RunFiles(TRun{o, terminal, phrase, cipherIndex});
+    std::vector<fs::TFileIdentity> written;
+    return RunFiles(TRun{o, terminal, phrase, cipherIndex, phraseFile, written});
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    KeepSecretsOutOfDumps();
     InstallTempFileCleanup();
     // Outside the try: every way out of main, a throw included, scrubs the phrase.
     TSecretText phrase;

@@ -70,6 +70,12 @@ bool WipeDespiteDoubt(const std::string& doubt, const std::string& sourcePath, I
     return ask.AskUserWithDefault(TMsgDlgType::mtWarning, text, mbYes | mbNo, mbNo) == mbYes;
 }
 
+bool KeepDoubtfulOutput(const std::string& doubt, const std::string& outputPath, IAskUser& ask)
+{
+    const std::string text = doubt + " Keep \"" + path::ExtractFileName(outputPath) + "\"?";
+    return ask.AskUserWithDefault(TMsgDlgType::mtWarning, text, mbYes | mbNo, mbNo) == mbYes;
+}
+
 void WarnAboutOutput(const std::string& doubt, TJobContext& context)
 {
     context.Ask.AskUser(TMsgDlgType::mtWarning, doubt, mbOK);

@@ -16,6 +16,9 @@ std::string DoubtAboutOutput(TFileStream& output, TFileStream& source, const TJo
 // Asks, with No as the default, whether to wipe the source despite the doubt.
 bool WipeDespiteDoubt(const std::string& doubt, const std::string& sourcePath, IAskUser& ask);
 
+// Asks, with No as the default, whether to keep the doubtful output at all.
+bool KeepDoubtfulOutput(const std::string& doubt, const std::string& outputPath, IAskUser& ask);
+
 // After "File decrypted": the doubt as a warning, both files kept.
 void WarnAboutOutput(const std::string& doubt, TJobContext& context);
 

@@ -44,7 +44,16 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
         source.CheckUnchanged();
         const std::string doubt =
             compressed ? std::string() : job::DoubtAboutOutput(output.Stream(), source.Stream(), options);
+        // Before the commit: noise that is not kept never appears under the file's name,
+        // and the user can try another cipher or phrase at once.
+        const bool askedToKeep = !doubt.empty() && !context.KeepDoubtful;
+        if (!doubt.empty() &&
+            !(askedToKeep ? job::KeepDoubtfulOutput(doubt, outputPath, context.Ask) : *context.KeepDoubtful)) {
+            context.FailureReason = doubt;
+            return true;
+        }
         output.Commit(commitMode);
+        context.OutputPath = outputPath;
         if (options.DeleteSource) {
             if (!doubt.empty() && !job::WipeDespiteDoubt(doubt, options.SourcePath, context.Ask)) {
                 context.SourceKept = doubt;
@@ -53,7 +62,7 @@ bool RunDecryptJob(const TJobOptions& options, TJobContext& context)
             }
         }
         context.Ask.AskUser(TMsgDlgType::mtInformation, "File decrypted", mbOK);
-        if (!doubt.empty() && !options.DeleteSource)
+        if (!doubt.empty() && !options.DeleteSource && !askedToKeep)
             job::WarnAboutOutput(doubt, context);
         job::RunHandOffs(options, outputPath, true, context);
     } catch (const std::exception& failure) {

@@ -39,6 +39,7 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         source.CheckUnchanged();
         // In place before the source may be wiped.
         output.Commit(commitMode);
+        context.OutputPath = outputPath;
         if (options.DeleteSource)
             job::ProveThenWipeSource(source, output, outputPath, options, TJobKind::Encrypt, options.Compress, context);
         context.Ask.AskUser(TMsgDlgType::mtInformation, "File encrypted", mbOK);

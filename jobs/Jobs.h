@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "jobs/AskUser.h"
@@ -30,11 +31,17 @@ struct TJobContext {
     std::string FailureReason = {};
     // Set when "Delete source file" was asked and the source stays: why it stays.
     std::string SourceKept = {};
+    // Set once the output is in place: where it went.
+    std::string OutputPath = {};
     // Both optional: who hears how far the job got, and the request that stops it.
     IJobProgress* Progress = nullptr;
     const TStopRequest* Stop = nullptr;
     // Set when the stop request ended the job early (see TStopRequest).
     bool Stopped = false;
+    // A ".fe2" that decrypts to what looks like no known kind of file: unset asks the user
+    // whether to keep it; true keeps it and warns after the result; false drops it unasked.
+    // Dropped, it never appears under its name, and FailureReason says why (no box).
+    std::optional<bool> KeepDoubtful = std::nullopt;
 };
 
 // True when the job finished or failed; false when abandoned at the overwrite prompt.

@@ -61,6 +61,17 @@ void RequireDeletable(const std::string& path)
     throw Exception(Quoted(path) + " cannot be deleted: " + cause);
 }
 
+// Other names of the file share its data: a backup made of hard links would become noise.
+void RequireOnlyName(const std::string& path, int fd)
+{
+    fs::TFileIdentity identity;
+    if (!fs::IdentityOf(fd, identity) || identity.links <= 1)
+        return;
+    const uint64_t others = identity.links - 1;
+    throw Exception(Quoted(path) + " has " + std::to_string(others) + (others == 1 ? " other name" : " other names") +
+                    "; the wipe would destroy their data too");
+}
+
 // The name must still lead to the open file, or another file would be deleted.
 bool Names(const std::string& path, int fd)
 {
@@ -147,7 +158,8 @@ bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAsk
             text +=
                 "\r\nThis kind of file system keeps old copies of changed data: traces of the file may stay "
                 "on the disk after the wipe.";
-        if (ask.AskUser(TMsgDlgType::mtWarning, text, mbOK | mbCancel) != mbOK) {
+        // Cancel is the default: one key press must not destroy a file.
+        if (ask.AskUserWithDefault(TMsgDlgType::mtWarning, text, mbOK | mbCancel, mbCancel) != mbOK) {
             if (reason)
                 *reason = "the wipe was not confirmed";
             return false;
@@ -160,6 +172,7 @@ bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAsk
         stream = TakeForWipe(std::move(stream), path);
         if (!Names(path, stream->Handle()))
             throw Exception(Replaced(path));
+        RequireOnlyName(path, stream->Handle());
         OverwriteSevenTimes(*stream, progress, stop);
         // A second handle keeps the lock through the close, so a failed close is still
         // reported with the file in place and no job can open the name between close and delete.

@@ -3,13 +3,21 @@
 #include <string>
 
 // Named temporary files that must not outlive the process when it is interrupted:
-// a handler for SIGINT, SIGTERM and SIGHUP removes every registered path, then lets
-// the signal end the process as it would have. On Windows a console control handler
-// does the same for Ctrl+C, Ctrl+Break and closing the console.
+// a handler for every signal that ends a process and can be caught removes every
+// registered path, then lets the signal end the process as it would have. On Windows a
+// console control handler does the same for Ctrl+C, Ctrl+Break and closing the console.
 namespace lw {
 
+#ifndef _WIN32
+// The signals whose default action ends the process and that a handler can catch, but
+// SIGXFSZ (ignored, so that the write fails with a reason) and the faults a handler
+// cannot return from.
+inline constexpr int kEndingSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,   SIGPIPE,
+                                         SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF};
+#endif
+
 // Installs the handlers once per process. A signal the process was started ignoring
-// (nohup, a background shell job) stays ignored.
+// (nohup, a background shell job) stays ignored; SIGXFSZ is ignored from then on.
 void InstallTempFileCleanup();
 
 // Keeps one path registered for removal while it lives. A path longer than a slot, or

@@ -18,10 +18,13 @@ std::optional<std::string> TTerminal::ReadLine(const std::string& prompt, bool e
 {
     if (m_fd < 0)
         return std::nullopt;
-    // Echo off before the prompt shows, so nothing typed in answer is flushed away.
+    // Echo off (which drops what was typed ahead) or the drop itself, both before the
+    // prompt shows, so nothing typed in answer is lost.
     std::optional<terminal::TEchoOff> quiet;
     if (!echo)
         quiet.emplace(m_fd);
+    else
+        terminal::DiscardTypedAhead(m_fd);
     terminal::Show(m_fd, prompt);
     std::string line;
     char c;

@@ -16,6 +16,7 @@ public:
     // False when the process has no controlling terminal.
     bool Available() const { return m_fd >= 0; }
     // Shows the prompt and reads one line without its line end; nothing at end of input.
+    // What was typed before the prompt showed is dropped.
     // Without echo the typed text is not shown, and the echo comes back even when a
     // signal ends the program meanwhile.
     std::optional<std::string> ReadLine(const std::string& prompt, bool echo);

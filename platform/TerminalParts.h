@@ -7,6 +7,8 @@ namespace lw::terminal {
 // The terminal or console of the process, whatever the standard streams are; -1 without.
 int Open();
 void Show(int fd, const std::string& text);
+// Drops what was typed before now: an Enter meant for something else answers no question.
+void DiscardTypedAhead(int fd);
 // Ends the line that was read: drops what the system adds to it, and without echo moves
 // the terminal's cursor to the next line if the system does not.
 void FinishLine(int fd, std::string& line, bool echo);

@@ -55,9 +55,9 @@ for cipher in rc4 blowfish serpent rijndael; do
         done
         encrypted=""
         for f in $FILES; do encrypted="$encrypted $f.$format"; done
-        (cd "$WORK/windows" && "$LINUX_CLI" decrypt --cipher $cipher --quiet --phrase-file ../phrase \
+        (cd "$WORK/windows" && "$LINUX_CLI" decrypt --keep-doubtful --cipher $cipher --quiet --phrase-file ../phrase \
             --dest ../out-linux $encrypted) >"$WORK/log" 2>&1 || fail "$cipher $format: Linux decrypt of Windows files failed"
-        (cd "$WORK/linux" && wine "$WINDOWS_CLI" decrypt --cipher $cipher --quiet --phrase-file ../phrase \
+        (cd "$WORK/linux" && wine "$WINDOWS_CLI" decrypt --keep-doubtful --cipher $cipher --quiet --phrase-file ../phrase \
             --dest ../out-windows $encrypted) >"$WORK/log" 2>&1 || fail "$cipher $format: Windows decrypt of Linux files failed"
         for f in $FILES; do
             cmp -s "$WORK/src/$f" "$WORK/out-linux/$f" || fail "$cipher $format $f: Linux did not get the source back"

@@ -10,6 +10,7 @@
 #include "app/win32/Win32Window.h"
 #include "platform/Path.h"
 #include "platform/ProgramPath.h"
+#include "platform/ProcessGuard.h"
 #include "platform/TempFileCleanup.h"
 #include "shell/ShellEntries.h"
 
@@ -44,6 +45,7 @@ int WindowRun(const std::string& sourcePath)
 
 int main(int argc, char** argv)
 {
+    lw::KeepSecretsOutOfDumps();
     // An interrupted job must not leave a named working file (decrypted plaintext) behind.
     lw::InstallTempFileCleanup();
     if (argc < 2)

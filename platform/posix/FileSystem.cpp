@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -229,6 +230,10 @@ void DropCachedPages(int fd)
 
 std::string ErrorText(int error)
 {
+    // Under a file-size limit (ulimit -f) the limit is the reason, not the file system.
+    rlimit limit{};
+    if (error == EFBIG && ::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        return "File size limit exceeded";
     return std::strerror(error);
 }
 

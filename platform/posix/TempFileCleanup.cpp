@@ -11,8 +11,6 @@
 namespace lw {
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
 enum TSlotState : int {
     kFree,
     kFilling, // being written by its owner; the handler skips it
@@ -67,7 +65,7 @@ sigset_t CleanupSignals()
 {
     sigset_t set;
     sigemptyset(&set);
-    for (int signal : kSignals)
+    for (int signal : kEndingSignals)
         sigaddset(&set, signal);
     return set;
 }
@@ -76,7 +74,9 @@ sigset_t CleanupSignals()
 
 void InstallTempFileCleanup()
 {
-    for (int signal : kSignals) {
+    // A file-size limit makes the write fail with a reason instead of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (int signal : kEndingSignals) {
         struct sigaction previous {};
         if (::sigaction(signal, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN)
             continue;

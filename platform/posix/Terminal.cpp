@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "platform/FileSystem.h"
+#include "platform/TempFileCleanup.h"
 #include "platform/TerminalParts.h"
 
 namespace lw {
@@ -15,17 +16,16 @@ namespace {
 // What a signal handler needs to give the echo back; set only while it is off.
 int g_quietFd = -1;
 termios g_saved{};
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 // The handlers in place before, such as the temporary-file cleanup: they get the signal
 // next and come back afterwards.
-struct sigaction g_previous[std::size(kSignals)];
+struct sigaction g_previous[std::size(kEndingSignals)];
 
 extern "C" void RestoreAndRaise(int signal)
 {
     if (g_quietFd >= 0)
         ::tcsetattr(g_quietFd, TCSAFLUSH, &g_saved);
-    for (size_t i = 0; i < std::size(kSignals); ++i) {
-        if (kSignals[i] != signal)
+    for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
+        if (kEndingSignals[i] != signal)
             continue;
         if (g_previous[i].sa_handler == SIG_IGN)
             std::signal(signal, SIG_DFL);
@@ -51,8 +51,8 @@ TEchoOff::TEchoOff(int fd)
     restore.sa_handler = RestoreAndRaise;
     restore.sa_flags = SA_RESTART;
     sigemptyset(&restore.sa_mask);
-    for (size_t i = 0; i < std::size(kSignals); ++i)
-        ::sigaction(kSignals[i], &restore, &g_previous[i]);
+    for (size_t i = 0; i < std::size(kEndingSignals); ++i)
+        ::sigaction(kEndingSignals[i], &restore, &g_previous[i]);
     ::tcsetattr(fd, TCSAFLUSH, &quiet);
 }
 
@@ -62,8 +62,8 @@ TEchoOff::~TEchoOff()
         return;
     ::tcsetattr(g_quietFd, TCSAFLUSH, &g_saved);
     g_quietFd = -1;
-    for (size_t i = 0; i < std::size(kSignals); ++i)
-        ::sigaction(kSignals[i], &g_previous[i], nullptr);
+    for (size_t i = 0; i < std::size(kEndingSignals); ++i)
+        ::sigaction(kEndingSignals[i], &g_previous[i], nullptr);
 }
 
 int Open()
@@ -74,6 +74,11 @@ int Open()
 void Show(int fd, const std::string& text)
 {
     fs::Write(fd, text.data(), text.size());
+}
+
+void DiscardTypedAhead(int fd)
+{
+    ::tcflush(fd, TCIFLUSH);
 }
 
 // ECHONL shows the Enter even without echo, and the line comes without anything added.

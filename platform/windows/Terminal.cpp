@@ -72,6 +72,11 @@ int Open()
     return win::Adopt(input, true);
 }
 
+void DiscardTypedAhead(int fd)
+{
+    ::FlushConsoleInputBuffer(win::HandleOf(fd));
+}
+
 void FinishLine(int, std::string& line, bool echo)
 {
     // The console hands over the line with its carriage return.

@@ -152,15 +152,20 @@ TEST(WindowLayout, TabOrder)
                            "runbox", "emailbox", "compbox", "delmailbox", "copybox", "folders", "Button4", "Button3"}));
 }
 
-// Alt and one letter reach each captioned control; no two share a letter.
+// Alt and one letter reach each captioned control but those that destroy a file (a slip of
+// the fingers must not reach them); no two share a letter.
 TEST(WindowLayout, AccessKeysAreUnique)
 {
     for (const char* source : {"/tmp/a.txt", "/tmp/a.fe2"}) {
         lwtest::WindowFixture window;
         auto& form = window.Open(source);
         QStringList captions;
-        for (auto* b : form.findChildren<QAbstractButton*>())
+        for (auto* b : form.findChildren<QAbstractButton*>()) {
             captions << b->text();
+            if (QStringList{"Button2", "shredbox", "delmailbox"}.contains(b->objectName())) {
+                EXPECT_FALSE(b->text().contains('&')) << source << ": " << b->text().toStdString();
+            }
+        }
         for (auto* l : form.findChildren<QLabel*>())
             if (l->buddy())
                 captions << l->text();
@@ -175,7 +180,7 @@ TEST(WindowLayout, AccessKeysAreUnique)
             EXPECT_TRUE(seen.emplace(key, caption).second)
                 << source << ": " << caption.toStdString() << " and " << seen[key].toStdString();
         }
-        EXPECT_GE(withKey, 15) << source;
+        EXPECT_GE(withKey, 12) << source;
     }
 }
 

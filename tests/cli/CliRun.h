@@ -86,11 +86,17 @@ def more():
         chunk = b""
     seen += chunk
     return chunk
+# Each answer once its own prompt has shown: the tool drops what was typed before it.
+after = 0
 for prompt, answer in dialogue:
-    while prompt.encode() not in seen:
+    p = prompt.encode()
+    while seen.find(p, after) < 0:
         if not more():
             break
-    seen = seen.replace(prompt.encode(), b"<" + prompt.encode() + b">", 1)
+    at = seen.find(p, after)
+    if at >= 0:
+        seen = seen[:at] + b"<" + p + b">" + seen[at + len(p):]
+        after = at + len(p) + 2
     os.write(fd, answer.encode() + b"\n")
 while more():
     pass

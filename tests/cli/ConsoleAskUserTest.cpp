@@ -24,9 +24,24 @@ struct Asked {
     std::string err;
 };
 
-// In a child whose controlling terminal is a new pseudo-terminal holding `typed`: one box.
+// Whatever the pseudo-terminal has shown by now, added to seen.
+void Drain(int master, std::string& seen)
+{
+    char buffer[4096];
+    pollfd ready{master, POLLIN, 0};
+    while (::poll(&ready, 1, 0) == 1 && (ready.revents & POLLIN)) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        seen.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+// In a child whose controlling terminal is a new pseudo-terminal: one box. `ahead` is
+// typed before the child starts, each line of `typed` once a prompt ("? ") has shown.
 Asked AskOnTerminal(const std::function<lw::TMsgDlgBtn(lw::IAskUser&)>& box,
-                    std::optional<lw::TMsgDlgBtn> overwriteAnswer, bool yes, const std::string& typed)
+                    std::optional<lw::TMsgDlgBtn> overwriteAnswer, bool yes, const std::string& typed,
+                    const std::string& ahead = "")
 {
     TempDir io;
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -37,7 +52,7 @@ Asked AskOnTerminal(const std::function<lw::TMsgDlgBtn(lw::IAskUser&)>& box,
     const std::string slavePath = ::ptsname(master);
     // Held here too, so what the child showed stays readable after it ends.
     const int slave = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    EXPECT_EQ(::write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    EXPECT_EQ(::write(master, ahead.data(), ahead.size()), static_cast<ssize_t>(ahead.size()));
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setsid();
@@ -54,18 +69,27 @@ Asked AskOnTerminal(const std::function<lw::TMsgDlgBtn(lw::IAskUser&)>& box,
         const lw::TMsgDlgBtn answer = box(ask);
         ::_exit(answer);
     }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
     Asked asked;
-    asked.answer = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    char buffer[4096];
-    pollfd ready{master, POLLIN, 0};
-    while (::poll(&ready, 1, 0) == 1 && (ready.revents & POLLIN)) {
-        const ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        asked.terminal.append(buffer, static_cast<size_t>(n));
+    int status = 0;
+    // One line of `typed` a prompt: what was typed before a prompt showed is dropped.
+    size_t prompts = 0, next = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        pollfd shown{master, POLLIN, 0};
+        ::poll(&shown, 1, 20);
+        const size_t from = asked.terminal.size();
+        Drain(master, asked.terminal);
+        for (size_t at = asked.terminal.find("? ", from ? from - 1 : 0); at != std::string::npos;
+             at = asked.terminal.find("? ", at + 2))
+            ++prompts;
+        for (; prompts > 0 && next < typed.size(); --prompts) {
+            const size_t end = typed.find('\n', next) + 1;
+            const std::string line = typed.substr(next, end - next);
+            EXPECT_EQ(::write(master, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+            next = end;
+        }
     }
+    asked.answer = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    Drain(master, asked.terminal);
     ::close(slave);
     ::close(master);
     const Bytes err = ReadFile(io / "err");
@@ -75,34 +99,46 @@ Asked AskOnTerminal(const std::function<lw::TMsgDlgBtn(lw::IAskUser&)>& box,
 
 } // namespace
 
-TEST(ConsoleAskUser, RiskyQuestionsAreAnsweredNoWithoutAsking)
+TEST(ConsoleAskUser, AnswersOnAPseudoTerminal)
 {
     using lw::TMsgDlgType;
     const lw::TMsgDlgButtons yesNo = lw::mbYes | lw::mbNo;
     const lw::TMsgDlgButtons overwrite = lw::mbYes | lw::mbNo | lw::mbIgnore;
     const lw::TMsgDlgButtons okCancel = lw::mbOK | lw::mbCancel;
+    const lw::TMsgDlgBtn cancel = lw::mbCancel;
+    const char* const wipePrompt = "OK/Cancel [y/N]? ";
     const struct {
         const char* name;
         lw::TMsgDlgButtons buttons;
         std::optional<lw::TMsgDlgBtn> defaultButton; // nothing: plain AskUser
         std::optional<lw::TMsgDlgBtn> overwriteAnswer;
         bool yes;
-        const char* typed;
+        const char* typed; // typed ahead when no prompt is expected, else a line per prompt
         lw::TMsgDlgBtn answer;
         const char* prompt; // nullptr: the terminal is not asked
+        const char* ahead = "";
     } rows[] = {
+        // Risky questions whose safe answer is the default are answered so without asking.
         {"default No, y typed, --yes", yesNo, lw::mbNo, lw::mbYes, true, "y\n", lw::mbNo, nullptr},
         {"default No, Enter typed", yesNo, lw::mbNo, std::nullopt, false, "\n", lw::mbNo, nullptr},
         {"default No, --overwrite", overwrite, lw::mbNo, lw::mbIgnore, true, "i\n", lw::mbNo, nullptr},
-        {"default Cancel, --yes", okCancel, lw::mbCancel, std::nullopt, true, "o\n", lw::mbCancel, nullptr},
-        // --yes still answers the wipe's own question.
-        {"wipe question, --yes", okCancel, std::nullopt, std::nullopt, true, "c\n", lw::mbOK, nullptr},
+        // The wipe's own question: --yes answers it, else it is asked with Cancel the default.
+        {"wipe question, --yes", okCancel, cancel, std::nullopt, true, "c\n", lw::mbOK, nullptr},
+        {"wipe question, Enter", okCancel, cancel, std::nullopt, false, "\n", cancel, wipePrompt},
+        {"wipe question, y", okCancel, cancel, std::nullopt, false, "y\n", lw::mbOK, wipePrompt},
+        {"wipe question, YES", okCancel, cancel, std::nullopt, false, "YES\n", lw::mbOK, wipePrompt},
+        {"wipe question, ok", okCancel, cancel, std::nullopt, false, "ok\n", lw::mbOK, wipePrompt},
+        {"wipe question, no", okCancel, cancel, std::nullopt, false, "no\n", cancel, wipePrompt},
+        {"wipe question, x then y", okCancel, cancel, std::nullopt, false, "x\ny\n", lw::mbOK,
+         "Please answer y or n; Enter answers n.\r\nOK/Cancel [y/N]? "},
+        {"wipe question, y typed before it", okCancel, cancel, std::nullopt, false, "\n", cancel, wipePrompt, "y\n"},
         // Other defaults are asked, and Enter takes the given one.
-        {"default Yes, Enter typed", yesNo, lw::mbYes, std::nullopt, true, "\n", lw::mbYes, "Yes/No? "},
-        {"default Yes, n typed", yesNo, lw::mbYes, std::nullopt, true, "n\n", lw::mbNo, "Yes/No? "},
+        {"default Yes, Enter typed", yesNo, lw::mbYes, std::nullopt, true, "\n", lw::mbYes, "Yes/No [Y/n]? "},
+        {"default Yes, n typed", yesNo, lw::mbYes, std::nullopt, true, "n\n", lw::mbNo, "Yes/No [Y/n]? "},
         {"default Ignore, Enter typed", overwrite, lw::mbIgnore, std::nullopt, false, "\n", lw::mbIgnore,
-         "Yes/No/Ignore? "},
-        {"plain box, Enter typed", overwrite, std::nullopt, std::nullopt, false, "\n", lw::mbYes, "Yes/No/Ignore? "},
+         "Yes/No/Ignore [y/n/I]? "},
+        {"plain box, Enter typed", overwrite, std::nullopt, std::nullopt, false, "\n", lw::mbYes,
+         "Yes/No/Ignore [Y/n/i]? "},
     };
     for (const auto& row : rows) {
         const Asked asked = AskOnTerminal(
@@ -112,7 +148,7 @@ TEST(ConsoleAskUser, RiskyQuestionsAreAnsweredNoWithoutAsking)
                            ? ask.AskUserWithDefault(TMsgDlgType::mtWarning, text, row.buttons, *row.defaultButton)
                            : ask.AskUser(TMsgDlgType::mtWarning, text, row.buttons);
             },
-            row.overwriteAnswer, row.yes, row.typed);
+            row.overwriteAnswer, row.yes, row.prompt ? row.typed : "", row.prompt ? row.ahead : row.typed);
         EXPECT_EQ(asked.answer, row.answer) << row.name;
         EXPECT_EQ(asked.err, "Replace the file?\nIt cannot be undone.\n") << row.name;
         if (row.prompt) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sys/mount.h>
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
@@ -69,4 +70,30 @@ TEST(CliFullDisk, EncryptIntoAFullFileSystemNamesTheOutputAndLeavesNothing)
             EXPECT_TRUE(Listing(full.Path()).empty()) << "left in the full folder: " << Listing(full.Path()).size();
             EXPECT_TRUE(ReadFile(dir / "report.odt") == content);
         }
+}
+
+// Under a file-size limit (ulimit -f) the write fails with the limit as its reason, where
+// the signal the limit sends would end the tool without a word and leave a named
+// working file behind.
+TEST(CliFullDisk, AFileSizeLimitFailsTheJobWithItsReason)
+{
+    TempDir dir;
+    WriteFile(dir / "report.odt", RandomBytes(200 * 1000, 21));
+    WriteFile(dir / "p", {'f', 'u', 'l', 'l'});
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named working file" : "unnamed working file");
+        if (named)
+            ::setenv("LOCKWELL_NO_TMPFILE", "1", 1);
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 64 * 1024;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const CliResult r = RunCli({"encrypt", "--phrase-file", dir / "p", dir / "report.odt"}, dir.Path());
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::unsetenv("LOCKWELL_NO_TMPFILE");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "File IO error: File size limit exceeded while writing " + (dir / "report.odt.fe2") + "\n");
+        EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"p", "report.odt"}));
+    }
 }

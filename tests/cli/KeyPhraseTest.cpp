@@ -12,6 +12,7 @@
 #include "../jobs/JobRows.h"
 #include "CliRun.h"
 #include "TestUtil.h"
+#include "jobs/Plausibility.h"
 #include "jobs/Jobs.h"
 
 using namespace lwtest;
@@ -148,7 +149,7 @@ TEST(CliKeyPhrase, LongPhrasesAreRefusedAfterABoundedRead)
         }
         if (row.accepted) {
             ASSERT_EQ(r.status, 0) << row.name << ": " << r.err;
-            EXPECT_EQ(r.err, "File encrypted\n") << row.name;
+            EXPECT_EQ(r.err, "File encrypted with Rijndael\n") << row.name;
             fsys::create_directory(dir / "back");
             EXPECT_TRUE(DecryptWithJob(dir / "f.fe2", Text(atLimit), 3, dir / "back") == TextBytes(1000, 5))
                 << row.name << ": the tool took another phrase";
@@ -223,7 +224,7 @@ TEST(CliKeyPhrase, DecryptTakesAnEmptyPhrase)
                                            "--phrase-file", row.onStdin ? "-" : dir / "phrase", encrypted},
                                           dir.Path(), row.onStdin ? dir / "phrase" : "/dev/null");
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.err, "File decrypted\n");
+        EXPECT_EQ(r.err, "File decrypted with " + lw::CipherName(row.cipher) + "\n");
         EXPECT_TRUE(ReadFile(dir / "back/f") == data) << "cipher " << row.cipher;
     }
 }
@@ -261,7 +262,7 @@ TEST(CliKeyPhrase, KeptSourceFailsTheRunUnlessTheWipeIsConfirmed)
             fsys::create_directory(dir / "back");
             EXPECT_TRUE(DecryptWithJob(dir / "s.fe2", "pw", 1, dir / "back") == data) << name;
         }
-        const std::string done = row.decrypt ? "File decrypted\n" : "File encrypted\n";
+        const std::string done = row.decrypt ? "File decrypted with Blowfish\n" : "File encrypted with Blowfish\n";
         if (row.yes) {
             EXPECT_EQ(r.status, 0) << name << ": " << r.err;
             EXPECT_FALSE(fsys::exists(source)) << name;

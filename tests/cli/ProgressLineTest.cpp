@@ -75,11 +75,11 @@ TEST(ProgressLine, NoneWithoutATerminalOrWithQuiet)
     Folder f(kMiB);
     const CliResult plain = RunCli(f.Encrypt(), f.config.Path());
     EXPECT_EQ(plain.status, 0) << plain.err;
-    EXPECT_EQ(plain.err, "File encrypted\n");
+    EXPECT_EQ(plain.err, "File encrypted with Serpent\n");
     fsys::remove(f.dir / "data.fe2");
     const CliResult quiet = RunCliOnTerminal(f.Encrypt({"--quiet"}), f.config.Path(), {});
     EXPECT_EQ(quiet.status, 0) << quiet.out;
-    EXPECT_EQ(quiet.out, "File encrypted\r\n");
+    EXPECT_EQ(quiet.out, "File encrypted with Serpent\r\n");
     const CliResult wipe = RunCliOnTerminal({"wipe", "--yes", "--quiet", f.dir / "data"}, f.config.Path(), {});
     EXPECT_EQ(wipe.status, 0) << wipe.out;
     EXPECT_EQ(wipe.out.find('%'), std::string::npos) << wipe.out;

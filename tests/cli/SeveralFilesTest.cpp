@@ -41,7 +41,8 @@ TEST(CliSeveralFiles, MixedOutcomesEachSayTheirOwnAndTheWorstStatusWins)
                                 dir / "missing.fe2", dir / "wrong.fez"},
                                dir.Path());
     EXPECT_EQ(r.status, 1) << r.err;
-    const std::string start = dir / "good.fe2: File decrypted\n" + dir / "missing.fe2: File IO error: Cannot open file";
+    const std::string start =
+        dir / "good.fe2: File decrypted with Blowfish\n" + dir / "missing.fe2: File IO error: Cannot open file";
     ASSERT_EQ(r.err.rfind(start, 0), 0u) << r.err;
     EXPECT_EQ(
         r.err.substr(r.err.find('\n', start.size()) + 1),
@@ -108,10 +109,11 @@ TEST(CliSeveralFiles, CtrlCLeavesTheRemainingFilesUnstarted)
     const struct {
         std::vector<std::string> args;
         const char* question;
+        const char* answer;             // after Ctrl+C: the one that lets the job start
         std::vector<std::string> lines; // the first file's last lines, after its path
     } rows[] = {
-        {{"encrypt", "--quiet", "--phrase-file"}, "Yes/No/Ignore? ", {"Stopped"}},
-        {{"wipe", "--quiet"}, "OK/Cancel? ", {"File NOT deleted", "stopped"}},
+        {{"encrypt", "--quiet", "--phrase-file"}, "Yes/No/Ignore [Y/n/i]? ", "\x03", {"Stopped"}},
+        {{"wipe", "--quiet"}, "OK/Cancel [y/N]? ", "\x03y", {"File NOT deleted", "stopped"}},
     };
     for (const auto& row : rows) {
         TempDir dir;
@@ -123,8 +125,7 @@ TEST(CliSeveralFiles, CtrlCLeavesTheRemainingFilesUnstarted)
         if (args.back() == "--phrase-file")
             args.push_back(dir / "phrase");
         args.insert(args.end(), {dir / "a", dir / "b", dir / "b"});
-        // Enter follows: the default answer lets the job start.
-        const CliResult r = RunCliOnTerminal(args, dir.Path(), {{row.question, "\x03"}});
+        const CliResult r = RunCliOnTerminal(args, dir.Path(), {{row.question, row.answer}});
         EXPECT_EQ(r.status, 1) << r.out;
         std::string expected;
         for (const std::string& line : row.lines)
@@ -134,5 +135,69 @@ TEST(CliSeveralFiles, CtrlCLeavesTheRemainingFilesUnstarted)
         EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"a", "a.fe2", "b", "phrase"}));
         EXPECT_EQ(ReadFile(dir / "a").size(), 1u << 20);
         EXPECT_TRUE(ReadFile(dir / "b") == TextBytes(100, 77));
+    }
+}
+
+// A run never replaces an output it wrote itself (whose source may be wiped by then), nor
+// takes the file its phrase came from as a FILE: the file in question fails, its source kept.
+TEST(CliSeveralFiles, ARunKeepsItsOwnOutputsAndItsPhraseFile)
+{
+    const Bytes first = TextBytes(2000, 81), second = TextBytes(2100, 82);
+    const struct {
+        const char* name;
+        std::vector<std::string> args; // before the FILEs
+        std::vector<std::string> files;
+        std::string refused; // the FILE that fails, and the line after its path
+        std::string kept;    // a file the run must leave as it was made
+    } rows[] = {
+        {"two sources, one output name",
+         {"encrypt", "--delete-source", "--yes", "--overwrite", "--phrase-file", "key", "--dest", "out"},
+         {"d1/f", "d2/f"},
+         "d2/f: \"out/f.fe2\" was written earlier in this run: it is not replaced, and the source is kept",
+         "d2/f"},
+        {"a .fez and a .fe2 of one name",
+         {"decrypt", "--overwrite", "--delete-source", "--yes", "--phrase-file", "key"},
+         {"a.fez", "a.fe2"},
+         "a.fe2: \"a\" was written earlier in this run: it is not replaced, and the source is kept",
+         "a.fe2"},
+        {"the phrase file among the FILEs",
+         {"encrypt", "--delete-source", "--yes", "--phrase-file", "key"},
+         {"key", "d1/f"},
+         "key: the key phrase was read from this file: it is not taken as a FILE of the same run",
+         "key"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        fsys::create_directories(dir / "d1");
+        fsys::create_directories(dir / "d2");
+        fsys::create_directories(dir / "out");
+        WriteFile(dir / "key", kPhrase);
+        WriteFile(dir / "d1/f", first);
+        WriteFile(dir / "d2/f", second);
+        ASSERT_EQ(RunCli({"encrypt", "--compress", "--phrase-file", "key", "d1/f"}, dir.Path(), {}, dir.Path()).status,
+                  0);
+        fsys::rename(dir / "d1/f.fez", dir / "a.fez");
+        ASSERT_EQ(RunCli({"encrypt", "--phrase-file", "key", "d2/f"}, dir.Path(), {}, dir.Path()).status, 0);
+        fsys::rename(dir / "d2/f.fe2", dir / "a.fe2");
+        const Bytes kept = ReadFile(dir / row.kept);
+
+        std::vector<std::string> args = row.args;
+        args.insert(args.end(), row.files.begin(), row.files.end());
+        const CliResult r = RunCli(args, dir.Path(), {}, dir.Path());
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find(row.refused + "\n"), std::string::npos) << r.err;
+        EXPECT_TRUE(ReadFile(dir / row.kept) == kept);
+        // The first FILE's job went through: its output holds its source's content.
+        const std::string output = row.args[0] == "decrypt" ? "a" : row.kept == "key" ? "d1/f.fe2" : "out/f.fe2";
+        fsys::create_directories(dir / "back");
+        if (row.args[0] == "decrypt") {
+            EXPECT_TRUE(ReadFile(dir / output) == first);
+        } else {
+            EXPECT_EQ(RunCli({"decrypt", "--phrase-file", "key", "--dest", "back", output}, dir.Path(), {}, dir.Path())
+                          .status,
+                      0);
+            EXPECT_TRUE(ReadFile(dir / "back/f") == first);
+        }
     }
 }

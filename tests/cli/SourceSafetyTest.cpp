@@ -22,6 +22,8 @@
 #include "CliProcess.h"
 #include "CliRun.h"
 #include "TestUtil.h"
+#include "cli/CliOptions.h"
+#include "jobs/Plausibility.h"
 
 using namespace lwtest;
 namespace fsys = std::filesystem;
@@ -126,7 +128,7 @@ TEST(SourceSafety, TwoRunsOnOneSourceNeverLoseIt)
                 outcome += (i ? " / " : "") + said;
                 if (status[i] == 0) {
                     ++wiped;
-                    EXPECT_EQ(last, "File encrypted") << err[i];
+                    EXPECT_EQ(last, "File encrypted with RC4") << err[i];
                 } else {
                     EXPECT_EQ(status[i], 1) << err[i];
                     EXPECT_TRUE(StartsWith(last, "File IO error: ") || StartsWith(last, "Source kept: ")) << err[i];
@@ -239,8 +241,9 @@ TEST(SourceSafety, FileThatReportsNoSizeIsRefused)
 }
 
 // A ".fe2" decrypted with a wrong phrase or cipher, or one that never was Lockwell output,
-// gives noise: with --delete-source the source stays even under --yes and the run fails
-// saying why; without it the warning follows the result. The right phrase still wipes.
+// gives noise: it is not kept, and the run fails saying why. With --keep-doubtful it is
+// kept: with --delete-source the source stays even under --yes and the run fails saying
+// why; without it the warning follows the result. The right phrase still wipes.
 TEST(SourceSafety, NoiseFromAWrongPhraseOrCipherKeepsTheSource)
 {
     Env env;
@@ -275,16 +278,25 @@ TEST(SourceSafety, NoiseFromAWrongPhraseOrCipherKeepsTheSource)
             if (deleteSource)
                 args.insert(args.end(), {"--delete-source", "--yes"});
             args.push_back(dir / "doc.fe2");
+            const CliResult dropped = RunCli(args, env.config.Path());
+            EXPECT_EQ(dropped.status, 1);
+            EXPECT_EQ(dropped.err, kDoubtWarning + row.hint +
+                                       "\nlockwell-cli: the decrypted file was not kept (--keep-doubtful keeps it)\n");
+            EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"doc.fe2"}));
+            args.insert(args.begin() + 1, "--keep-doubtful");
             const CliResult run = RunCli(args, env.config.Path());
             const std::string doubt = kDoubtWarning + row.hint;
+            const std::string decrypted =
+                "File decrypted with " + lw::CipherName(lw::cli::CipherIndexFromName(row.cipher));
             EXPECT_TRUE(ReadFile(dir / "doc.fe2") == *row.file) << "the source was touched";
             EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"doc", "doc.fe2"}));
             if (deleteSource) {
                 EXPECT_EQ(run.status, 1);
-                EXPECT_EQ(run.err, doubt + " Wipe \"doc.fe2\" anyway?\nFile decrypted\nSource kept: " + doubt + "\n");
+                EXPECT_EQ(run.err,
+                          doubt + " Wipe \"doc.fe2\" anyway?\n" + decrypted + "\nSource kept: " + doubt + "\n");
             } else {
                 EXPECT_EQ(run.status, 0);
-                EXPECT_EQ(run.err, "File decrypted\n" + doubt + "\n");
+                EXPECT_EQ(run.err, decrypted + "\n" + doubt + "\n");
             }
         }
 
@@ -298,7 +310,7 @@ TEST(SourceSafety, NoiseFromAWrongPhraseOrCipherKeepsTheSource)
     for (char c : WipeQuestion(dir / "doc.fe2", Warned(right.err)) + "\n")
         if (c != '\r')
             question += c;
-    EXPECT_EQ(right.err, question + "File decrypted\n");
+    EXPECT_EQ(right.err, question + "File decrypted with Serpent\n");
     EXPECT_EQ(Listing(dir.Path()), std::vector<std::string>{"doc"});
     EXPECT_TRUE(ReadFile(dir / "doc") == text);
 }
@@ -335,11 +347,11 @@ TEST(SourceSafety, SourceTheUserMayNotWriteIsEncryptedAndKept)
         EXPECT_TRUE(ReadFile(dir / "s") == text) << "the source was touched";
         if (deleteSource) {
             EXPECT_EQ(status, 1);
-            EXPECT_NE(err.find("File encrypted\n"), std::string::npos) << err;
+            EXPECT_NE(err.find("File encrypted with RC4\n"), std::string::npos) << err;
             EXPECT_EQ(LastLine(err), "Source kept: Cannot open file \"" + dir / "s" + "\". Permission denied") << err;
         } else {
             EXPECT_EQ(status, 0);
-            EXPECT_EQ(err, "File encrypted\n");
+            EXPECT_EQ(err, "File encrypted with RC4\n");
         }
     }
 }
@@ -367,11 +379,11 @@ TEST(SourceSafety, SourceOnAReadOnlyFileSystemIsEncryptedAndKept)
         EXPECT_TRUE(ReadFile(dir / "ro/s") == text);
         if (deleteSource) {
             EXPECT_EQ(r.status, 1);
-            EXPECT_NE(r.err.find("File encrypted\n"), std::string::npos) << r.err;
+            EXPECT_NE(r.err.find("File encrypted with RC4\n"), std::string::npos) << r.err;
             EXPECT_EQ(LastLine(r.err), "Source kept: \"s\" cannot be deleted: its file system is read-only") << r.err;
         } else {
             EXPECT_EQ(r.status, 0);
-            EXPECT_EQ(r.err, "File encrypted\n");
+            EXPECT_EQ(r.err, "File encrypted with RC4\n");
         }
     }
 }

@@ -38,6 +38,17 @@ TEST(CliWipe, ReasonFollowsFileNotDeleted)
     EXPECT_TRUE(fsys::is_symlink(dir / "l"));
     EXPECT_TRUE(ReadFile(dir / "target.bin") == content);
 
+    // A job that was to wipe a file with another (hard-linked) name keeps it, and says why.
+    WriteFile(dir / "h", content);
+    WriteFile(dir / "p", {'p'});
+    fsys::create_hard_link(dir / "h", dir / "h-backup");
+    r = RunCli({"encrypt", "--delete-source", "--yes", "--phrase-file", dir / "p", dir / "h"}, dir.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Source kept: \"h\" has 1 other name; the wipe would destroy their data too\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(ReadFile(dir / "h-backup") == content);
+
     WriteFile(dir / "w", content);
     LockingReader reader(dir / "w");
     ASSERT_TRUE(reader.Locked());

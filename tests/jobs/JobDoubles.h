@@ -53,6 +53,7 @@ public:
     lw::TMsgDlgBtn AskUser(lw::TMsgDlgType kind, const std::string& text, lw::TMsgDlgButtons buttons) override
     {
         boxes.push_back({kind, text, buttons});
+        defaults.push_back(lw::TMsgDlgBtn{});
         times.push_back(Clock::now());
         if ((buttons & (buttons - 1)) == 0)
             return static_cast<lw::TMsgDlgBtn>(buttons);
@@ -70,10 +71,18 @@ public:
         details.push_back(detail);
         return AskUser(kind, text, buttons);
     }
+    lw::TMsgDlgBtn AskUserWithDefault(lw::TMsgDlgType kind, const std::string& text, lw::TMsgDlgButtons buttons,
+                                      lw::TMsgDlgBtn defaultButton) override
+    {
+        const lw::TMsgDlgBtn answer = AskUser(kind, text, buttons);
+        defaults.back() = defaultButton;
+        return answer;
+    }
     bool ScriptUsedUp() const { return m_answers.empty(); }
 
     std::vector<Box> boxes;
-    std::vector<std::string> details; // of the boxes that came with one
+    std::vector<lw::TMsgDlgBtn> defaults; // one a box: the default asked for, 0 for none
+    std::vector<std::string> details;     // of the boxes that came with one
     std::vector<Clock::time_point> times;
 
 private:

@@ -76,6 +76,7 @@ TEST_P(JobRoundTrip, DecryptGivesBackTheSource)
         ScriptedAsk ask;
         RecordingHandOff handOff;
         lw::TJobContext context{ask, handOff};
+        context.KeepDoubtful = true; // kept unasked, the warning after the result
         ASSERT_TRUE(lw::RunDecryptJob(options, context));
         const std::vector<Box> boxes = {{lw::TMsgDlgType::mtInformation, "File decrypted", lw::mbOK},
                                         {lw::TMsgDlgType::mtWarning, kDoubtWarning, lw::mbOK}};
@@ -169,14 +170,22 @@ TEST(JobOutput, ThePhraseIsByteExactAndTheOutputKeepsTheSourcePermissions)
     fsys::rename(dir / "m.txt", dir / "m.orig");
     options.SourcePath = dir / "m.txt.fe2";
     options.KeyPhrase = "phrase";
-    // A wrong phrase on a ".fe2" decrypts without an error into noise, which is named.
-    ScriptedAsk ask;
-    RecordingHandOff handOff;
-    lw::TJobContext context{ask, handOff};
-    ASSERT_TRUE(lw::RunDecryptJob(options, context));
-    const std::vector<Box> boxes = {{lw::TMsgDlgType::mtInformation, "File decrypted", lw::mbOK},
-                                    {lw::TMsgDlgType::mtWarning, kDoubtWarning, lw::mbOK}};
-    EXPECT_EQ(ask.boxes, boxes);
+    // A wrong phrase on a ".fe2" decrypts without an error into noise: the user is asked
+    // (No the default) whether to keep it. Not kept, it never appears and the job fails
+    // quietly, so another phrase can be tried; kept, the result follows.
+    const std::string keep = std::string(kDoubtWarning) + " Keep \"m.txt\"?";
+    for (lw::TMsgDlgBtn answer : {lw::mbNo, lw::mbYes}) {
+        ScriptedAsk ask({answer});
+        RecordingHandOff handOff;
+        lw::TJobContext context{ask, handOff};
+        ASSERT_TRUE(lw::RunDecryptJob(options, context));
+        std::vector<Box> boxes = {{lw::TMsgDlgType::mtWarning, keep, lw::mbYes | lw::mbNo}};
+        if (answer == lw::mbYes)
+            boxes.push_back({lw::TMsgDlgType::mtInformation, "File decrypted", lw::mbOK});
+        EXPECT_EQ(ask.boxes, boxes);
+        EXPECT_EQ(context.FailureReason, answer == lw::mbNo ? kDoubtWarning : "");
+        EXPECT_EQ(fsys::exists(dir / "m.txt"), answer == lw::mbYes);
+    }
     EXPECT_EQ(ReadFile(dir / "m.txt").size(), data.size());
     EXPECT_FALSE(ReadFile(dir / "m.txt") == data);
 }

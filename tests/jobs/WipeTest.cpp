@@ -82,6 +82,7 @@ TEST_P(WipePasses, HandedStreamIsOverwrittenFromZeroSevenTimesThenDeleted)
     EXPECT_EQ(ask.boxes[0], (Box{lw::TMsgDlgType::mtWarning, WipeQuestion(path, Warned(ask.boxes[0].text)),
                                  lw::mbOK | lw::mbCancel}));
     EXPECT_TRUE(ask.boxes[0].text.starts_with(std::string("You are about to wipe secret.txt") + kWipeText));
+    EXPECT_EQ(ask.defaults[0], lw::mbCancel) << "a single key press must not wipe";
     EXPECT_EQ(faults.Count(TFileOp::Sync), 7);
     EXPECT_EQ(faults.Count(TFileOp::Unlink), 1);
     ASSERT_EQ(puts.size(), 7 * c.writes.size());

@@ -142,6 +142,34 @@ TEST(MainWindowJobs, NoCipherSelectedFailsAndTheWindowStays)
     EXPECT_EQ(rig.view.phrase, "phrase") << "kept for another try";
 }
 
+// A ".fe2" that decrypts to noise (a wrong phrase or cipher): the window asks whether to
+// keep it, No the default. No leaves nothing and the window open with the phrase, so that
+// another cipher or phrase can be tried at once; Yes keeps the file and closes as usual.
+TEST(MainWindowJobs, ADoubtfulDecryptIsKeptOnlyWhenTheUserSaysSo)
+{
+    for (lw::TMsgDlgBtn answer : {lw::mbNo, lw::mbYes}) {
+        WindowRig rig;
+        const std::string source = rig.dir / "report.odt.fe2";
+        lwtest::WriteFile(source, lwtest::RandomBytes(5000, 4));
+        auto& window = rig.Open(source, true);
+        rig.ask.script = lwtest::ScriptedAsk({answer});
+        rig.view.phrase = "wrong phrase";
+        window.Button1Click();
+        rig.WaitForJob();
+        ASSERT_FALSE(rig.ask.script.boxes.empty());
+        const auto& keep = rig.ask.script.boxes[0];
+        EXPECT_TRUE(keep.text.ends_with(" Keep \"report.odt\"?")) << keep.text;
+        EXPECT_EQ(keep.buttons, lw::mbYes | lw::mbNo);
+        EXPECT_EQ(rig.ask.script.defaults[0], lw::mbNo);
+        const bool kept = answer == lw::mbYes;
+        EXPECT_EQ(std::filesystem::exists(rig.dir / "report.odt"), kept);
+        EXPECT_EQ(rig.ask.script.boxes.size(), kept ? 2u : 1u) << "no further box after No";
+        EXPECT_EQ(rig.view.closed, kept);
+        EXPECT_EQ(rig.view.phrase, kept ? "" : "wrong phrase");
+        EXPECT_TRUE(std::filesystem::exists(source));
+    }
+}
+
 // The job waits at the overwrite prompt: locked there, and after the answer the window closes
 // or stays as it was.
 TEST(MainWindowJobs, OverwritePromptDecidesBetweenClosingAndStaying)
@@ -294,6 +322,7 @@ TEST(MainWindowJobs, DeleteSelectedFileReportsAndCloses)
         rig.WaitForJob();
         EXPECT_EQ(std::filesystem::exists(source), !row.deleted) << row.box;
         ASSERT_EQ(rig.ask.script.boxes.size(), 2u) << row.box;
+        EXPECT_EQ(rig.ask.script.defaults[0], lw::mbCancel) << "Enter alone must not wipe";
         EXPECT_EQ(rig.ask.script.boxes[1], (lwtest::Box{row.kind, row.box, lw::mbOK}));
         EXPECT_TRUE(rig.view.closed) << row.box;
     }

@@ -149,6 +149,13 @@ public:
             onBox(text);
         return script.AskUser(kind, text, buttons);
     }
+    lw::TMsgDlgBtn AskUserWithDefault(lw::TMsgDlgType kind, const std::string& text, lw::TMsgDlgButtons buttons,
+                                      lw::TMsgDlgBtn defaultButton) override
+    {
+        if (onBox)
+            onBox(text);
+        return script.AskUserWithDefault(kind, text, buttons, defaultButton);
+    }
     ScriptedAsk script;
     std::function<void(const std::string&)> onBox;
 };

@@ -108,6 +108,20 @@ const NodeRow kNodes[] = {
      [](const TempDir& dir) { return ::mknod((dir / "x").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; },
      "\"x\" is a device: only a file can be wiped",
      [](const TempDir& dir) { EXPECT_TRUE(fsys::is_character_file(dir / "x")); }},
+    // A backup made of hard links shares the data: overwriting one name destroys them all.
+    {"file with two other names",
+     [](const TempDir& dir) {
+         WriteFile(dir / "x", kContent);
+         fsys::create_hard_link(dir / "x", dir / "backup1");
+         fsys::create_hard_link(dir / "x", dir / "backup2");
+         return true;
+     },
+     "\"x\" has 2 other names; the wipe would destroy their data too",
+     [](const TempDir& dir) {
+         for (const char* name : {"x", "backup1", "backup2"})
+             EXPECT_TRUE(ReadFile(dir / name) == kContent) << name;
+     },
+     true},
 };
 
 } // namespace
