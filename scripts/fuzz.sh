@@ -3,7 +3,8 @@
 # saved input of its seed corpus (fuzz/corpus/<target>) once, whole, then explores from
 # a copy of it for a bounded time. Any crash, leak, failed check, input slower than the
 # timeout or memory blow-up fails the run; the input that did it is left in
-# build-fuzz/run/<target>/ and its log is printed.
+# build-fuzz/run/<target>/ and its log is printed. As many targets run at a time as there
+# are processors.
 #
 #   scripts/fuzz.sh                       10 seconds per target with a fixed seed (what CI runs)
 #   scripts/fuzz.sh --seconds 3600        a longer run, an hour per target, new seed each time
@@ -34,8 +35,9 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 # shellcheck disable=SC2086
 cmake --build build-fuzz -j"$(nproc)" --target $TARGETS
 
-FAILED=""
-for t in $TARGETS; do
+# One target: its saved inputs once, then the exploration; 1 and a log on any finding.
+fuzz_one() {
+    t=$1
     work="build-fuzz/run/$t"
     rm -rf "$work"
     mkdir -p "$work/corpus"
@@ -46,8 +48,7 @@ for t in $TARGETS; do
         fuzz/corpus/"$t"/* >"$work/replay.log" 2>&1; then
         echo "fuzz $t: a saved input FAILED, log in $work/replay.log" >&2
         tail -n 60 "$work/replay.log" >&2
-        FAILED="$FAILED $t"
-        continue
+        return 1
     fi
     # New inputs go to the copy; the committed seeds stay as they are.
     cp fuzz/corpus/"$t"/* "$work/corpus/"
@@ -60,7 +61,26 @@ for t in $TARGETS; do
     else
         echo "fuzz $t: FAILED, log and input in $work" >&2
         tail -n 60 "$work/log" >&2
-        FAILED="$FAILED $t"
+        return 1
     fi
+}
+
+# As many targets at a time as there are processors, each lane taking every n-th target.
+LANES=$(nproc)
+FOUND="build-fuzz/run/found"
+mkdir -p build-fuzz/run
+: >"$FOUND"
+lane=0
+while [ "$lane" -lt "$LANES" ]; do
+    (
+        i=0
+        for t in $TARGETS; do
+            [ $((i % LANES)) = "$lane" ] && { fuzz_one "$t" || echo " $t" >>"$FOUND"; }
+            i=$((i + 1))
+        done
+    ) &
+    lane=$((lane + 1))
 done
+wait
+FAILED=$(tr -d '\n' <"$FOUND")
 [ -z "$FAILED" ] || { echo "fuzz findings in:$FAILED" >&2; exit 1; }

@@ -81,6 +81,10 @@ wine_session() { # <tree> <win32|win64>
     # A server kept from an earlier run (or started by hand) answers 2 here; it is used as it is.
     wineserver -p || [ $? = 2 ]
     wine cmd /c exit >/dev/null 2>&1 </dev/null
+    # The desktop closes once no program uses it, and the next window a test makes would
+    # start it again holding that test's output open, so ctest would wait for it: a window
+    # of the session's own keeps it up until the server ends.
+    wine notepad.exe >/dev/null 2>&1 </dev/null &
 }
 end_sessions() {
     for tree in build-win64 build-win32; do

@@ -4,6 +4,7 @@
 #include <random>
 #include <stdexcept>
 
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "BZip2Helpers.h"
@@ -124,10 +125,12 @@ Bytes EndingAtACut(TBlockSize100k size, uint32_t seed, int shift, unsigned lastR
     return b.data;
 }
 
+// Each case's data is made when its test runs: made for every case at registration, it
+// cost every test process of this program seconds before any test ran.
 struct Case {
     std::string name;
     TBlockSize100k size;
-    Bytes data;
+    std::function<Bytes()> make;
     bool large = false; // one thread count is enough
 };
 
@@ -140,36 +143,38 @@ std::vector<Case> Cases()
 {
     using enum TBlockSize100k;
     std::vector<Case> cases = {
-        {"empty", bs5, {}},
-        {"one_byte", bs5, {'a'}},
-        {"text_bs5", bs5, bztest::PseudoText(3'300'000, 7), true},
-        {"random_bs5", bs5, lwtest::RandomBytes(1'600'000, 8), true},
-        {"long_runs", bs1, bztest::LongRuns()},
-        {"all_equal_bs1", bs1, Bytes(12'000'000, 'x')},
-        {"all_equal_past_one_bs5_block", bs5, Bytes(26'000'000, 0), true},
-        {"runs_at_the_cuts_bs1", bs1, RunsAtTheCuts(bs1, 9), true},
-        {"runs_at_the_cuts_bs5", bs5, Bytes(), true},
+        {"empty", bs5, [] { return Bytes(); }},
+        {"one_byte", bs5, [] { return Bytes{'a'}; }},
+        {"text_bs5", bs5, [] { return bztest::PseudoText(3'300'000, 7); }, true},
+        {"random_bs5", bs5, [] { return lwtest::RandomBytes(1'600'000, 8); }, true},
+        {"long_runs", bs1, [] { return bztest::LongRuns(); }},
+        {"all_equal_bs1", bs1, [] { return Bytes(12'000'000, 'x'); }},
+        {"all_equal_past_one_bs5_block", bs5, [] { return Bytes(26'000'000, 0); }, true},
+        {"runs_at_the_cuts_bs1", bs1, [] { return RunsAtTheCuts(bs1, 9); }, true},
+        {"runs_at_the_cuts_bs5", bs5,
+         [] {
+             Builder b(BlockMax(bs5), 10);
+             for (unsigned length : {4u, 255u, 256u, 300u})
+                 for (size_t missing = 1; missing <= 6; missing += 5)
+                     b.RunBeforeCut(length, missing);
+             return b.data;
+         },
+         true},
     };
-    {
-        Builder b(BlockMax(bs5), 10);
-        for (unsigned length : {4u, 255u, 256u, 300u})
-            for (size_t missing = 1; missing <= 6; missing += 5)
-                b.RunBeforeCut(length, missing);
-        cases.back().data = b.data;
-    }
     for (int shift : {-1, 0, 1})
         for (unsigned run : {1u, 2u, 4u, 255u, 256u})
             cases.push_back({"end_at_cut_" + std::to_string(shift + 1) + "_run_" + std::to_string(run), bs1,
-                             EndingAtACut(bs1, 11 + run, shift, run)});
+                             [shift, run] { return EndingAtACut(bs1, 11 + run, shift, run); }});
     // Sizes around multiples of the block where every byte counts once.
     for (size_t blocks : {1u, 2u, 3u})
-        for (int delta : {-1, 0, 1, 2}) {
-            Builder b(BlockMax(bs1), 20);
-            while (b.data.size() < blocks * BlockMax(bs1) + static_cast<size_t>(delta + 1))
-                b.Distinct();
+        for (int delta : {-1, 0, 1, 2})
             cases.push_back(
-                {"distinct_" + std::to_string(blocks) + "_blocks_" + std::to_string(delta + 1), bs1, b.data});
-        }
+                {"distinct_" + std::to_string(blocks) + "_blocks_" + std::to_string(delta + 1), bs1, [blocks, delta] {
+                     Builder b(BlockMax(bs1), 20);
+                     while (b.data.size() < blocks * BlockMax(bs1) + static_cast<size_t>(delta + 1))
+                         b.Distinct();
+                     return b.data;
+                 }});
     return cases;
 }
 
@@ -178,9 +183,10 @@ class ParallelCompress : public ::testing::TestWithParam<Case> {};
 TEST_P(ParallelCompress, SameBytesAsOneLibraryStream)
 {
     const Case& c = GetParam();
-    const Bytes expected = SingleStream(c.data, c.size);
+    const Bytes data = c.make();
+    const Bytes expected = SingleStream(data, c.size);
     for (unsigned threads : {2u, 1u, 3u}) {
-        ASSERT_EQ(Parallel(c.data, c.size, threads), expected) << threads << " threads";
+        ASSERT_EQ(Parallel(data, c.size, threads), expected) << threads << " threads";
         if (c.large)
             break;
     }
