@@ -61,19 +61,15 @@ std::string Prompt(TMsgDlgButtons buttons, TMsgDlgBtn defaultButton)
 // Shown before the prompt again after an answer it does not take.
 std::string Hint(TMsgDlgButtons buttons, TMsgDlgBtn defaultButton)
 {
-    std::string letters;
-    char enter = '?';
-    size_t left = 0;
-    for (const TButton& b : kButtons)
-        left += (buttons & b.button) ? 1 : 0;
+    std::string letters, enter;
     for (const TButton& b : kButtons)
         if (buttons & b.button) {
-            --left;
-            letters += b.letter;
-            letters += left > 1 ? ", " : left == 1 ? " or " : "";
+            letters += (letters.empty() ? "" : ", ") + std::string(1, b.letter);
             if (b.button == defaultButton)
                 enter = b.letter;
         }
+    if (const size_t last = letters.rfind(", "); last != std::string::npos)
+        letters.replace(last, 2, " or ");
     return "Please answer " + letters + "; Enter answers " + enter + ".\n";
 }
 
