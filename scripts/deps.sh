@@ -8,7 +8,8 @@ PACKAGES="build-essential cmake pkg-config libbz2-dev bzip2 qt6-base-dev qt6-bas
  libmagic-dev python3 python3-pycryptodome openssl xvfb xauth xclip xdotool x11-apps xdg-utils
  qt6-wayland sway wtype wl-clipboard
  shared-mime-info desktop-file-utils libglib2.0-bin libfile-mimeinfo-perl gtk-update-icon-cache clang clang-format libclang-rt-14-dev
- appstream man-db groff-base dpkg-dev file"
+ appstream man-db groff-base dpkg-dev file fusefat dosfstools"
+# fusefat and dosfstools give the tests a FAT folder through FUSE.
 # xvfb, xdotool and ImageMagick drive the Windows window program and take its picture;
 # wine32 runs the i686 build.
 WINDOWS_PACKAGES="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 zip imagemagick"

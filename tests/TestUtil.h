@@ -203,6 +203,43 @@ inline Bytes RunPython(const std::string& script, const Bytes& input = {})
     return RunProgram({"python3", "-c", script}, input);
 #endif
 }
+
+// A FAT image mounted through FUSE (fusefat): no hard links, no rename flags and no
+// unnamed files, like the desktop's mounts of phones and network shares.
+class FuseFatMount {
+public:
+    FuseFatMount() : m_folder(m_holder / "mnt")
+    {
+        if (::access("/dev/fuse", R_OK | W_OK) != 0) {
+            m_skip = "no usable /dev/fuse here";
+            return;
+        }
+        std::filesystem::create_directory(m_folder);
+        const std::string image = m_holder / "fat.img";
+        RunProgram({"truncate", "-s", "32M", image});
+        RunProgram({"mkfs.vfat", image});
+        RunProgram({"fusefat", "-o", "rw+", image, m_folder});
+        m_mounted = true;
+    }
+    ~FuseFatMount()
+    {
+        int status = 0;
+        if (m_mounted)
+            RunProgram({"umount", "-l", m_folder}, {}, &status);
+    }
+    FuseFatMount(const FuseFatMount&) = delete;
+    FuseFatMount& operator=(const FuseFatMount&) = delete;
+    // Why the mount could not be tried; empty when it is there.
+    const std::string& Skip() const { return m_skip; }
+    const std::string& Path() const { return m_folder; }
+    std::string operator/(const std::string& name) const { return m_folder + "/" + name; }
+
+private:
+    TempDir m_holder;
+    std::string m_folder;
+    std::string m_skip;
+    bool m_mounted = false;
+};
 #endif
 
 // Known-answer files: "[Name]" sections, "Key = hex" lines, "#" comments, blank lines

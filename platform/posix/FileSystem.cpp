@@ -72,6 +72,38 @@ int Rename(const std::string& from, const std::string& to)
     return ::rename(from.c_str(), to.c_str());
 }
 
+namespace {
+bool SameNode(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// For file systems with neither the flag nor hard links (FAT, phones and network shares
+// through FUSE): an exclusive create claims the name, then the rename replaces only that
+// empty placeholder of ours. Whatever else turns up at the name is left alone.
+int RenameOverPlaceholder(const std::string& from, const std::string& to)
+{
+    const int fd = ::open(to.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    struct stat claimed {};
+    const bool known = ::fstat(fd, &claimed) == 0;
+    ::close(fd);
+    struct stat there {};
+    if (!known || ::lstat(to.c_str(), &there) != 0 || !SameNode(there, claimed) || there.st_size != 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    if (::rename(from.c_str(), to.c_str()) == 0)
+        return 0;
+    const int error = errno;
+    if (::lstat(to.c_str(), &there) == 0 && SameNode(there, claimed))
+        ::unlink(to.c_str());
+    errno = error;
+    return -1;
+}
+} // namespace
+
 int RenameNoReplace(const std::string& from, const std::string& to)
 {
     if (Injected(TFileOp::Rename))
@@ -81,10 +113,13 @@ int RenameNoReplace(const std::string& from, const std::string& to)
     if (errno != EINVAL && errno != ENOSYS)
         return -1;
     // File systems without the flag: a hard link never replaces, then the old name goes.
-    if (::link(from.c_str(), to.c_str()) != 0)
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno != EPERM && errno != ENOSYS && errno != EOPNOTSUPP && errno != EMLINK)
         return -1;
-    ::unlink(from.c_str());
-    return 0;
+    return RenameOverPlaceholder(from, to);
 }
 
 int Unlink(const std::string& path)

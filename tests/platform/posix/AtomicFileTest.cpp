@@ -247,6 +247,32 @@ TEST_P(AtomicFileModes, AFailedCommitLeavesTheFolderAsItWas)
 
 INSTANTIATE_TEST_SUITE_P(WorkingFiles, AtomicFileModes, ::testing::Bool(), ModeName);
 
+// FAT through FUSE refuses both the rename flag and hard links: the commit claims the
+// name with an empty file of its own and renames over that, never over another's file.
+TEST(AtomicFileOnFuse, CommitsWithoutRenameFlagsOrLinks)
+{
+    const FuseFatMount fat;
+    if (!fat.Skip().empty())
+        GTEST_SKIP() << fat.Skip();
+    for (bool taken : {false, true}) {
+        SCOPED_TRACE(taken ? "a file at the name" : "nothing at the name");
+        const std::string out = fat / (taken ? "taken" : "free");
+        if (taken)
+            WriteFile(out, {'o', 'l', 'd'});
+        const Bytes data = RandomBytes(70000, 4);
+        lw::TAtomicFile file(out, 0600);
+        EXPECT_FALSE(file.Unnamed());
+        Put(file, data);
+        if (taken) {
+            EXPECT_THROW(file.Commit(lw::TCommitMode::NoReplace), lw::EFileError);
+        } else {
+            file.Commit(lw::TCommitMode::NoReplace);
+        }
+        EXPECT_EQ(ReadFile(out), taken ? Bytes({'o', 'l', 'd'}) : data);
+    }
+    EXPECT_EQ(Listing(fat.Path()), (std::vector<std::string>{"free", "taken"}));
+}
+
 // A child process interrupted while it writes: the cleanup removes its named working
 // file and nothing else, and the signal still ends it.
 TEST(TempFileCleanup, AnInterruptedProcessLeavesNoWorkingFile)
