@@ -102,7 +102,7 @@ int RunWipe(const TRun& run, const std::string& file, const TFileLines& lines)
     TStopRequest stop;
     TProgressLine line(ShowsProgress(run.Options), stop, &TInterruptAsStop::Requested);
     TAskBelowProgress boxes(ask, line);
-    const bool deleted = WipeFile(nullptr, file, boxes, &why, &line, &stop);
+    const bool deleted = WipeFile(nullptr, file, boxes, &why, &line, &stop) == TWipeEnd::Deleted;
     line.Clear();
     lines.Say(deleted ? "File deleted" : "File NOT deleted");
     if (!deleted && !why.empty())
@@ -165,7 +165,8 @@ int RunJob(const TRun& run, const std::string& file, const TFileLines& lines)
         return kFailed;
     }
     if (o.DeleteSource && !context.SourceKept.empty()) {
-        lines.Say("Source kept: " + context.SourceKept);
+        lines.Say(context.SourceWipe == TWipeEnd::Overwritten ? context.SourceKept
+                                                              : "Source kept: " + context.SourceKept);
         return kFailed;
     }
     return kDone;

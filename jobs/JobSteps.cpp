@@ -73,9 +73,11 @@ void ProveThenWipeSource(TSourceGuard& source, const TAtomicFile& output, const 
     }
     source.CheckUnchanged();
     std::string why;
-    if (!WipeFile(source.Release(), options.SourcePath, context.Ask, &why, context.Progress, context.Stop)) {
+    context.SourceWipe =
+        WipeFile(source.Release(), options.SourcePath, context.Ask, &why, context.Progress, context.Stop);
+    if (context.SourceWipe != TWipeEnd::Deleted) {
         context.SourceKept = why;
-        context.Stopped = why == kStoppedReason;
+        context.Stopped = context.Stop && context.Stop->Requested();
     }
 }
 

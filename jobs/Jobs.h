@@ -6,6 +6,7 @@
 #include "jobs/AskUser.h"
 #include "jobs/HandOff.h"
 #include "jobs/Progress.h"
+#include "jobs/Wipe.h"
 #include "platform/SecretText.h"
 
 namespace lw {
@@ -31,6 +32,9 @@ struct TJobContext {
     std::string FailureReason = {};
     // Set when "Delete source file" was asked and the source stays: why it stays.
     std::string SourceKept = {};
+    // How the source's wipe ended, when it was asked for; Overwritten: only the name stays,
+    // and SourceKept says so.
+    std::optional<TWipeEnd> SourceWipe = std::nullopt;
     // Set once the output is in place: where it went.
     std::string OutputPath = {};
     // Both optional: who hears how far the job got, and the request that stops it.

@@ -57,6 +57,7 @@ void RequireDeletable(const std::string& path)
     case fs::TDeleteBlock::FileAppendOnly: cause = "it is marked append-only"; break;
     case fs::TDeleteBlock::FolderImmutable: cause = "its folder is marked immutable"; break;
     case fs::TDeleteBlock::FolderAppendOnly: cause = "its folder is marked append-only"; break;
+    case fs::TDeleteBlock::MountPoint: cause = "something is mounted at its name"; break;
     }
     throw Exception(Quoted(path) + " cannot be deleted: " + cause);
 }
@@ -70,6 +71,15 @@ void RequireOnlyName(const std::string& path, int fd)
     const uint64_t others = identity.links - 1;
     throw Exception(Quoted(path) + " has " + std::to_string(others) + (others == 1 ? " other name" : " other names") +
                     "; the wipe would destroy their data too");
+}
+
+// A sparse file grows back to its full size as the passes fill its holes: where the disk
+// cannot hold that, the first pass would stop halfway with the file's start already gone.
+void RequireRoomForHoles(const std::string& path, int fd)
+{
+    if (const int error = fs::AllocateHoles(fd))
+        throw Exception(Quoted(path) +
+                        " is sparse, and the free space cannot hold it overwritten: " + fs::ErrorText(error));
 }
 
 // The name must still lead to the open file, or another file would be deleted.
@@ -110,7 +120,18 @@ std::unique_ptr<TFileStream> TakeForWipe(std::unique_ptr<TFileStream> handed, co
     return own;
 }
 
-void OverwriteSevenTimes(TFileStream& stream, IJobProgress* progress, const TStopRequest* stop)
+// Whether a failed first write got any bytes out: the file position moved past them.
+bool WroteAny(TFileStream& stream)
+{
+    try {
+        return stream.Position() > 0;
+    } catch (const std::exception&) {
+        return true; // cannot tell: never claim the content is whole
+    }
+}
+
+// `touched` is set once a byte went out: from then on the content is gone.
+void OverwriteSevenTimes(TFileStream& stream, IJobProgress* progress, const TStopRequest* stop, bool& touched)
 {
     std::array<uint8_t, kWipeBufferSize> pattern;
     std::vector<uint8_t> buffer;
@@ -126,6 +147,8 @@ void OverwriteSevenTimes(TFileStream& stream, IJobProgress* progress, const TSto
         FillWipePattern(pass, pattern, seed);
         int64_t size = stream.Size();
         job::TPhaseMeter meter(job::TWatch{progress, nullptr}, TJobPhase::Wiping, size, pass);
+        // After the meter's first report, which is where a terminal's Ctrl+C becomes a stop.
+        stopIfAsked();
         int64_t written = 0;
         // Each write holds whole patterns, so every one starts where the pattern starts.
         buffer.resize(WipeWriteSize(size));
@@ -135,7 +158,13 @@ void OverwriteSevenTimes(TFileStream& stream, IJobProgress* progress, const TSto
         stream.SetPosition(0);
         while (size > 0) {
             const auto n = static_cast<size_t>(std::min<int64_t>(size, static_cast<int64_t>(buffer.size())));
-            stream.WriteBuffer(std::span<const uint8_t>(buffer.data(), n));
+            try {
+                stream.WriteBuffer(std::span<const uint8_t>(buffer.data(), n));
+            } catch (const std::exception&) {
+                touched = touched || WroteAny(stream);
+                throw;
+            }
+            touched = true;
             size -= static_cast<int64_t>(n);
             written += static_cast<int64_t>(n);
             meter.Step(written);
@@ -148,9 +177,10 @@ void OverwriteSevenTimes(TFileStream& stream, IJobProgress* progress, const TSto
 
 } // namespace
 
-bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAskUser& ask, std::string* reason,
-              IJobProgress* progress, const TStopRequest* stop)
+TWipeEnd WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAskUser& ask, std::string* reason,
+                  IJobProgress* progress, const TStopRequest* stop)
 {
+    bool touched = false;
     try {
         std::string text =
             "You are about to wipe " + path::ExtractFileName(path) + "\r\n" + "and make it unrecoverable.Continue?";
@@ -162,7 +192,7 @@ bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAsk
         if (ask.AskUserWithDefault(TMsgDlgType::mtWarning, text, mbOK | mbCancel, mbCancel) != mbOK) {
             if (reason)
                 *reason = "the wipe was not confirmed";
-            return false;
+            return TWipeEnd::Declined;
         }
         // Every refusal comes before the first pass: a refused file keeps its content.
         RequireRegular(path);
@@ -173,23 +203,29 @@ bool WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, IAsk
         if (!Names(path, stream->Handle()))
             throw Exception(Replaced(path));
         RequireOnlyName(path, stream->Handle());
-        OverwriteSevenTimes(*stream, progress, stop);
+        RequireRoomForHoles(path, stream->Handle());
+        OverwriteSevenTimes(*stream, progress, stop, touched);
         // A second handle keeps the lock through the close, so a failed close is still
         // reported with the file in place and no job can open the name between close and delete.
         fs::TDescriptionHold hold(stream->Handle(), path);
         stream->Close();
         if (!Names(path, hold.Handle()))
-            throw Exception(Quoted(path) + " was moved or replaced during the wipe, so it was not deleted");
-        if (fs::Unlink(path) != 0) {
-            const int error = errno;
-            throw Exception("Cannot delete \"" + path + "\". " + fs::ErrorText(error));
-        }
+            throw Exception("it was moved or replaced during the wipe");
+        if (fs::Unlink(path) != 0)
+            throw Exception(fs::ErrorText(errno));
     } catch (const std::exception& failure) {
+        // The stream closes with its owner; the name stays.
+        if (!touched) {
+            if (reason)
+                *reason = failure.what();
+            return TWipeEnd::Kept;
+        }
         if (reason)
-            *reason = failure.what();
-        return false; // the stream closes with its owner; the file stays
+            *reason = Quoted(path) + " was overwritten but could not be deleted: " +
+                      (dynamic_cast<const EJobStopped*>(&failure) ? "the wipe was stopped" : failure.what());
+        return TWipeEnd::Overwritten;
     }
-    return true;
+    return TWipeEnd::Deleted;
 }
 
 } // namespace lw

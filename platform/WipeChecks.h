@@ -20,11 +20,17 @@ enum class TDeleteBlock {
     FileAppendOnly,
     FolderImmutable,
     FolderAppendOnly,
+    MountPoint, // something is mounted at the name (a bind-mounted file, say)
 };
 // Whether this process could remove the name `path` from its folder. Flags that the
 // file system cannot report count as not set; a file that cannot be examined at all is
 // left to whoever opens it next.
 TDeleteBlock DeleteBlock(const std::string& path);
+
+// Gives the file's holes their blocks, so that overwriting it cannot run out of space
+// halfway. 0 when it has none or they fit; ENOSPC (or EDQUOT) when they do not. Other
+// failures count as 0: the passes will report them.
+int AllocateHoles(int fd);
 
 // True when the file system holding `path` writes changed data to new places (or may
 // keep it in swap), so overwriting in place can leave old copies. False when it cannot tell.

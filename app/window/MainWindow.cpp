@@ -176,6 +176,10 @@ void TMainWindow::Button1Click()
             context.Stop = &services.Stop;
             try {
                 outcome->Ended = decrypt ? RunDecryptJob(*job, context) : RunEncryptJob(*job, context);
+                // The source was to go and did not: the user must not believe it gone.
+                if (context.SourceWipe == TWipeEnd::Kept || context.SourceWipe == TWipeEnd::Overwritten)
+                    services.Ask.AskUserWithDetail(TMsgDlgType::mtWarning, "File NOT deleted", context.SourceKept,
+                                                   mbOK);
             } catch (const std::exception& e) {
                 outcome->Escaped = e.what();
             }
@@ -196,10 +200,12 @@ void TMainWindow::Button2Click()
 {
     StartJob(
         [path = m_sourcePath](TJobWorker::TServices& services) {
-            if (WipeFile(nullptr, path, services.Ask, nullptr, &services.Progress, &services.Stop))
-                services.Ask.AskUser(TMsgDlgType::mtInformation, "File deleted", mbOK);
-            else
-                services.Ask.AskUser(TMsgDlgType::mtWarning, "File NOT deleted", mbOK);
+            std::string why;
+            switch (WipeFile(nullptr, path, services.Ask, &why, &services.Progress, &services.Stop)) {
+            case TWipeEnd::Deleted: services.Ask.AskUser(TMsgDlgType::mtInformation, "File deleted", mbOK); break;
+            case TWipeEnd::Declined: services.Ask.AskUser(TMsgDlgType::mtWarning, "File NOT deleted", mbOK); break;
+            default: services.Ask.AskUserWithDetail(TMsgDlgType::mtWarning, "File NOT deleted", why, mbOK);
+            }
         },
         [this] { m_view.Close(); });
 }

@@ -7,6 +7,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/statvfs.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -56,6 +57,18 @@ std::string FolderOf(const std::string& path)
     return folder.empty() ? "." : folder;
 }
 
+// The unlink would fail with EBUSY. Kernels before 5.8 do not report mount roots: there
+// a file on another device than its folder counts.
+bool MountedAt(const std::string& path, const struct stat& file, const std::string& folder)
+{
+    struct statx stx {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, 0, &stx) == 0 &&
+        (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT))
+        return (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    struct stat dir {};
+    return ::stat(folder.c_str(), &dir) == 0 && dir.st_dev != file.st_dev;
+}
+
 } // namespace
 
 TNodeKind KindAt(const std::string& path)
@@ -95,6 +108,8 @@ TDeleteBlock DeleteBlock(const std::string& path)
         return TDeleteBlock::FolderImmutable;
     if (folderFlags.appendOnly)
         return TDeleteBlock::FolderAppendOnly;
+    if (MountedAt(path, file, folder))
+        return TDeleteBlock::MountPoint;
     // Effective ids, as the kernel will use them for the unlink.
     if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
         return errno == EROFS ? TDeleteBlock::FolderReadOnly : TDeleteBlock::FolderNotWritable;
@@ -105,6 +120,23 @@ TDeleteBlock DeleteBlock(const std::string& path)
     if ((dir.st_mode & S_ISVTX) && me != 0 && file.st_uid != me && dir.st_uid != me)
         return TDeleteBlock::StickyFolder;
     return TDeleteBlock::None;
+}
+
+int AllocateHoles(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_blocks * 512 >= st.st_size)
+        return 0;
+    if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, st.st_size) == 0)
+        return 0;
+    if (errno == ENOSPC || errno == EDQUOT)
+        return errno;
+    // No fallocate here: compare with what the file system says is free.
+    struct statvfs space {};
+    if (::fstatvfs(fd, &space) != 0)
+        return 0;
+    const auto missing = static_cast<unsigned long long>(st.st_size - st.st_blocks * 512);
+    return static_cast<unsigned long long>(space.f_bavail) * space.f_frsize < missing ? ENOSPC : 0;
 }
 
 bool KeepsOldCopies(const std::string& path)

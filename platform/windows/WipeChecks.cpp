@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <io.h>
+#include <vector>
 
 #include "platform/Exception.h"
 #include "platform/FileSystem.h"
@@ -62,6 +63,26 @@ TDeleteBlock DeleteBlock(const std::string& path)
         return TDeleteBlock::FolderReadOnly;
     // Access lists are left to the deletion itself, which reports what it meets.
     return TDeleteBlock::None;
+}
+
+int AllocateHoles(int fd)
+{
+    // Sparse and compressed files hold fewer clusters than bytes; overwritten with noise
+    // they need them all.
+    const HANDLE handle = win::HandleOf(fd);
+    FILE_STANDARD_INFO info{};
+    if (!::GetFileInformationByHandleEx(handle, FileStandardInfo, &info, sizeof info) ||
+        info.AllocationSize.QuadPart >= info.EndOfFile.QuadPart)
+        return 0;
+    constexpr DWORD kLongest = 32768;
+    std::vector<WCHAR> name(kLongest), root(kLongest);
+    ULARGE_INTEGER free{};
+    const DWORD length = ::GetFinalPathNameByHandleW(handle, name.data(), kLongest, VOLUME_NAME_DOS);
+    if (length == 0 || length >= kLongest || !::GetVolumePathNameW(name.data(), root.data(), kLongest) ||
+        !::GetDiskFreeSpaceExW(root.data(), &free, nullptr, nullptr))
+        return 0;
+    const auto missing = static_cast<ULONGLONG>(info.EndOfFile.QuadPart - info.AllocationSize.QuadPart);
+    return free.QuadPart < missing ? ENOSPC : 0;
 }
 
 bool KeepsOldCopies(const std::string& path)

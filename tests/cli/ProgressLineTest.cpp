@@ -130,7 +130,7 @@ while True:
     if not chunk:
         break
     seen += chunk
-    if not sent and b"%" in seen:
+    if not sent and (b"Wiping" if how.endswith("-wiping") else b"%") in seen:
         if how == "ctrl-c":
             os.write(fd, b"\x03")
         else:
@@ -171,29 +171,42 @@ TEST(ProgressLine, AnInterruptStopsTheJobAndLeavesNothing)
         }
 }
 
-// A wipe interrupted in its first pass finishes that pass and keeps the file, size unchanged.
+// A wipe interrupted in its first pass finishes that pass and says the content is gone
+// though the name stays, never that the file was kept; the same for a job's source wipe.
 // On a slow disk the whole wipe may win the race: such a run is tried again.
-TEST(ProgressLine, AnInterruptedWipeKeepsTheFile)
+TEST(ProgressLine, AnInterruptedWipeSaysTheFileWasOverwritten)
 {
     const std::string script = kInterruptScript;
-    for (int attempt = 0;; ++attempt) {
-        ASSERT_LT(attempt, 5) << "the wipe always ended before the interrupt";
-        TempDir config(MemoryTempRoot());
-        TempDir dir;
-        const Bytes original = TextBytes(64 * kMiB, 3);
-        WriteFile(dir / "f.bin", original);
-        const Bytes out = RunProgram(
-            {LOCKWELL_PYTHON, "-c", script, LOCKWELL_CLI, config.Path(), "wipe", "--yes", dir / "f.bin", "ctrl-c"});
-        const std::string text(out.begin(), out.end());
-        if (text.rfind("0\n", 0) == 0 && !fsys::exists(dir / "f.bin"))
-            continue;
-        EXPECT_EQ(text.rfind("1\n", 0), 0u) << text;
-        EXPECT_NE(text.find("\rFile NOT deleted\r\nstopped\r\n"), std::string::npos) << text;
-        const Bytes now = ReadFile(dir / "f.bin");
-        ASSERT_EQ(now.size(), original.size());
-        // Passes come whole: the first leaves zeros, the second ones, and so on.
-        EXPECT_TRUE(std::all_of(now.begin(), now.end(), [&](uint8_t b) { return b == now[0]; }));
-        EXPECT_TRUE(now[0] == 0x00 || now[0] == 0xFF);
-        break;
-    }
+    for (bool job : {false, true})
+        for (int attempt = 0;; ++attempt) {
+            SCOPED_TRACE(job ? "encrypt --delete-source" : "wipe");
+            ASSERT_LT(attempt, 5) << "the wipe always ended before the interrupt";
+            TempDir config(MemoryTempRoot());
+            TempDir dir;
+            const Bytes original = TextBytes(64 * kMiB, 3);
+            WriteFile(dir / "f.bin", original);
+            WriteFile(config / "phrase", {'p', 'w', '\n'});
+            std::vector<std::string> argv{LOCKWELL_PYTHON, "-c", script, LOCKWELL_CLI, config.Path()};
+            if (job)
+                argv.insert(argv.end(), {"encrypt", "--cipher", "rc4", "--phrase-file", config / "phrase",
+                                         "--delete-source", "--yes", dir / "f.bin", "ctrl-c-wiping"});
+            else
+                argv.insert(argv.end(), {"wipe", "--yes", dir / "f.bin", "ctrl-c"});
+            const Bytes out = RunProgram(argv);
+            const std::string text(out.begin(), out.end());
+            if (text.rfind("0\n", 0) == 0 && !fsys::exists(dir / "f.bin"))
+                continue;
+            EXPECT_EQ(text.rfind("1\n", 0), 0u) << text;
+            EXPECT_NE(text.find(std::string(job ? "\r\n" : "\rFile NOT deleted\r\n") +
+                                "\"f.bin\" was overwritten but could not be deleted: the wipe was stopped\r\n"),
+                      std::string::npos)
+                << text;
+            EXPECT_EQ(text.find("Source kept"), std::string::npos) << text;
+            const Bytes now = ReadFile(dir / "f.bin");
+            ASSERT_EQ(now.size(), original.size());
+            // Passes come whole: the first leaves zeros, the second ones, and so on.
+            EXPECT_TRUE(std::all_of(now.begin(), now.end(), [&](uint8_t b) { return b == now[0]; }));
+            EXPECT_TRUE(now[0] == 0x00 || now[0] == 0xFF);
+            break;
+        }
 }

@@ -330,7 +330,7 @@ INSTANTIATE_TEST_SUITE_P(Jobs, JobFaults,
                              return name;
                          });
 
-TEST(WipeFaults, EveryNthFileOperationFailsAndKeepsTheFile)
+TEST(WipeFaults, EveryNthFileOperationFailsKeepsTheNameAndSaysWhatIsLeft)
 {
     for (bool persistent : {false, true})
         for (const OpError& op : kOps) {
@@ -344,13 +344,15 @@ TEST(WipeFaults, EveryNthFileOperationFailsAndKeepsTheFile)
                 WriteFile(path, content);
                 const size_t descriptors = OpenDescriptors();
                 ScriptedAsk ask({lw::mbOK});
-                bool deleted = false;
+                lw::TWipeEnd end{};
+                std::string why;
                 int hits = 0;
                 {
                     NthFault fault(op, nth, persistent);
-                    deleted = lw::WipeFile(nullptr, path, ask);
+                    end = lw::WipeFile(nullptr, path, ask, &why);
                     hits = fault.Hits();
                 }
+                const bool deleted = end == lw::TWipeEnd::Deleted;
                 EXPECT_EQ(OpenDescriptors(), descriptors) << "a descriptor leaked";
                 ASSERT_EQ(ask.boxes.size(), 1u);
                 if (hits == 0) {
@@ -364,11 +366,17 @@ TEST(WipeFaults, EveryNthFileOperationFailsAndKeepsTheFile)
                 ++failures;
                 ASSERT_TRUE(fsys::exists(path));
                 EXPECT_EQ(fsys::file_size(path), content.size());
-                if (op.op == TFileOp::Open) {
-                    EXPECT_EQ(ReadFile(path), content);
+                // Never "kept" once a byte of the content is gone.
+                const bool intact = ReadFile(path) == content;
+                if (op.op == TFileOp::Open || end == lw::TWipeEnd::Kept) {
+                    EXPECT_TRUE(intact) << why;
+                }
+                if (!intact) {
+                    EXPECT_EQ(end, lw::TWipeEnd::Overwritten);
+                    EXPECT_TRUE(why.starts_with("\"secret.bin\" was overwritten but could not be deleted: ")) << why;
                 }
                 ScriptedAsk again({lw::mbOK});
-                EXPECT_TRUE(lw::WipeFile(nullptr, path, again));
+                EXPECT_EQ(lw::WipeFile(nullptr, path, again), lw::TWipeEnd::Deleted);
                 EXPECT_FALSE(fsys::exists(path));
                 if (HasFailure())
                     return;

@@ -239,7 +239,7 @@ bool HoldsPass(const Bytes& content, int pass)
     return std::all_of(content.begin(), content.end(), [fill](uint8_t b) { return b == fill; });
 }
 
-TEST(JobProgress, AStoppedWipeFinishesItsPassAndKeepsTheFile)
+TEST(JobProgress, AStoppedWipeFinishesItsPassAndSaysWhatIsLeft)
 {
     // pass 0: asked before the wipe began.
     for (int pass : {0, 1, 2, 5, 7}) {
@@ -258,8 +258,10 @@ TEST(JobProgress, AStoppedWipeFinishesItsPassAndKeepsTheFile)
             progress.threshold = kMiB;
         }
         std::string why;
-        EXPECT_FALSE(lw::WipeFile(nullptr, path, ask, &why, &progress, &progress.stop));
-        EXPECT_EQ(why, "stopped");
+        EXPECT_EQ(lw::WipeFile(nullptr, path, ask, &why, &progress, &progress.stop),
+                  pass == 0 ? lw::TWipeEnd::Kept : lw::TWipeEnd::Overwritten);
+        EXPECT_EQ(why,
+                  pass == 0 ? "stopped" : "\"f.bin\" was overwritten but could not be deleted: the wipe was stopped");
         const Bytes now = ReadFile(path);
         ASSERT_EQ(now.size(), original.size());
         if (pass == 0)
@@ -273,7 +275,7 @@ TEST(JobProgress, AStoppedWipeFinishesItsPassAndKeepsTheFile)
     }
 }
 
-TEST(JobProgress, AStopDuringTheSourceWipeKeepsTheWipedSource)
+TEST(JobProgress, AStopDuringTheSourceWipeSaysTheSourceWasOverwritten)
 {
     const Case c{true, false};
     JobFolder s(c, kFewMiB);
@@ -290,7 +292,8 @@ TEST(JobProgress, AStopDuringTheSourceWipeKeepsTheWipedSource)
     context.Stop = &progress.stop;
     ASSERT_TRUE(RunJob(c, options, context));
     EXPECT_TRUE(context.Stopped);
-    EXPECT_EQ(context.SourceKept, "stopped");
+    EXPECT_EQ(context.SourceWipe, lw::TWipeEnd::Overwritten);
+    EXPECT_EQ(context.SourceKept, "\"data\" was overwritten but could not be deleted: the wipe was stopped");
     const Bytes source = ReadFile(s.source);
     EXPECT_EQ(source.size(), s.plain.size());
     EXPECT_TRUE(HoldsPass(source, 2));

@@ -74,7 +74,7 @@ TEST_P(WipePasses, HandedStreamIsOverwrittenFromZeroSevenTimesThenDeleted)
     ScriptedAsk ask({lw::mbOK});
 
     const uint32_t before = ClockLow32();
-    EXPECT_TRUE(lw::WipeFile(std::move(stream), path, ask));
+    EXPECT_EQ(lw::WipeFile(std::move(stream), path, ask), lw::TWipeEnd::Deleted);
     const uint32_t after = ClockLow32();
 
     EXPECT_FALSE(std::filesystem::exists(path));
@@ -164,7 +164,7 @@ TEST(Wipe, EveryPassLeavesTheBytesOfThePlainFourKiBRule)
         WriteFile(snapshots.path, RandomBytes(size, 11));
         lw::fs::SetFaultHook(&PassSnapshots::Hook, &snapshots);
         ScriptedAsk ask({lw::mbOK});
-        const bool wiped = lw::WipeFile(nullptr, snapshots.path, ask);
+        const bool wiped = (lw::WipeFile(nullptr, snapshots.path, ask) == lw::TWipeEnd::Deleted);
         lw::fs::SetFaultHook(nullptr, nullptr);
         EXPECT_TRUE(wiped);
         ASSERT_EQ(snapshots.files.size(), 7u);
@@ -246,7 +246,7 @@ TEST(Wipe, PathOpenedFileIsOverwrittenWholeWhenTheDeletionFails)
     FaultScope faults;
     faults.FailFrom(TFileOp::Unlink, 1, EBUSY);
     ScriptedAsk ask({lw::mbOK});
-    EXPECT_FALSE(lw::WipeFile(nullptr, path, ask));
+    EXPECT_NE(lw::WipeFile(nullptr, path, ask), lw::TWipeEnd::Deleted);
     const Bytes left = ReadFile(path);
     ASSERT_EQ(left.size(), 10000u);
     EXPECT_EQ(faults.Count(TFileOp::Sync), 7);
@@ -266,7 +266,7 @@ TEST(Wipe, DeclinedOrUnopenableLeavesTheFileUntouched)
     {
         FaultScope faults;
         ScriptedAsk ask({lw::mbCancel});
-        EXPECT_FALSE(lw::WipeFile(nullptr, path, ask));
+        EXPECT_NE(lw::WipeFile(nullptr, path, ask), lw::TWipeEnd::Deleted);
         EXPECT_EQ(faults.ops.size(), 0u) << "declined wipe touched the file system";
         EXPECT_EQ(ask.boxes.size(), 1u);
     }
@@ -274,13 +274,14 @@ TEST(Wipe, DeclinedOrUnopenableLeavesTheFileUntouched)
         FaultScope faults;
         faults.FailFrom(TFileOp::Open, 1, EACCES);
         ScriptedAsk ask({lw::mbOK});
-        EXPECT_FALSE(lw::WipeFile(nullptr, path, ask));
+        EXPECT_NE(lw::WipeFile(nullptr, path, ask), lw::TWipeEnd::Deleted);
     }
     {
         // A handed-over stream is closed even when declined.
         std::vector<Put> puts;
         ScriptedAsk ask({lw::mbCancel});
-        EXPECT_FALSE(lw::WipeFile(std::make_unique<ProbeFileStream>(path, puts, nullptr), path, ask));
+        EXPECT_NE(lw::WipeFile(std::make_unique<ProbeFileStream>(path, puts, nullptr), path, ask),
+                  lw::TWipeEnd::Deleted);
         EXPECT_TRUE(puts.empty());
     }
     EXPECT_EQ(ReadFile(path), content);
@@ -290,7 +291,7 @@ TEST(Wipe, MissingFileGivesFalseAfterTheConfirmationAndCreatesNothing)
 {
     TempDir dir;
     ScriptedAsk ask({lw::mbOK});
-    EXPECT_FALSE(lw::WipeFile(nullptr, dir / "gone.txt", ask));
+    EXPECT_NE(lw::WipeFile(nullptr, dir / "gone.txt", ask), lw::TWipeEnd::Deleted);
     EXPECT_EQ(ask.boxes.size(), 1u);
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
@@ -325,7 +326,7 @@ TEST(Wipe, FailedWriteOrFlushStopsTheWipeAndKeepsTheFile)
         if (row.failOp != TFileOp::Open)
             faults.FailFrom(row.failOp, row.failNth, EIO);
         ScriptedAsk ask({lw::mbOK});
-        EXPECT_FALSE(lw::WipeFile(std::move(stream), path, ask));
+        EXPECT_NE(lw::WipeFile(std::move(stream), path, ask), lw::TWipeEnd::Deleted);
         EXPECT_TRUE(std::filesystem::exists(path));
         EXPECT_EQ(faults.Count(TFileOp::Sync), row.syncsExpected);
         EXPECT_EQ(faults.Count(TFileOp::Unlink), 0);

@@ -328,4 +328,34 @@ TEST(MainWindowJobs, DeleteSelectedFileReportsAndCloses)
     }
 }
 
+// A hard-linked source is refused by the wipe, from "Delete selected file" and from the
+// job's "Delete source file" alike: the last box says so, with the reason as its detail.
+TEST(MainWindowJobs, AWipeThatDidNotHappenSaysWhy)
+{
+    for (bool viaJob : {false, true}) {
+        SCOPED_TRACE(viaJob ? "Delete source file" : "Delete selected file");
+        WindowRig rig;
+        const std::string source = rig.dir / "secret.txt";
+        const Bytes data = lwtest::TextBytes(4000, 9);
+        lwtest::WriteFile(source, data);
+        std::filesystem::create_hard_link(source, rig.dir / "backup.txt");
+        auto& window = rig.Open(source);
+        rig.ask.script = lwtest::ScriptedAsk({lw::mbOK});
+        if (viaJob) {
+            rig.view.checked[TControl::shredbox] = true;
+            rig.view.phrase = "phrase";
+            rig.again.again = "phrase";
+            window.Button1Click();
+        } else {
+            window.Button2Click();
+        }
+        rig.WaitForJob();
+        EXPECT_TRUE(lwtest::ReadFile(source) == data);
+        ASSERT_FALSE(rig.ask.script.boxes.empty());
+        EXPECT_EQ(rig.ask.script.boxes.back(), (lwtest::Box{lw::TMsgDlgType::mtWarning, "File NOT deleted", lw::mbOK}));
+        EXPECT_EQ(rig.ask.script.details,
+                  std::vector<std::string>{"\"secret.txt\" has 1 other name; the wipe would destroy their data too"});
+    }
+}
+
 } // namespace

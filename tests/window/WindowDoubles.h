@@ -156,6 +156,13 @@ public:
             onBox(text);
         return script.AskUserWithDefault(kind, text, buttons, defaultButton);
     }
+    lw::TMsgDlgBtn AskUserWithDetail(lw::TMsgDlgType kind, const std::string& text, const std::string& detail,
+                                     lw::TMsgDlgButtons buttons) override
+    {
+        if (onBox)
+            onBox(text);
+        return script.AskUserWithDetail(kind, text, detail, buttons);
+    }
     ScriptedAsk script;
     std::function<void(const std::string&)> onBox;
 };

@@ -55,7 +55,7 @@ TEST(WipeLocks, FileAnotherProcessReadsIsRefusedThenWipedOnceItEnds)
             FaultScope faults;
             ScriptedAsk ask({lw::mbOK});
             std::string why;
-            EXPECT_FALSE(lw::WipeFile(JobStream(handed, path), path, ask, &why));
+            EXPECT_NE(lw::WipeFile(JobStream(handed, path), path, ask, &why), lw::TWipeEnd::Deleted);
             EXPECT_EQ(why, "\"f.bin\" is in use by another Lockwell job");
             EXPECT_EQ(faults.Count(TFileOp::Write), 0);
             EXPECT_EQ(ask.boxes.size(), 1u);
@@ -67,7 +67,7 @@ TEST(WipeLocks, FileAnotherProcessReadsIsRefusedThenWipedOnceItEnds)
         const size_t left = OpenDescriptors();
         ScriptedAsk ask({lw::mbOK});
         std::string why;
-        EXPECT_TRUE(lw::WipeFile(JobStream(handed, path), path, ask, &why)) << why;
+        EXPECT_EQ(lw::WipeFile(JobStream(handed, path), path, ask, &why), lw::TWipeEnd::Deleted) << why;
         EXPECT_FALSE(fsys::exists(path));
         EXPECT_EQ(OpenDescriptors(), left) << "a descriptor leaked";
     }
@@ -95,7 +95,7 @@ TEST(WipeLocks, StreamHandedOverWithItsOwnSharedLockIsWiped)
         const int opens = faults.Count(TFileOp::Open);
         ScriptedAsk ask({lw::mbOK});
         std::string why;
-        EXPECT_TRUE(lw::WipeFile(std::move(stream), path, ask, &why)) << why;
+        EXPECT_EQ(lw::WipeFile(std::move(stream), path, ask, &why), lw::TWipeEnd::Deleted) << why;
         EXPECT_FALSE(fsys::exists(path));
         EXPECT_EQ(faults.Count(TFileOp::Sync), 7);
         EXPECT_EQ(faults.Count(TFileOp::Open) - opens, handed == Handed::ReadOnly ? 1 : 0);
@@ -118,7 +118,7 @@ TEST(WipeLocks, NameGivenToAnotherFileAfterTheStreamOpenedIsRefused)
         FaultScope faults;
         ScriptedAsk ask({lw::mbOK});
         std::string why;
-        EXPECT_FALSE(lw::WipeFile(std::move(stream), path, ask, &why));
+        EXPECT_NE(lw::WipeFile(std::move(stream), path, ask, &why), lw::TWipeEnd::Deleted);
         EXPECT_EQ(why, "\"f.bin\" is no longer the file that was opened");
         EXPECT_EQ(faults.Count(TFileOp::Write), 0);
         EXPECT_TRUE(ReadFile(dir / "moved.bin") == kContent);
@@ -171,10 +171,10 @@ TEST(WipeLocks, NameThatNoLongerLeadsToTheWipedFileIsNotDeleted)
     ScriptedAsk ask({lw::mbOK});
     std::string why;
     lw::fs::SetFaultHook(&SwapAtLastFlush::Hook, &swap);
-    const bool deleted = lw::WipeFile(nullptr, swap.path, ask, &why);
+    const bool deleted = (lw::WipeFile(nullptr, swap.path, ask, &why) == lw::TWipeEnd::Deleted);
     lw::fs::SetFaultHook(nullptr, nullptr);
     EXPECT_FALSE(deleted);
-    EXPECT_EQ(why, "\"f.bin\" was moved or replaced during the wipe, so it was not deleted");
+    EXPECT_EQ(why, "\"f.bin\" was overwritten but could not be deleted: it was moved or replaced during the wipe");
     EXPECT_TRUE(ReadFile(swap.path) == swap.other) << "the file now under the name was touched";
     const Bytes wiped = ReadFile(swap.moved);
     ASSERT_EQ(wiped.size(), kContent.size());
@@ -195,7 +195,7 @@ TEST(WipeLocks, LockIsHeldThroughTheCloseUntilTheNameIsGone)
         ScriptedAsk ask({lw::mbOK});
         auto stream = JobStream(handed, probe.path);
         lw::fs::SetFaultHook(&ProbeLockAt::Hook, &probe);
-        const bool deleted = lw::WipeFile(std::move(stream), probe.path, ask);
+        const bool deleted = (lw::WipeFile(std::move(stream), probe.path, ask) == lw::TWipeEnd::Deleted);
         lw::fs::SetFaultHook(nullptr, nullptr);
         EXPECT_TRUE(deleted);
         // The read-only stream handed over is closed first, before the wipe holds the file.

@@ -1,12 +1,13 @@
 // The wipe refuses, before writing a byte, what it could not wipe honestly: a name that
-// is not a regular file, a file that could not be deleted afterwards. Real files, real
-// links, a real unprivileged process and real inode flags.
+// is not a regular file, a file that could not be deleted afterwards or not overwritten
+// to its end. Real files, links, mounts, a real unprivileged process and inode flags.
 #include <filesystem>
 #include <functional>
 #include <grp.h>
 #include <linux/fs.h>
 #include <optional>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -35,7 +36,7 @@ Outcome Wipe(const std::string& path, std::unique_ptr<lw::TFileStream> stream = 
 {
     ScriptedAsk ask({lw::mbOK});
     Outcome outcome;
-    outcome.deleted = lw::WipeFile(std::move(stream), path, ask, &outcome.reason);
+    outcome.deleted = (lw::WipeFile(std::move(stream), path, ask, &outcome.reason) == lw::TWipeEnd::Deleted);
     outcome.boxes = ask.boxes.size();
     return outcome;
 }
@@ -122,11 +123,41 @@ const NodeRow kNodes[] = {
              EXPECT_TRUE(ReadFile(dir / name) == kContent) << name;
      },
      true},
+    // The final delete would fail with EBUSY: the mounted file would be noise under its name.
+    {"bind-mounted file",
+     [](const TempDir& dir) {
+         WriteFile(dir / "x", {'u', 'n', 'd', 'e', 'r'});
+         WriteFile(dir / "mounted", kContent);
+         return ::mount((dir / "mounted").c_str(), (dir / "x").c_str(), nullptr, MS_BIND, nullptr) == 0;
+     },
+     "\"x\" cannot be deleted: something is mounted at its name",
+     [](const TempDir& dir) {
+         EXPECT_TRUE(ReadFile(dir / "x") == kContent);
+         ::umount2((dir / "x").c_str(), MNT_DETACH);
+         EXPECT_TRUE(ReadFile(dir / "mounted") == kContent);
+     }},
+    // Filling its holes would need 4 MB of a 256 KiB file system: the first pass would
+    // stop with the file's start gone and the disk full.
+    {"sparse file larger than the free space",
+     [](const TempDir& dir) {
+         if (::mount("tmpfs", dir.Path().c_str(), "tmpfs", 0, "size=256k") != 0)
+             return false;
+         WriteFile(dir / "x", kContent);
+         fsys::resize_file(dir / "x", 4 << 20);
+         return true;
+     },
+     "\"x\" is sparse, and the free space cannot hold it overwritten: No space left on device",
+     [](const TempDir& dir) {
+         const Bytes now = ReadFile(dir / "x");
+         EXPECT_EQ(now.size(), size_t{4 << 20});
+         EXPECT_TRUE(std::equal(kContent.begin(), kContent.end(), now.begin()));
+         ::umount2(dir.Path().c_str(), MNT_DETACH);
+     }},
 };
 
 } // namespace
 
-TEST(WipeRefusal, NamesThatAreNotARegularFileStayAsTheyWere)
+TEST(WipeRefusal, WhatCannotBeWipedHonestlyStaysAsItWas)
 {
     for (const NodeRow& row : kNodes) {
         SCOPED_TRACE(row.name);
@@ -179,7 +210,7 @@ TEST(WipeRefusal, FileItsFolderWouldNotLetGoIsNotOverwritten)
         const auto said = AsNobody([&] {
             ScriptedAsk ask({lw::mbOK});
             std::string why;
-            return lw::WipeFile(nullptr, path, ask, &why) ? std::string("1") : "0" + why;
+            return (lw::WipeFile(nullptr, path, ask, &why) == lw::TWipeEnd::Deleted) ? std::string("1") : "0" + why;
         });
         if (!said) {
             GTEST_SKIP() << "cannot become an unprivileged user (65534) here";
@@ -323,7 +354,7 @@ TEST(WipeQuestion, WarnsOfOldCopiesOnlyWhereOverwritingMayNotReachThem)
         TempDir dir(*root);
         WriteFile(dir / "f.bin", kContent);
         ScriptedAsk ask({lw::mbCancel});
-        EXPECT_FALSE(lw::WipeFile(nullptr, dir / "f.bin", ask));
+        EXPECT_NE(lw::WipeFile(nullptr, dir / "f.bin", ask), lw::TWipeEnd::Deleted);
         ASSERT_EQ(ask.boxes.size(), 1u);
         EXPECT_EQ(ask.boxes[0], (Box{lw::TMsgDlgType::mtWarning, row.text, lw::mbOK | lw::mbCancel}));
         EXPECT_TRUE(ReadFile(dir / "f.bin") == kContent);
@@ -338,7 +369,7 @@ TEST(WipeQuestion, NoWarningWhereTheFileSystemCannotBeTold)
     TempDir dir;
     ScriptedAsk ask({lw::mbOK});
     std::string why;
-    EXPECT_FALSE(lw::WipeFile(nullptr, dir / "no folder/f.bin", ask, &why));
+    EXPECT_NE(lw::WipeFile(nullptr, dir / "no folder/f.bin", ask, &why), lw::TWipeEnd::Deleted);
     ASSERT_EQ(ask.boxes.size(), 1u);
     EXPECT_EQ(ask.boxes[0].text, "You are about to wipe f.bin\r\nand make it unrecoverable.Continue?");
     EXPECT_EQ(why, "Cannot open file \"" + (dir / "no folder/f.bin") + "\". No such file or directory");

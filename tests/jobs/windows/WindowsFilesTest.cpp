@@ -239,7 +239,7 @@ TEST(WindowsWipe, RefusesWhatItCouldNotFinishAndKeepsTheContent)
         }
         ScriptedAsk ask({lw::mbOK});
         std::string reason;
-        EXPECT_FALSE(lw::WipeFile(nullptr, path, ask, &reason));
+        EXPECT_NE(lw::WipeFile(nullptr, path, ask, &reason), lw::TWipeEnd::Deleted);
         EXPECT_NE(reason.find(row.reason), std::string::npos) << reason;
         reader.reset();
         ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -260,7 +260,7 @@ TEST(WindowsWipe, OverwritesAndDeletesAFileOthersMayShare)
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     ScriptedAsk ask({lw::mbOK});
     std::string reason;
-    EXPECT_TRUE(lw::WipeFile(nullptr, path, ask, &reason)) << reason;
+    EXPECT_EQ(lw::WipeFile(nullptr, path, ask, &reason), lw::TWipeEnd::Deleted) << reason;
     // What the other handle reads now is the last pass, never the old content.
     Bytes seen(12345);
     DWORD got = 0;
