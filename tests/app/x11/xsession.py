@@ -258,6 +258,9 @@ class XSession:
     def move_pointer(self, x, y):
         self.run("xdotool", "mousemove", "--sync", str(x), str(y))
 
+    def click(self, x, y):
+        self.run("xdotool", "mousemove", "--sync", str(x), str(y), "click", "1")
+
     def screenshot(self):
         dump = subprocess.run(["xwd", "-root", "-silent"], env=self.env, stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, timeout=30, check=True).stdout
