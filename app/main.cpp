@@ -63,7 +63,7 @@ int main(int argc, char** argv)
     }
     const std::optional<std::string> sourcePath =
         action == lw::TStartAction::Window ? std::optional<std::string>(lw::WindowFilePath(args[0])) : std::nullopt;
-    lw::KeepSecretsOutOfDumps();
+    lw::HardenProcess();
     // An interrupted job must not leave a named working file (decrypted plaintext) behind.
     lw::InstallTempFileCleanup();
     QApplication app(argc, argv);

@@ -256,7 +256,7 @@ int Run(const std::vector<std::string>& args, TSecretText& phrase)
 
 int main(int argc, char** argv)
 {
-    KeepSecretsOutOfDumps();
+    HardenProcess();
     InstallTempFileCleanup();
     // Outside the try: every way out of main, a throw included, scrubs the phrase.
     TSecretText phrase;

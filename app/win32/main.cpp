@@ -45,7 +45,7 @@ int WindowRun(const std::string& sourcePath)
 
 int main(int argc, char** argv)
 {
-    lw::KeepSecretsOutOfDumps();
+    lw::HardenProcess();
     // An interrupted job must not leave a named working file (decrypted plaintext) behind.
     lw::InstallTempFileCleanup();
     if (argc < 2)

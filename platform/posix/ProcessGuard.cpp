@@ -5,7 +5,7 @@
 
 namespace lw {
 
-void KeepSecretsOutOfDumps()
+void HardenProcess()
 {
     const rlimit none{0, 0};
     ::setrlimit(RLIMIT_CORE, &none);

@@ -6,7 +6,7 @@
 namespace lw {
 namespace {
 
-constexpr const char* kMailLibrary = "MAPI32.DLL";
+constexpr const wchar_t* kMailLibrary = L"MAPI32.DLL";
 constexpr uint32_t kNotCalled = 1;
 
 // Simple MAPI counts as set up when the messaging key says MAPI=1 (the profile file's
@@ -48,7 +48,9 @@ bool TMailClient::Send(const std::string& path, const std::function<void()>& pum
     if (!m_searched) {
         m_searched = true;
         if (SimpleMapiEnabled())
-            m_library = LoadLibraryA(kMailLibrary);
+            // The system's own, which hands on to the user's mail program; never one
+            // lying beside the program or in the current folder.
+            m_library = LoadLibraryExW(kMailLibrary, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
     if (!m_sendDocuments && m_library) {
         // Through the generic function type, which GCC accepts as a go-between.

@@ -123,6 +123,36 @@ TEST(WindowsMail, CallsSendDocumentsWithTheFixedArguments)
     }
     DestroyWindow(window);
 }
+
+// A MAPI32.DLL beside the program or in the current folder never runs in it; the system's
+// own does. The test program starts hardened as the programs do (ProcessGuardTest.cpp).
+TEST(WindowsMail, OnlyTheSystemFoldersMailLibraryRuns)
+{
+    using TPlace = TFakeMapi::TPlace;
+    for (TPlace place : {TPlace::BesideProgram, TPlace::CurrentFolder, TPlace::SystemFolder}) {
+        SCOPED_TRACE(static_cast<int>(place));
+        TMapiSetup setup;
+        setup.SetMapiValue(std::string("1\0", 2));
+        const std::string log = TempLog();
+        TFakeMapi fake(FakeMapiFolder(), log, place);
+        {
+            lw::TMailClient client;
+            fake.Answer(0);
+            client.Send("C:\\x.fe2", nullptr);
+            // Loaded by name, too, the library comes from the system folder alone.
+            const HMODULE byName = LoadLibraryW(L"MAPI32.DLL");
+            ASSERT_NE(byName, nullptr);
+            wchar_t loaded[MAX_PATH] = {}, system[MAX_PATH] = {};
+            const std::wstring from(loaded, GetModuleFileNameW(byName, loaded, MAX_PATH));
+            const std::wstring folder(system, GetSystemDirectoryW(system, MAX_PATH));
+            EXPECT_EQ(
+                CompareStringOrdinal(from.substr(0, from.find_last_of(L'\\')).c_str(), -1, folder.c_str(), -1, TRUE),
+                CSTR_EQUAL);
+            FreeLibrary(byName);
+        }
+        EXPECT_EQ(ReadText(log).empty(), place != TPlace::SystemFolder) << ReadText(log);
+    }
+}
 #endif
 
 } // namespace

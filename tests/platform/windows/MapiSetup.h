@@ -52,16 +52,46 @@ inline std::string FakeMapiFolder()
 }
 #endif
 
-// Makes LoadLibraryA("MAPI32.DLL") find the stand-in library in `folder` while it lives.
-// Wine prefers its own copy of a system library unless told otherwise in its registry.
+inline std::wstring Wide(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end()); // the tests' paths are ASCII
+}
+
+// Puts the stand-in library where the test says while it lives, with Wine told to take a
+// MAPI32.DLL found there rather than its own. Only the system folder's copy may run:
+// one beside the program or in the current folder is a plant.
 class TFakeMapi {
 public:
-    TFakeMapi(const std::string& folder, const std::string& log) : m_log(log)
+    enum class TPlace { SystemFolder, BesideProgram, CurrentFolder };
+
+    TFakeMapi(const std::string& folder, const std::string& log, TPlace place = TPlace::SystemFolder) : m_log(log)
     {
-        SetDllDirectoryA(folder.c_str());
+        const std::wstring standIn = Wide(folder) + L"\\MAPI32.DLL";
+        wchar_t system[MAX_PATH] = {}, program[MAX_PATH] = {}, current[MAX_PATH] = {};
+        GetSystemDirectoryW(system, MAX_PATH);
+        std::wstring programFolder(program, GetModuleFileNameW(nullptr, program, MAX_PATH));
+        programFolder.resize(programFolder.find_last_of(L'\\'));
+        GetCurrentDirectoryW(MAX_PATH, current);
+        m_current = current;
+        switch (place) {
+        case TPlace::SystemFolder:
+            m_planted = std::wstring(system) + L"\\MAPI32.DLL";
+            m_saved = m_planted + L".lockwell-saved";
+            if (!MoveFileExW(m_planted.c_str(), m_saved.c_str(), MOVEFILE_REPLACE_EXISTING))
+                m_saved.clear();
+            break;
+        case TPlace::BesideProgram: m_planted = programFolder + L"\\MAPI32.DLL"; break;
+        case TPlace::CurrentFolder:
+            m_folder = Wide(folder) + L"\\cwd";
+            CreateDirectoryW(m_folder.c_str(), nullptr);
+            SetCurrentDirectoryW(m_folder.c_str());
+            m_planted = m_folder + L"\\MAPI32.DLL";
+            break;
+        }
+        CopyFileW(standIn.c_str(), m_planted.c_str(), FALSE);
         RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &m_overrides, nullptr);
-        RegSetValueExA(m_overrides, "mapi32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
+        RegSetValueExA(m_overrides, "mapi32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"), 15);
         SetEnvironmentVariableA("LOCKWELL_FAKE_MAPI_LOG", log.c_str());
         DeleteFileA(log.c_str());
     }
@@ -71,7 +101,12 @@ public:
         SetEnvironmentVariableA("LOCKWELL_FAKE_MAPI_RESULT", nullptr);
         RegDeleteValueA(m_overrides, "mapi32");
         RegCloseKey(m_overrides);
-        SetDllDirectoryA(nullptr);
+        DeleteFileW(m_planted.c_str());
+        if (!m_saved.empty())
+            MoveFileExW(m_saved.c_str(), m_planted.c_str(), MOVEFILE_REPLACE_EXISTING);
+        SetCurrentDirectoryW(m_current.c_str());
+        if (!m_folder.empty())
+            RemoveDirectoryW(m_folder.c_str());
         DeleteFileA(m_log.c_str());
     }
     TFakeMapi(const TFakeMapi&) = delete;
@@ -84,5 +119,6 @@ public:
 
 private:
     std::string m_log;
+    std::wstring m_planted, m_saved, m_current, m_folder;
     HKEY m_overrides = nullptr;
 };
