@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The window program on a real X server: a large encryption shows live progress in the
 status line, Escape asks to stop it, Yes ends the program at once and leaves the folder as
-it was.
+it was. Then the wipe's question by both its ways ("Securely delete selected file", and an
+encryption with "Delete source file"): Alt+F reaches neither, Enter answers Cancel.
 
 usage: window_under_x.py PATH/TO/lockwell
 Exit status 0 passed, 1 failed, 77 skipped (a tool is missing: scripts/deps.sh installs it).
@@ -13,7 +14,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from lockwell_window import Window  # noqa: E402
+from lockwell_window import QUIET_SPOT, Window  # noqa: E402
 from xsession import Failure, XSession, file_sha256, missing_tools, write_data_file  # noqa: E402
 
 # At about 140 MB/s a 300 MiB job ends barely two seconds after it starts, too close to the
@@ -21,6 +22,8 @@ from xsession import Failure, XSession, file_sha256, missing_tools, write_data_f
 SIZE = 1 << 30
 PHRASE = "violet canyon ledger 42"
 STOP_BOUND = 1.0  # seconds from Yes to the program's end
+# Window-relative centres of the controls a mouse user would click.
+BUTTON2, SHREDBOX, EDIT1 = (256, 286), (27, 257), (124, 37)
 
 
 def check(condition, message):
@@ -38,6 +41,48 @@ def answer_yes(window):
         status, elapsed = window.answer_and_time_exit("alt+y")
         raise Failure(f"the stop question did not take y as Yes within {2 * STOP_BOUND:g} s; Alt+Y then "
                       f"ended lockwell in {elapsed:.3f} s with status {status}") from None
+
+
+def click(window, spot):
+    window.session.click(window.x + spot[0], window.y + spot[1])
+    window.session.move_pointer(window.x + QUIET_SPOT[0], window.y + QUIET_SPOT[1])
+
+
+def box(window, title, what):
+    shown = window.wait_new_window(what)
+    check(window.session.title(shown) == title, f"{what}: a box titled {window.session.title(shown)!r}")
+    return shown
+
+
+def enter_at_wipe_question(window, what):
+    question = box(window, "Warning", what)
+    window.session.key("Return")
+    window.wait_gone(question, what + " to close after Enter")
+
+
+def enter_at_last_box(window, title, what):
+    box(window, title, what)
+    status, _ = window.answer_and_time_exit("Return")
+    check(status == 0, f"lockwell ended with status {status} after {what}")
+
+
+def wipe_question(session, source, digest):
+    window = Window(session, source)
+    session.key("alt+f")
+    time.sleep(1.0)
+    check(not window.new_windows(), "Alt+F opened a box")
+    click(window, BUTTON2)
+    enter_at_wipe_question(window, "the wipe's question after Securely delete selected file")
+    enter_at_last_box(window, "Warning", '"File NOT deleted"')
+    check(file_sha256(source) == digest, "Enter at the wipe's question changed the file")
+
+    window = Window(session, source)
+    click(window, SHREDBOX)
+    click(window, EDIT1)
+    window.start_encrypt(PHRASE)
+    enter_at_wipe_question(window, "the wipe's question after the encryption")
+    enter_at_last_box(window, "Information", '"File encrypted"')
+    check(file_sha256(source) == digest, "Enter at the wipe's question changed the source")
 
 
 def run(lockwell):
@@ -68,6 +113,12 @@ def run(lockwell):
             check(session.folder() == [os.path.basename(source)],
                   "the folder holds " + ", ".join(session.folder()) + " instead of the source alone")
             check(file_sha256(source) == digest, "the source changed")
+
+            os.remove(source)
+            source = os.path.join(session.data_dir, "notes.txt")
+            wipe_question(session, source, write_data_file(source, 32 << 20))
+            check(session.folder() == ["notes.txt", "notes.txt.fe2"], "after the wipe's questions: " +
+                  ", ".join(session.folder()))
         except Failure as failure:
             raise Failure(f"{failure}\n{session.diagnostics()}") from None
 
