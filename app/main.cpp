@@ -16,6 +16,7 @@
 #include "app/SettingsFiles.h"
 #include "app/StartUp.h"
 #include "app/Unit1.h"
+#include "platform/ProgramPath.h"
 #include "platform/ProcessGuard.h"
 #include "platform/TempFileCleanup.h"
 #include "platform/Version.h"
@@ -50,7 +51,7 @@ int WindowRun(QApplication& app, const std::string& sourcePath)
 int main(int argc, char** argv)
 {
     // Taken before Qt sees the command line, which would eat a path that looks like a Qt option.
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = lw::ProgramArguments(argc, argv);
     const lw::TStartAction action = lw::StartActionFor(args);
     // Before any Qt object, so that these work without a display.
     if (action == lw::TStartAction::Help) {

@@ -16,6 +16,7 @@
 #include "jobs/OutputName.h"
 #include "jobs/Plausibility.h"
 #include "jobs/Wipe.h"
+#include "platform/ProgramPath.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessGuard.h"
 #include "platform/SecretText.h"
@@ -257,11 +258,12 @@ int Run(const std::vector<std::string>& args, TSecretText& phrase)
 int main(int argc, char** argv)
 {
     HardenProcess();
+    WriteUtf8ToConsole();
     InstallTempFileCleanup();
     // Outside the try: every way out of main, a throw included, scrubs the phrase.
     TSecretText phrase;
     try {
-        return Run(std::vector<std::string>(argv + 1, argv + argc), phrase);
+        return Run(ProgramArguments(argc, argv), phrase);
     } catch (const std::exception& e) {
         return Fail(e.what(), kFailed);
     } catch (...) {

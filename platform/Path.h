@@ -18,7 +18,8 @@ inline constexpr TPathRules kPosixRules{'/', '\0', nullptr};
 inline constexpr TPathRules kWindowsRules{'\\', ':', nullptr};
 
 #ifdef _WIN32
-// Whether the byte starts a double-byte character in the system's code page.
+// Whether the byte starts a double-byte character: never, since the program's text is
+// UTF-8 whatever the system's code page.
 bool IsSystemLeadByte(unsigned char byte);
 // Windows itself takes "/" as well, so a path typed that way still splits where it should.
 inline constexpr TPathRules kNativeRules{'\\', ':', &IsSystemLeadByte, '/'};

@@ -27,15 +27,8 @@ std::optional<std::string> TTerminal::ReadLine(const std::string& prompt, bool e
         terminal::DiscardTypedAhead(m_fd);
     terminal::Show(m_fd, prompt);
     std::string line;
-    char c;
-    for (;;) {
-        const ssize_t n = fs::Read(m_fd, &c, 1);
-        if (n <= 0)
-            return std::nullopt;
-        if (c == '\n')
-            break;
-        line += c;
-    }
+    if (!terminal::ReadTypedLine(m_fd, line))
+        return std::nullopt;
     terminal::FinishLine(m_fd, line, echo);
     return line;
 }

@@ -28,4 +28,8 @@ private:
 // True when standard error is a terminal: the place for a progress line.
 bool StandardErrorIsTerminal();
 
+// The program writes UTF-8: a Windows console is told so for the program's run (its code
+// page comes back at the exit), where it would show another code page's letters.
+void WriteUtf8ToConsole();
+
 } // namespace lw

@@ -9,6 +9,10 @@ int Open();
 void Show(int fd, const std::string& text);
 // Drops what was typed before now: an Enter meant for something else answers no question.
 void DiscardTypedAhead(int fd);
+// Reads up to the line's end; false at the end of input. A Windows console's line is
+// read as typed (Unicode) and handed on as a phrase typed there is keyed: in the code
+// page where it fits exactly, else in UTF-8.
+bool ReadTypedLine(int fd, std::string& line);
 // Ends the line that was read: drops what the system adds to it, and without echo moves
 // the terminal's cursor to the next line if the system does not.
 void FinishLine(int fd, std::string& line, bool echo);

@@ -65,5 +65,29 @@ for cipher in rc4 blowfish serpent rijndael; do
         done
     done
 done
+
+# Names outside the code page, a path past 260 characters and a program folder outside it:
+# each file encrypted (its source wiped) and decrypted back (the .fe2 wiped) by the tool
+# run from that folder, and the neighbour whose name the code page would make of the
+# first one untouched.
+LONG=$(python3 -c 'print("/".join(["d" * 60] * 5))')
+mkdir -p "$WORK/names/папка" "$WORK/names/$LONG" "$WORK/Загрузки"
+cp "$WINDOWS_CLI" "$WORK/Загрузки/"
+printf 'neighbour\n' >"$WORK/names/Lódz.txt"
+text() { # enough lines of the name to look like the text it is
+    for line in 1 2 3 4 5 6 7 8; do printf 'Notes on %s, line %s.\n' "$1" "$line"; done
+}
+for name in "Łódź.txt" "папка/файл.txt" "文件.txt" "$LONG/long.txt"; do
+    text "$name" >"$WORK/names/$name"
+    for step in "encrypt --cipher serpent $name" "decrypt --cipher serpent $name.fe2"; do
+        # shellcheck disable=SC2086 # the step's words, the name last
+        (cd "$WORK/names" && set -- $step && wine "$WORK/Загрузки/lockwell-cli.exe" "$1" "$2" "$3" --delete-source \
+            --yes --quiet --phrase-file ../phrase "$name${4#"$name"}") >"$WORK/log" 2>&1 || fail "$name: $step failed"
+    done
+    [ "$(cat "$WORK/names/$name" 2>/dev/null)" = "$(text "$name")" ] && [ ! -e "$WORK/names/$name.fe2" ] ||
+        fail "$name: not back as it was"
+done
+[ "$(cat "$WORK/names/Lódz.txt")" = neighbour ] || fail "Lódz.txt was touched"
+
 [ "$FAILED" = 0 ] || exit 1
 echo "windows_cli_bytes: 4 ciphers x 2 formats x $(echo $SIZES | wc -w) sizes equal and cross-decrypted in $(($(date +%s) - START)) s"

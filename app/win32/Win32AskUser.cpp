@@ -6,6 +6,7 @@
 #include "app/window/BoxRules.h"
 #include "app/win32/Win32Dialog.h"
 #include "platform/SecretText.h"
+#include "platform/windows/Unicode.h"
 
 namespace lw::win32 {
 namespace {
@@ -53,7 +54,8 @@ void LayOut(HWND dialog, const TBox& box)
     RECT text{0, 0, kTextMaxWidth, 0};
     if (HDC dc = GetDC(dialog)) {
         const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
-        DrawTextA(dc, box.Text.c_str(), static_cast<int>(box.Text.size()), &text,
+        const std::wstring wide = win::Wide(box.Text);
+        DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &text,
                   DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
         SelectObject(dc, old);
         ReleaseDC(dialog, dc);
@@ -132,7 +134,7 @@ TMsgDlgBtn ShowBox(HWND owner, TMsgDlgType kind, const std::string& text, TMsgDl
               b.Caption);
     }
     const INT_PTR answer =
-        DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.Get(), owner, BoxProc, reinterpret_cast<LPARAM>(&box));
+        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.Get(), owner, BoxProc, reinterpret_cast<LPARAM>(&box));
     // A box that could not be shown is a box nobody agreed to.
     return answer > 0 ? static_cast<TMsgDlgBtn>(answer) : mbCancel;
 }
@@ -151,13 +153,11 @@ INT_PTR CALLBACK PhraseProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             auto& phrase = *reinterpret_cast<std::string*>(GetWindowLongPtrA(dialog, DWLP_USER));
             HWND field = GetDlgItem(dialog, kPhraseId);
             WipeString(phrase);
-            phrase.resize(static_cast<std::size_t>(GetWindowTextLengthA(field)) + 1);
-            phrase.resize(
-                static_cast<std::size_t>(GetWindowTextA(field, phrase.data(), static_cast<int>(phrase.size()))));
-            SetWindowTextA(field, "");
+            phrase = win::WindowPhrase(field);
+            SetWindowTextW(field, L"");
             EndDialog(dialog, IDOK);
         } else if (LOWORD(wParam) == IDCANCEL) {
-            SetDlgItemTextA(dialog, kPhraseId, "");
+            SetDlgItemTextW(dialog, kPhraseId, L"");
             EndDialog(dialog, IDCANCEL);
         }
         return TRUE;
@@ -191,7 +191,7 @@ bool TWin32PhrasePrompt::AskPhraseAgain(std::string& phrase)
     t.Add(ES_PASSWORD | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 18, 146, 12, kPhraseId, kEditClass, "");
     t.Add(BS_DEFPUSHBUTTON | WS_TABSTOP, 49, 40, 50, 14, IDOK, kButtonClass, "OK");
     t.Add(BS_PUSHBUTTON | WS_TABSTOP, 103, 40, 50, 14, IDCANCEL, kButtonClass, "Cancel");
-    return DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.Get(), m_owner, PhraseProc,
+    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.Get(), m_owner, PhraseProc,
                                    reinterpret_cast<LPARAM>(&phrase)) == IDOK;
 }
 
@@ -201,15 +201,19 @@ void ShowApplicationError(HWND owner, const std::string& text) noexcept
         std::string shown = text;
         if (!shown.empty() && static_cast<unsigned char>(shown.back()) > static_cast<unsigned char>('.'))
             shown += '.';
-        MessageBoxA(owner, shown.c_str(), "Lockwell", MB_OK | MB_ICONERROR);
+        MessageBoxW(owner, win::Wide(shown).c_str(), L"Lockwell", MB_OK | MB_ICONERROR);
     } catch (...) {
-        MessageBoxA(owner, "Out of memory.", "Lockwell", MB_OK | MB_ICONERROR);
+        MessageBoxW(owner, L"Out of memory.", L"Lockwell", MB_OK | MB_ICONERROR);
     }
 }
 
 void ShowFatalError(const std::string& text) noexcept
 {
-    MessageBoxA(nullptr, text.c_str(), "Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    try {
+        MessageBoxW(nullptr, win::Wide(text).c_str(), L"Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    } catch (...) {
+        MessageBoxW(nullptr, L"Out of memory.", L"Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    }
 }
 
 } // namespace lw::win32

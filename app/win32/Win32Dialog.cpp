@@ -1,4 +1,5 @@
 #include "app/win32/Win32Dialog.h"
+#include "platform/windows/Unicode.h"
 
 namespace lw::win32 {
 namespace {
@@ -37,16 +38,11 @@ void TDialogTemplate::Add(DWORD style, short x, short y, short width, short heig
     ++m_words[kCountWord];
 }
 
-// Templates hold UTF-16 texts; ours are 8-bit in the system code page.
+// Templates hold UTF-16 texts.
 void TDialogTemplate::PutText(const std::string& text)
 {
-    if (!text.empty()) {
-        const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-        std::vector<wchar_t> wide(static_cast<std::size_t>(n));
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-        for (const wchar_t c : wide)
-            m_words.push_back(static_cast<WORD>(c));
-    }
+    for (const wchar_t c : win::Wide(text))
+        m_words.push_back(static_cast<WORD>(c));
     m_words.push_back(0);
 }
 

@@ -5,6 +5,7 @@
 #include "jobs/ProgressText.h"
 #include "platform/SecretText.h"
 #include "platform/windows/FolderPicker.h"
+#include "platform/windows/Unicode.h"
 
 namespace lw::win32 {
 namespace {
@@ -36,7 +37,7 @@ void TWin32Window::ApplyEnabled(int row)
 
 void TWin32Window::SetCaption(TControl control, const std::string& text)
 {
-    SetWindowTextA(Control(control), text.c_str());
+    win::SetWindowText(Control(control), text);
 }
 
 void TWin32Window::SetEnabled(TControl control, bool enabled)
@@ -73,7 +74,7 @@ void TWin32Window::SetFolderItems(const std::vector<std::string>& items, int sel
     HWND list = Control(TControl::folders);
     SendMessageA(list, CB_RESETCONTENT, 0, 0);
     for (const auto& item : items)
-        SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win::Wide(item).c_str()));
     SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
 }
 
@@ -81,14 +82,12 @@ void TWin32Window::ShowJobProgress(bool running)
 {
     HWND panel = Control(TControl::Panel1);
     if (running) {
-        const int n = GetWindowTextLengthA(panel);
-        m_panelBeforeJob.assign(static_cast<std::size_t>(n) + 1, '\0');
-        m_panelBeforeJob.resize(static_cast<std::size_t>(GetWindowTextA(panel, m_panelBeforeJob.data(), n + 1)));
+        m_panelBeforeJob = win::WindowText(panel);
         RefreshProgress();
         SetTimer(m_hwnd, kProgressTimer, kProgressMs, nullptr);
     } else {
         KillTimer(m_hwnd, kProgressTimer);
-        SetWindowTextA(panel, m_panelBeforeJob.c_str());
+        win::SetWindowText(panel, m_panelBeforeJob);
     }
 }
 
@@ -98,7 +97,7 @@ void TWin32Window::RefreshProgress()
         return;
     const TProgressState s = m_window->Progress();
     const std::string text = s.Known ? ProgressShortText(s.Phase, s.Pass, s.Done, s.Expected, s.Seconds) : "Starting";
-    SetWindowTextA(Control(TControl::Panel1), text.c_str());
+    win::SetWindowText(Control(TControl::Panel1), text);
 }
 
 void TWin32Window::ShowError(const std::string& text)
@@ -121,13 +120,12 @@ void TWin32Window::ReadPhrase(std::string& phrase) const
 {
     HWND edit = Control(TControl::Edit1);
     WipeString(phrase);
-    phrase.assign(static_cast<std::size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
-    phrase.resize(static_cast<std::size_t>(GetWindowTextA(edit, phrase.data(), static_cast<int>(phrase.size()))));
+    phrase = win::WindowPhrase(edit);
 }
 
 void TWin32Window::ClearPhrase()
 {
-    SetWindowTextA(Control(TControl::Edit1), "");
+    SetWindowTextW(Control(TControl::Edit1), L"");
 }
 
 std::string TWin32Window::HintUnderPointer() const

@@ -8,11 +8,12 @@
 #include <utility>
 
 #include "platform/Exception.h"
+#include "platform/windows/Unicode.h"
 
 namespace lw::win32 {
 namespace {
 
-constexpr const char* kWindowClass = "LockwellForm1";
+constexpr const wchar_t* kWindowClass = L"LockwellForm1";
 constexpr int kFirstControlId = 100; // plus the row: clear of IDOK and IDCANCEL
 constexpr std::size_t kFirstCipherRow = 5;
 constexpr int kCipherCount = 4;
@@ -20,7 +21,7 @@ constexpr int kListHeight = 160; // the drop-down part of the folder list
 constexpr WORD kIconResource = 1;
 
 struct TClassAndStyle {
-    const char* Class;
+    const wchar_t* Class;
     DWORD Style;
     DWORD ExStyle;
 };
@@ -33,30 +34,30 @@ TClassAndStyle ClassFor(const TControlRow& row, bool firstOfGroup)
         // Paths may hold "&"; the label of the key field marks its access key.
         const DWORD prefix = row.Control ? SS_NOPREFIX : 0;
         const DWORD notify = row.Control == TControl::Label3 ? SS_NOTIFY : 0;
-        return {"STATIC", SS_LEFTNOWORDWRAP | prefix | notify | group, 0};
+        return {L"STATIC", SS_LEFTNOWORDWRAP | prefix | notify | group, 0};
     }
-    case TControlKind::Edit: return {"EDIT", ES_AUTOHSCROLL | group, WS_EX_CLIENTEDGE};
-    case TControlKind::Button: return {"BUTTON", BS_PUSHBUTTON | group, 0};
-    case TControlKind::GroupBox: return {"BUTTON", BS_GROUPBOX | group, 0};
-    case TControlKind::Radio: return {"BUTTON", BS_AUTORADIOBUTTON | group, 0};
-    case TControlKind::CheckBox: return {"BUTTON", BS_AUTOCHECKBOX | group, 0};
-    case TControlKind::ComboBox: return {"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | group, 0};
-    case TControlKind::Panel: return {"STATIC", SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN | SS_NOPREFIX | group, 0};
+    case TControlKind::Edit: return {L"EDIT", ES_AUTOHSCROLL | group, WS_EX_CLIENTEDGE};
+    case TControlKind::Button: return {L"BUTTON", BS_PUSHBUTTON | group, 0};
+    case TControlKind::GroupBox: return {L"BUTTON", BS_GROUPBOX | group, 0};
+    case TControlKind::Radio: return {L"BUTTON", BS_AUTORADIOBUTTON | group, 0};
+    case TControlKind::CheckBox: return {L"BUTTON", BS_AUTOCHECKBOX | group, 0};
+    case TControlKind::ComboBox: return {L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | group, 0};
+    case TControlKind::Panel: return {L"STATIC", SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN | SS_NOPREFIX | group, 0};
     }
-    return {"STATIC", 0, 0};
+    return {L"STATIC", 0, 0};
 }
 
 void RegisterWindowClass(HINSTANCE instance)
 {
-    WNDCLASSA wc{};
+    WNDCLASSW wc{};
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = DefWindowProcA; // replaced per window at creation
+    wc.lpfnWndProc = DefWindowProcW; // replaced per window at creation
     wc.hInstance = instance;
-    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIconResource));
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kWindowClass;
-    if (!GetClassInfoA(instance, kWindowClass, &wc) && !RegisterClassA(&wc))
+    if (!GetClassInfoW(instance, kWindowClass, &wc) && !RegisterClassW(&wc))
         throw Exception("Unable to create the window");
 }
 
@@ -97,14 +98,14 @@ void TWin32Window::Create(std::string sourcePath, std::string settingsPath, std:
     const int width = static_cast<int>(frame.right - frame.left), height = static_cast<int>(frame.bottom - frame.top);
     RECT area{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-    m_hwnd = CreateWindowExA(exStyle, kWindowClass, "Lockwell", style,
+    m_hwnd = CreateWindowExW(exStyle, kWindowClass, L"Lockwell", style,
                              static_cast<int>(area.left + (area.right - area.left - width) / 2),
                              static_cast<int>(area.top + (area.bottom - area.top - height) / 2), width, height, nullptr,
                              nullptr, instance, nullptr);
     if (!m_hwnd)
         throw Exception("Unable to create the window");
     SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrA(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWin32Window::WindowProc));
+    SetWindowLongPtrW(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWin32Window::WindowProc));
 
     HDC screen = GetDC(nullptr);
     const int pointHeight = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
@@ -149,10 +150,11 @@ void TWin32Window::CreateControls()
         const TClassAndStyle cs = ClassFor(row, firstOfGroup);
         const TRect r = ClientRect(static_cast<int>(i));
         const int height = row.Kind == TControlKind::ComboBox ? row.Height + kListHeight : row.Height;
-        m_controls[i] = CreateWindowExA(
-            cs.ExStyle, cs.Class, row.Caption, cs.Style | WS_CHILD | WS_VISIBLE | (row.TabStop ? WS_TABSTOP : 0),
-            r.Left, r.Top, r.Right - r.Left, height, m_hwnd,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)), GetModuleHandleA(nullptr), nullptr);
+        m_controls[i] = CreateWindowExW(cs.ExStyle, cs.Class, win::Wide(row.Caption).c_str(),
+                                        cs.Style | WS_CHILD | WS_VISIBLE | (row.TabStop ? WS_TABSTOP : 0), r.Left,
+                                        r.Top, r.Right - r.Left, height, m_hwnd,
+                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)),
+                                        GetModuleHandleA(nullptr), nullptr);
         if (!m_controls[i])
             throw Exception("Unable to create the window");
         SendMessageA(m_controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
@@ -179,7 +181,8 @@ int TWin32Window::TextWidth(const std::string& text) const
     SIZE size{};
     if (HDC dc = GetDC(m_hwnd)) {
         const HGDIOBJ old = SelectObject(dc, m_font);
-        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        const std::wstring wide = win::Wide(text);
+        GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
         SelectObject(dc, old);
         ReleaseDC(m_hwnd, dc);
     }
@@ -198,16 +201,16 @@ void TWin32Window::Run()
     SetForegroundWindow(m_hwnd);
     ::SetFocus(Control(TControl::Edit1));
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         // Keys as the shared window knows them: virtual key codes.
         if (msg.message == WM_KEYDOWN && msg.hwnd == Control(TControl::folders) && msg.wParam == VK_DELETE)
             Guarded([this] { m_window->foldersKeyDown(TMainWindow::kVkDelete); });
-        if (!IsWindow(m_hwnd) || !IsDialogMessageA(m_hwnd, &msg)) {
+        if (!IsWindow(m_hwnd) || !IsDialogMessageW(m_hwnd, &msg)) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
         MSG next;
-        if (m_window && IsWindow(m_hwnd) && !PeekMessageA(&next, nullptr, 0, 0, PM_NOREMOVE))
+        if (m_window && IsWindow(m_hwnd) && !PeekMessageW(&next, nullptr, 0, 0, PM_NOREMOVE))
             Guarded([this] { m_window->ApplicationIdle(); });
     }
 }
@@ -228,7 +231,7 @@ LRESULT CALLBACK TWin32Window::WindowProc(HWND window, UINT message, WPARAM wPar
 {
     auto* self = reinterpret_cast<TWin32Window*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (!self)
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     return self->Handle(message, wParam, lParam);
 }
 
@@ -271,7 +274,7 @@ LRESULT TWin32Window::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         m_thread.DropPending();
         PostQuitMessage(0);
         return 0;
-    default: return DefWindowProcA(m_hwnd, message, wParam, lParam);
+    default: return DefWindowProcW(m_hwnd, message, wParam, lParam);
     }
 }
 

@@ -48,7 +48,8 @@ int main(int argc, char** argv)
     lw::HardenProcess();
     // An interrupted job must not leave a named working file (decrypted plaintext) behind.
     lw::InstallTempFileCleanup();
-    if (argc < 2)
+    const std::vector<std::string> args = lw::ProgramArguments(argc, argv);
+    if (args.empty())
         return RegistrationRun();
-    return WindowRun(lw::WindowFilePath(argv[1]));
+    return WindowRun(lw::WindowFilePath(args[0]));
 }

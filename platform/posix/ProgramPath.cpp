@@ -28,4 +28,9 @@ bool IsSystemProgramFolder(const std::string& folder)
     return false;
 }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv)
+{
+    return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+}
+
 } // namespace lw

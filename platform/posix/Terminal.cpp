@@ -85,11 +85,27 @@ void DiscardTypedAhead(int fd)
 void FinishLine(int, std::string&, bool)
 {}
 
+bool ReadTypedLine(int fd, std::string& line)
+{
+    char c;
+    for (;;) {
+        const ssize_t n = fs::Read(fd, &c, 1);
+        if (n <= 0)
+            return false;
+        if (c == '\n')
+            return true;
+        line += c;
+    }
+}
+
 } // namespace terminal
 
 bool StandardErrorIsTerminal()
 {
     return ::isatty(STDERR_FILENO) == 1;
 }
+
+void WriteUtf8ToConsole()
+{}
 
 } // namespace lw

@@ -1,4 +1,5 @@
 #include "platform/AbsolutePath.h"
+#include "platform/windows/Unicode.h"
 
 #include <windows.h>
 
@@ -51,13 +52,13 @@ std::string RootOf(const std::string& path, std::string::size_type& rest)
 
 std::string CurrentFolder()
 {
-    std::vector<char> buffer(MAX_PATH + 1);
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
     for (;;) {
-        const DWORD n = ::GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
+        const DWORD n = ::GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
         if (n == 0)
             return "C:\\";
         if (n < buffer.size())
-            return std::string(buffer.data(), n);
+            return win::Narrow(std::wstring_view(buffer.data(), n));
         buffer.resize(n + 1);
     }
 }

@@ -3,10 +3,12 @@
 #include <cstring>
 #include <utility>
 #include <vector>
+#include <optional>
 #include <windows.h>
 
 #include "platform/Exception.h"
 #include "platform/FileDrop.h"
+#include "platform/windows/Unicode.h"
 
 namespace lw {
 namespace {
@@ -70,9 +72,27 @@ private:
 
 } // namespace
 
+namespace {
+
+// The block as before where the code page holds the name exactly; else its wide form
+// (DROPFILES.fWide, byte 16), in which every name fits.
+std::vector<uint8_t> DropBlockFor(const std::string& path)
+{
+    const std::wstring wide = win::Wide(path);
+    if (const std::optional<std::string> ansi = win::InCodePage(wide))
+        return BuildFileDropBlock(*ansi);
+    std::vector<uint8_t> block(kFileDropHeaderSize + (wide.size() + 2) * sizeof(wchar_t), 0);
+    block[0] = static_cast<uint8_t>(kFileDropHeaderSize);
+    block[16] = 1;
+    std::memcpy(block.data() + kFileDropHeaderSize, wide.data(), wide.size() * sizeof(wchar_t));
+    return block;
+}
+
+} // namespace
+
 void PutFileDropOnClipboard(const std::string& path, void* owner)
 {
-    const std::vector<uint8_t> bytes = BuildFileDropBlock(path);
+    const std::vector<uint8_t> bytes = DropBlockFor(path);
     TGlobalBlock block(bytes.size());
     block.Fill(bytes);
 

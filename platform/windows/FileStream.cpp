@@ -6,6 +6,7 @@
 #include "platform/Exception.h"
 #include "platform/FileSystem.h"
 #include "platform/windows/Win32Files.h"
+#include "platform/windows/Unicode.h"
 
 namespace lw {
 namespace {
@@ -43,7 +44,7 @@ TFileStream::TFileStream(const std::string& path, TFileMode mode) : m_path(path)
     RequireDiskFile(m_fd, path, what);
     // A link is a reparse point that the open has followed: the name itself is asked.
     if (mode == TFileMode::fmOpenReadWriteNoFollow) {
-        const DWORD attributes = ::GetFileAttributesA(path.c_str());
+        const DWORD attributes = ::GetFileAttributesW(win::WidePath(path).c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
             fs::Close(m_fd);
             RaiseOpen(what, path, ELOOP);

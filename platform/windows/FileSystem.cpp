@@ -9,6 +9,7 @@
 #include <random>
 
 #include "platform/windows/Win32Files.h"
+#include "platform/windows/Unicode.h"
 
 namespace lw::win {
 
@@ -109,7 +110,7 @@ DWORD DispositionFor(int flags)
 
 bool IsFolder(const std::string& path)
 {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(win::WidePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -179,8 +180,9 @@ bool SetDeleteOnClose(HANDLE handle, bool on)
 // Renames an open file through its handle; never replaces an existing file.
 bool RenameHandle(HANDLE handle, const std::string& to)
 {
-    const int wide = ::MultiByteToWideChar(CP_ACP, 0, to.c_str(), -1, nullptr, 0);
-    if (wide <= 0)
+    const std::wstring name = win::WidePath(to);
+    const auto wide = static_cast<int>(name.size() + 1);
+    if (name.empty())
         return false;
     // FILE_RENAME_INFO ends in a name of variable length.
     std::string block(sizeof(FILE_RENAME_INFO) + size_t(wide) * sizeof(WCHAR), '\0');
@@ -188,7 +190,7 @@ bool RenameHandle(HANDLE handle, const std::string& to)
     info->ReplaceIfExists = FALSE;
     info->RootDirectory = nullptr;
     info->FileNameLength = DWORD(wide - 1) * sizeof(WCHAR);
-    ::MultiByteToWideChar(CP_ACP, 0, to.c_str(), -1, info->FileName, wide);
+    name.copy(info->FileName, name.size());
     return ::SetFileInformationByHandle(handle, FileRenameInfo, info, DWORD(block.size())) != 0;
 }
 
@@ -216,8 +218,8 @@ int Open(const std::string& path, int flags, mode_t)
     const int access = flags & (O_RDONLY | O_WRONLY | O_RDWR);
     const bool writable = access != O_RDONLY;
     const DWORD rights = access == O_WRONLY ? GENERIC_WRITE : GENERIC_READ | (writable ? GENERIC_WRITE : 0);
-    const HANDLE handle = ::CreateFileA(path.c_str(), rights, ShareFor(flags), nullptr, DispositionFor(flags),
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = ::CreateFileW(win::WidePath(path).c_str(), rights, ShareFor(flags), nullptr,
+                                        DispositionFor(flags), FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         // Windows refuses a folder as access denied; say what it is.
@@ -281,7 +283,8 @@ int Rename(const std::string& from, const std::string& to)
     if (Injected(TFileOp::Rename))
         return -1;
     // Replacing and write-through: the new name is on the disk when the call returns.
-    if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (::MoveFileExW(win::WidePath(from).c_str(), win::WidePath(to).c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return 0;
     return win::Fail();
 }
@@ -290,7 +293,7 @@ int RenameNoReplace(const std::string& from, const std::string& to)
 {
     if (Injected(TFileOp::Rename))
         return -1;
-    if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
+    if (::MoveFileExW(win::WidePath(from).c_str(), win::WidePath(to).c_str(), MOVEFILE_WRITE_THROUGH))
         return 0;
     return win::Fail();
 }
@@ -299,7 +302,7 @@ int Unlink(const std::string& path)
 {
     if (Injected(TFileOp::Unlink))
         return -1;
-    return ::DeleteFileA(path.c_str()) ? 0 : win::Fail();
+    return ::DeleteFileW(win::WidePath(path).c_str()) ? 0 : win::Fail();
 }
 
 // Windows has no files without a name. The nearest: a hidden name marked for deletion
@@ -312,8 +315,8 @@ int OpenUnnamed(const std::string& folder, mode_t)
     for (int attempt = 0; attempt < 8; ++attempt) {
         const std::string name = TempName(folder);
         const HANDLE handle =
-            ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                          FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN, nullptr);
+            ::CreateFileW(win::WidePath(name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
+                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             if (::GetLastError() == ERROR_FILE_EXISTS)
                 continue;
@@ -322,7 +325,7 @@ int OpenUnnamed(const std::string& folder, mode_t)
         if (!SetDeleteOnClose(handle, true)) {
             const int error = win::ErrnoOf(::GetLastError());
             ::CloseHandle(handle);
-            ::DeleteFileA(name.c_str());
+            ::DeleteFileW(win::WidePath(name).c_str());
             errno = error == EOPNOTSUPP ? error : EOPNOTSUPP;
             return -1;
         }
@@ -342,7 +345,7 @@ int LinkOpenFile(int fd, const std::string& to)
     if (Injected(TFileOp::Link))
         return -1;
     const HANDLE handle = win::HandleOf(fd);
-    if (::GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (::GetFileAttributesW(win::WidePath(to).c_str()) != INVALID_FILE_ATTRIBUTES) {
         errno = EEXIST;
         return -1;
     }
@@ -355,7 +358,7 @@ int LinkOpenFile(int fd, const std::string& to)
     }
     const DWORD error = ::GetLastError();
     SetDeleteOnClose(handle, true);
-    errno = error == ERROR_ACCESS_DENIED && ::GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES
+    errno = error == ERROR_ACCESS_DENIED && ::GetFileAttributesW(win::WidePath(to).c_str()) != INVALID_FILE_ATTRIBUTES
                 ? EEXIST
                 : win::ErrnoOf(error);
     return -1;
@@ -366,8 +369,8 @@ bool FileExists(const std::string& path)
     // Wildcards would make FindFirstFileA match other names; no file name holds them.
     if (path.empty() || path.find_first_of("*?") != std::string::npos)
         return false;
-    WIN32_FIND_DATAA found{};
-    const HANDLE search = ::FindFirstFileA(path.c_str(), &found);
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(win::WidePath(path).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return false;
     ::FindClose(search);
@@ -410,8 +413,8 @@ bool IdentityAt(const std::string& path, TFileIdentity& identity, bool followLin
 {
     const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
     const HANDLE handle =
-        ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, flags, nullptr);
+        ::CreateFileW(win::WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         win::Fail();
         return false;

@@ -1,4 +1,5 @@
 #include "platform/windows/FolderPicker.h"
+#include "platform/windows/Unicode.h"
 
 #include <vector>
 #include <windows.h>
@@ -10,7 +11,7 @@ namespace {
 
 bool IsDirectory(const std::string& path)
 {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(win::WidePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -62,11 +63,7 @@ LPITEMIDLIST ParseRoot(const std::string& root, HWND owner)
 {
     if (root.empty())
         return nullptr;
-    const int length = MultiByteToWideChar(CP_ACP, 0, root.c_str(), -1, nullptr, 0);
-    if (length <= 0)
-        return nullptr;
-    std::vector<wchar_t> wide(static_cast<std::size_t>(length));
-    MultiByteToWideChar(CP_ACP, 0, root.c_str(), -1, wide.data(), length);
+    std::wstring wide = win::Wide(root);
     IShellFolder* desktop = nullptr;
     if (FAILED(SHGetDesktopFolder(&desktop)))
         return nullptr;
@@ -81,7 +78,7 @@ LPITEMIDLIST ParseRoot(const std::string& root, HWND owner)
 int CALLBACK SelectInitialFolder(HWND dialog, UINT message, LPARAM, LPARAM folder)
 {
     if (message == BFFM_INITIALIZED)
-        SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, folder);
+        SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, folder);
     return 0;
 }
 
@@ -126,35 +123,36 @@ bool PickFolder(const std::string& caption, const std::string& root, std::string
         const TShellMalloc malloc;
         if (!malloc)
             return false;
-        const TShellMemory<char> buffer(malloc, static_cast<char*>(malloc->Alloc(MAX_PATH)));
+        const TShellMemory<wchar_t> buffer(malloc, static_cast<wchar_t*>(malloc->Alloc(MAX_PATH * sizeof(wchar_t))));
         if (!buffer.Get())
             return false;
         const auto window = static_cast<HWND>(owner);
         const TShellMemory<ITEMIDLIST> rootItem(malloc, ParseRoot(root, window));
 
-        BROWSEINFOA info{};
+        const std::wstring title = win::Wide(caption), start = win::Wide(folder);
+        BROWSEINFOW info{};
         info.hwndOwner = window;
         info.pidlRoot = rootItem.Get();
         info.pszDisplayName = buffer.Get();
-        info.lpszTitle = caption.c_str();
+        info.lpszTitle = title.c_str();
         info.ulFlags = BIF_RETURNONLYFSDIRS;
         if (!folder.empty()) {
             info.lpfn = &SelectInitialFolder;
-            info.lParam = reinterpret_cast<LPARAM>(folder.c_str());
+            info.lParam = reinterpret_cast<LPARAM>(start.c_str());
         }
         LPITEMIDLIST chosen = nullptr;
         {
             const TModalScope modal;
-            chosen = SHBrowseForFolderA(&info);
+            chosen = SHBrowseForFolderW(&info);
         }
         if (!chosen)
             return false;
         {
             const TShellMemory<ITEMIDLIST> item(malloc, chosen);
-            buffer.Get()[0] = '\0';
-            SHGetPathFromIDListA(item.Get(), buffer.Get());
+            buffer.Get()[0] = L'\0';
+            SHGetPathFromIDListW(item.Get(), buffer.Get());
         }
-        folder = buffer.Get();
+        folder = win::Narrow(buffer.Get());
         return true;
     } catch (...) {
         return false;

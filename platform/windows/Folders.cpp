@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/FileSystem.h"
+#include "platform/windows/Unicode.h"
 
 namespace lw {
 namespace {
@@ -28,16 +29,16 @@ std::string WithoutTrailing(std::string folder)
 template <typename Visit>
 bool EachEntry(const std::string& dir, Visit visit)
 {
-    WIN32_FIND_DATAA found{};
-    const HANDLE search = ::FindFirstFileA((WithoutTrailing(dir) + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(win::WidePath((WithoutTrailing(dir) + "\\*")).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return false;
     bool going = true;
     do {
-        const std::string name = found.cFileName;
+        const std::string name = win::Narrow(found.cFileName);
         if (name != "." && name != "..")
             going = visit(name, found.dwFileAttributes);
-    } while (going && ::FindNextFileA(search, &found));
+    } while (going && ::FindNextFileW(search, &found));
     ::FindClose(search);
     return true;
 }
@@ -54,7 +55,7 @@ bool MakeFolders(const std::string& dir, mode_t)
     const auto separator = LastSeparator(folder);
     if (separator != std::string::npos && separator > 0 && !MakeFolders(folder.substr(0, separator)))
         return false;
-    if (::CreateDirectoryA(folder.c_str(), nullptr))
+    if (::CreateDirectoryW(win::WidePath(folder).c_str(), nullptr))
         return true;
     // Another process may have made it meanwhile.
     return ::GetLastError() == ERROR_ALREADY_EXISTS && fs::DirectoryExists(folder);
@@ -72,7 +73,7 @@ std::vector<std::string> ListFolder(const std::string& dir)
 
 bool RemoveEmptyFolder(const std::string& dir)
 {
-    return ::RemoveDirectoryA(dir.c_str()) != 0;
+    return ::RemoveDirectoryW(win::WidePath(dir).c_str()) != 0;
 }
 
 void RemoveEmptyFoldersUpTo(const std::string& top, const std::string& dir)
@@ -108,9 +109,9 @@ bool HoldsNothingBut(const std::string& dir, const std::string& allowed)
 
 void TouchFolder(const std::string& dir)
 {
-    const HANDLE handle =
-        ::CreateFileA(dir.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle = ::CreateFileW(win::WidePath(dir).c_str(), FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return;
     FILETIME now{};
@@ -121,7 +122,7 @@ void TouchFolder(const std::string& dir)
 
 bool EntryExists(const std::string& path)
 {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(win::WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 } // namespace lw

@@ -1,12 +1,12 @@
-#include <windows.h>
-
 #include "platform/Path.h"
 
 namespace lw::path {
 
-bool IsSystemLeadByte(unsigned char byte)
+bool IsSystemLeadByte(unsigned char)
 {
-    return IsDBCSLeadByte(byte) != FALSE;
+    // The program's text is UTF-8, whatever the code page: no byte inside a character
+    // is ever a "\" or a ":", so none starts a pair that would hide one.
+    return false;
 }
 
 } // namespace lw::path

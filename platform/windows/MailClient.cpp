@@ -1,4 +1,5 @@
 #include "platform/MailClient.h"
+#include "platform/windows/Unicode.h"
 
 #include <array>
 #include <windows.h>
@@ -28,6 +29,22 @@ bool SimpleMapiEnabled()
         return rc == ERROR_SUCCESS && value[0] == '1' && value[1] == '\0';
     }
     return GetProfileIntA("Mail", "MAPI", 0) != 0;
+}
+
+// The library takes names in the code page only: one it lacks goes by its short name,
+// which is plain ASCII where the volume keeps short names.
+std::string CodePagePath(const std::string& path)
+{
+    const std::wstring wide = win::WidePath(path);
+    if (const auto ansi = win::InCodePage(win::Wide(path)))
+        return *ansi;
+    std::wstring shortName(32768, L'\0');
+    const DWORD length = GetShortPathNameW(wide.c_str(), shortName.data(), static_cast<DWORD>(shortName.size()));
+    shortName.resize(length < shortName.size() ? length : 0);
+    if (shortName.starts_with(L"\\\\?\\"))
+        shortName.erase(0, 4);
+    const auto ansi = win::InCodePage(shortName);
+    return ansi && !ansi->empty() ? *ansi : win::Narrow(win::Wide(path));
 }
 
 } // namespace
@@ -62,7 +79,7 @@ bool TMailClient::Send(const std::string& path, const std::function<void()>& pum
     if (m_sendDocuments) {
         // The library takes writable texts; it gets copies.
         std::string delimiter = ";";
-        std::string paths = path;
+        std::string paths = CodePagePath(path);
         std::string names;
         m_lastResult =
             m_sendDocuments(reinterpret_cast<uintptr_t>(m_owner), delimiter.data(), paths.data(), names.data(), 0);

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "platform/ProfileFile.h"
+#include "platform/windows/Unicode.h"
 
 // The system's own profile-file calls.
 namespace lw::profile {
@@ -11,16 +12,18 @@ namespace lw::profile {
 std::string GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
                                     const std::string& path)
 {
-    std::array<char, kMaxValueLength + 1> value{};
-    const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(), value.data(),
-                                                  static_cast<DWORD>(value.size()), path.c_str());
-    return std::string(value.data(), length);
+    std::array<wchar_t, kMaxValueLength + 1> value{};
+    const DWORD length =
+        GetPrivateProfileStringW(win::Wide(section).c_str(), win::Wide(key).c_str(), win::Wide(defaultValue).c_str(),
+                                 value.data(), static_cast<DWORD>(value.size()), win::WidePath(path).c_str());
+    return win::Narrow(std::wstring_view(value.data(), length));
 }
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& path)
 {
-    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()) != FALSE;
+    return WritePrivateProfileStringW(win::Wide(section).c_str(), win::Wide(key).c_str(), win::Wide(value).c_str(),
+                                      win::WidePath(path).c_str()) != FALSE;
 }
 
 } // namespace lw::profile

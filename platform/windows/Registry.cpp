@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/Exception.h"
+#include "platform/windows/Unicode.h"
 
 namespace lw::reg {
 namespace {
@@ -38,15 +39,15 @@ void DeleteSubkeys(HKEY key)
 {
     DWORD count = 0;
     DWORD longest = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, &longest, nullptr, nullptr, nullptr, nullptr, nullptr,
+    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, &longest, nullptr, nullptr, nullptr, nullptr, nullptr,
                          nullptr) != ERROR_SUCCESS)
         return;
-    std::vector<char> name(longest + 1);
+    std::vector<wchar_t> name(longest + 1);
     for (DWORD i = count; i-- > 0;) {
         DWORD length = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExA(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExW(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             continue;
-        DeleteKeyTree(key, std::string(name.data(), length));
+        DeleteKeyTree(key, win::Narrow(std::wstring_view(name.data(), length)));
     }
 }
 
@@ -74,8 +75,8 @@ LONG TRegKey::Create(HKEY root, const std::string& path)
     Close();
     if (const LONG fault = InjectedFault(TRegOp::Create))
         return fault;
-    const LONG rc = RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                                    &m_key, nullptr);
+    const LONG rc = RegCreateKeyExW(root, win::Wide(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                    nullptr, &m_key, nullptr);
     if (rc != ERROR_SUCCESS)
         m_key = nullptr;
     return rc;
@@ -84,7 +85,7 @@ LONG TRegKey::Create(HKEY root, const std::string& path)
 LONG TRegKey::Open(HKEY root, const std::string& path, REGSAM access)
 {
     Close();
-    const LONG rc = RegOpenKeyExA(root, path.c_str(), 0, access, &m_key);
+    const LONG rc = RegOpenKeyExW(root, win::Wide(path).c_str(), 0, access, &m_key);
     if (rc != ERROR_SUCCESS)
         m_key = nullptr;
     return rc;
@@ -99,9 +100,12 @@ void TRegKey::Close()
 void TRegKey::WriteString(const std::string& name, const std::string& value)
 {
     LONG rc = InjectedFault(TRegOp::SetValue);
-    if (rc == ERROR_SUCCESS)
-        rc = RegSetValueExA(m_key, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
+    if (rc == ERROR_SUCCESS) {
+        const std::wstring wideName = win::Wide(name), wideValue = win::Wide(value);
+        rc = RegSetValueExW(m_key, name.empty() ? nullptr : wideName.c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(wideValue.c_str()),
+                            static_cast<DWORD>((wideValue.size() + 1) * sizeof(wchar_t)));
+    }
     if (rc != ERROR_SUCCESS)
         throw Exception(SetDataMessage(name));
 }
@@ -119,7 +123,7 @@ void DeleteKeyTree(HKEY root, const std::string& path)
         if (key.Open(root, path, KEY_ALL_ACCESS) == ERROR_SUCCESS)
             DeleteSubkeys(key.Handle());
     }
-    RegDeleteKeyA(root, path.c_str());
+    RegDeleteKeyW(root, win::Wide(path).c_str());
 }
 
 void SetFaultHook(TRegFaultHook hook, void* context)

@@ -1,4 +1,5 @@
 #include "platform/TempFileCleanup.h"
+#include "platform/windows/Unicode.h"
 
 #include <windows.h>
 
@@ -37,7 +38,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
     cleanup.lock.lock();
     for (size_t i = 0; i < kSlots; ++i)
         if (cleanup.used[i])
-            ::DeleteFileA(cleanup.paths[i].c_str());
+            ::DeleteFileW(win::WidePath(cleanup.paths[i]).c_str());
     // Ended here, not by the system's handler: that one runs the program's exit code,
     // which can wait forever on a lock the interrupted thread holds, and under Wine it
     // ends with status 0, as if the job had succeeded.

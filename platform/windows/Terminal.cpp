@@ -1,10 +1,12 @@
 #include "platform/Terminal.h"
 
 #include <atomic>
+#include <cstdlib>
 
 #include "platform/FileSystem.h"
 #include "platform/TerminalParts.h"
 #include "platform/windows/Win32Files.h"
+#include "platform/windows/Unicode.h"
 
 namespace lw {
 namespace {
@@ -49,18 +51,19 @@ TEchoOff::~TEchoOff()
 // The console's own output, whatever standard output is.
 void Show(int, const std::string& text)
 {
-    const HANDLE output = ::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    const HANDLE output = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                         nullptr, OPEN_EXISTING, 0, nullptr);
     if (output == INVALID_HANDLE_VALUE)
         return;
     DWORD written = 0;
-    ::WriteConsoleA(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    const std::wstring wide = win::Wide(text);
+    ::WriteConsoleW(output, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
     ::CloseHandle(output);
 }
 
 int Open()
 {
-    const HANDLE input = ::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    const HANDLE input = ::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                        nullptr, OPEN_EXISTING, 0, nullptr);
     if (input == INVALID_HANDLE_VALUE)
         return -1;
@@ -75,6 +78,30 @@ int Open()
 void DiscardTypedAhead(int fd)
 {
     ::FlushConsoleInputBuffer(win::HandleOf(fd));
+}
+
+bool ReadTypedLine(int fd, std::string& line)
+{
+    std::wstring typed;
+    typed.reserve(256); // room enough that a phrase leaves no copies behind as it grows
+    bool ended = false;
+    for (;;) {
+        wchar_t c = 0;
+        DWORD n = 0;
+        if (!::ReadConsoleW(win::HandleOf(fd), &c, 1, &n, nullptr) || n == 0) {
+            ended = true;
+            break;
+        }
+        if (c == L'\n')
+            break;
+        typed += c;
+    }
+    // Ctrl+Z and Enter: the console's end of input.
+    ended = ended || typed == L"\x1a" || typed == L"\x1a\r";
+    if (!ended)
+        line = win::PhraseBytes(typed);
+    ::SecureZeroMemory(typed.data(), typed.capacity() * sizeof(wchar_t));
+    return !ended;
 }
 
 void FinishLine(int, std::string& line, bool echo)
@@ -93,6 +120,23 @@ bool StandardErrorIsTerminal()
 {
     DWORD mode = 0;
     return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+namespace {
+UINT g_consoleCodePage = 0; // the console's own, put back at the exit
+
+void RestoreConsoleCodePage()
+{
+    ::SetConsoleOutputCP(g_consoleCodePage);
+}
+} // namespace
+
+void WriteUtf8ToConsole()
+{
+    g_consoleCodePage = ::GetConsoleOutputCP();
+    if (g_consoleCodePage == 0 || g_consoleCodePage == CP_UTF8 || !::SetConsoleOutputCP(CP_UTF8))
+        return;
+    std::atexit(&RestoreConsoleCodePage);
 }
 
 } // namespace lw

@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
 #include "platform/windows/Win32Files.h"
+#include "platform/windows/Unicode.h"
 
 namespace lw::fs {
 namespace {
@@ -22,9 +23,9 @@ std::string FolderOf(const std::string& path)
 // asked. Through a handle, since asking the volume by its root also reads its label.
 bool VolumeOf(const std::string& path, DWORD& flags, std::wstring& system)
 {
-    const HANDLE handle =
-        ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle = ::CreateFileW(win::WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     WCHAR name[MAX_PATH + 1] = {};
@@ -38,7 +39,7 @@ bool VolumeOf(const std::string& path, DWORD& flags, std::wstring& system)
 
 TNodeKind KindAt(const std::string& path)
 {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(win::WidePath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return TNodeKind::Missing;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
@@ -52,7 +53,7 @@ TNodeKind KindAt(const std::string& path)
 
 TDeleteBlock DeleteBlock(const std::string& path)
 {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(win::WidePath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return TDeleteBlock::None;
     if (attributes & FILE_ATTRIBUTE_READONLY)
@@ -89,7 +90,7 @@ bool KeepsOldCopies(const std::string& path)
 {
     // ReFS writes changed blocks elsewhere; NTFS compresses a compressed file's changed
     // clusters into new places.
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(win::WidePath(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE)))
         return true;

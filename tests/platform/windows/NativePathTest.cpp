@@ -4,6 +4,7 @@
 
 #include "platform/Path.h"
 #include "platform/PathShortener.h"
+#include "platform/windows/Unicode.h"
 
 // Without rules named, the functions follow this system's: "\" and the drive colon.
 namespace {
@@ -35,6 +36,50 @@ TEST(NativePathRules, ShortenTheExample)
     EXPECT_EQ(lw::ShortenPathToWidth(path, width, 14), "C:\\...\\app.exe");
     EXPECT_EQ(lw::ShortenPathToWidth(path, width, 13), "...\\app.exe");
     EXPECT_EQ(lw::ShortenPathToWidth("C:\\app.exe", width, 9), "C:app.exe");
+}
+
+// Text crosses to the system as UTF-16 from UTF-8, and from the code page where it is not
+// UTF-8 (lists written by earlier versions); long full paths get the prefix that lifts the
+// 260-character limit.
+TEST(WindowsText, CrossesTheBoundaryWhole)
+{
+    namespace win = lw::win;
+    EXPECT_EQ(win::Wide("\xC5\x81\xC3\xB3"
+                        "d\xC5\xBA.txt"),
+              L"\u0141\u00F3d\u017A.txt");                                                   // Łódź.txt
+    EXPECT_EQ(win::Narrow(L"\u0444\u0430\u0439\u043B"), "\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB"); // файл
+    if (GetACP() == 1252) {
+        EXPECT_EQ(win::Wide("caf\xE9"), L"caf\u00E9");
+    }
+    const std::string folder = "C:\\" + std::string(250, 'd');
+    const struct {
+        std::string path;
+        std::wstring wide;
+    } rows[] = {
+        {"C:/Docs/a.txt", L"C:\\Docs\\a.txt"},
+        {folder + "\\file.txt", L"\\\\?\\" + win::Wide(folder) + L"\\file.txt"},
+        {"\\\\server\\share\\" + std::string(250, 'd'), L"\\\\?\\UNC\\server\\share\\" + std::wstring(250, L'd')},
+        {std::string(270, 'r'), std::wstring(270, L'r')}, // relative: no prefix can be put on it
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(win::WidePath(row.path), row.wide) << row.path;
+}
+
+// A phrase is keyed in the code page where it fits exactly, as the window always did, and
+// in UTF-8 where it does not: never as question marks.
+TEST(WindowsText, PhrasesKeyInTheCodePageOnlyWhenTheyFit)
+{
+    namespace win = lw::win;
+    EXPECT_EQ(win::PhraseBytes(L"ascii phrase"), "ascii phrase");
+    EXPECT_EQ(win::PhraseBytes(L"\u043F\u0430\u0440\u043E\u043B\u044C"),
+              GetACP() == 1251 ? "\xEF\xE0\xF0\xEE\xEB\xFC"
+                               : "\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C"); // пароль
+    if (GetACP() == 1252) {
+        EXPECT_EQ(win::PhraseBytes(L"caf\u00E9 Gr\u00FC\u00DFe"),
+                  "caf\xE9 Gr\xFC\xDF"
+                  "e");
+        EXPECT_EQ(win::PhraseBytes(L"\u5BC6\u7801"), "\xE5\xAF\x86\xE7\xA0\x81"); // 密码
+    }
 }
 
 } // namespace
