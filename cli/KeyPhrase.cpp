@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "crypto/SecureFill.h"
+#include "platform/PhraseSpellings.h"
 #include "platform/FileSystem.h"
 
 namespace lw::cli {
@@ -78,6 +79,7 @@ void ReadPhraseFile(const std::string& path, std::string& phrase)
         SecureFill(phrase.data() + length, kByteOrderMark.size(), 0);
         phrase.resize(length);
     }
+    KeyAsTyped(phrase);
 }
 
 void AskPhrase(TTerminal& terminal, bool twice, std::string& phrase)

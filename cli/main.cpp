@@ -90,6 +90,15 @@ public:
     {
         return m_inner.AskUserWithDefault(kind, text, buttons, defaultButton);
     }
+    // A result's detail (which spelling of the phrase matched) is a line of its own.
+    TMsgDlgBtn AskUserWithDetail(TMsgDlgType kind, const std::string& text, const std::string& detail,
+                                 TMsgDlgButtons buttons) override
+    {
+        const TMsgDlgBtn answer = AskUser(kind, text, buttons);
+        if (kind == TMsgDlgType::mtInformation && !detail.empty())
+            m_inner.AskUser(kind, detail, mbOK);
+        return answer;
+    }
 
 private:
     IAskUser& m_inner;

@@ -64,6 +64,17 @@ std::string DoubtAboutOutput(TFileStream& output, TFileStream& source, const TJo
         FitHint(CipherThatFits(encrypted.bytes, options.KeyPhrase.View(), options.CipherIndex, false)));
 }
 
+std::optional<TPhraseSpelling> FittingSpelling(TFileStream& source, const TJobOptions& options, bool compressed)
+{
+    const THead encrypted(source);
+    return SpellingThatFits(encrypted.bytes, options.KeyPhrase.View(), options.CipherIndex, compressed);
+}
+
+std::string SpellingNote(const TPhraseSpelling& spelling)
+{
+    return "The key phrase matched as typed " + spelling.Where + ".";
+}
+
 bool WipeDespiteDoubt(const std::string& doubt, const std::string& sourcePath, IAskUser& ask)
 {
     const std::string text = doubt + " Wipe \"" + path::ExtractFileName(sourcePath) + "\" anyway?";

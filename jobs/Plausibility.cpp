@@ -312,6 +312,17 @@ std::optional<int32_t> CipherThatFits(std::span<const uint8_t> encryptedHead, st
     return std::nullopt;
 }
 
+std::optional<TPhraseSpelling> SpellingThatFits(std::span<const uint8_t> encryptedHead, std::string_view phrase,
+                                                int32_t cipher, bool compressed)
+{
+    const std::span<const uint8_t> head = encryptedHead.first(std::min(encryptedHead.size(), kJudgedBytes));
+    TFileKinds kinds;
+    for (TPhraseSpelling& spelling : OtherSpellings(phrase))
+        if (Fits(head, spelling.Bytes.View(), cipher, compressed, kinds))
+            return std::move(spelling);
+    return std::nullopt;
+}
+
 std::string CipherName(int32_t index)
 {
     std::unique_ptr<TDCP_cipher> cipher = CreateCipher(index);

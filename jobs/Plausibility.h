@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/PhraseSpellings.h"
 #include "platform/FileKind.h"
 
 // Whether a decryption looks like a file, and which cipher would have made it one: a
@@ -31,6 +32,11 @@ TPlausibility JudgeContent(std::span<const uint8_t> head, TFileKinds& kinds);
 // the file ends are judged, so a file shorter than one block of a cipher never fits it.
 std::optional<int32_t> CipherThatFits(std::span<const uint8_t> encryptedHead, std::string_view phrase,
                                       int32_t triedCipher, bool compressed);
+
+// The same for the phrase's other spellings (as other systems write its characters) with
+// the cipher chosen: the first whose result fits.
+std::optional<TPhraseSpelling> SpellingThatFits(std::span<const uint8_t> encryptedHead, std::string_view phrase,
+                                                int32_t cipher, bool compressed);
 
 // "RC4", "Blowfish", "Serpent", "Rijndael"; empty for any other index.
 std::string CipherName(int32_t index);

@@ -89,5 +89,36 @@ for name in "Łódź.txt" "папка/файл.txt" "文件.txt" "$LONG/long.txt
 done
 [ "$(cat "$WORK/names/Lódz.txt")" = neighbour ] || fail "Lódz.txt was touched"
 
+# One typed phrase, one key: a file keyed with Windows-1251 bytes (as Windows wrote the
+# phrase) opens on Windows from the phrase in UTF-8; a file the Windows tool keys from a
+# UTF-8 phrase file (in the code page, as its window would) opens on Linux from the same file.
+python3 - "$WORK" <<'PY'
+import sys
+work = sys.argv[1]
+open(work + "/k1251", "wb").write("пароль\n".encode("cp1251"))
+open(work + "/kutf", "wb").write("пароль\n".encode())
+open(work + "/kcafe", "wb").write("café Grüße\n".encode())
+open(work + "/names/phrase.txt", "w").write("Text under a phrase in other letters.\n" * 20)
+PY
+for pair in "linux k1251 windows kutf" "windows kcafe linux kcafe"; do
+    # shellcheck disable=SC2086 # the pair's four words
+    set -- $pair
+    encrypter=$1 key=$2 decrypter=$3 typed=$4
+    rm -rf "$WORK/out" && mkdir "$WORK/out"
+    for step in "$encrypter encrypt $key phrase.txt" "$decrypter decrypt $typed phrase.txt.fe2"; do
+        # shellcheck disable=SC2086 # side, command, phrase file, name
+        set -- $step
+        tool=$LINUX_CLI
+        [ "$1" = windows ] && tool="wine $WINDOWS_CLI"
+        # shellcheck disable=SC2086 # wine and the program
+        (cd "$WORK/names" && $tool "$2" --dest ../out --quiet --phrase-file "../$3" "$4") >"$WORK/log" 2>&1 ||
+            fail "phrase $pair: $step failed"
+        [ "$2" = encrypt ] && mv "$WORK/out/phrase.txt.fe2" "$WORK/names/"
+    done
+    grep -q "The key phrase matched as typed" "$WORK/log" || fail "phrase $pair: no word of the spelling"
+    cmp -s "$WORK/names/phrase.txt" "$WORK/out/phrase.txt" || fail "phrase $pair: not the text back"
+    rm -f "$WORK/names/phrase.txt.fe2"
+done
+
 [ "$FAILED" = 0 ] || exit 1
 echo "windows_cli_bytes: 4 ciphers x 2 formats x $(echo $SIZES | wc -w) sizes equal and cross-decrypted in $(($(date +%s) - START)) s"

@@ -111,8 +111,12 @@ TEST(CliFuseFolder, EncryptWipeAndDecryptOnFatThroughFuse)
     WriteFile(dir / "p", {'f', 'a', 't'});
     for (bool encrypt : {true, false}) {
         SCOPED_TRACE(encrypt ? "encrypt" : "decrypt");
-        const std::vector<std::string> args = {encrypt ? "encrypt" : "decrypt", encrypt ? "--compress" : "--quiet",
-                                               "--delete-source", "--yes", "--phrase-file", dir / "p",
+        const std::vector<std::string> args = {encrypt ? "encrypt" : "decrypt",
+                                               encrypt ? "--compress" : "--quiet",
+                                               "--delete-source",
+                                               "--yes",
+                                               "--phrase-file",
+                                               dir / "p",
                                                fat / (encrypt ? "notes.txt" : "notes.txt.fez")};
         const CliResult r = RunCli(args, fat.Path());
         EXPECT_EQ(r.status, 0) << r.err;

@@ -1,3 +1,4 @@
+#include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -188,4 +189,57 @@ TEST(JobOutput, ThePhraseIsByteExactAndTheOutputKeepsTheSourcePermissions)
     }
     EXPECT_EQ(ReadFile(dir / "m.txt").size(), data.size());
     EXPECT_FALSE(ReadFile(dir / "m.txt") == data);
+}
+
+// A phrase keyed as another system writes its characters (the Windows code pages, their
+// consoles' DOS ones) opens the file when typed here; the result box says which spelling
+// matched. Python's codecs make the other system's bytes.
+TEST(JobOutput, APhraseKeyedOnAnotherSystemOpensWithTheSamePhraseTyped)
+{
+    LWTEST_NEEDS_REFERENCE();
+    const struct {
+        const char* phrase; // as typed here: UTF-8
+        const char* codec;
+        const char* where; // empty: the typed bytes themselves
+    } rows[] = {
+        {"caf\xC3\xA9 Gr\xC3\xBC\xC3\x9F"
+         "e",
+         "cp1252", "on a Windows system (Windows-1252)"},
+        {"caf\xC3\xA9 Gr\xC3\xBC\xC3\x9F"
+         "e",
+         "cp437", "in a Windows console (code page 437)"},
+        {"\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C", "cp1251", "on a Windows system (Windows-1251)"},
+        {"\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C", "cp866", "in a Windows console (code page 866)"},
+        {"\xCE\xBA\xCF\x89\xCE\xB4\xCE\xB9\xCE\xBA\xCF\x8C\xCF\x82", "cp1253", "on a Windows system (Windows-1253)"},
+        {"\xC5\x81\xC3\xB3"
+         "d\xC5\xBA",
+         "cp1250", "on a Windows system (Windows-1250)"},
+        {"\xE5\xAF\x86\xE7\xA0\x81", "utf-8", ""},
+    };
+    const Bytes data = TextBytes(20000, 14);
+    for (bool compress : {false, true})
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(row.codec) + (compress ? " fez" : " fe2"));
+            TempDir dir;
+            WriteFile(dir / "m.txt", data);
+            const Bytes keyed = RunPython(
+                "import sys; sys.stdout.buffer.write(sys.stdin.buffer.read().decode()"
+                ".encode('" +
+                    std::string(row.codec) + "'))",
+                Bytes(row.phrase, row.phrase + std::strlen(row.phrase)));
+            ASSERT_TRUE(RunJob(true, JobOptions(dir / "m.txt", std::string(keyed.begin(), keyed.end()), 2, compress),
+                               "File encrypted"));
+            fsys::remove(dir / "m.txt");
+            ScriptedAsk ask;
+            RecordingHandOff handOff;
+            lw::TJobContext context{ask, handOff};
+            ASSERT_TRUE(
+                lw::RunDecryptJob(JobOptions(dir / (compress ? "m.txt.fez" : "m.txt.fe2"), row.phrase, 2), context));
+            EXPECT_EQ(ask.boxes, (std::vector<Box>{{lw::TMsgDlgType::mtInformation, "File decrypted", lw::mbOK}}))
+                << context.FailureReason;
+            EXPECT_EQ(ask.details, *row.where ? std::vector<std::string>{"The key phrase matched as typed " +
+                                                                         std::string(row.where) + "."}
+                                              : std::vector<std::string>{});
+            EXPECT_TRUE(ReadFile(dir / "m.txt") == data);
+        }
 }
