@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/PhrasePrompt.h"
-#include "app/SettingsFiles.h"
+#include "app/window/SettingsFiles.h"
 #include "app/window/MainWindow.h"
 #include "jobs/AskUser.h"
 #include "jobs/HandOff.h"

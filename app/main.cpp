@@ -13,7 +13,7 @@
 #include "app/Clipboard.h"
 #include "app/DesktopHandOff.h"
 #include "app/MessageDialog.h"
-#include "app/SettingsFiles.h"
+#include "app/window/SettingsFiles.h"
 #include "app/StartUp.h"
 #include "app/Unit1.h"
 #include "platform/ProgramPath.h"

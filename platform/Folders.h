@@ -23,5 +23,16 @@ bool HoldsNothingBut(const std::string& dir, const std::string& allowed);
 void TouchFolder(const std::string& dir);
 // Something of any kind stands at `path`, a dangling symlink included.
 bool EntryExists(const std::string& path);
+// Whether this process may make files in `dir` (Windows asks its access lists by trying).
+bool CanWriteIn(const std::string& dir);
+
+// The user's own settings folder ($XDG_CONFIG_HOME, default ~/.config; %APPDATA% on
+// Windows), and the name of Lockwell's folder inside it.
+std::string UserSettingsHome();
+#ifdef _WIN32
+inline constexpr const char* kSettingsFolderName = "Lockwell";
+#else
+inline constexpr const char* kSettingsFolderName = "lockwell";
+#endif
 
 } // namespace lw

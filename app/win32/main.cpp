@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 
+#include "app/window/SettingsFiles.h"
 #include "app/window/StartRules.h"
 #include "app/win32/Win32AskUser.h"
 #include "app/win32/Win32Window.h"
@@ -27,11 +28,10 @@ int RegistrationRun()
 
 int WindowRun(const std::string& sourcePath)
 {
-    // The settings and the saved folders sit beside the program, named after it.
-    const std::string base = lw::path::PathWithoutExt(lw::ProgramPath());
+    const lw::TSettingsFiles files = lw::TSettingsFiles::ForThisProgram();
     lw::win32::TWin32AskUser ask;
     try {
-        lw::win32::TWin32Window window(sourcePath, base + ".ini", base + ".dat", ask);
+        lw::win32::TWin32Window window(sourcePath, files.SettingsPath(), files.FolderListPath(), ask);
         window.SetUpForMode(lw::IsDecryptPath(sourcePath));
         window.Run();
     } catch (const std::exception& e) {

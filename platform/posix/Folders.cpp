@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "platform/FileSystem.h"
+#include "platform/XdgDirs.h"
 
 namespace lw {
 
@@ -99,6 +100,16 @@ bool EntryExists(const std::string& path)
 {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool CanWriteIn(const std::string& dir)
+{
+    return ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string UserSettingsHome()
+{
+    return xdg::ConfigHome();
 }
 
 } // namespace lw

@@ -125,4 +125,24 @@ bool EntryExists(const std::string& path)
     return ::GetFileAttributesW(win::WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool CanWriteIn(const std::string& dir)
+{
+    // Access lists decide, and only a try asks them all: a file that goes with its handle.
+    std::wstring probe = win::WidePath(WithoutTrailing(dir) + "\\.lockwell-write-test.tmp");
+    const HANDLE handle = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return ::GetLastError() == ERROR_FILE_EXISTS;
+    ::CloseHandle(handle);
+    return true;
+}
+
+std::string UserSettingsHome()
+{
+    std::wstring folder(32768, L'\0');
+    const DWORD length = ::GetEnvironmentVariableW(L"APPDATA", folder.data(), static_cast<DWORD>(folder.size()));
+    folder.resize(length < folder.size() ? length : 0);
+    return folder.empty() ? std::string(".") : win::Narrow(folder);
+}
+
 } // namespace lw

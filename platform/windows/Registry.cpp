@@ -116,6 +116,22 @@ bool KeyExists(HKEY root, const std::string& path)
     return key.Open(root, path, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS) == ERROR_SUCCESS;
 }
 
+bool ReadDefaultString(HKEY root, const std::string& path, std::string& value)
+{
+    const std::wstring key = win::Wide(path);
+    DWORD size = 0;
+    if (RegGetValueW(root, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return false;
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegGetValueW(root, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text.data(), &size) != ERROR_SUCCESS)
+        return false;
+    text.resize(size / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0')
+        text.pop_back();
+    value = win::Narrow(text);
+    return true;
+}
+
 void DeleteKeyTree(HKEY root, const std::string& path)
 {
     {

@@ -2,7 +2,7 @@
 #include <string>
 #include <windows.h>
 
-// The registry through the ANSI calls, with one owner per open key.
+// The registry through the wide calls (texts in UTF-8), with one owner per open key.
 namespace lw::reg {
 
 inline constexpr const char* kSetDataError = "Failed to set data for '%s'";
@@ -35,6 +35,8 @@ private:
 
 // Opens root\path for reading (query values, enumerate subkeys) and closes it again.
 bool KeyExists(HKEY root, const std::string& path);
+// The default value of root\path when it is a string; false when there is none.
+bool ReadDefaultString(HKEY root, const std::string& path, std::string& value);
 
 // Deletes root\path with everything below it: subkeys before their parent, the last
 // subkey first. Failures are ignored.

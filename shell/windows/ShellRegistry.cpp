@@ -9,21 +9,24 @@ namespace {
 constexpr const char* kMarkerKey = "software\\classes\\*\\shell\\Lockwell";
 constexpr const char* kFileType = "Lockwell encrypted file";
 
+constexpr const char* kCommandKey = "software\\classes\\*\\shell\\Lockwell\\command";
+
 struct TRow {
     const char* key;
     const char* text;         // the value when afterProgram is null
     const char* afterProgram; // else the value is the program's path followed by this
+    bool quoted = false;      // a command: the path in quotes, or "C:\Program Files\..." runs "C:\Program"
 };
 
 // In this order; the marker key comes first.
 constexpr TRow kRows[] = {
     {kMarkerKey, "Run Lockwell", nullptr},
-    {"software\\classes\\*\\shell\\Lockwell\\command", nullptr, " \"%1\""},
+    {kCommandKey, nullptr, " \"%1\"", true},
     {"software\\classes\\.fe2", kFileType, nullptr},
     {"software\\classes\\.fez", kFileType, nullptr},
     {"software\\classes\\Lockwell encrypted file", kFileType, nullptr},
     {"software\\classes\\Lockwell encrypted file\\DefaultIcon", nullptr, ",0"},
-    {"software\\classes\\Lockwell encrypted file\\shell\\open\\command", nullptr, " \"%1\""},
+    {"software\\classes\\Lockwell encrypted file\\shell\\open\\command", nullptr, " \"%1\"", true},
 };
 
 // Removing these takes every row with it.
@@ -38,14 +41,19 @@ constexpr const char* kTopKeys[] = {
 
 void InstallShellEntries(const std::string& programPath)
 {
-    if (reg::KeyExists(HKEY_CURRENT_USER, kMarkerKey))
+    // Installed is the marker with this copy's command; entries of a copy that was moved
+    // or of another one are written anew.
+    std::string command;
+    if (reg::KeyExists(HKEY_CURRENT_USER, kMarkerKey) &&
+        reg::ReadDefaultString(HKEY_CURRENT_USER, kCommandKey, command) && command == "\"" + programPath + "\" \"%1\"")
         return;
     for (const TRow& row : kRows) {
         // Every key from the root: a parent that could not be made does not stop its children.
         reg::TRegKey key;
         if (key.Create(HKEY_CURRENT_USER, row.key) != ERROR_SUCCESS)
             continue;
-        key.WriteString("", row.afterProgram ? programPath + row.afterProgram : std::string(row.text));
+        const std::string program = row.quoted ? "\"" + programPath + "\"" : programPath;
+        key.WriteString("", row.afterProgram ? program + row.afterProgram : std::string(row.text));
     }
 }
 

@@ -79,12 +79,12 @@ struct TExpected {
 
 const std::vector<TExpected> kInstalled = {
     {"software\\classes\\*\\shell\\Lockwell", "Run Lockwell"},
-    {"software\\classes\\*\\shell\\Lockwell\\command", "C:\\Tools\\app.exe \"%1\""},
+    {"software\\classes\\*\\shell\\Lockwell\\command", "\"C:\\Tools\\app.exe\" \"%1\""},
     {"software\\classes\\.fe2", "Lockwell encrypted file"},
     {"software\\classes\\.fez", "Lockwell encrypted file"},
     {"software\\classes\\Lockwell encrypted file", "Lockwell encrypted file"},
     {"software\\classes\\Lockwell encrypted file\\DefaultIcon", "C:\\Tools\\app.exe,0"},
-    {"software\\classes\\Lockwell encrypted file\\shell\\open\\command", "C:\\Tools\\app.exe \"%1\""},
+    {"software\\classes\\Lockwell encrypted file\\shell\\open\\command", "\"C:\\Tools\\app.exe\" \"%1\""},
 };
 
 void ExpectRow(const TExpected& row)
@@ -103,21 +103,22 @@ TEST_F(ShellRegistry, InstallWritesTheSevenRowsAsPlainStrings)
     EXPECT_FALSE(Exists("software\\classes\\Lockwell encrypted file\\shell\\open\\command\\x"));
 }
 
-TEST_F(ShellRegistry, MarkerKeyAloneDecidesWhetherToInstall)
+// Installed means the marker with this copy's command: a second Yes changes nothing, while
+// a copy that was moved (or another one) writes every row anew for itself.
+TEST_F(ShellRegistry, TheMarkerWithThisCopysCommandDecidesWhetherToInstall)
 {
     lw::InstallShellEntries(kProgram);
     SetDefault("software\\classes\\.fe2", "Another program's type");
     lw::reg::DeleteKeyTree(HKEY_CURRENT_USER, "software\\classes\\.fez");
 
-    lw::InstallShellEntries("D:\\Moved\\app.exe");
+    lw::InstallShellEntries(kProgram);
     EXPECT_EQ(DefaultValue("software\\classes\\.fe2")->bytes, std::string("Another program's type") + '\0');
-    EXPECT_FALSE(Exists("software\\classes\\.fez")) << "a marker alone counts as installed";
-    EXPECT_EQ(DefaultValue("software\\classes\\*\\shell\\Lockwell\\command")->bytes,
-              std::string("C:\\Tools\\app.exe \"%1\"") + '\0')
-        << "the command keeps the old path";
+    EXPECT_FALSE(Exists("software\\classes\\.fez")) << "installed already: nothing written";
 
-    // With the marker gone by hand, every row is written again and old values replaced.
-    lw::reg::DeleteKeyTree(HKEY_CURRENT_USER, "software\\classes\\*\\shell\\Lockwell");
+    lw::InstallShellEntries("D:\\Moved\\app.exe");
+    EXPECT_EQ(DefaultValue("software\\classes\\*\\shell\\Lockwell\\command")->bytes,
+              std::string("\"D:\\Moved\\app.exe\" \"%1\"") + '\0');
+    EXPECT_EQ(DefaultValue("software\\classes\\.fez")->bytes, std::string("Lockwell encrypted file") + '\0');
     lw::InstallShellEntries(kProgram);
     for (const auto& row : kInstalled)
         ExpectRow(row);

@@ -27,12 +27,12 @@ classes='software\classes'
 wine "$tool" remove || exit 1
 wine "$tool" install 'C:\Tools\app.exe' || exit 1
 expect_value "$classes\\*\\shell\\Lockwell" 'Run Lockwell'
-expect_value "$classes\\*\\shell\\Lockwell\\command" 'C:\Tools\app.exe "%1"'
+expect_value "$classes\\*\\shell\\Lockwell\\command" '"C:\Tools\app.exe" "%1"'
 expect_value "$classes\\.fe2" 'Lockwell encrypted file'
 expect_value "$classes\\.fez" 'Lockwell encrypted file'
 expect_value "$classes\\Lockwell encrypted file" 'Lockwell encrypted file'
 expect_value "$classes\\Lockwell encrypted file\\DefaultIcon" 'C:\Tools\app.exe,0'
-expect_value "$classes\\Lockwell encrypted file\\shell\\open\\command" 'C:\Tools\app.exe "%1"'
+expect_value "$classes\\Lockwell encrypted file\\shell\\open\\command" '"C:\Tools\app.exe" "%1"'
 
 wine "$tool" remove || exit 1
 for key in "$classes\\*\\shell\\Lockwell" "$classes\\.fe2" "$classes\\.fez" "$classes\\Lockwell encrypted file"; do

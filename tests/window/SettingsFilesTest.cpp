@@ -1,4 +1,4 @@
-#include "app/SettingsFiles.h"
+#include "app/window/SettingsFiles.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 
 namespace {
 
+#ifndef _WIN32
 TEST(SettingsFiles, LiveBesideAWritableExecutable)
 {
     lwtest::TempDir dir;
@@ -42,5 +43,21 @@ TEST(SettingsFiles, NeverBesideAnInstalledProgram)
     EXPECT_FALSE(lw::IsSystemProgramFolder("/usrx/bin/"));
     EXPECT_FALSE(lw::IsSystemProgramFolder("/opt/lockwell/"));
 }
+
+#else
+// A program folder it may not write (C:\\Program Files for a normal user; here one that is
+// not there) sends the settings to %APPDATA%\\Lockwell, made for the first write.
+TEST(SettingsFiles, GoToTheApplicationDataFolderWhereTheProgramFolderIsNotWritable)
+{
+    lwtest::TempDir dir;
+    const std::string appData = dir.Path() + "\\AppData";
+    const lw::TSettingsFiles files(dir.Path() + "\\Program Files\\Lockwell\\lockwell.exe", appData);
+    EXPECT_EQ(files.SettingsPath(), appData + "\\Lockwell\\lockwell.ini");
+    EXPECT_EQ(files.FolderListPath(), appData + "\\Lockwell\\lockwell.dat");
+    EXPECT_TRUE(std::filesystem::is_directory(appData + "\\Lockwell"));
+    const lw::TSettingsFiles portable(dir.Path() + "\\lockwell.exe", appData);
+    EXPECT_EQ(portable.SettingsPath(), dir.Path() + "\\lockwell.ini");
+}
+#endif
 
 } // namespace
