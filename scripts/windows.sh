@@ -68,6 +68,12 @@ configure() { # <tree> <toolchain arch> [cmake options]
 # installed. The window program's own test brings its prefix and X server.
 wine_session() { # <tree> <win32|win64>
     export WINEPREFIX="$ROOT/$1/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    if [ -f "$WINEPREFIX/system.reg" ] && ! wine cmd /c exit >/dev/null 2>&1 </dev/null; then
+        # Made before wine32 was installed, or left half made: it never works, so it goes.
+        echo "windows.sh: the Wine prefix $WINEPREFIX does not start programs; making it anew"
+        wineserver -k >/dev/null 2>&1 || true
+        rm -rf "$WINEPREFIX"
+    fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         WINEARCH=$2 wineboot -i >/dev/null 2>&1 </dev/null
         wineserver -w
@@ -138,10 +144,20 @@ for arch in i686 x86_64; do
     stage="$ROOT/$tree/pack/lockwell-windows-$arch"
     rm -rf "$stage"
     mkdir -p "$stage"
-    cp LICENSE THIRD_PARTY_NOTICES.md "$stage/"
+    cp LICENSE THIRD_PARTY_NOTICES.md packaging/windows/README.txt "$stage/"
+    # Stripped programs in the pack; their debugging information stays in the tree,
+    # linked from the program by name for a debugger that finds it there.
     for exe in "$tree"/cli/*.exe "$tree"/app/win32/*.exe; do
         if [ -f "$exe" ]; then
-            cp "$exe" "$stage/"
+            "$arch-w64-mingw32-objcopy" --only-keep-debug "$exe" "$exe.debug"
+            "$arch-w64-mingw32-objcopy" --strip-debug --strip-unneeded --add-gnu-debuglink="$exe.debug" "$exe" \
+                "$stage/$(basename "$exe")"
+        fi
+    done
+    for exe in "$stage"/*.exe; do
+        if "$arch-w64-mingw32-objdump" -h "$exe" | grep -q '\.debug_'; then
+            echo "windows.sh: $exe still holds debugging information" >&2
+            exit 1
         fi
     done
     rm -f "dist/lockwell-windows-$arch.zip"

@@ -45,7 +45,7 @@ wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 WORK=$(mktemp -d)
 trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WORK"' EXIT
 cp "$EXE" "$WORK/lockwell.exe"
-yes "Lockwell under Wine: the same line again and again." | head -c 20000 >"$WORK/plain.txt"
+yes "Lockwell under Wine: the same line again and again." | head -c 20000 >"$WORK/файл.txt"
 # Saved folders in no order and with bare line feeds: written back sorted, each line CRLF.
 printf 'C:\\zeta\nC:\\alpha\n' >"$WORK/lockwell.dat"
 winpath() { echo "Z:$1" | tr / '\\'; }
@@ -87,9 +87,9 @@ keys() { # <window> <xdotool key names...>
     xdotool key --delay 80 "$@"
 }
 
-# --- 1. the window on a file ------------------------------------------------------------
+# --- 1. the window on a file named outside the code page ----------------------------------
 cd "$WORK"
-wine lockwell.exe "$(winpath "$WORK/plain.txt")" &
+wine lockwell.exe "$(winpath "$WORK/файл.txt")" &
 PID=$!
 WIN=$(wait_window Lockwell) || fail "the window did not show"
 sleep 1 # first paint
@@ -98,25 +98,29 @@ if [ -n "$SHOT" ]; then
     echo "picture: $SHOT"
 fi
 focus "$WIN"
-xdotool type --delay 60 "open sesame"
+xdotool type --delay 60 "café sesame"
 keys "$WIN" Tab space
 BOX=$(wait_window Information) || fail "no box after the job"
 keys "$BOX" Return
 wait_exit $PID "the window run"
 
-[ -f plain.txt.fe2 ] || fail "no plain.txt.fe2"
-[ "$(stat -c %s plain.txt.fe2)" = 20000 ] || fail "plain.txt.fe2 has $(stat -c %s plain.txt.fe2) bytes, not 20000"
-if ! cmp -s plain.txt plain.txt.fe2 2>/dev/null; then :; else fail "plain.txt.fe2 is the plain text"; fi
+[ -f файл.txt.fe2 ] || fail "no файл.txt.fe2"
+[ "$(stat -c %s файл.txt.fe2)" = 20000 ] || fail "файл.txt.fe2 has $(stat -c %s файл.txt.fe2) bytes, not 20000"
+if ! cmp -s файл.txt файл.txt.fe2 2>/dev/null; then :; else fail "файл.txt.fe2 is the plain text"; fi
 CLI=${LOCKWELL_LINUX_CLI:-}
 if [ -n "$CLI" ] && [ -x "$CLI" ]; then
     mkdir out
-    printf 'open sesame\n' >phrase
-    "$CLI" decrypt --cipher blowfish --phrase-file phrase --dest out --quiet plain.txt.fe2 ||
-        fail "lockwell-cli could not decrypt plain.txt.fe2"
-    cmp -s plain.txt out/plain.txt || fail "plain.txt.fe2 does not decrypt to plain.txt"
-    echo "ok: plain.txt.fe2 decrypts with the Linux lockwell-cli"
+    printf 'café sesame\n' >phrase
+    # Typed in the window, the phrase was keyed in the code page (Windows-1252 here): the
+    # Linux tool finds it from the same phrase in UTF-8 and says so.
+    "$CLI" decrypt --cipher blowfish --phrase-file phrase --dest out --quiet файл.txt.fe2 >decrypt.log 2>&1 ||
+        fail "lockwell-cli could not decrypt файл.txt.fe2: $(cat decrypt.log)"
+    cmp -s файл.txt out/файл.txt || fail "файл.txt.fe2 does not decrypt to файл.txt"
+    grep -q "matched as typed on a Windows system (Windows-1252)" decrypt.log ||
+        fail "the phrase typed in the window was not keyed in Windows-1252: $(cat decrypt.log)"
+    echo "ok: файл.txt.fe2, keyed from a phrase typed in the window, decrypts with the Linux lockwell-cli"
 else
-    echo "ok: plain.txt.fe2 has the source's size (no Linux lockwell-cli to decrypt it)"
+    echo "ok: файл.txt.fe2 has the source's size (no Linux lockwell-cli to decrypt it)"
 fi
 printf '[Options]\r\nCipher=1\r\n' >expected.ini
 cmp -s expected.ini lockwell.ini || fail "lockwell.ini is not [Options] Cipher=1 in CRLF lines: $(od -c lockwell.ini | head -n 3)"
@@ -128,7 +132,7 @@ echo "ok: window run, lockwell.ini and lockwell.dat"
 # Eight Tabs from the key field reach the list past the disabled boxes (the tab order);
 # Down picks the first folder, Delete takes it out, Escape closes and the list is saved.
 printf 'C:\\zeta\r\nC:\\alpha\r\nC:\\mid\r\n' >lockwell.dat
-wine lockwell.exe "$(winpath "$WORK/plain.txt")" &
+wine lockwell.exe "$(winpath "$WORK/файл.txt")" &
 PID=$!
 WIN=$(wait_window Lockwell) || fail "the window did not show again"
 sleep 1
