@@ -57,7 +57,11 @@ std::vector<TPhraseSpelling> OtherSpellings(std::string_view typed)
     // The typed bytes are UTF-8, or the system's code page where the phrase fits there.
     std::wstring text = win::Wide(typed);
     TPhraseSpelling utf8{"on Linux (UTF-8)", {}};
-    utf8.Bytes.Assign(win::Narrow(text));
+    {
+        std::string narrow = win::Narrow(text);
+        utf8.Bytes.Assign(narrow);
+        WipeString(narrow);
+    }
     if (utf8.Bytes.View() != typed)
         spellings.push_back(std::move(utf8));
     for (const TCodePage& page : kCodePages) {
