@@ -37,7 +37,7 @@ press() {
     mkfifo "$WORK/input"
     sleep 120 >"$WORK/input" &
     HOLD=$!
-    script -qec "wine '$HELPER' $1 '$WIN_JOB' '$WIN_RESULT' '\"$WIN_CLI\" $2'" /dev/null \
+    script -qec "wine '$HELPER' '$1' '$WIN_JOB' '$WIN_RESULT' '\"$WIN_CLI\" $2'" /dev/null \
         >"$WORK/console" 2>&1 <"$WORK/input" || { kill $HOLD; fail "$2: the helper failed: $(cat "$WORK/console")"; }
     kill $HOLD
     [ -f "$WORK/result" ] || fail "$2: no result; console said: $(cat "$WORK/console")"
@@ -69,3 +69,28 @@ press prompt "encrypt --cipher rijndael data.fe2"
 [ "$RESULT" = "exit 3221225786" ] || fail "at the prompt: $RESULT (a status of 0 would report success)"
 [ "$LISTING" = "data.fe2 phrase " ] || fail "at the prompt, left: $LISTING"
 echo "ok: Ctrl+C at the key-phrase prompt ends the tool with the interrupt status"
+
+# Phrases typed at the console prompt, read as Unicode: "пароль" (not in the code page)
+# keys in UTF-8, so a file the Linux tool made with it opens as typed; "café" keys in the
+# code page, and the Linux tool's UTF-8 file opens through that spelling, said in a line.
+LINUX_CLI=${LOCKWELL_LINUX_CLI:-}
+if [ -n "$LINUX_CLI" ] && [ -x "$LINUX_CLI" ]; then
+    for phrase in "пароль" "café"; do
+        rm -f "$WORK/job/t.txt" "$WORK/job/t.txt.fe2"
+        yes "A text typed in a console." | head -n 40 >"$WORK/job/t.txt"
+        printf '%s\n' "$phrase" >"$WORK/typed"
+        (cd "$WORK/job" && "$LINUX_CLI" encrypt --cipher serpent --delete-source --yes --quiet --phrase-file ../typed \
+            t.txt) >/dev/null 2>&1 || fail "$phrase: the Linux tool could not encrypt"
+        press "type=$(winepath -w "$WORK/typed")" "decrypt --cipher serpent t.txt.fe2"
+        [ "$RESULT" = "exit 0" ] || fail "$phrase typed at the prompt: $RESULT; console: $(tr -d '\r' <"$WORK/console")"
+        [ "$(yes "A text typed in a console." | head -n 40)" = "$(cat "$WORK/job/t.txt")" ] ||
+            fail "$phrase typed at the prompt: not the text back"
+        if [ "$phrase" = café ]; then
+            # The console draws blanks as cursor moves: compared without either.
+            ESC=$(printf '\033')
+            sed "s/$ESC\[[0-9;?]*[a-zA-Z]//g" "$WORK/console" | tr -d '\r ' | grep -q 'matchedastypedonLinux(UTF-8)' ||
+                fail "café: no word of the spelling"
+        fi
+        echo "ok: $phrase typed at the console prompt opens the Linux tool's file"
+    done
+fi
