@@ -1,6 +1,6 @@
 // Writes the window program's own desktop entry or MIME package to a file, so the
 // installed copies are the very text the per-user registration writes.
-#include "shell/ShellEntryFiles.h"
+#include "desktop/linux/ShellEntryFiles.h"
 
 #include <cstdio>
 #include <fstream>

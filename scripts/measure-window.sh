@@ -9,4 +9,4 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 sh "$ROOT/scripts/deps.sh"
 cmake -S "$ROOT" -B "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$ROOT/build" -j"$(nproc)" --target lockwell lockwell-cli >/dev/null
-exec python3 "$ROOT/tests/app/x11/measure_window.py" "$ROOT/build/app/lockwell" "$ROOT/build/cli/lockwell-cli" "$@"
+exec python3 "$ROOT/tests/app/x11/measure_window.py" "$ROOT/build/app/qt/lockwell" "$ROOT/build/cli/lockwell-cli" "$@"

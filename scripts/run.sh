@@ -6,4 +6,4 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 sh "$ROOT/scripts/deps.sh"
 cmake -S "$ROOT" -B "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$ROOT/build" -j"$(nproc)" --target lockwell lockwell-cli >/dev/null
-exec "$ROOT/build/app/lockwell" "$@"
+exec "$ROOT/build/app/qt/lockwell" "$@"

@@ -6,4 +6,4 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 sh "$ROOT/scripts/deps.sh"
 cmake -S "$ROOT" -B "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$ROOT/build" -j"$(nproc)" --target lockwell >/dev/null
-exec python3 "$ROOT/tests/app/x11/window_picture.py" "$ROOT/build/app/lockwell" "$ROOT/docs/window-progress.png"
+exec python3 "$ROOT/tests/app/x11/window_picture.py" "$ROOT/build/app/qt/lockwell" "$ROOT/docs/window-progress.png"

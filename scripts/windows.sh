@@ -129,7 +129,7 @@ if installed wine32:i386; then
     # The window program, driven on a virtual X server (skipped, with the reason, without one).
     if [ -f build-win32/app/win32/lockwell.exe ]; then
         LOCKWELL_LINUX_CLI="$ROOT/build/cli/lockwell-cli" \
-            sh tests/windows/window_under_wine.sh build-win32/app/win32/lockwell.exe build-win32/wine-window ||
+            sh tests/app/win32/window_under_wine.sh build-win32/app/win32/lockwell.exe build-win32/wine-window ||
             [ $? = 77 ] || exit 1
     fi
 else

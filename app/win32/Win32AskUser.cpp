@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/window/BoxRules.h"
+#include "app/core/BoxRules.h"
 #include "app/win32/Win32Dialog.h"
 #include "platform/SecretText.h"
 #include "platform/windows/Unicode.h"

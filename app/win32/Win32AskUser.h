@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "app/window/PhraseChecks.h"
+#include "app/core/PhraseChecks.h"
 #include "jobs/AskUser.h"
 
 namespace lw::win32 {

@@ -13,21 +13,10 @@ void TWin32WindowThread::Post(std::function<void()> call)
         owned.release(); // the message owns it now
 }
 
-void TWin32WindowThread::Release()
-{
-    m_held = false;
-    for (auto& call : std::exchange(m_waiting, {}))
-        Post(std::move(call));
-}
-
-// Held or not is looked at when the call comes up, so calls queued before the hold wait too.
-void TWin32WindowThread::Run(LPARAM call)
+void TWin32WindowThread::RunMessage(LPARAM call)
 {
     std::unique_ptr<std::function<void()>> owned(reinterpret_cast<std::function<void()>*>(call));
-    if (m_held)
-        m_waiting.push_back(std::move(*owned));
-    else
-        (*owned)();
+    Run(std::move(*owned));
 }
 
 void TWin32WindowThread::DropPending()
@@ -36,7 +25,7 @@ void TWin32WindowThread::DropPending()
     MSG msg;
     while (window && PeekMessageA(&msg, window, kRunMessage, kRunMessage, PM_REMOVE))
         delete reinterpret_cast<std::function<void()>*>(msg.lParam);
-    m_waiting.clear();
+    DropWaiting();
 }
 
 } // namespace lw::win32

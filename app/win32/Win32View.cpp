@@ -4,7 +4,7 @@
 #include "app/win32/Win32Window.h"
 #include "jobs/ProgressText.h"
 #include "platform/SecretText.h"
-#include "platform/windows/FolderPicker.h"
+#include "desktop/windows/FolderPicker.h"
 #include "platform/windows/Unicode.h"
 
 namespace lw::win32 {
@@ -148,15 +148,13 @@ bool TWin32Window::PickFolder(const std::string& caption, const std::string& roo
 HBRUSH TWin32Window::StaticColours(HWND control, HDC dc) const
 {
     COLORREF text = GetSysColor(COLOR_BTNTEXT);
-    for (const TControl c : {TControl::Label3, TControl::label2, TControl::Panel1}) {
-        if (control == Control(c))
-            text = GetSysColor(COLOR_ACTIVECAPTION);
-    }
-    // Label1, Label4 and shredbox are black whatever the scheme.
     const auto rows = ControlRows();
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const std::string name = rows[i].Name;
-        if (control == m_controls[i] && (name == "Label1" || name == "Label4" || name == "shredbox"))
+        if (control != m_controls[i])
+            continue;
+        if (rows[i].Ink == TInk::Accent)
+            text = GetSysColor(COLOR_ACTIVECAPTION);
+        else if (rows[i].Ink == TInk::Black)
             text = RGB(0, 0, 0);
     }
     if (!IsWindowEnabled(control))

@@ -252,7 +252,7 @@ LRESULT TWin32Window::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return 0;
     }
-    case TWin32WindowThread::kRunMessage: Guarded([&] { m_thread.Run(lParam); }); return 0;
+    case TWin32WindowThread::kRunMessage: Guarded([&] { m_thread.RunMessage(lParam); }); return 0;
     case WM_TIMER:
         if (wParam == kProgressTimer)
             RefreshProgress();

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "app/win32/Win32AskUser.h"
-#include "app/win32/Win32Controls.h"
+#include "app/core/Layout.h"
 #include "app/win32/Win32Thread.h"
-#include "app/window/MainWindow.h"
-#include "shell/windows/WindowsHandOff.h"
+#include "app/core/MainWindow.h"
+#include "desktop/windows/WindowsHandOff.h"
 
 namespace lw::win32 {
 

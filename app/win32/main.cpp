@@ -5,15 +5,15 @@
 #include <exception>
 #include <string>
 
-#include "app/window/SettingsFiles.h"
-#include "app/window/StartRules.h"
+#include "app/core/SettingsFiles.h"
+#include "app/core/StartRules.h"
 #include "app/win32/Win32AskUser.h"
 #include "app/win32/Win32Window.h"
 #include "platform/Path.h"
 #include "platform/ProgramPath.h"
 #include "platform/ProcessGuard.h"
 #include "platform/TempFileCleanup.h"
-#include "shell/ShellEntries.h"
+#include "desktop/ShellEntries.h"
 
 namespace {
 

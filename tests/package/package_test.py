@@ -145,7 +145,7 @@ def check_files(root, source, version):
         check(os.path.isfile(os.path.join(root, rel)), "installed " + rel)
     for rel in ("usr/share/icons/hicolor/scalable/apps/lockwell.svg",
                 "usr/share/icons/hicolor/scalable/mimetypes/application-x-lockwell-encrypted.svg"):
-        if os.path.exists(os.path.join(source, "app/resources/icons/lockwell.svg")):
+        if os.path.exists(os.path.join(source, "desktop/resources/icons/lockwell.svg")):
             check(os.path.isfile(os.path.join(root, rel)), "installed " + rel)
     for tool in ("lockwell", "lockwell-cli"):
         exe = os.path.join(root, "usr/bin", tool)

@@ -35,7 +35,7 @@ private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     {
         if (message == TWin32WindowThread::kRunMessage) {
-            reinterpret_cast<TWin32WindowThread*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA))->Run(lParam);
+            reinterpret_cast<TWin32WindowThread*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA))->RunMessage(lParam);
             return 0;
         }
         return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -56,21 +56,6 @@ TEST(Win32WindowThread, CallsFromAnotherThreadRunInOrderOnPump)
     EXPECT_TRUE(ran.empty()); // nothing runs on the posting thread
     window.Pump();
     EXPECT_EQ(ran, (std::vector<int>{0, 1, 2}));
-}
-
-TEST(Win32WindowThread, HeldCallsWaitInOrderUntilReleased)
-{
-    TMessageWindow window;
-    std::vector<int> ran;
-    window.Thread.Post([&] { ran.push_back(1); }); // queued before the hold: waits too
-    window.Thread.Hold();
-    window.Thread.Post([&] { ran.push_back(2); });
-    window.Pump();
-    EXPECT_TRUE(ran.empty());
-    window.Thread.Release();
-    window.Thread.Post([&] { ran.push_back(3); });
-    window.Pump();
-    EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
 }
 
 TEST(Win32WindowThread, CallsAfterTheWindowWentAreDropped)
