@@ -11,6 +11,9 @@
 
 namespace lw {
 
+// What either hand-off shows when the mail program did not take the file.
+inline constexpr const char* kMailFailedText = "Failed to send to EMail client";
+
 // Hands a file to the desktop's mail client: through xdg-email on Linux, through Simple
 // MAPI's MAPISendDocuments on Windows. The mail system is looked for once per object, on
 // the first send; if it was missing then, every send fails. The window keeps one object

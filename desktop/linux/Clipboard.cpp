@@ -77,12 +77,6 @@ private:
     std::array<struct sigaction, kSignals.size()> m_old{};
 };
 
-int LingerLimitMs()
-{
-    const char* value = std::getenv("LOCKWELL_CLIPBOARD_LINGER_MS");
-    return value ? std::atoi(value) : 0;
-}
-
 } // namespace
 
 void PlaceFileOnClipboard(const std::string& path)
@@ -120,7 +114,7 @@ bool ClipboardHeld()
 }
 
 // The application object must exist; its own event loop has already ended.
-void LingerForClipboard(QApplication&)
+void LingerForClipboard(QApplication&, int limitMs)
 {
     if (!ClipboardHeld())
         return;
@@ -136,8 +130,8 @@ void LingerForClipboard(QApplication&)
         notifier = std::make_unique<QSocketNotifier>(endSignals.ReadFd(), QSocketNotifier::Read);
         QObject::connect(notifier.get(), &QSocketNotifier::activated, &loop, &QEventLoop::quit);
     }
-    if (const int limit = LingerLimitMs(); limit > 0)
-        QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+    if (limitMs > 0)
+        QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
     loop.exec();
 }
 

@@ -17,7 +17,7 @@ void PlaceFileOnClipboard(const std::string& path);
 bool ClipboardHeld();
 
 // Runs without a window while ClipboardHeld(): ends when another program takes the
-// clipboard, on SIGTERM, SIGHUP or SIGINT, or after LOCKWELL_CLIPBOARD_LINGER_MS.
-void LingerForClipboard(QApplication& app);
+// clipboard, on SIGTERM, SIGHUP or SIGINT, or after limitMs when that is above zero.
+void LingerForClipboard(QApplication& app, int limitMs = 0);
 
 } // namespace lw

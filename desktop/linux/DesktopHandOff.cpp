@@ -34,7 +34,7 @@ bool TDesktopHandOff::SendFileToMailClient(const std::string& path)
     });
     ProcessPendingEvents();
     if (!sent)
-        m_ask.AskUser(TMsgDlgType::mtError, "Failed to send to EMail client", mbOK);
+        m_ask.AskUser(TMsgDlgType::mtError, kMailFailedText, mbOK);
     return sent;
 }
 

@@ -7,7 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "desktop/linux/FindProgram.h"
+#include "desktop/linux/Programs.h"
 
 extern char** environ;
 

@@ -1,8 +1,6 @@
 #include "desktop/ShellEntries.h"
 
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include "platform/AtomicWrite.h"
 #include "desktop/DesktopQuote.h"
@@ -14,6 +12,7 @@
 #include "platform/WholeFile.h"
 #include "platform/XdgDirs.h"
 #include "desktop/linux/MimeAppsList.h"
+#include "desktop/linux/Programs.h"
 #include "desktop/linux/ShellEntryFiles.h"
 #include "desktop/linux/ThunarActions.h"
 
@@ -111,24 +110,16 @@ bool DropFile(const std::string& base, const std::string& path)
 
 // The cache tools are optional; their outcome changes nothing for us. `dir`, the folder
 // the tool works on, comes last after `options`.
-void RunToolIfPresent(const char* tool, const std::string& dir, const QStringList& options = {})
+void RunToolIfPresent(const char* tool, const std::string& dir, std::vector<std::string> options = {})
 {
     if (!fs::DirectoryExists(dir))
         return;
-    const QString program = QStandardPaths::findExecutable(QString::fromLatin1(tool));
-    if (program.isEmpty())
+    const std::string program = FindProgramOnPath(tool);
+    if (program.empty())
         return;
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(options + QStringList{QFile::decodeName(dir.c_str())});
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start();
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-    }
+    options.insert(options.begin(), program);
+    options.push_back(dir);
+    RunQuietly(program, std::move(options), std::chrono::minutes(1));
 }
 
 // Paths that some launcher would mangle are reached through a plain-named symlink.
@@ -251,7 +242,7 @@ void WriteIcons(const TPlaces& places)
     // Touched before the cache is built, so the new cache is not older than its folder,
     // which would make GTK ignore it.
     TouchFolder(places.Icons());
-    RunToolIfPresent("gtk-update-icon-cache", places.Icons(), {QStringLiteral("-f"), QStringLiteral("-t")});
+    RunToolIfPresent("gtk-update-icon-cache", places.Icons(), {"-f", "-t"});
 }
 
 // The icon cache goes with the last icon: one that indexes nothing is ours or stale.
@@ -272,7 +263,7 @@ void DropIcons(const TPlaces& places)
     }
     TouchFolder(places.Icons());
     if (EntryExists(cache))
-        RunToolIfPresent("gtk-update-icon-cache", places.Icons(), {QStringLiteral("-f"), QStringLiteral("-t")});
+        RunToolIfPresent("gtk-update-icon-cache", places.Icons(), {"-f", "-t"});
 }
 
 } // namespace

@@ -7,8 +7,6 @@
 
 namespace lw {
 
-inline constexpr const char* kMailFailedText = "Failed to send to EMail client";
-
 // The hand-off actions through the Windows services: the clipboard's file drop, Simple
 // MAPI and the shell's open. The window keeps one for the run, so the mail library is
 // looked for once; window is its HWND, or null without a window.

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "platform/Exception.h"
-#include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderList.h"
 
@@ -87,12 +86,7 @@ TSectionRange FindSection(const std::vector<std::string>& lines, std::string_vie
 
 std::vector<std::string> ReadLines(const std::string& path)
 {
-    if (!fs::FileExists(path))
-        return {};
-    TFileStream file(path, TFileMode::fmOpenReadShared);
-    std::string text(static_cast<std::size_t>(file.Size()), '\0');
-    file.ReadBuffer({reinterpret_cast<uint8_t*>(text.data()), text.size()});
-    return SplitFolderList(text);
+    return fs::FileExists(path) ? ReadFolderList(path) : std::vector<std::string>{};
 }
 
 } // namespace

@@ -139,9 +139,9 @@ protected:
         m_children.push_back(Spawn(args, env, stdinPath));
         return m_children.back();
     }
-    Child& StartHolder(const std::string& path, const std::vector<std::string>& env = {})
+    Child& StartHolder(const std::string& path, const std::string& lingerMs = "0")
     {
-        return Start({LOCKWELL_CLIPBOARD_HOLDER, path}, env);
+        return Start({LOCKWELL_CLIPBOARD_HOLDER, path, lingerMs});
     }
 
     // Reads one target of the clipboard through xclip, as a pasting program would.
@@ -225,7 +225,7 @@ TEST_F(ClipboardLinger, SessionEndSignalsEndItCleanly)
 
 TEST_F(ClipboardLinger, TestTimeoutEndsIt)
 {
-    Child& holder = StartHolder("/tmp/x.fe2", {"LOCKWELL_CLIPBOARD_LINGER_MS=200"});
+    Child& holder = StartHolder("/tmp/x.fe2", "200");
     ASSERT_EQ(ReadLine(holder.out), "held");
     EXPECT_EQ(WaitExit(holder.pid), 0);
 }

@@ -1,9 +1,10 @@
 // Test helper: places a file on the clipboard as the window does, reports whether the
 // clipboard is held, then lingers like the program after its window closed.
-// Usage: ClipboardHolder PATH   (an empty PATH skips the copy)
+// Usage: ClipboardHolder PATH [LINGER_MS]   (an empty PATH skips the copy)
 //        ClipboardHolder --no-app  (tries the copy before the application exists)
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "desktop/linux/Clipboard.h"
@@ -33,7 +34,7 @@ int main(int argc, char** argv)
     }
     std::printf("%s\n", lw::ClipboardHeld() ? "held" : "free");
     std::fflush(stdout);
-    lw::LingerForClipboard(app);
+    lw::LingerForClipboard(app, argc > 2 ? std::atoi(argv[2]) : 0);
     std::printf("ended\n");
     return 0;
 }
