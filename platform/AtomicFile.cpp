@@ -25,14 +25,6 @@ std::string TempCandidate(const std::string& folder)
 constexpr int64_t kWriteBehind = int64_t{8} << 20;
 constexpr int kNameAttempts = 8;
 
-// Test seam: LOCKWELL_NO_TMPFILE=1 makes every working file a named one, so tests can
-// run that path on file systems that have unnamed files.
-bool UnnamedAllowed()
-{
-    const char* off = std::getenv("LOCKWELL_NO_TMPFILE");
-    return !(off && std::strcmp(off, "1") == 0);
-}
-
 } // namespace
 
 TAtomicFile::TAtomicFile(std::string finalPath, mode_t permissions)
@@ -44,7 +36,7 @@ TAtomicFile::TAtomicFile(std::string finalPath, mode_t permissions)
     // The temporary name always fits; an output name that doesn't would fail only at the commit.
     if (path::ExtractFileName(m_finalPath).size() > fs::MaxNameLength(m_folder))
         throw EFOpenError("Cannot create file \"" + m_finalPath + "\". " + fs::ErrorText(ENAMETOOLONG));
-    if (UnnamedAllowed())
+    if (fs::UnnamedFilesAllowed())
         m_stream = TFileStream::CreateUnnamed(m_folder.empty() ? "." : m_folder, m_finalPath, permissions);
     m_unnamed = m_stream != nullptr;
     if (!m_unnamed)

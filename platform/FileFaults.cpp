@@ -7,6 +7,7 @@ namespace {
 
 TFaultHook g_hook = nullptr;
 void* g_hookContext = nullptr;
+bool g_unnamedAllowed = true;
 
 } // namespace
 
@@ -14,6 +15,16 @@ void SetFaultHook(TFaultHook hook, void* context)
 {
     g_hook = hook;
     g_hookContext = context;
+}
+
+void AllowUnnamedFiles(bool allowed)
+{
+    g_unnamedAllowed = allowed;
+}
+
+bool UnnamedFilesAllowed()
+{
+    return g_unnamedAllowed;
 }
 
 bool detail::Injected(TFileOp op)

@@ -15,6 +15,10 @@ enum class TFileOp { Open, Read, Write, Sync, Rename, Unlink, Close, Link, Lock 
 // A failed Close still releases the descriptor, as close(2) does.
 using TFaultHook = int (*)(TFileOp op, void* context);
 void SetFaultHook(TFaultHook hook, void* context);
+// Test seam: false makes every atomic working file a named one, the path taken on file
+// systems without unnamed files.
+void AllowUnnamedFiles(bool allowed);
+bool UnnamedFilesAllowed();
 
 // Thin wrappers: -1 (and errno) on failure, retried on EINTR.
 int Open(const std::string& path, int flags, mode_t mode = 0);

@@ -19,15 +19,23 @@ struct CliResult {
     std::string err;
 };
 
+// The tool, or its test build whose working files are all named ones, as on a file
+// system without unnamed files.
+inline const char* g_cliProgram = LOCKWELL_CLI;
+inline void UseNamedWorkingFiles(bool named)
+{
+    g_cliProgram = named ? LOCKWELL_CLI_NAMED : LOCKWELL_CLI;
+}
+
 // In a forked child: becomes lockwell-cli with args and that configuration folder.
 [[noreturn]] inline void ExecCli(const std::vector<std::string>& args, const std::string& configHome)
 {
     ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
-    std::vector<char*> argv{const_cast<char*>(LOCKWELL_CLI)};
+    std::vector<char*> argv{const_cast<char*>(g_cliProgram)};
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    ::execv(LOCKWELL_CLI, argv.data());
+    ::execv(g_cliProgram, argv.data());
     ::_exit(127);
 }
 

@@ -4,7 +4,7 @@
 // Kills alternate between the two kinds of working file. An unnamed one (the default
 // where the file system has them) dies with the process: the only name it ever gets
 // before the output's is the hidden one it holds for an instant while it replaces an
-// earlier file, complete by then. A named one (LOCKWELL_NO_TMPFILE=1) may stay as a
+// earlier file, complete by then. A named one (the tool's test build) may stay as a
 // hidden ".lockwell-*.tmp" file beside the output, partial: nothing can remove it after
 // SIGKILL, it never carries the output's name, and it is reported here and removed
 // before the next kill.
@@ -44,9 +44,9 @@ pid_t StartCli(const std::vector<std::string>& args, const std::string& configHo
         ::dup2(null, 1);
         ::dup2(null, 2);
         if (named)
-            ::setenv("LOCKWELL_NO_TMPFILE", "1", 1);
+            UseNamedWorkingFiles(true);
         else
-            ::unsetenv("LOCKWELL_NO_TMPFILE");
+            UseNamedWorkingFiles(false);
         ExecCli(args, configHome);
     }
     return pid;

@@ -57,13 +57,13 @@ TEST(CliFullDisk, EncryptIntoAFullFileSystemNamesTheOutputAndLeavesNothing)
         for (bool named : {false, true}) {
             SCOPED_TRACE(std::string(compress ? "fez" : "fe2") + (named ? ", named working file" : ""));
             if (named)
-                ::setenv("LOCKWELL_NO_TMPFILE", "1", 1);
+                UseNamedWorkingFiles(true);
             std::vector<std::string> args = {"encrypt", "--phrase-file", dir / "p", "--dest", full.Path()};
             if (compress)
                 args.push_back("--compress");
             args.push_back(dir / "report.odt");
             const CliResult r = RunCli(args, dir.Path());
-            ::unsetenv("LOCKWELL_NO_TMPFILE");
+            UseNamedWorkingFiles(false);
             EXPECT_EQ(r.status, 1);
             EXPECT_EQ(r.err, "File IO error: No space left on device while writing " +
                                  (full / (compress ? "report.odt.fez" : "report.odt.fe2")) + "\n");
@@ -83,7 +83,7 @@ TEST(CliFullDisk, AFileSizeLimitFailsTheJobWithItsReason)
     for (bool named : {false, true}) {
         SCOPED_TRACE(named ? "named working file" : "unnamed working file");
         if (named)
-            ::setenv("LOCKWELL_NO_TMPFILE", "1", 1);
+            UseNamedWorkingFiles(true);
         rlimit saved{};
         ::getrlimit(RLIMIT_FSIZE, &saved);
         rlimit small = saved;
@@ -91,7 +91,7 @@ TEST(CliFullDisk, AFileSizeLimitFailsTheJobWithItsReason)
         ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
         const CliResult r = RunCli({"encrypt", "--phrase-file", dir / "p", dir / "report.odt"}, dir.Path());
         ::setrlimit(RLIMIT_FSIZE, &saved);
-        ::unsetenv("LOCKWELL_NO_TMPFILE");
+        UseNamedWorkingFiles(false);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "File IO error: File size limit exceeded while writing " + (dir / "report.odt.fe2") + "\n");
         EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"p", "report.odt"}));

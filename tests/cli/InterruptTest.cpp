@@ -1,6 +1,6 @@
 // lockwell-cli interrupted in the middle of a large decrypt: whether the working file
 // has no name (the default where the file system allows) or is the named fallback
-// (LOCKWELL_NO_TMPFILE=1), no plaintext stays behind once the signal has ended the
+// (the tool's test build), no plaintext stays behind once the signal has ended the
 // process, and a stale working file of an earlier crash is never touched or taken.
 // "In the middle" is made sure of, not hoped for: the test waits until the process holds
 // its working file with data in it, stops it, checks it still does, and only then sends
@@ -61,9 +61,9 @@ pid_t StartCli(const std::vector<std::string>& args, const std::string& configHo
         core.rlim_cur = core.rlim_max;
         ::setrlimit(RLIMIT_CORE, &core);
         if (named)
-            ::setenv("LOCKWELL_NO_TMPFILE", "1", 1);
+            UseNamedWorkingFiles(true);
         else
-            ::unsetenv("LOCKWELL_NO_TMPFILE");
+            UseNamedWorkingFiles(false);
         ExecCli(args, configHome);
     }
     return pid;
@@ -248,7 +248,6 @@ TEST(Interrupt, ATypedPhraseKeepsTheCleanup)
 import os, pty, signal, sys, time
 cli, config, source, folder, stale = sys.argv[1:6]
 os.environ["XDG_CONFIG_HOME"] = config
-os.environ["LOCKWELL_NO_TMPFILE"] = "1"
 pid, fd = pty.fork()
 if pid == 0:
     os.execv(cli, [cli, "decrypt", "--cipher", "rc4", source])
@@ -288,7 +287,7 @@ print(outcome, os.WTERMSIG(status) if os.WIFSIGNALED(status) else -1)
         WriteFile(dir / kStale, {'s'});
         WriteFile(dir / "data.fe2", f.encrypted);
         const Bytes out = RunProgram(
-            {LOCKWELL_PYTHON, "-c", script, LOCKWELL_CLI, f.config.Path(), dir / "data.fe2", dir.Path(), kStale});
+            {LOCKWELL_PYTHON, "-c", script, LOCKWELL_CLI_NAMED, f.config.Path(), dir / "data.fe2", dir.Path(), kStale});
         const std::string text(out.begin(), out.end());
         if (text.rfind("missed", 0) == 0)
             continue;

@@ -1,7 +1,7 @@
 // One fault at a time along whole jobs and wipes: the n-th call of one file operation
 // fails, for every n a clean run reaches. Whatever fails, nothing the user had is lost
 // or changed, no temporary file stays behind and the next run works. Jobs run with
-// unnamed working files and with the named ones LOCKWELL_NO_TMPFILE=1 forces.
+// unnamed working files and with the named ones the test seam forces.
 #ifdef _WIN32
 #include <io.h>
 #endif
@@ -245,11 +245,11 @@ public:
     explicit NamedWorkingFiles(bool named)
     {
         if (named)
-            SetEnv("LOCKWELL_NO_TMPFILE", "1");
+            lw::fs::AllowUnnamedFiles(false);
         else
-            SetEnv("LOCKWELL_NO_TMPFILE", nullptr);
+            lw::fs::AllowUnnamedFiles(true);
     }
-    ~NamedWorkingFiles() { SetEnv("LOCKWELL_NO_TMPFILE", nullptr); }
+    ~NamedWorkingFiles() { lw::fs::AllowUnnamedFiles(true); }
     NamedWorkingFiles(const NamedWorkingFiles&) = delete;
     NamedWorkingFiles& operator=(const NamedWorkingFiles&) = delete;
 };

@@ -83,9 +83,9 @@ public:
     explicit NamedWorkingFiles(bool named)
     {
         if (named)
-            ::setenv("LOCKWELL_NO_TMPFILE", "1", 1);
+            lw::fs::AllowUnnamedFiles(false);
     }
-    ~NamedWorkingFiles() { ::unsetenv("LOCKWELL_NO_TMPFILE"); }
+    ~NamedWorkingFiles() { lw::fs::AllowUnnamedFiles(true); }
     NamedWorkingFiles(const NamedWorkingFiles&) = delete;
     NamedWorkingFiles& operator=(const NamedWorkingFiles&) = delete;
 };

@@ -55,14 +55,14 @@ bool StartWriter(Child& child, const std::string& folder, bool named)
     char self[MAX_PATH];
     ::GetModuleFileNameA(nullptr, self, MAX_PATH);
     SetEnv(kChildFolder, folder.c_str());
-    SetEnv("LOCKWELL_NO_TMPFILE", named ? "1" : nullptr);
+    lw::fs::AllowUnnamedFiles(!named);
     std::string command = std::string("\"") + self + "\" --gtest_filter=KilledWriterChild.WritesUntilKilled";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     const bool started = ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                           &startup, &child.process) != 0;
     SetEnv(kChildFolder, nullptr);
-    SetEnv("LOCKWELL_NO_TMPFILE", nullptr);
+    lw::fs::AllowUnnamedFiles(true);
     return started;
 }
 

@@ -32,17 +32,17 @@ void Put(lw::TAtomicFile& file, const Bytes& data)
 const char* kStale = ".lockwell-000000000000.tmp";
 
 // Rows run with unnamed working files (where the file system has them) and with the
-// named fallback that LOCKWELL_NO_TMPFILE=1 forces.
+// named fallback that the test seam forces.
 class AtomicFileModes : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override
     {
         if (Named())
-            ::setenv("LOCKWELL_NO_TMPFILE", "1", 1);
+            lw::fs::AllowUnnamedFiles(false);
         else
-            ::unsetenv("LOCKWELL_NO_TMPFILE");
+            lw::fs::AllowUnnamedFiles(true);
     }
-    void TearDown() override { ::unsetenv("LOCKWELL_NO_TMPFILE"); }
+    void TearDown() override { lw::fs::AllowUnnamedFiles(true); }
     bool Named() const { return GetParam(); }
     // False (and the row skipped) when unnamed files were asked for and the system has none.
     bool ModeAsAsked(const lw::TAtomicFile& file)
@@ -297,9 +297,9 @@ TEST(TempFileCleanup, AnInterruptedProcessLeavesNoWorkingFile)
         const pid_t pid = ::fork();
         if (pid == 0) {
             if (row.named)
-                ::setenv("LOCKWELL_NO_TMPFILE", "1", 1);
+                lw::fs::AllowUnnamedFiles(false);
             else
-                ::unsetenv("LOCKWELL_NO_TMPFILE");
+                lw::fs::AllowUnnamedFiles(true);
             if (row.ignored)
                 ::signal(row.signal, SIG_IGN);
             lw::InstallTempFileCleanup();
