@@ -24,6 +24,7 @@ namespace fsys = std::filesystem;
 namespace {
 
 constexpr const char* kChildFolder = "LOCKWELL_TEST_KILLED_WRITER";
+constexpr const char* kChildNamed = "LOCKWELL_TEST_KILLED_WRITER_NAMED";
 constexpr int64_t kWrittenBeforeKill = 3 << 20;
 
 // What another program gets when it opens path as the jobs' neighbours would.
@@ -55,14 +56,14 @@ bool StartWriter(Child& child, const std::string& folder, bool named)
     char self[MAX_PATH];
     ::GetModuleFileNameA(nullptr, self, MAX_PATH);
     SetEnv(kChildFolder, folder.c_str());
-    lw::fs::AllowUnnamedFiles(!named);
+    SetEnv(kChildNamed, named ? "1" : nullptr);
     std::string command = std::string("\"") + self + "\" --gtest_filter=KilledWriterChild.WritesUntilKilled";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     const bool started = ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                           &startup, &child.process) != 0;
     SetEnv(kChildFolder, nullptr);
-    lw::fs::AllowUnnamedFiles(true);
+    SetEnv(kChildNamed, nullptr);
     return started;
 }
 
@@ -74,6 +75,7 @@ TEST(KilledWriterChild, WritesUntilKilled)
     const char* folder = std::getenv(kChildFolder);
     if (!folder || !*folder)
         GTEST_SKIP() << "the writer process of AtomicOutput.KilledWriterLeavesNothingUnderTheName";
+    lw::fs::AllowUnnamedFiles(!std::getenv(kChildNamed));
     lw::TAtomicFile file(std::string(folder) + "/out.fe2", 0644);
     file.Stream().WriteBuffer(Bytes(size_t(kWrittenBeforeKill), 0x5A));
     file.Stream().FlushToDisk();
