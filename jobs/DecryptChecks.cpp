@@ -35,16 +35,21 @@ struct THead {
     THead& operator=(const THead&) = delete;
 };
 
+// The hint is a sentence of its own.
 std::string WithHint(std::string text, const std::string& hint)
 {
-    return hint.empty() ? text : text + " " + hint;
+    if (hint.empty())
+        return text;
+    if (!text.ends_with('.'))
+        text += '.';
+    return text + " " + hint;
 }
 
 std::string BZip2Reason(const EBZip2Error& failure, const std::string& path)
 {
     // No signature at all: noise, which only a wrong key phrase or cipher makes of a ".fez".
     if (failure.Code() == kBZNotCompressed)
-        return "Wrong key phrase or cipher: the file does not decrypt to compressed data";
+        return "Wrong key phrase or cipher: the file does not decrypt to compressed data.";
     return "Cannot decrypt " + path + ": " + BZip2ErrorText(failure);
 }
 

@@ -231,7 +231,7 @@ TEST(Cli, FailureNamesItsCauseAndLeavesNothing)
     fsys::remove(dir / "x");
     CliResult r = RunCli({"decrypt", "--phrase-file", dir / "q", dir / "x.fez"}, dir.Path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "File IO error: Wrong key phrase or cipher: the file does not decrypt to compressed data\n");
+    EXPECT_EQ(r.err, "File IO error: Wrong key phrase or cipher: the file does not decrypt to compressed data.\n");
     r = RunCli({"decrypt", "--phrase-file", dir / "p", dir / "missing.fe2"}, dir.Path());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind("File IO error: Cannot open file", 0), 0u) << r.err;

@@ -46,7 +46,7 @@ TEST(CliSeveralFiles, MixedOutcomesEachSayTheirOwnAndTheWorstStatusWins)
     ASSERT_EQ(r.err.rfind(start, 0), 0u) << r.err;
     EXPECT_EQ(
         r.err.substr(r.err.find('\n', start.size()) + 1),
-        dir / "wrong.fez: File IO error: Wrong key phrase or cipher: the file does not decrypt to compressed data\n");
+        dir / "wrong.fez: File IO error: Wrong key phrase or cipher: the file does not decrypt to compressed data.\n");
     EXPECT_EQ(Listing(dir / "out"), std::vector<std::string>{"good"});
     EXPECT_TRUE(ReadFile(dir / "out/good") == TextBytes(4000, 71));
 

@@ -92,14 +92,16 @@ std::vector<BadCase> Cases()
                              o.KeyPhrase = "Right";
                              return out;
                          },
-                         true, nullptr, "Wrong key phrase or cipher: the file does not decrypt to compressed data"});
+                         true, nullptr, "Wrong key phrase or cipher: the file does not decrypt to compressed data."});
     cases.push_back({"wrong cipher on a fez", false,
                      [](const TempDir& d, lw::TJobOptions& o) {
                          const auto out = MakeFez(d, o);
                          o.CipherIndex = 1;
                          return out;
                      },
-                     true, nullptr, "Wrong key phrase or cipher: the file does not decrypt to compressed data"});
+                     true, nullptr,
+                     "Wrong key phrase or cipher: the file does not decrypt to compressed data. It looks like a file "
+                     "encrypted with Rijndael."});
     cases.push_back({"truncated fez", false,
                      [](const TempDir& d, lw::TJobOptions& o) {
                          const auto out = MakeFez(d, o);
