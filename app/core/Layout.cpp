@@ -1,6 +1,8 @@
 #include "app/core/Layout.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "platform/Exception.h"
 
@@ -22,7 +24,7 @@ constexpr int kCiphers = 4;    // row of the cipher group
 constexpr int kGroupBox1 = 10; // row of the options group
 
 constexpr std::array kRows = {
-    TControlRow{"Label1", K::Label, std::nullopt, -1, 8, 8, 103, 13, "Enter your &key phrase", "", false, TInk::Black},
+    TControlRow{"Label1", K::Label, std::nullopt, -1, 8, 8, 103, 13, "Enter your &key phrase", "", false},
     TControlRow{"Edit1", K::Edit, C::Edit1, -1, 8, 27, 233, 21, "", "Use a phrase of up to 32 characters", true},
     TControlRow{"Button1", K::Button, C::Button1, -1, 248, 25, 65, 25, "GO", "", true},
     TControlRow{"Label3", K::Label, C::Label3, -1, 9, 61, 232, 13, "", "Folder for destination file", false,
@@ -35,8 +37,7 @@ constexpr std::array kRows = {
     TControlRow{"Button2", K::Button, C::Button2, -1, 200, 274, 113, 25, "Delete selected file",
                 "Securely delete selected file", true},
     TControlRow{"GroupBox1", K::GroupBox, C::GroupBox1, -1, 8, 125, 177, 186, "Options", "File options", false},
-    TControlRow{"shredbox", K::CheckBox, C::shredbox, kGroupBox1, 11, 124, 150, 17, "Delete source file", "", true,
-                TInk::Black},
+    TControlRow{"shredbox", K::CheckBox, C::shredbox, kGroupBox1, 11, 124, 150, 17, "Delete source file", "", true},
     TControlRow{"runbox", K::CheckBox, C::runbox, kGroupBox1, 11, 98, 113, 16, "&Run decrypted file", "", true},
     TControlRow{"emailbox", K::CheckBox, C::emailbox, kGroupBox1, 11, 46, 129, 17, "Send to E&Mail client", "", true},
     TControlRow{"compbox", K::CheckBox, C::compbox, kGroupBox1, 11, 20, 97, 17, "&Compress file", "", true},
@@ -48,12 +49,28 @@ constexpr std::array kRows = {
                 true},
     TControlRow{"Button3", K::Button, C::Button3, -1, 248, 56, 65, 25, "&Original", "Set destination to source folder",
                 true},
-    TControlRow{"Label4", K::Label, std::nullopt, -1, 8, 320, 96, 13, "Selected source file:", "", false, TInk::Black},
+    TControlRow{"Label4", K::Label, std::nullopt, -1, 8, 320, 96, 13, "Selected source file:", "", false},
     TControlRow{"label2", K::Label, C::label2, -1, 8, 341, 300, 13, "", "Selected source file", false, TInk::Accent},
     TControlRow{"Panel1", K::Panel, C::Panel1, -1, 0, 365, 325, 18, "", "", false, TInk::Accent},
 };
 
 static_assert(kRows[kCiphers].Control == C::ciphers && kRows[kGroupBox1].Control == C::GroupBox1);
+
+// Relative luminance, sRGB.
+double Luminance(TRgb c)
+{
+    const auto linear = [](uint8_t v) {
+        const double s = v / 255.0;
+        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.R) + 0.7152 * linear(c.G) + 0.0722 * linear(c.B);
+}
+
+double Contrast(TRgb a, TRgb b)
+{
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 
 bool Contains(const TRect& r, int x, int y)
 {
@@ -61,6 +78,15 @@ bool Contains(const TRect& r, int x, int y)
 }
 
 } // namespace
+
+TRgb ReadableAccent(std::span<const TRgb> candidates, TRgb background, TRgb text)
+{
+    for (const TRgb& c : candidates) {
+        if (Contrast(c, background) >= 3.0)
+            return c;
+    }
+    return text;
+}
 
 std::span<const TControlRow> ControlRows()
 {

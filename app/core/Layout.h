@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,8 +12,17 @@ namespace lw {
 
 enum class TControlKind { Label, Edit, Button, GroupBox, Radio, CheckBox, ComboBox, Panel };
 
-// The text's colour: the scheme's, black on any scheme, or the active caption's colour.
-enum class TInk { Scheme, Black, Accent };
+// The text's colour: the scheme's, or an accent (the active caption's colour on a light
+// desktop) for the two paths and the status line.
+enum class TInk { Scheme, Accent };
+
+struct TRgb {
+    uint8_t R, G, B;
+    bool operator==(const TRgb&) const = default;
+};
+// The first candidate that reads on the background (a contrast of at least 3 to 1), else
+// the text colour: an accent must stay readable under a dark scheme.
+TRgb ReadableAccent(std::span<const TRgb> candidates, TRgb background, TRgb text);
 
 struct TControlRow {
     const char* Name;

@@ -101,15 +101,21 @@ QWidget* Make(const TControlRow& row, QWidget* parent)
 
 void TForm1::BuildControls()
 {
-    const QColor activeCaption = palette().color(QPalette::Highlight);
+    const auto rgb = [this](QPalette::ColorRole role) {
+        const QColor c = palette().color(role);
+        return TRgb{static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()), static_cast<uint8_t>(c.blue())};
+    };
+    const TRgb candidates[] = {rgb(QPalette::Highlight), rgb(QPalette::Link)};
+    const TRgb chosen = ReadableAccent(candidates, rgb(QPalette::Window), rgb(QPalette::WindowText));
+    const QColor accent(chosen.R, chosen.G, chosen.B);
     const auto rows = ControlRows();
     m_controls.clear();
     QWidget* lastStop = nullptr;
     for (const TControlRow& row : rows) {
         QWidget* parent = row.Parent < 0 ? this : m_controls.at(static_cast<std::size_t>(row.Parent));
         QWidget* widget = Make(row, parent);
-        if (row.Ink != TInk::Scheme)
-            SetTextColour(widget, row.Ink == TInk::Black ? QColor(Qt::black) : activeCaption);
+        if (row.Ink == TInk::Accent)
+            SetTextColour(widget, accent);
         // Tab order is row order, as on the other face; every cipher item is a stop here.
         if (row.Kind != TControlKind::Label && row.Kind != TControlKind::Panel && row.Kind != TControlKind::GroupBox) {
             if (lastStop)

@@ -13,6 +13,20 @@ namespace {
 constexpr int kFirstCipherRow = 5;
 constexpr int kCipherCount = 4;
 
+TRgb SystemRgb(int index)
+{
+    const COLORREF c = GetSysColor(index);
+    return {GetRValue(c), GetGValue(c), GetBValue(c)};
+}
+
+// The active caption's colour where it reads on the face colour, else the link colour.
+COLORREF Accent()
+{
+    const TRgb candidates[] = {SystemRgb(COLOR_ACTIVECAPTION), SystemRgb(COLOR_HOTLIGHT)};
+    const TRgb c = ReadableAccent(candidates, SystemRgb(COLOR_BTNFACE), SystemRgb(COLOR_BTNTEXT));
+    return RGB(c.R, c.G, c.B);
+}
+
 } // namespace
 
 HWND TWin32Window::Control(TControl control) const
@@ -153,9 +167,7 @@ HBRUSH TWin32Window::StaticColours(HWND control, HDC dc) const
         if (control != m_controls[i])
             continue;
         if (rows[i].Ink == TInk::Accent)
-            text = GetSysColor(COLOR_ACTIVECAPTION);
-        else if (rows[i].Ink == TInk::Black)
-            text = RGB(0, 0, 0);
+            text = Accent();
     }
     if (!IsWindowEnabled(control))
         text = GetSysColor(COLOR_GRAYTEXT);

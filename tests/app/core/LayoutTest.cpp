@@ -135,5 +135,24 @@ TEST(WindowThread, HeldCallsWaitInOrderUntilReleased)
     EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
 }
 
+// The first accent that reads on the background (3 to 1 at least), else the text colour.
+TEST(WindowLayoutTable, ReadableAccent)
+{
+    const TRgb light{0xef, 0xef, 0xef}, dark{0x35, 0x35, 0x35}, white{0xff, 0xff, 0xff}, black{0, 0, 0};
+    const TRgb highlight{0x30, 0x8c, 0xc6}, navy{0x1d, 0x4f, 0x8c}, sky{0x8a, 0xb4, 0xf8}, pale{0x99, 0xb4, 0xd1};
+    const struct {
+        std::vector<TRgb> candidates;
+        TRgb background, text, chosen;
+    } rows[] = {
+        {{highlight, sky}, light, black, highlight}, // a light scheme: as designed
+        {{navy, sky}, dark, white, sky},             // dark blue on dark grey does not read
+        {{pale, navy}, light, black, navy},          // a pale caption colour on a light face
+        {{navy, navy}, dark, white, white},          // nothing reads: the text colour
+        {{}, light, black, black},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ReadableAccent(row.candidates, row.background, row.text), row.chosen);
+}
+
 } // namespace
 } // namespace lw

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <map>
@@ -108,11 +109,50 @@ TEST(WindowLayout, EveryControlInPlace)
 
     for (const char* name : {"compbox", "emailbox", "delmailbox", "runbox", "shredbox", "copybox"})
         EXPECT_FALSE(window.Find<QCheckBox>(name)->isChecked()) << name;
-    EXPECT_EQ(window.Find<QLabel>("Label1")->palette().color(QPalette::WindowText), QColor(Qt::black));
-    EXPECT_EQ(window.Find<QCheckBox>("shredbox")->palette().color(QPalette::WindowText), QColor(Qt::black));
-    const QColor caption = window.form->palette().color(QPalette::Highlight);
-    for (const char* name : {"Label3", "label2", "Panel1"})
-        EXPECT_EQ(window.Find<QLabel>(name)->palette().color(QPalette::WindowText), caption) << name;
+}
+
+// Light, the paths and the status line take the highlight colour as designed; dark, where
+// that blue does not read on the window, the link colour. Every text reads, and an enabled
+// box does not look disabled.
+TEST(WindowLayout, ColoursReadOnALightAndADarkScheme)
+{
+    const auto contrast = [](const QColor& a, const QColor& b) {
+        const auto lin = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        const auto l = [&](const QColor& c) {
+            return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+        };
+        return (std::max(l(a), l(b)) + 0.05) / (std::min(l(a), l(b)) + 0.05);
+    };
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    for (const auto& [role, rgb] : {std::pair{QPalette::Window, 0x353535},
+                                    {QPalette::WindowText, 0xf0f0f0},
+                                    {QPalette::Button, 0x353535},
+                                    {QPalette::ButtonText, 0xf0f0f0},
+                                    {QPalette::Highlight, 0x1d4f8c},
+                                    {QPalette::Link, 0x8ab4f8}})
+        dark.setColor(role, QColor::fromRgb(static_cast<QRgb>(rgb)));
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x7f7f7f));
+    for (const bool isDark : {false, true}) {
+        const QPalette& scheme = isDark ? dark : light;
+        QApplication::setPalette(scheme);
+        lwtest::WindowFixture window;
+        window.Open("/tmp/a.txt");
+        const QColor background = scheme.color(QPalette::Window);
+        SCOPED_TRACE(isDark ? "dark" : "light");
+        for (const char* name : {"Label3", "label2", "Panel1"})
+            EXPECT_EQ(window.Find<QLabel>(name)->palette().color(QPalette::WindowText),
+                      scheme.color(isDark ? QPalette::Link : QPalette::Highlight))
+                << name;
+        for (const char* name : {"Label1", "Label4", "Label3", "label2", "Panel1", "shredbox", "compbox"}) {
+            const QPalette& own = window.Find<QWidget>(name)->palette();
+            EXPECT_GE(contrast(own.color(QPalette::Active, QPalette::WindowText), background), 3.0) << name;
+        }
+        const QPalette& box = window.Find<QCheckBox>("shredbox")->palette();
+        EXPECT_NE(box.color(QPalette::Active, QPalette::WindowText),
+                  box.color(QPalette::Disabled, QPalette::WindowText));
+    }
+    QApplication::setPalette(light);
 }
 
 TEST(WindowLayout, TabOrder)
