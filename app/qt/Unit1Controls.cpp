@@ -161,6 +161,18 @@ void TForm1::BuildControls()
             cipherItems->addButton(static_cast<QRadioButton*>(m_controls[i]), cipherItems->buttons().size());
     }
     cipherItems->button(0)->setChecked(true);
+    // Tab comes into the cipher group on the chosen item, as in the desktop's own dialogs
+    // (where Space would otherwise choose another); the arrows move among the items.
+    const auto tabOnChosen = [this] {
+        QAbstractButton* stop = cipherItems->checkedButton();
+        if (!stop)
+            stop = cipherItems->buttons().first();
+        for (auto* item : cipherItems->buttons())
+            item->setFocusPolicy(item == stop ? Qt::StrongFocus : Qt::ClickFocus);
+    };
+    for (auto* item : cipherItems->buttons())
+        connect(item, &QAbstractButton::toggled, this, tabOnChosen);
+    tabOnChosen();
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Panel1->setAlignment(Qt::AlignCenter);
     m_progress = new TProgressPanel(Panel1);
