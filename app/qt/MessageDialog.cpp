@@ -4,6 +4,7 @@
 #include "app/core/BoxRules.h"
 
 #include <QDialog>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace lw {
 namespace {
@@ -25,6 +27,9 @@ QStyle::StandardPixmap Icon(TMsgDlgType kind)
     }
     return QStyle::SP_MessageBoxInformation;
 }
+
+constexpr int kWrapCharacters = 60;
+constexpr int kTitleBarRoom = 120; // the icon, the close box and the frame
 
 QString MnemonicOf(const QString& caption)
 {
@@ -60,6 +65,24 @@ protected:
 private:
     std::optional<TMsgDlgBtn> m_escapeAnswer;
 };
+
+// A long text wraps at about 60 characters, as a reader takes it in; a shorter one keeps its
+// own width. A word longer than that (a file name) is never cut.
+void FitToReadingWidth(QLabel& label, const QString& text)
+{
+    const QFontMetrics metrics(label.font());
+    int longestLine = 0, longestWord = 0;
+    for (const QString& line : text.split('\n')) {
+        longestLine = std::max(longestLine, metrics.horizontalAdvance(line));
+        for (const QString& word : line.split(' '))
+            longestWord = std::max(longestWord, metrics.horizontalAdvance(word));
+    }
+    const int readingWidth = kWrapCharacters * metrics.averageCharWidth();
+    if (longestLine <= readingWidth)
+        return;
+    label.setWordWrap(true);
+    label.setFixedWidth(std::max(readingWidth, longestWord));
+}
 
 } // namespace
 
@@ -101,6 +124,7 @@ TMsgDlgBtn TMessageDialog::Show(TMsgDlgType kind, const std::string& text, TMsgD
     auto* label = new QLabel(message, &box);
     label->setObjectName("Message");
     label->setTextFormat(Qt::PlainText);
+    FitToReadingWidth(*label, message);
 
     auto* row = new QHBoxLayout;
     row->addStretch();
@@ -136,6 +160,9 @@ TMsgDlgBtn TMessageDialog::Show(TMsgDlgType kind, const std::string& text, TMsgD
     auto* layout = new QVBoxLayout(&box);
     layout->addLayout(top);
     layout->addLayout(row);
+    // A strut keeps the box wide enough that the title bar shows the whole title.
+    const int titleWidth = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle()) + kTitleBarRoom;
+    layout->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Fixed, QSizePolicy::Fixed));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     if (defaultButton) {

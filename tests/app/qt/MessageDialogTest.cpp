@@ -114,6 +114,40 @@ TEST(MessageDialog, DetailShowsBelowTheText)
     }
 }
 
+// A long text wraps at about 60 characters (a name longer than that is not cut), a short
+// one keeps its line, and the box is wide enough for its whole title.
+TEST(MessageDialog, LongTextsWrapAndTheTitleFits)
+{
+    const std::string name(90, 'n');
+    const struct {
+        const char* what;
+        std::string text;
+        bool wraps;
+    } rows[] = {
+        {"short", "File encrypted", false},
+        {"doubt",
+         "The decrypted file does not look like any known kind of file. The key phrase or the cipher may "
+         "be wrong. It looks like a file encrypted with Serpent. Keep \"report.odt\"?",
+         true},
+        {"long name", "Wipe \"" + name + "\" anyway?", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        lw::TMessageDialog dialog;
+        dialog.SetDriverForTesting([&](QDialog& box) {
+            const QLabel* label = box.findChild<QLabel*>("Message");
+            const QFontMetrics metrics(label->font());
+            EXPECT_EQ(label->heightForWidth(label->width()) > 2 * metrics.height(), row.wraps);
+            EXPECT_LE(label->width(), std::max(61 * metrics.averageCharWidth(),
+                                               metrics.horizontalAdvance(QString::fromStdString("\"" + name + "\""))));
+            EXPECT_GE(box.width(), metrics.horizontalAdvance(box.windowTitle()) + 100);
+            EXPECT_TRUE(label->text() == QString::fromStdString(row.text)) << "the text itself is not changed";
+            Press(box, Qt::Key_Return);
+        });
+        dialog.AskUser(TMsgDlgType::mtInformation, row.text, lw::mbOK);
+    }
+}
+
 TEST(MessageDialog, EscapeWithoutCancelNoOrOkDoesNothing)
 {
     lw::TMessageDialog dialog;
