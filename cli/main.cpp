@@ -90,13 +90,15 @@ public:
     {
         return m_inner.AskUserWithDefault(kind, text, buttons, defaultButton);
     }
-    // A result's detail (which spelling of the phrase matched) is a line of its own.
+    // A result's detail starts with the output's path, which the caller named; what follows
+    // (which spelling of the phrase matched) is a line of its own.
     TMsgDlgBtn AskUserWithDetail(TMsgDlgType kind, const std::string& text, const std::string& detail,
                                  TMsgDlgButtons buttons) override
     {
         const TMsgDlgBtn answer = AskUser(kind, text, buttons);
-        if (kind == TMsgDlgType::mtInformation && !detail.empty())
-            m_inner.AskUser(kind, detail, mbOK);
+        const auto newline = detail.find('\n');
+        if (kind == TMsgDlgType::mtInformation && newline != std::string::npos)
+            m_inner.AskUser(kind, detail.substr(newline + 1), mbOK);
         return answer;
     }
 

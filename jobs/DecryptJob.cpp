@@ -87,10 +87,7 @@ std::optional<TPhraseSpelling> DecryptOnce(std::unique_ptr<TDCP_cipher> cipher, 
             job::ProveThenWipeSource(source, output, outputPath, options, TJobKind::Decrypt, compressed, context);
         }
     }
-    if (note.empty())
-        context.Ask.AskUser(TMsgDlgType::mtInformation, "File decrypted", mbOK);
-    else
-        context.Ask.AskUserWithDetail(TMsgDlgType::mtInformation, "File decrypted", note, mbOK);
+    job::ReportDone(context, "File decrypted", outputPath, note);
     if (!doubt.empty() && !options.DeleteSource && !askedToKeep)
         job::WarnAboutOutput(doubt, context);
     job::RunHandOffs(options, outputPath, true, context);

@@ -42,7 +42,7 @@ bool RunEncryptJob(const TJobOptions& options, TJobContext& context)
         context.OutputPath = outputPath;
         if (options.DeleteSource)
             job::ProveThenWipeSource(source, output, outputPath, options, TJobKind::Encrypt, options.Compress, context);
-        context.Ask.AskUser(TMsgDlgType::mtInformation, "File encrypted", mbOK);
+        job::ReportDone(context, "File encrypted", outputPath);
         job::RunHandOffs(options, outputPath, false, context);
     } catch (const std::exception& failure) {
         job::ReportFailure(context, failure, TJobKind::Encrypt, options.SourcePath);

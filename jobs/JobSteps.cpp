@@ -173,6 +173,12 @@ void DecryptAndDecompress(TStream& source, TDCP_cipher& cipher, int64_t count, T
     meter.Finish();
 }
 
+void ReportDone(TJobContext& context, const char* text, const std::string& outputPath, const std::string& note)
+{
+    context.Ask.AskUserWithDetail(TMsgDlgType::mtInformation, text,
+                                  note.empty() ? outputPath : outputPath + "\n" + note, mbOK);
+}
+
 void RunHandOffs(const TJobOptions& options, const std::string& outputPath, bool decrypting, TJobContext& context)
 {
     if (context.Stopped)

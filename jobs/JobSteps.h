@@ -59,6 +59,10 @@ void DecryptAndDecompress(TStream& source, TDCP_cipher& cipher, int64_t count, T
 
 // Clipboard, open (decryption only), mail and the wipe after mailing, in that order;
 // none after a stop.
+// The result box ("File encrypted", "File decrypted"): its detail names the output, then
+// the note, if any.
+void ReportDone(TJobContext& context, const char* text, const std::string& outputPath, const std::string& note = {});
+
 void RunHandOffs(const TJobOptions& options, const std::string& outputPath, bool decrypting, TJobContext& context);
 
 // Only inside a handler, for the step that reads the source into the output: rethrows

@@ -237,9 +237,10 @@ TEST(JobOutput, APhraseKeyedOnAnotherSystemOpensWithTheSamePhraseTyped)
                 lw::RunDecryptJob(JobOptions(dir / (compress ? "m.txt.fez" : "m.txt.fe2"), row.phrase, 2), context));
             EXPECT_EQ(ask.boxes, (std::vector<Box>{{lw::TMsgDlgType::mtInformation, "File decrypted", lw::mbOK}}))
                 << context.FailureReason;
-            EXPECT_EQ(ask.details, *row.where ? std::vector<std::string>{"The key phrase matched as typed " +
-                                                                         std::string(row.where) + "."}
-                                              : std::vector<std::string>{});
+            const std::string where = dir / "m.txt";
+            EXPECT_EQ(ask.details, std::vector<std::string>{*row.where ? where + "\nThe key phrase matched as typed " +
+                                                                             std::string(row.where) + "."
+                                                                       : where});
             EXPECT_TRUE(ReadFile(dir / "m.txt") == data);
         }
 }
