@@ -33,6 +33,11 @@ public:
     // Windows: true when MAPISendDocuments returned 0; the call itself waits for the mail
     // client, and pumpEvents runs once afterwards. The wait is not used.
     bool Send(const std::string& path, const std::function<void()>& pumpEvents);
+    // Why the last send failed, in words for the box's detail.
+    const std::string& Failure() const
+    {
+        return m_failure;
+    }
 
 #ifdef _WIN32
     // The application window (an HWND) that parents the mail client's windows; null at first.
@@ -48,6 +53,7 @@ public:
 #endif
 
 private:
+    std::string m_failure;
 #ifdef _WIN32
     using TSendDocuments = uint32_t(__stdcall*)(uintptr_t, char*, char*, char*, uint32_t);
 

@@ -34,7 +34,7 @@ bool TDesktopHandOff::SendFileToMailClient(const std::string& path)
     });
     ProcessPendingEvents();
     if (!sent)
-        m_ask.AskUser(TMsgDlgType::mtError, kMailFailedText, mbOK);
+        m_ask.AskUserWithDetail(TMsgDlgType::mtError, kMailFailedText, m_mail.Failure(), mbOK);
     return sent;
 }
 

@@ -10,6 +10,21 @@
 namespace lw {
 namespace {
 
+// xdg-email's exit codes in words; empty when it handed the file on.
+std::string ExitReason(int status)
+{
+    if (!WIFEXITED(status))
+        return "xdg-email ended abnormally";
+    switch (WEXITSTATUS(status)) {
+    case 0: return {};
+    case 2: return "xdg-email did not find the file";
+    case 3: return "no mail program is set up for mailto: links";
+    case 4: return "the mail program did not take the file";
+    case 5: return "xdg-email may not read the file";
+    default: return "xdg-email ended with status " + std::to_string(WEXITSTATUS(status));
+    }
+}
+
 constexpr std::chrono::milliseconds kPollInterval{10};
 
 } // namespace
@@ -30,22 +45,31 @@ bool TMailClient::Send(const std::string& path, const std::function<void()>& pum
         m_searched = true;
         m_program = FindProgramOnPath("xdg-email");
     }
-    if (m_program.empty())
+    m_failure.clear();
+    if (m_program.empty()) {
+        m_failure = "xdg-email, which hands files to the mail program, is not installed";
         return false;
+    }
 
     KeepChildStatus();
     const pid_t pid = SpawnQuiet(m_program, {m_program, "--attach", path});
-    if (pid < 0)
+    if (pid < 0) {
+        m_failure = "xdg-email could not be started";
         return false;
+    }
 
     const auto deadline = std::chrono::steady_clock::now() + m_wait;
     for (;;) {
         int status = 0;
         const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        if (done < 0 && errno != EINTR)
+        if (done == pid) {
+            m_failure = ExitReason(status);
+            return m_failure.empty();
+        }
+        if (done < 0 && errno != EINTR) {
+            m_failure = "xdg-email was lost before it ended";
             return false;
+        }
         if (std::chrono::steady_clock::now() >= deadline) {
             m_running.push_back(pid);
             return true;

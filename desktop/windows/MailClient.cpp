@@ -47,6 +47,21 @@ std::string CodePagePath(const std::string& path)
     return ansi && !ansi->empty() ? *ansi : win::Narrow(win::Wide(path));
 }
 
+// Simple MAPI's answers in words.
+std::string MapiReason(uint32_t result)
+{
+    switch (result) {
+    case 1: return "the message was cancelled";
+    case 2: return "the mail program failed";
+    case 3: return "the mail program could not log on";
+    case 5: return "the mail program ran out of memory";
+    case 11:
+    case 12: return "the mail program could not open the file";
+    case 26: return "the mail library cannot send files: no mail program is set up for it";
+    default: return "the mail program answered with MAPI error " + std::to_string(result);
+    }
+}
+
 } // namespace
 
 TMailClient::TMailClient(std::chrono::milliseconds wait)
@@ -76,6 +91,11 @@ bool TMailClient::Send(const std::string& path, const std::function<void()>& pum
     }
 
     m_lastResult = kNotCalled;
+    m_failure.clear();
+    if (!m_library)
+        m_failure = "Simple MAPI is not set up: no mail program takes files from other programs";
+    else if (!m_sendDocuments)
+        m_failure = "the system's MAPI32.DLL has no MAPISendDocuments";
     if (m_sendDocuments) {
         // The library takes writable texts; it gets copies.
         std::string delimiter = ";";
@@ -84,6 +104,8 @@ bool TMailClient::Send(const std::string& path, const std::function<void()>& pum
         m_lastResult =
             m_sendDocuments(reinterpret_cast<uintptr_t>(m_owner), delimiter.data(), paths.data(), names.data(), 0);
     }
+    if (m_sendDocuments && m_lastResult != 0)
+        m_failure = MapiReason(m_lastResult);
     if (pumpEvents)
         pumpEvents();
     return m_lastResult == 0;

@@ -21,7 +21,7 @@ bool TWindowsHandOff::SendFileToMailClient(const std::string& path)
 {
     const bool sent = m_mail.Send(path, [this] { ProcessPendingEvents(); });
     if (!sent)
-        m_ask.AskUser(TMsgDlgType::mtError, kMailFailedText, mbOK);
+        m_ask.AskUserWithDetail(TMsgDlgType::mtError, kMailFailedText, m_mail.Failure(), mbOK);
     return sent;
 }
 

@@ -22,7 +22,14 @@ public:
         boxes.emplace_back(kind, text, buttons);
         return mbOK;
     }
+    TMsgDlgBtn AskUserWithDetail(TMsgDlgType kind, const std::string& text, const std::string& detail,
+                                 TMsgDlgButtons buttons) override
+    {
+        details.push_back(detail);
+        return AskUser(kind, text, buttons);
+    }
     std::vector<std::tuple<TMsgDlgType, std::string, TMsgDlgButtons>> boxes;
+    std::vector<std::string> details;
 };
 
 const auto kMailFailedBox =
@@ -61,6 +68,7 @@ TEST(DesktopHandOff, MailResultAndBox)
     EXPECT_EQ(SplitNul(ReadText(log / "argv")), (std::vector<std::string>{"--attach", Cwd() + "/rel/out.fe2"}));
     ASSERT_EQ(ask.boxes.size(), 1u);
     EXPECT_EQ(ask.boxes[0], kMailFailedBox);
+    EXPECT_EQ(ask.details, std::vector<std::string>{"the mail program did not take the file"}) << "the reason below";
 }
 
 TEST(DesktopHandOff, NoMailProgramFailsEverySend)

@@ -70,12 +70,19 @@ TEST(MailClient, ExitCodeDecides)
     // xdg-email's own codes: 1 syntax, 2 file missing, 3 no tool, 4 failed, 5 no permission.
     const struct {
         int rc;
-        bool sent;
-    } cases[] = {{0, true}, {1, false}, {2, false}, {3, false}, {4, false}, {5, false}, {0, true}};
+        const char* failure; // empty: sent
+    } cases[] = {{0, ""},
+                 {1, "xdg-email ended with status 1"},
+                 {2, "xdg-email did not find the file"},
+                 {3, "no mail program is set up for mailto: links"},
+                 {4, "the mail program did not take the file"},
+                 {5, "xdg-email may not read the file"},
+                 {0, ""}};
     int calls = 0;
     for (const auto& c : cases) {
         mailer.SetExitCode(c.rc);
-        EXPECT_EQ(client.Send("/tmp/out.fe2", nullptr), c.sent) << "rc " << c.rc;
+        EXPECT_EQ(client.Send("/tmp/out.fe2", nullptr), !*c.failure) << "rc " << c.rc;
+        EXPECT_EQ(client.Failure(), c.failure);
         EXPECT_EQ(mailer.Calls(), ++calls);
     }
 }
@@ -99,6 +106,7 @@ TEST(MailClient, MissingProgramFailsEverySendOfTheRun)
     mailer.Remove();
     TMailClient client;
     EXPECT_FALSE(client.Send("/tmp/x.fe2", nullptr));
+    EXPECT_EQ(client.Failure(), "xdg-email, which hands files to the mail program, is not installed");
     // Looked for once: a program that appears later is not picked up by this client.
     mailer.Install();
     EXPECT_FALSE(client.Send("/tmp/x.fe2", nullptr));

@@ -22,7 +22,14 @@ public:
         boxes.push_back({kind, text, buttons});
         return lw::mbOK;
     }
+    lw::TMsgDlgBtn AskUserWithDetail(lw::TMsgDlgType kind, const std::string& text, const std::string& detail,
+                                     lw::TMsgDlgButtons buttons) override
+    {
+        details.push_back(detail);
+        return AskUser(kind, text, buttons);
+    }
     std::vector<TBox> boxes;
+    std::vector<std::string> details;
 };
 
 void ExpectMailFailureBox(const TBox& box)
@@ -44,6 +51,7 @@ TEST(WindowsHandOff, MailWithoutSimpleMapiShowsTheBoxOnEverySend)
         ASSERT_EQ(ask.boxes.size(), 2u) << value;
         ExpectMailFailureBox(ask.boxes[0]);
         ExpectMailFailureBox(ask.boxes[1]);
+        EXPECT_EQ(ask.details[1], "Simple MAPI is not set up: no mail program takes files from other programs");
     }
 }
 
@@ -57,6 +65,8 @@ TEST(WindowsHandOff, MailRefusedByTheLibraryShowsTheBox)
     EXPECT_FALSE(handOff.SendFileToMailClient("C:\\out.fe2"));
     ASSERT_EQ(ask.boxes.size(), 1u);
     ExpectMailFailureBox(ask.boxes[0]);
+    EXPECT_EQ(ask.details,
+              std::vector<std::string>{"the mail library cannot send files: no mail program is set up for it"});
     EXPECT_NE(GetModuleHandleA("MAPI32.DLL"), nullptr) << "the library stays loaded for the run";
 }
 
