@@ -33,14 +33,16 @@ std::string Phase(TJobPhase phase, int pass)
 }
 
 // "  85.3 MiB/s  0:14 left", or "  --:-- left" while too early for a speed worth showing.
+// Below a MiB a second the speed is in KiB or bytes, never "0.0 MiB/s".
 std::string SpeedAndTimeLeft(int64_t done, int64_t expected, double seconds)
 {
     if (seconds < 0.2 || done <= 0)
         return "  --:-- left";
     const double perSecond = static_cast<double>(done) / seconds;
-    char speed[32];
-    std::snprintf(speed, sizeof speed, "  %.1f MiB/s", perSecond / (1024 * 1024));
-    return speed + ("  " + Duration(static_cast<double>(expected - done) / perSecond) + " left");
+    const std::string speed = perSecond >= 1024 * 1024 ? Amount(perSecond, 1024 * 1024, "MiB/s")
+                              : perSecond >= 1024      ? Amount(perSecond, 1024, "KiB/s")
+                                                       : Amount(perSecond, 1, "B/s");
+    return "  " + speed + "  " + Duration(static_cast<double>(expected - done) / perSecond) + " left";
 }
 
 } // namespace

@@ -26,7 +26,18 @@ struct TJobOutcome {
     bool Ended = false;  // ran to its end or failed (false: abandoned, stopped or raised)
     bool Failed = false; // reported a failure or was stopped
     std::string Escaped; // what a job raised past its own reporting
+    std::string Stopped; // after a stop: what the status line says became of the files
 };
+
+// After a stop the status line says what became of the files, not nothing.
+std::string StoppedStatus(const TJobContext& context)
+{
+    if (context.OutputPath.empty())
+        return "Stopped: nothing was written";
+    if (context.SourceWipe == TWipeEnd::Overwritten)
+        return "Stopped: the file was written; the source was overwritten but not deleted";
+    return "Stopped: the file was written; the source was kept";
+}
 
 bool SameFolder(const std::string& a, const std::string& b)
 {
@@ -184,10 +195,14 @@ void TMainWindow::Button1Click()
                 outcome->Escaped = e.what();
             }
             outcome->Failed = !context.FailureReason.empty() || context.Stopped;
+            if (context.Stopped)
+                outcome->Stopped = StoppedStatus(context);
         },
         [this, outcome] {
             if (!outcome->Escaped.empty())
                 m_view.ShowError(outcome->Escaped);
+            if (!outcome->Stopped.empty())
+                m_view.SetCaption(TControl::Panel1, outcome->Stopped);
             // After a failure or a stop the user may correct the cipher or the phrase and go again.
             if (outcome->Ended && !outcome->Failed) {
                 m_view.ClearPhrase();

@@ -289,6 +289,7 @@ TEST(MainWindowJobs, StopAndTheStopQuestion)
             EXPECT_EQ(rig.thread.holds, 1) << row.name;
         } else {
             EXPECT_FALSE(button1AfterStop) << row.name;
+            EXPECT_EQ(rig.view.captions[TControl::Panel1], "Stopped: nothing was written") << row.name;
         }
         EXPECT_EQ(lwtest::ReadFile(source + ".fe2").size() == 3, row.stopped) << row.name;
         EXPECT_EQ(rig.view.closed, row.closes) << row.name;
