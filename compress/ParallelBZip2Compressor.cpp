@@ -2,12 +2,9 @@
 
 #include <algorithm>
 #include <bit>
-#include <condition_variable>
 #include <cstring>
 #include <exception>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "compress/BZip2Library.h"
 
@@ -44,16 +41,6 @@ struct TParallelBZCompressor::TBlock {
     size_t used = 0;
     std::vector<uint8_t> packed; // the block alone as a complete stream
     std::exception_ptr error;
-    bool done = false;
-};
-
-struct TParallelBZCompressor::TPool {
-    std::mutex mutex;
-    std::condition_variable work;
-    std::condition_variable finished;
-    std::deque<TBlock*> waiting;
-    bool stopping = false;
-    std::vector<std::thread> threads;
 };
 
 namespace {
@@ -118,18 +105,30 @@ void CompressBlock(std::vector<uint8_t>& packed, const std::vector<uint8_t>& sto
 
 TParallelBZCompressor::TParallelBZCompressor(TBlockSize100k blockSize, TStream& destination, unsigned threads)
     : m_destination(destination), m_level(static_cast<int>(blockSize) + 1), m_threads(std::max(threads, 1u)),
-      m_pool(std::make_unique<TPool>())
+      m_workers(std::make_unique<TWorkers>(m_threads, [this](TBlock& block, TNoState&) { Run(block); }))
 {
     if (m_level < 1 || m_level > 9)
         throw EBZCompressionError(BZ_PARAM_ERROR);
     m_blockMax = static_cast<size_t>(100000 * m_level - 19);
-    m_block = std::make_unique<TBlock>();
+    m_block = std::make_shared<TBlock>();
     m_block->stored.resize(m_blockMax + 8);
 }
 
 TParallelBZCompressor::~TParallelBZCompressor()
 {
-    Stop();
+    m_workers->Stop();
+}
+
+// On a worker: no exception leaves the thread, a failure travels with its block.
+void TParallelBZCompressor::Run(TBlock& block) noexcept
+{
+    try {
+        if (BeforeBlock)
+            BeforeBlock();
+        CompressBlock(block.packed, block.stored, block.used, m_level);
+    } catch (...) {
+        block.error = std::current_exception();
+    }
 }
 
 int64_t TParallelBZCompressor::Read(std::span<uint8_t>)
@@ -222,28 +221,19 @@ void TParallelBZCompressor::Finish()
     m_out.Pad();
     m_destination.WriteBuffer(m_out.Bytes());
     m_out.ClearBytes();
-    Stop();
+    m_workers->Stop();
 }
 
 void TParallelBZCompressor::Submit()
 {
-    TPool& pool = *m_pool;
-    {
-        std::lock_guard lock(pool.mutex);
-        if (pool.threads.size() < m_threads)
-            pool.threads.emplace_back(WorkerLoop, std::ref(pool), m_level, &BeforeBlock);
-        pool.waiting.push_back(m_block.get());
-    }
-    pool.work.notify_one();
-    m_inFlight.push_back(std::move(m_block));
+    m_workers->Push(std::move(m_block));
     if (!m_spare.empty()) {
         m_block = std::move(m_spare.back());
         m_spare.pop_back();
         m_block->used = 0;
-        m_block->done = false;
         m_block->error = nullptr;
     } else {
-        m_block = std::make_unique<TBlock>();
+        m_block = std::make_shared<TBlock>();
         m_block->stored.resize(m_blockMax + 8);
     }
     // Enough blocks queued to keep every worker busy, and no more: memory stays bounded.
@@ -252,17 +242,9 @@ void TParallelBZCompressor::Submit()
 
 void TParallelBZCompressor::WriteDone(size_t keepInFlight)
 {
-    TPool& pool = *m_pool;
-    while (!m_inFlight.empty()) {
-        TBlock* front = m_inFlight.front().get();
-        {
-            std::unique_lock lock(pool.mutex);
-            if (m_inFlight.size() <= keepInFlight && !front->done)
-                return;
-            pool.finished.wait(lock, [front] { return front->done; });
-        }
-        std::unique_ptr<TBlock> block = std::move(m_inFlight.front());
-        m_inFlight.pop_front();
+    // The blocks are always the workers' to compress: the test seam runs on them only.
+    while (m_workers->Size() > keepInFlight || m_workers->FrontDone()) {
+        std::shared_ptr<TBlock> block = m_workers->PopFront(nullptr);
         Splice(*block);
         m_spare.push_back(std::move(block));
     }
@@ -294,48 +276,6 @@ void TParallelBZCompressor::Splice(TBlock& block)
     m_combinedCrc = bz::CombineCrc(m_combinedCrc, blockCrc);
     m_destination.WriteBuffer(m_out.Bytes());
     m_out.ClearBytes();
-}
-
-void TParallelBZCompressor::Stop() noexcept
-{
-    TPool& pool = *m_pool;
-    {
-        std::lock_guard lock(pool.mutex);
-        pool.stopping = true;
-    }
-    pool.work.notify_all();
-    for (std::thread& t : pool.threads)
-        if (t.joinable())
-            t.join();
-    pool.threads.clear();
-}
-
-// No exception leaves the thread: a failure travels with its block.
-void TParallelBZCompressor::WorkerLoop(TPool& pool, int level, const std::function<void()>* beforeBlock)
-{
-    for (;;) {
-        TBlock* block;
-        {
-            std::unique_lock lock(pool.mutex);
-            pool.work.wait(lock, [&pool] { return pool.stopping || !pool.waiting.empty(); });
-            if (pool.stopping)
-                return;
-            block = pool.waiting.front();
-            pool.waiting.pop_front();
-        }
-        try {
-            if (*beforeBlock)
-                (*beforeBlock)();
-            CompressBlock(block->packed, block->stored, block->used, level);
-        } catch (...) {
-            block->error = std::current_exception();
-        }
-        {
-            std::lock_guard lock(pool.mutex);
-            block->done = true;
-        }
-        pool.finished.notify_all();
-    }
 }
 
 } // namespace lw

@@ -7,6 +7,7 @@
 
 #include "compress/BZip2.h"
 #include "compress/BZip2Format.h"
+#include "compress/OrderedWorkers.h"
 
 namespace lw {
 
@@ -34,28 +35,28 @@ public:
 
 private:
     struct TBlock;
-    struct TPool;
+    struct TNoState {};
+    using TWorkers = TOrderedWorkers<TBlock, TNoState>;
 
     void Submit();
     void WriteDone(size_t keepInFlight);
     void Splice(TBlock& block);
-    void Stop() noexcept;
-    static void WorkerLoop(TPool& pool, int level, const std::function<void()>* beforeBlock);
+    void Run(TBlock& block) noexcept;
 
     TStream& m_destination;
     int m_level;
     size_t m_blockMax;
     unsigned m_threads;
-    std::unique_ptr<TPool> m_pool;
-    std::unique_ptr<TBlock> m_block;                // being filled
-    std::deque<std::unique_ptr<TBlock>> m_inFlight; // in stream order
-    std::vector<std::unique_ptr<TBlock>> m_spare;
+    std::shared_ptr<TBlock> m_block; // being filled
+    std::vector<std::shared_ptr<TBlock>> m_spare;
     unsigned m_runByte = 256; // the open run; 256 before the first byte
     unsigned m_runLength = 0;
     uint64_t m_taken = 0;
     uint32_t m_combinedCrc = 0;
     bz::TBitWriter m_out;
     bool m_finished = false;
+    // Last: its threads use the members above until it is gone.
+    std::unique_ptr<TWorkers> m_workers;
 };
 
 } // namespace lw

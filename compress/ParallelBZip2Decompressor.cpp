@@ -49,7 +49,6 @@ struct TParallelBZDecompressor::TBuffer {
 };
 
 struct TParallelBZDecompressor::TJob {
-    enum class TState { pending, running, done };
     int64_t startBit = 0;
     int64_t endBit = 0;
     int level = 0;
@@ -58,7 +57,6 @@ struct TParallelBZDecompressor::TJob {
     std::vector<uint8_t> input; // the block alone as a whole stream
     TBuffer output;
     size_t size = 0; // bytes of output
-    TState state = TState::pending;
     bool ok = false;
     std::exception_ptr error;
 
@@ -124,51 +122,25 @@ struct TParallelBZDecompressor::TFallback {
     std::array<uint8_t, kPiece> piece{};
 };
 
-TParallelBZDecompressor::TParallelBZDecompressor(TStream& source, unsigned threads) : m_source(source)
-{
-    m_workers.reserve(threads);
-    for (unsigned i = 0; i < threads; ++i)
-        m_workers.emplace_back([this] { WorkerLoop(); });
-}
+TParallelBZDecompressor::TParallelBZDecompressor(TStream& source, unsigned threads)
+    : m_source(source), m_threads(threads),
+      m_workers(std::make_unique<TWorkers>(threads, [this](TJob& job, TBZBlockDecoder& decoder) { Run(job, decoder); }))
+{}
 
 TParallelBZDecompressor::~TParallelBZDecompressor()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-    }
-    m_workReady.notify_all();
-    for (auto& t : m_workers)
-        t.join();
+    m_workers->Stop();
 }
 
-void TParallelBZDecompressor::WorkerLoop()
+void TParallelBZDecompressor::Run(TJob& job, TBZBlockDecoder& decoder) noexcept
 {
-    TBZBlockDecoder decoder;
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        std::shared_ptr<TJob> job;
-        m_workReady.wait(lock, [&] {
-            if (m_stopping)
-                return true;
-            for (auto& j : m_jobs)
-                if (j->state == TJob::TState::pending) {
-                    job = j;
-                    return true;
-                }
-            return false;
-        });
-        if (m_stopping)
-            return;
-        job->state = TJob::TState::running;
-        job->output = TakeBuffer();
-        lock.unlock();
-        job->Decode(decoder);
-        lock.lock();
-        RecycleInput(*job);
-        job->state = TJob::TState::done;
-        m_jobDone.notify_all();
+    {
+        std::lock_guard lock(m_spareMutex);
+        job.output = TakeBuffer();
     }
+    job.Decode(decoder);
+    std::lock_guard lock(m_spareMutex);
+    RecycleInput(job);
 }
 
 int64_t TParallelBZDecompressor::Read(std::span<uint8_t> buffer)
@@ -268,24 +240,16 @@ bool TParallelBZDecompressor::NextMark(int64_t after, TBZBlockMark& mark)
 
 void TParallelBZDecompressor::FillPipeline()
 {
-    const size_t window = std::max<size_t>(2, m_workers.size() + 2);
+    const size_t window = std::max<size_t>(2, m_threads + 2);
     while (!m_pipeStopped) {
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_jobs.size() >= window)
-                return;
-        }
+        if (m_workers->Size() >= window)
+            return;
         TBZBlockMark mark{};
         if (!NextMark(m_regionStart, mark)) {
             m_pipeStopped = true;
             return;
         }
-        auto job = TakeJob(m_regionStart, mark.bit);
-        {
-            std::lock_guard lock(m_mutex);
-            m_jobs.push_back(std::move(job));
-        }
-        m_workReady.notify_one();
+        m_workers->Push(TakeJob(m_regionStart, mark.bit));
         m_regionStart = mark.bit;
         if (mark.end)
             m_pipeStopped = true;
@@ -301,7 +265,7 @@ std::shared_ptr<TParallelBZDecompressor::TJob> TParallelBZDecompressor::TakeJob(
     job->level = m_level;
     job->libraryOnly = m_libraryOnly;
     {
-        std::lock_guard lock(m_mutex);
+        std::lock_guard lock(m_spareMutex);
         if (!m_spareInputs.empty()) {
             job->input = std::move(m_spareInputs.back());
             m_spareInputs.pop_back();
@@ -314,30 +278,13 @@ std::shared_ptr<TParallelBZDecompressor::TJob> TParallelBZDecompressor::TakeJob(
 void TParallelBZDecompressor::Advance()
 {
     FillPipeline();
-    std::shared_ptr<TJob> job;
-    std::unique_lock lock(m_mutex);
-    if (!m_jobs.empty())
-        job = m_jobs.front();
-    if (job) {
-        if (job->state == TJob::TState::pending) {
-            // No worker has it yet: decoding it here is the quickest way on.
-            job->state = TJob::TState::running;
-            job->output = TakeBuffer();
-            lock.unlock();
-            if (!m_decoder)
-                m_decoder = std::make_unique<TBZBlockDecoder>();
-            job->Decode(*m_decoder);
-            lock.lock();
-            RecycleInput(*job);
-            job->state = TJob::TState::done;
-        } else {
-            m_jobDone.wait(lock, [&] { return job->state == TJob::TState::done; });
-        }
+    // A block no worker has begun yet is decoded here: the quickest way on.
+    if (!m_decoder)
+        m_decoder = std::make_unique<TBZBlockDecoder>();
+    if (std::shared_ptr<TJob> job = m_workers->PopFront(m_decoder.get())) {
         if (job->error)
             std::rethrow_exception(job->error);
         if (job->ok) {
-            m_jobs.pop_front();
-            lock.unlock();
             m_current = job;
             m_currentAt = 0;
             m_combinedCrc = bz::CombineCrc(m_combinedCrc, job->crc);
@@ -348,8 +295,7 @@ void TParallelBZDecompressor::Advance()
         }
     }
     // The end of the stream, or a region that is no block on its own.
-    m_jobs.clear();
-    lock.unlock();
+    m_workers->Clear();
     m_pipeStopped = true;
     StartFallback(m_boundary);
 }
@@ -366,7 +312,7 @@ TParallelBZDecompressor::TBuffer TParallelBZDecompressor::TakeBuffer()
 
 void TParallelBZDecompressor::Release(std::shared_ptr<TJob> job)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_spareMutex);
     m_spareOutputs.push_back(std::move(job->output));
 }
 

@@ -1,5 +1,4 @@
 #pragma once
-#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -8,6 +7,7 @@
 
 #include "compress/BZip2.h"
 #include "compress/BZip2BlockScanner.h"
+#include "compress/OrderedWorkers.h"
 
 namespace lw {
 
@@ -47,8 +47,9 @@ private:
     bool FeedFallback();
     size_t ChunkEndOf(int64_t byte) const;
     void Trim();
-    void WorkerLoop();
-    // Under m_mutex: spare room for a block's output and its input.
+    // A block's work, on a worker or here.
+    void Run(TJob& job, TBZBlockDecoder& decoder) noexcept;
+    // Under m_spareMutex: spare room for a block's output and its input.
     TBuffer TakeBuffer();
     void RecycleInput(TJob& job);
     // A delivered block's output room goes back to the spares.
@@ -77,14 +78,13 @@ private:
     std::unique_ptr<TFallback> m_fallback;
     std::unique_ptr<TBZBlockDecoder> m_decoder; // for blocks no worker has taken yet
 
-    std::mutex m_mutex;
-    std::condition_variable m_workReady;
-    std::condition_variable m_jobDone;
-    std::deque<std::shared_ptr<TJob>> m_jobs; // in stream order
-    std::vector<TBuffer> m_spareOutputs;      // of delivered blocks, for the next ones
+    std::mutex m_spareMutex;
+    std::vector<TBuffer> m_spareOutputs; // of delivered blocks, for the next ones
     std::vector<std::vector<uint8_t>> m_spareInputs;
-    bool m_stopping = false;
-    std::vector<std::thread> m_workers;
+    unsigned m_threads;
+    // Last: its threads use the members above until it is gone.
+    using TWorkers = TOrderedWorkers<TJob, TBZBlockDecoder>;
+    std::unique_ptr<TWorkers> m_workers;
 };
 
 } // namespace lw

@@ -62,31 +62,6 @@ std::vector<std::string> Lines(const Bytes& out)
 
 } // namespace
 
-TEST(Blowfish, PublishedVectors)
-{
-    const auto file = lwtest::ReadVecFile("blowfish.vec");
-    ASSERT_EQ(file.sections.at("Blowfish").size(), 34u);
-    ASSERT_EQ(file.sections.at("BlowfishKeyLength").size(), 24u);
-    TDCP_blowfish c;
-    for (const auto& [section, vectors] : file.sections) {
-        for (const auto& v : vectors) {
-            const Bytes& key = v.at("Key");
-            const Bytes& in = v.at("In");
-            const Bytes& out = v.at("Out");
-            SCOPED_TRACE(section + " key " + ToHex(key));
-            c.SetKey(key.data(), static_cast<uint32_t>(key.size() * 8), nullptr);
-            Bytes block(8);
-            c.EncryptBlock(in.data(), block.data());
-            EXPECT_EQ(ToHex(block), ToHex(out));
-            c.DecryptBlock(block.data(), block.data());
-            EXPECT_EQ(ToHex(block), ToHex(in));
-            block = in;
-            c.EncryptBlock(block.data(), block.data());
-            EXPECT_EQ(ToHex(block), ToHex(out)) << "in place";
-        }
-    }
-}
-
 // Short keys repeat byte by byte through the P-array, whatever the key length, so a key
 // and the same key written twice give one schedule; the reference checks the actual values.
 TEST(Blowfish, KeyCyclingMatchesReference)

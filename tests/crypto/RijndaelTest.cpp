@@ -54,39 +54,6 @@ Bytes PythonSha1(const std::string& phrase)
 
 } // namespace
 
-TEST(RijndaelTest, PublishedVectorsEncryptAndDecrypt)
-{
-    const VecFile vec = ReadVecFile("rijndael.vec");
-    ASSERT_EQ(vec.sections.at("FIPS-197 Appendix C").size(), 3u);
-    ASSERT_EQ(vec.sections.at("Rijndael Table KAT").size(), 3u);
-
-    size_t count = 0;
-    size_t perSize[3] = {};
-    TDCP_rijndael cipher;
-    for (const auto& [section, vectors] : vec.sections) {
-        for (const auto& v : vectors) {
-            const Bytes& key = v.at("Key");
-            const Bytes& in = v.at("In");
-            const Bytes& out = v.at("Out");
-            SCOPED_TRACE(section + " key " + ToHex(key) + " in " + ToHex(in));
-            ASSERT_TRUE(key.size() == 16 || key.size() == 24 || key.size() == 32);
-            ++perSize[(key.size() - 16) / 8];
-
-            cipher.SetKey(key.data(), static_cast<uint32_t>(key.size() * 8), nullptr);
-            EXPECT_EQ(cipher.Rounds(), 6 + key.size() / 4);
-            EXPECT_EQ(ToHex(EncryptBlocks(cipher, in)), ToHex(out));
-            EXPECT_EQ(ToHex(DecryptBlocks(cipher, out)), ToHex(in));
-
-            // In place, both directions.
-            ExpectInPlaceBlock(cipher, in, out);
-            ++count;
-        }
-    }
-    EXPECT_GE(count, 25u);
-    for (size_t n : perSize)
-        EXPECT_GE(n, 6u);
-}
-
 // Whole key bytes decide the variant; the rest of the variant's key is zero bytes.
 TEST(RijndaelTest, KeyLengthsMatchZeroPaddedAes)
 {

@@ -70,39 +70,21 @@ Bytes PaddedKey(const Bytes& key, uint32_t bits)
 
 } // namespace
 
-TEST(SerpentTest, PublishedVectorsEncryptAndDecrypt)
-{
-    const VecFile vec = ReadVecFile("serpent.vec");
-    ASSERT_EQ(vec.sections.at("Self-test").size(), 3u);
-    ASSERT_GE(vec.sections.at("NESSIE").size(), 18u);
-
-    TDCP_serpent cipher;
-    std::ostringstream request;
-    std::vector<Bytes> expected;
-    for (const auto& [section, vectors] : vec.sections) {
-        for (const auto& v : vectors) {
-            const Bytes& key = v.at("Key");
-            const Bytes& in = v.at("In");
-            const Bytes& out = v.at("Out");
-            SCOPED_TRACE(section + " key " + ToHex(key) + " in " + ToHex(in));
-            cipher.SetKey(key.data(), static_cast<uint32_t>(key.size() * 8), nullptr);
-            EXPECT_EQ(ToHex(Encrypt(cipher, in)), ToHex(out));
-            EXPECT_EQ(ToHex(Decrypt(cipher, out)), ToHex(in));
-
-            ExpectInPlaceBlock(cipher, in, out);
-
-            request << ToHex(key) << ' ' << ToHex(in) << '\n';
-            expected.push_back(out);
-        }
-    }
 #ifndef _WIN32
-    // The reference agrees with every stored answer too (on Linux, where it runs).
-    const auto reply = RunReference(request.str());
-    ASSERT_EQ(reply.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(reply[i], ToHex(expected[i])) << "vector " << i;
-#endif
+// The standard-mode reference agrees with every stored answer (on Linux, where it runs);
+// the vectors themselves are checked with the other ciphers' in VectorsTest.
+TEST(SerpentTest, ReferenceAgreesWithThePublishedVectors)
+{
+    std::ostringstream request;
+    std::vector<std::string> expected;
+    for (const auto& [section, vectors] : ReadVecFile("serpent.vec").sections)
+        for (const auto& v : vectors) {
+            request << ToHex(v.at("Key")) << ' ' << ToHex(v.at("In")) << '\n';
+            expected.push_back(ToHex(v.at("Out")));
+        }
+    EXPECT_EQ(RunReference(request.str()), expected);
 }
+#endif
 
 // Bit position j of the four words is one S-box input, word 0 its low bit: positions
 // 0..15 (and again 16..31) run through all 16 inputs in one call.
