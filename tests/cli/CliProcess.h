@@ -14,6 +14,7 @@
 #include <signal.h>
 #include <string>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -25,26 +26,72 @@
 
 namespace lwtest {
 
-// The tool with no terminal, its messages to errFile; as another user when asked (the
-// ids drop before the exec, so the tool never had root's rights). Held back until the
-// gate pipe's writing end is closed, when one is given, so that runs can start at once.
-inline pid_t StartCli(const std::vector<std::string>& args, const std::string& config, const std::string& errFile,
-                      std::optional<uid_t> as = std::nullopt, const int* gate = nullptr)
+// How StartCli runs the tool, beyond its arguments: TCliStart().Err(file).Named().
+struct TCliStart {
+    std::string errFile;       // its messages; none kept when empty
+    std::optional<uid_t> as;   // another user
+    const int* gate = nullptr; // a pipe that holds it back
+    bool named = false;        // the test build, whose working files are named ones
+    bool coreDumps = false;    // core dumps as allowed as the machine lets them be
+
+    TCliStart Err(std::string file) const
+    {
+        return With([&](TCliStart& s) { s.errFile = std::move(file); });
+    }
+    TCliStart As(uid_t user) const
+    {
+        return With([&](TCliStart& s) { s.as = user; });
+    }
+    TCliStart Gate(const int* pipe) const
+    {
+        return With([&](TCliStart& s) { s.gate = pipe; });
+    }
+    TCliStart Named(bool on = true) const
+    {
+        return With([&](TCliStart& s) { s.named = on; });
+    }
+    TCliStart CoreDumps() const
+    {
+        return With([](TCliStart& s) { s.coreDumps = true; });
+    }
+
+private:
+    template <class F>
+    TCliStart With(F change) const
+    {
+        TCliStart copy = *this;
+        change(copy);
+        return copy;
+    }
+};
+
+// The tool with no terminal; as another user when asked (the ids drop before the exec, so
+// the tool never had root's rights). Held back until the gate pipe's writing end is
+// closed, when one is given, so that runs can start at once.
+inline pid_t StartCli(const std::vector<std::string>& args, const std::string& config, const TCliStart& how = {})
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setsid();
         const int null = ::open("/dev/null", O_RDWR);
-        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = how.errFile.empty() ? null : ::open(how.errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(null, 0);
         ::dup2(null, 1);
         ::dup2(err, 2);
+        const auto as = how.as;
         if (as && (::setgroups(0, nullptr) != 0 || ::setresgid(*as, *as, *as) != 0 || ::setresuid(*as, *as, *as) != 0))
             ::_exit(125);
+        if (how.coreDumps) {
+            rlimit core{};
+            ::getrlimit(RLIMIT_CORE, &core);
+            core.rlim_cur = core.rlim_max;
+            ::setrlimit(RLIMIT_CORE, &core);
+        }
+        UseNamedWorkingFiles(how.named);
         char go = 0;
-        if (gate) {
-            ::close(gate[1]);
-            (void)!::read(gate[0], &go, 1);
+        if (how.gate) {
+            ::close(how.gate[1]);
+            (void)!::read(how.gate[0], &go, 1);
         }
         ExecCli(args, config);
     }

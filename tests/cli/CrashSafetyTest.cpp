@@ -24,7 +24,7 @@
 
 #include <gtest/gtest.h>
 
-#include "CliRun.h"
+#include "CliProcess.h"
 #include "TestUtil.h"
 
 using namespace lwtest;
@@ -32,33 +32,6 @@ namespace fsys = std::filesystem;
 using Seconds = std::chrono::duration<double>;
 
 namespace {
-
-// Starts lockwell-cli with no terminal and no output; returns its process id.
-pid_t StartCli(const std::vector<std::string>& args, const std::string& configHome, bool named = false)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setsid();
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 0);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        if (named)
-            UseNamedWorkingFiles(true);
-        else
-            UseNamedWorkingFiles(false);
-        ExecCli(args, configHome);
-    }
-    return pid;
-}
-
-// Waits for the tool; true when it ran to its end with status 0.
-bool Finish(pid_t pid)
-{
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 // A large source written quickly: one random MiB repeated, each copy with its index
 // stamped in, so no two MiB of it are the same.
@@ -148,7 +121,7 @@ TEST(CrashSafety, KilledJobsLeaveNothingPartial)
             if (job.compress)
                 args.push_back("--compress");
             args.push_back(dir / "make");
-            ASSERT_TRUE(Finish(StartCli(args, config.Path())));
+            ASSERT_EQ(Finish(StartCli(args, config.Path())), 0);
             encrypted = ReadFile(dir / ("make" + ext));
             fsys::remove(dir / "make");
             fsys::remove(dir / ("make" + ext));
@@ -176,9 +149,9 @@ TEST(CrashSafety, KilledJobsLeaveNothingPartial)
             else
                 fsys::remove(dir / output);
             const auto start = std::chrono::steady_clock::now();
-            const pid_t pid = StartCli(args, config.Path(), named);
+            const pid_t pid = StartCli(args, config.Path(), TCliStart().Named(named));
             if (timing) {
-                ASSERT_TRUE(Finish(pid));
+                ASSERT_EQ(Finish(pid), 0);
                 clean = std::chrono::steady_clock::now() - start;
                 std::cout << job.name << ": " << job.mib << " MiB in " << clean.count() << " s" << std::endl;
             } else {

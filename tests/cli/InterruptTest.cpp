@@ -19,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include "CliRun.h"
+#include "CliProcess.h"
 #include "TestUtil.h"
 
 using namespace lwtest;
@@ -44,29 +44,6 @@ Bytes LargePlain()
         data[i * kMiB + 11] ^= static_cast<uint8_t>(i);
     }
     return data;
-}
-
-pid_t StartCli(const std::vector<std::string>& args, const std::string& configHome, bool named)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setsid();
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 0);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        // Core dumps as allowed as this machine lets them be: the tool must turn them off.
-        rlimit core{};
-        ::getrlimit(RLIMIT_CORE, &core);
-        core.rlim_cur = core.rlim_max;
-        ::setrlimit(RLIMIT_CORE, &core);
-        if (named)
-            UseNamedWorkingFiles(true);
-        else
-            UseNamedWorkingFiles(false);
-        ExecCli(args, configHome);
-    }
-    return pid;
 }
 
 int WaitStatus(pid_t pid)
@@ -131,7 +108,7 @@ bool InterruptMidJob(const Fixture& f, const std::string& folder, int signal, bo
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         WriteFile(source, f.encrypted);
         fsys::remove(folder + "/data");
-        const pid_t pid = StartCli(f.DecryptArgs(source), f.config.Path(), named);
+        const pid_t pid = StartCli(f.DecryptArgs(source), f.config.Path(), TCliStart().Named(named).CoreDumps());
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         bool stopped = false, ended = false;
         while (!stopped && !ended && std::chrono::steady_clock::now() < deadline) {
@@ -231,7 +208,8 @@ TEST(Interrupt, AStaleWorkingFileIsNeitherTouchedNorTaken)
         const Bytes staleBytes = RandomBytes(kMiB, 6);
         WriteFile(dir / kStale, staleBytes);
         WriteFile(dir / "data.fe2", f.encrypted);
-        const int status = WaitStatus(StartCli(f.DecryptArgs(dir / "data.fe2"), f.config.Path(), named));
+        const int status = WaitStatus(
+            StartCli(f.DecryptArgs(dir / "data.fe2"), f.config.Path(), TCliStart().Named(named).CoreDumps()));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
         EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{kStale, "data", "data.fe2"}));
         EXPECT_TRUE(ReadFile(dir / "data") == f.plain);

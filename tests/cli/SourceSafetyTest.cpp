@@ -104,8 +104,8 @@ TEST(SourceSafety, TwoRunsOnOneSourceNeverLoseIt)
                 args.insert(args.begin() + 1, "--compress");
             int gate[2];
             ASSERT_EQ(::pipe(gate), 0);
-            const pid_t first = StartCli(args, env.config.Path(), io / "1", std::nullopt, gate);
-            const pid_t second = StartCli(args, env.config.Path(), io / "2", std::nullopt, gate);
+            const pid_t first = StartCli(args, env.config.Path(), TCliStart().Err(io / "1").Gate(gate));
+            const pid_t second = StartCli(args, env.config.Path(), TCliStart().Err(io / "2").Gate(gate));
             ::close(gate[0]);
             ::close(gate[1]);
             const int status[2] = {Finish(first), Finish(second)};
@@ -155,7 +155,7 @@ TEST(SourceSafety, WipeOfAFileAJobReadsIsRefused)
         WriteFile(dir / "s", source);
         fsys::remove(dir / "s.fe2");
         const pid_t job = StartCli({"encrypt", "--cipher", "rc4", "--phrase-file", env.phrase, dir / "s"},
-                                   env.config.Path(), io / "job");
+                                   env.config.Path(), TCliStart().Err(io / "job"));
         if (!StopMidJob(job, dir.Path(), dir / "s", dir / "s.fe2")) {
             Finish(job);
             continue;
@@ -194,7 +194,7 @@ TEST(SourceSafety, SourceAppendedToDuringTheJobIsNeitherCommittedNorWiped)
                 WriteFile(dir / "s", source);
                 fsys::remove(output);
                 Appender appender(dir / "s");
-                const pid_t job = StartCli(args, env.config.Path(), io / "err");
+                const pid_t job = StartCli(args, env.config.Path(), TCliStart().Err(io / "err"));
                 if (!caught) {
                     ASSERT_TRUE(appender.Go(false));
                 } else if (!StopMidJob(job, dir.Path(), dir / "s", output)) {
@@ -336,7 +336,7 @@ TEST(SourceSafety, SourceTheUserMayNotWriteIsEncryptedAndKept)
         std::vector<std::string> args{"encrypt", "--cipher", "rc4", "--phrase-file", dir / "p", dir / "s"};
         if (deleteSource)
             args.insert(args.begin() + 1, {"--delete-source", "--yes"});
-        const int status = Finish(StartCli(args, dir / "config", io / "err", kNobody));
+        const int status = Finish(StartCli(args, dir / "config", TCliStart().Err(io / "err").As(kNobody)));
         if (status == 125 || status == 127)
             GTEST_SKIP() << "the tool cannot be run as user " << kNobody << " here (status " << status << ")";
         const std::string err = Text(ReadFile(io / "err"));
