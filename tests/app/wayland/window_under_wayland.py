@@ -17,7 +17,8 @@ import urllib.parse
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "x11"))
 
-from xsession import Failure, file_sha256, poll, write_data_file  # noqa: E402
+from xsession import (Failure, check, checked_in, file_sha256, harness_main, poll,  # noqa: E402
+                      program_lines, write_data_file)
 
 TOOLS = {"sway": "sway", "swaymsg": "sway", "wtype": "wtype", "wl-paste": "wl-clipboard"}
 # sway refuses to run as root: run by root, the whole session runs as this user instead.
@@ -25,11 +26,6 @@ USER_ID = 65534 if os.geteuid() == 0 else None
 SIZE = 1 << 20
 PHRASE = "harbour lantern 1987 quiet"
 SWAY_CONFIG = "xwayland disable\n"
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 def missing_tools():
@@ -169,12 +165,7 @@ class WaylandSession:
         self.run(*(["wtype", "-M", modifier, "-k", name, "-m", modifier] if modifier else ["wtype", "-k", name]))
 
     def diagnostics(self):
-        lines = []
-        if self.window:
-            status = self.window.poll()
-            lines.append("lockwell " + ("still running" if status is None else f"exited with status {status}"))
-            with open(self.stderr_path, encoding="utf-8", errors="replace") as f:
-                lines += ["lockwell stderr: " + line.rstrip() for line in f]
+        lines = program_lines(self.window, self.stderr_path)
         if self.sway and self.sway.poll() is None:
             lines += [f"window {title!r} of process {pid}{' (focused)' if focused else ''}"
                       for title, pid, focused in self.windows()]
@@ -265,27 +256,11 @@ def clipboard_hand_off(session):
 def run(lockwell, cli):
     for step in (lambda s: encrypt_round_trip(s, cli), clipboard_hand_off):
         with WaylandSession(lockwell) as session:
-            try:
-                step(session)
-            except Failure as failure:
-                raise Failure(f"{failure}\n{session.diagnostics()}") from None
+            checked_in(session, step)
 
 
 def main():
-    if len(sys.argv) != 3:
-        print(__doc__, file=sys.stderr)
-        return 2
-    missing = missing_tools()
-    if missing:
-        print("skipped: needs " + ", ".join(missing) + " (sh scripts/deps.sh installs them)")
-        return 77
-    try:
-        run(sys.argv[1], sys.argv[2])
-    except Failure as failure:
-        print(f"FAILED: {failure}", file=sys.stderr)
-        return 1
-    print("passed")
-    return 0
+    return harness_main(__doc__, sys.argv, missing_tools(), run)
 
 
 if __name__ == "__main__":

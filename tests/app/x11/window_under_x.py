@@ -15,7 +15,8 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from lockwell_window import QUIET_SPOT, Window  # noqa: E402
-from xsession import Failure, XSession, file_sha256, missing_tools, write_data_file  # noqa: E402
+from xsession import (Failure, XSession, check, checked_in, file_sha256, harness_main,  # noqa: E402
+                      missing_tools, write_data_file)
 
 # At about 140 MB/s a 300 MiB job ends barely two seconds after it starts, too close to the
 # stop question; this one runs long past it.
@@ -24,11 +25,6 @@ PHRASE = "violet canyon ledger 42"
 STOP_BOUND = 1.0  # seconds from Yes to the program's end
 # Window-relative centres of the controls a mouse user would click.
 BUTTON2, SHREDBOX, EDIT1 = (256, 286), (27, 257), (124, 37)
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 def answer_yes(window):
@@ -87,57 +83,45 @@ def wipe_question(session, source, digest):
 
 def run(lockwell):
     with XSession(lockwell) as session:
-        try:
-            source = os.path.join(session.data_dir, "archive 2024.tar")
-            digest = write_data_file(source, SIZE)
-            window = Window(session, source)
+        checked_in(session, steps)
 
-            _, _, asked_again = window.start_encrypt(PHRASE)
-            print("phrase asked again: " + ("yes" if asked_again else "no"))
-            first = window.panel()
-            time.sleep(1.0)
-            second = window.panel()
-            check(first != second, "the status line did not change in one second of a running job")
-            check(window.process.poll() is None, "the job ended before it could be stopped")
-            check(not window.new_windows(), "a window showed during the job: " +
-                  ", ".join(repr(session.title(w)) for w in window.new_windows()))
 
-            question = window.ask_stop()
-            print(f"stop question: {session.title(question)!r}")
-            status, elapsed = answer_yes(window)
-            print(f"from Y to the program's end: {elapsed:.3f} s")
-            check(status == 0, f"lockwell ended with status {status} after Yes")
-            check(elapsed <= STOP_BOUND,
-                  f"lockwell took {elapsed:.3f} s to end after Yes (at most {STOP_BOUND:g} s)")
+def steps(session):
+    source = os.path.join(session.data_dir, "archive 2024.tar")
+    digest = write_data_file(source, SIZE)
+    window = Window(session, source)
 
-            check(session.folder() == [os.path.basename(source)],
-                  "the folder holds " + ", ".join(session.folder()) + " instead of the source alone")
-            check(file_sha256(source) == digest, "the source changed")
+    _, _, asked_again = window.start_encrypt(PHRASE)
+    print("phrase asked again: " + ("yes" if asked_again else "no"))
+    first = window.panel()
+    time.sleep(1.0)
+    second = window.panel()
+    check(first != second, "the status line did not change in one second of a running job")
+    check(window.process.poll() is None, "the job ended before it could be stopped")
+    check(not window.new_windows(), "a window showed during the job: " +
+          ", ".join(repr(session.title(w)) for w in window.new_windows()))
 
-            os.remove(source)
-            source = os.path.join(session.data_dir, "notes.txt")
-            wipe_question(session, source, write_data_file(source, 32 << 20))
-            check(session.folder() == ["notes.txt", "notes.txt.fe2"], "after the wipe's questions: " +
-                  ", ".join(session.folder()))
-        except Failure as failure:
-            raise Failure(f"{failure}\n{session.diagnostics()}") from None
+    question = window.ask_stop()
+    print(f"stop question: {session.title(question)!r}")
+    status, elapsed = answer_yes(window)
+    print(f"from Y to the program's end: {elapsed:.3f} s")
+    check(status == 0, f"lockwell ended with status {status} after Yes")
+    check(elapsed <= STOP_BOUND,
+          f"lockwell took {elapsed:.3f} s to end after Yes (at most {STOP_BOUND:g} s)")
+
+    check(session.folder() == [os.path.basename(source)],
+          "the folder holds " + ", ".join(session.folder()) + " instead of the source alone")
+    check(file_sha256(source) == digest, "the source changed")
+
+    os.remove(source)
+    source = os.path.join(session.data_dir, "notes.txt")
+    wipe_question(session, source, write_data_file(source, 32 << 20))
+    check(session.folder() == ["notes.txt", "notes.txt.fe2"], "after the wipe's questions: " +
+          ", ".join(session.folder()))
 
 
 def main():
-    if len(sys.argv) != 2:
-        print(__doc__, file=sys.stderr)
-        return 2
-    missing = missing_tools()
-    if missing:
-        print("skipped: needs " + ", ".join(missing) + " (sh scripts/deps.sh installs them)")
-        return 77
-    try:
-        run(sys.argv[1])
-    except Failure as failure:
-        print(f"FAILED: {failure}", file=sys.stderr)
-        return 1
-    print("passed")
-    return 0
+    return harness_main(__doc__, sys.argv, missing_tools(), run)
 
 
 if __name__ == "__main__":

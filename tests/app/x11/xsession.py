@@ -7,6 +7,7 @@ import random
 import shutil
 import struct
 import subprocess
+import sys
 import tempfile
 import time
 import zlib
@@ -22,6 +23,46 @@ class Failure(Exception):
 
 def missing_tools():
     return [t for t in TOOLS if shutil.which(t) is None]
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def harness_main(doc, argv, missing, run):
+    """The harnesses' command line: usage 2, skipped 77 when a tool is missing, failed 1."""
+    if len(argv) != run.__code__.co_argcount + 1:
+        print(doc, file=sys.stderr)
+        return 2
+    if missing:
+        print("skipped: needs " + ", ".join(missing) + " (sh scripts/deps.sh installs them)")
+        return 77
+    try:
+        run(*argv[1:])
+    except Failure as failure:
+        print(f"FAILED: {failure}", file=sys.stderr)
+        return 1
+    print("passed")
+    return 0
+
+
+def checked_in(session, step):
+    """Runs step(session); a failed check carries the session's diagnostics."""
+    try:
+        step(session)
+    except Failure as failure:
+        raise Failure(f"{failure}\n{session.diagnostics()}") from None
+
+
+def program_lines(process, stderr_path):
+    """The window program's state and its messages, for diagnostics."""
+    if not process:
+        return []
+    status = process.poll()
+    lines = ["lockwell " + ("still running" if status is None else f"exited with status {status}")]
+    with open(stderr_path, encoding="utf-8", errors="replace") as f:
+        return lines + ["lockwell stderr: " + line.rstrip() for line in f]
 
 
 def poll(probe, what, timeout=POLL_TIMEOUT):
@@ -213,12 +254,7 @@ class XSession:
 
     def diagnostics(self):
         """What to print when a check fails: the program's state, its messages, the windows."""
-        lines = []
-        if self.window:
-            status = self.window.poll()
-            lines.append("lockwell " + ("still running" if status is None else f"exited with status {status}"))
-            with open(self.stderr_path, encoding="utf-8", errors="replace") as f:
-                lines += ["lockwell stderr: " + line.rstrip() for line in f]
+        lines = program_lines(self.window, self.stderr_path)
         if self.server and self.server.poll() is None:
             lines += [f"window {w}: {self.title(w)!r} at {self.geometry(w)}" for w in self.visible_windows()]
         lines.append("folder: " + ", ".join(self.folder()))
