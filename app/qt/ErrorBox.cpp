@@ -1,9 +1,18 @@
 #include "app/qt/ErrorBox.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 
 namespace lw {
+
+QIcon ProgramIcon()
+{
+    QIcon icon;
+    for (const char* size : {"32", "48", "256"})
+        icon.addFile(QString(":/icons/lockwell-%1.png").arg(size));
+    return icon;
+}
 namespace {
 
 TErrorBoxHook& Hook()

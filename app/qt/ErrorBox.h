@@ -5,7 +5,13 @@
 #include <string>
 #include <type_traits>
 
+class QIcon;
+
 namespace lw {
+
+// The program's icon in every size it comes in, so that a large screen scale draws it
+// from the large picture instead of blowing up the small one.
+QIcon ProgramIcon();
 
 // The text with a full stop added when its last character sorts after ".".
 std::string WithFullStop(const std::string& text);

@@ -116,7 +116,9 @@ TMsgDlgBtn TMessageDialog::Show(TMsgDlgType kind, const std::string& text, TMsgD
     auto* icon = new QLabel(&box);
     icon->setObjectName("Image");
     const int extent = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
-    icon->setPixmap(box.style()->standardIcon(Icon(kind), nullptr, &box).pixmap(extent, extent));
+    // Drawn for the screen's scale, not scaled up from a small picture.
+    icon->setPixmap(
+        box.style()->standardIcon(Icon(kind), nullptr, &box).pixmap(QSize(extent, extent), box.devicePixelRatio()));
     icon->setAlignment(Qt::AlignTop);
 
     QString message = QString::fromStdString(text);

@@ -7,7 +7,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
-#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -46,8 +45,7 @@ TForm1::TForm1(std::string sourcePath, TSettingsFiles files, IAskUser& ask, IHan
     QFont face("Liberation Sans");
     face.setPixelSize(11);
     setFont(face);
-    if (QFile::exists(":/icons/lockwell-32.png"))
-        setWindowIcon(QIcon(":/icons/lockwell-32.png"));
+    setWindowIcon(ProgramIcon());
     BuildControls();
     auto measure = [this](const std::string& text) { return QFontMetrics(font()).horizontalAdvance(Display(text)); };
     m_window = std::make_unique<TMainWindow>(

@@ -2,7 +2,6 @@
 // the window in encrypt or decrypt mode, with --help or --version a line or two on
 // standard output. Further arguments are ignored.
 #include <QApplication>
-#include <QFile>
 #include <QIcon>
 #include <QStyleFactory>
 #include <cstdio>
@@ -14,6 +13,7 @@
 #include "desktop/linux/DesktopHandOff.h"
 #include "app/qt/MessageDialog.h"
 #include "app/core/SettingsFiles.h"
+#include "app/qt/ErrorBox.h"
 #include "app/qt/StartUp.h"
 #include "app/qt/Unit1.h"
 #include "platform/ProgramPath.h"
@@ -72,7 +72,6 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName("lockwell");
     // The window places its controls by the pixel; one style keeps every caption inside them.
     QApplication::setStyle(QStyleFactory::create("Fusion"));
-    if (QFile::exists(":/icons/lockwell-32.png"))
-        QApplication::setWindowIcon(QIcon(":/icons/lockwell-32.png"));
+    QApplication::setWindowIcon(lw::ProgramIcon());
     return sourcePath ? WindowRun(app, *sourcePath) : RegistrationRun();
 }
