@@ -159,7 +159,7 @@ TCliOptions ParseArguments(const std::vector<std::string>& args)
         };
         auto flag = [&](bool allowed, bool& target) {
             if (!allowed || inlineValue)
-                throw EUsage("unknown option " + args[i]);
+                throw EUsage("unknown option '" + args[i] + "'");
             target = true;
         };
         if (arg == "--yes") {
@@ -189,7 +189,7 @@ TCliOptions ParseArguments(const std::vector<std::string>& args)
         } else if (job && arg == "--phrase-file") {
             o.PhraseFile = value();
         } else {
-            throw EUsage("unknown option " + args[i]);
+            throw EUsage("unknown option '" + args[i] + "'");
         }
     }
     if (o.Files.empty())

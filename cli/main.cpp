@@ -227,8 +227,10 @@ int Run(const std::vector<std::string>& args, TSecretText& phrase)
     try {
         o = ParseArguments(args);
     } catch (const EUsage& e) {
-        const std::string usage = UsageText(args.empty() ? std::nullopt : CommandNamed(args[0]));
-        std::fprintf(stderr, "lockwell-cli: %s\n%s", e.what(), usage.c_str());
+        // One line and where the rest is, as command-line tools do.
+        const bool command = !args.empty() && CommandNamed(args[0]);
+        std::fprintf(stderr, "lockwell-cli: %s\nTry 'lockwell-cli %s--help'.\n", e.what(),
+                     command ? (args[0] + " ").c_str() : "");
         return kBadUsage;
     }
     switch (o.Action) {

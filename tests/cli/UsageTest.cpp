@@ -33,6 +33,21 @@ TEST(CliUsage, VersionAndHelp)
         for (const std::string& part : row.lacks)
             EXPECT_EQ(r.out.find(part), std::string::npos) << part << " in\n" << r.out;
     }
+    // A usage error is one line and where the usage is, not the usage itself.
+    const struct {
+        std::vector<std::string> args;
+        const char* err;
+    } errors[] = {
+        {{}, "lockwell-cli: missing command\nTry 'lockwell-cli --help'.\n"},
+        {{"--foo"}, "lockwell-cli: unknown command \"--foo\"\nTry 'lockwell-cli --help'.\n"},
+        {{"wipe", "--foo", "x"}, "lockwell-cli: unknown option '--foo'\nTry 'lockwell-cli wipe --help'.\n"},
+    };
+    for (const auto& row : errors) {
+        const CliResult r = RunCli(row.args, dir.Path());
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, row.err);
+        EXPECT_EQ(r.out, "");
+    }
     // The whole usage holds every command's.
     const std::string whole = RunCli({"--help"}, dir.Path()).out;
     for (const char* command : {"encrypt", "decrypt", "wipe"}) {
