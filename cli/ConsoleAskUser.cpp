@@ -1,6 +1,7 @@
 #include "cli/ConsoleAskUser.h"
 
 #include <cstdio>
+#include <span>
 #include <utility>
 
 #include "platform/Path.h"
@@ -21,6 +22,10 @@ constexpr TButton kButtons[] = {{mbYes, "Yes", 'y', "yes"},
                                 {mbOK, "OK", 'y', "yes"},
                                 {mbCancel, "Cancel", 'n', "no"},
                                 {mbIgnore, "Ignore", 'i', "ignore"}};
+// The overwrite prompt in the tool's own words; Enter keeps both files.
+constexpr TButton kOverwriteButtons[] = {
+    {mbIgnore, "Overwrite", 'o', "overwrite"}, {mbYes, "New name", 'n', "new"}, {mbNo, "Stop", 's', "stop"}};
+constexpr TMsgDlgButtons kOverwriteQuestion = mbYes | mbNo | mbIgnore;
 
 // What a box without a chosen default answers to Enter, and what any box answers to Escape.
 TMsgDlgBtn DefaultButton(TMsgDlgButtons buttons)
@@ -45,11 +50,18 @@ bool Takes(const TButton& b, const std::string& typed)
            answer == std::string(1, static_cast<char>(b.caption[0] | 0x20));
 }
 
+std::span<const TButton> ButtonsFor(TMsgDlgButtons buttons)
+{
+    if (buttons == kOverwriteQuestion)
+        return kOverwriteButtons;
+    return kButtons;
+}
+
 // "OK/Cancel [y/N]? ": the words, then the short answers with the default's in capitals.
 std::string Prompt(TMsgDlgButtons buttons, TMsgDlgBtn defaultButton)
 {
     std::string words, letters;
-    for (const TButton& b : kButtons)
+    for (const TButton& b : ButtonsFor(buttons))
         if (buttons & b.button) {
             words += (words.empty() ? "" : "/") + std::string(b.caption);
             letters += letters.empty() ? "" : "/";
@@ -62,7 +74,7 @@ std::string Prompt(TMsgDlgButtons buttons, TMsgDlgBtn defaultButton)
 std::string Hint(TMsgDlgButtons buttons, TMsgDlgBtn defaultButton)
 {
     std::string letters, enter;
-    for (const TButton& b : kButtons)
+    for (const TButton& b : ButtonsFor(buttons))
         if (buttons & b.button) {
             letters += (letters.empty() ? "" : ", ") + std::string(1, b.letter);
             if (b.button == defaultButton)
@@ -117,11 +129,16 @@ TMsgDlgBtn TConsoleAskUser::Ask(TMsgDlgType kind, const std::string& text, TMsgD
         m_errorText = text;
         return defaultButton;
     }
-    PrintLine(m_linePrefix + text);
-    if (buttons == (mbYes | mbNo | mbIgnore)) {
+    if (buttons == kOverwriteQuestion) {
+        // The window's wording and its buttons are the window's; the tool names its options.
+        PrintLine(m_linePrefix + "\"" + m_output + "\" exists: overwrite it, save under a new name, or stop? " +
+                  "(--overwrite or --new-name answers without asking)");
         if (m_overwriteAnswer)
             return *m_overwriteAnswer;
-    } else if (IsWipeQuestion(buttons)) {
+        return AskTerminal(buttons, defaultButton);
+    }
+    PrintLine(m_linePrefix + text);
+    if (IsWipeQuestion(buttons)) {
         if (m_confirmWipes)
             return mbOK;
     } else if ((buttons & (buttons - 1)) == 0) {
@@ -141,7 +158,7 @@ TMsgDlgBtn TConsoleAskUser::AskTerminal(TMsgDlgButtons buttons, TMsgDlgBtn defau
             return EscapeButton(buttons); // no terminal, or its input ended
         if (line->empty())
             return defaultButton;
-        for (const TButton& b : kButtons)
+        for (const TButton& b : ButtonsFor(buttons))
             if ((buttons & b.button) && Takes(b, *line))
                 return b.button;
         again = true;

@@ -1,6 +1,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "jobs/AskUser.h"
 #include "platform/Terminal.h"
@@ -11,8 +12,9 @@ namespace lw::cli {
 void PrintLine(const std::string& text);
 
 // Message boxes for a run without a window: each box is a line on stderr. The overwrite
-// prompt and the wipe confirmation take the answer given on the command line, else ask
-// on the terminal, else take the safe answer (No, Cancel). On the terminal a button is
+// prompt (in the tool's words: overwrite, new name, stop) and the wipe confirmation take
+// the answer given on the command line, else ask on the terminal, else take the safe
+// answer (stop, Cancel). On the terminal a button is
 // answered by its word, its first letter, or y/yes (Yes, OK) and n/no (No, Cancel); Enter
 // takes the default, which the prompt shows in capitals ("OK/Cancel [y/N]? "), and what
 // was typed before the prompt is dropped. An error box is kept for the caller, who prints
@@ -28,6 +30,9 @@ public:
     TMsgDlgBtn AskUserWithDefault(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons,
                                   TMsgDlgBtn defaultButton) override;
 
+    // The output the overwrite prompt is about.
+    void SetOutput(std::string path) { m_output = std::move(path); }
+
     // The text of the last error box, empty when none was shown.
     const std::string& ErrorText() const { return m_errorText; }
 
@@ -40,6 +45,7 @@ private:
     TTerminal& m_terminal;
     std::string m_linePrefix;
     std::string m_errorText;
+    std::string m_output;
 };
 
 } // namespace lw::cli

@@ -139,6 +139,7 @@ int RunJob(const TRun& run, const std::string& file, const TFileLines& lines)
     // Two FILEs of one run with the same output name: the later one must not replace
     // what the earlier one wrote, whose source may be wiped by now.
     const std::string planned = OutputPath(options, encrypt ? TJobKind::Encrypt : TJobKind::Decrypt);
+    ask.SetOutput(planned);
     if (o.OverwriteAnswer != mbYes && IsAmong(planned, run.Written)) {
         lines.SayAsTool("\"" + planned +
                         "\" was written earlier in this run: it is not replaced, and the source is kept");

@@ -168,8 +168,10 @@ TEST(Cli, ExistingOutputIsAnsweredByTheOptionsElseLeftAlone)
         args.push_back(dir / "d.txt");
         const CliResult r = RunCli(args, dir.Path());
         EXPECT_EQ(r.status, row.status) << r.err;
-        EXPECT_EQ(r.err.find("This action will result in overwritinge an existing file! \nYES to create a new name, "
-                             "NO to EXIT without encrypting.\nIGNORE to continue and overwrite\n"),
+        // The tool's own question, naming the options a script gives.
+        EXPECT_EQ(r.err.find("\"" + dir / "d.txt.fe2" +
+                             "\" exists: overwrite it, save under a new name, or stop? (--overwrite or --new-name "
+                             "answers without asking)\n"),
                   0u)
             << r.err;
         EXPECT_EQ(r.err.substr(r.err.size() - std::string(row.lastLine).size()), row.lastLine);
@@ -304,13 +306,13 @@ TEST(Cli, TerminalPhraseIsAskedTwiceWithoutEcho)
 
 TEST(Cli, TerminalAnswersThePrompts)
 {
-    const std::string kOverwritePrompt = "Yes/No/Ignore [Y/n/i]? ", kWipePrompt = "OK/Cancel [y/N]? ";
+    const std::string kOverwritePrompt = "Overwrite/New name/Stop [o/N/s]? ", kWipePrompt = "OK/Cancel [y/N]? ";
     TempDir dir;
     WriteFile(dir / "a", TextBytes(300, 7));
     WriteFile(dir / "a.fe2", {'o', 'l', 'd'});
     WriteFile(dir / "p", {'p'});
     CliResult r = RunCliOnTerminal({"encrypt", "--delete-source", "--phrase-file", dir / "p", dir / "a"}, dir.Path(),
-                                   {{kOverwritePrompt, "maybe"}, {kOverwritePrompt, "i"}, {kWipePrompt, "C"}});
+                                   {{kOverwritePrompt, "maybe"}, {kOverwritePrompt, "o"}, {kWipePrompt, "C"}});
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("Source kept: "), std::string::npos) << r.out;
     EXPECT_EQ(ReadFile(dir / "a.fe2").size(), 300u);

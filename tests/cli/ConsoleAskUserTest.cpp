@@ -66,6 +66,7 @@ Asked AskOnTerminal(const std::function<lw::TMsgDlgBtn(lw::IAskUser&)>& box,
         if (!terminal.Available())
             ::_exit(101);
         lw::cli::TConsoleAskUser ask(overwriteAnswer, yes, terminal);
+        ask.SetOutput("a.fe2");
         const lw::TMsgDlgBtn answer = box(ask);
         ::_exit(answer);
     }
@@ -135,10 +136,12 @@ TEST(ConsoleAskUser, AnswersOnAPseudoTerminal)
         // Other defaults are asked, and Enter takes the given one.
         {"default Yes, Enter typed", yesNo, lw::mbYes, std::nullopt, true, "\n", lw::mbYes, "Yes/No [Y/n]? "},
         {"default Yes, n typed", yesNo, lw::mbYes, std::nullopt, true, "n\n", lw::mbNo, "Yes/No [Y/n]? "},
-        {"default Ignore, Enter typed", overwrite, lw::mbIgnore, std::nullopt, false, "\n", lw::mbIgnore,
-         "Yes/No/Ignore [y/n/I]? "},
-        {"plain box, Enter typed", overwrite, std::nullopt, std::nullopt, false, "\n", lw::mbYes,
-         "Yes/No/Ignore [Y/n/i]? "},
+        // The overwrite prompt in the tool's words: Enter keeps both files, o overwrites.
+        {"overwrite prompt, Enter typed", overwrite, std::nullopt, std::nullopt, false, "\n", lw::mbYes,
+         "Overwrite/New name/Stop [o/N/s]? "},
+        {"overwrite prompt, o typed", overwrite, std::nullopt, std::nullopt, false, "o\n", lw::mbIgnore,
+         "Overwrite/New name/Stop [o/N/s]? "},
+        {"overwrite prompt, --overwrite", overwrite, std::nullopt, lw::mbIgnore, false, "n\n", lw::mbIgnore, nullptr},
     };
     for (const auto& row : rows) {
         const Asked asked = AskOnTerminal(
@@ -150,7 +153,11 @@ TEST(ConsoleAskUser, AnswersOnAPseudoTerminal)
             },
             row.overwriteAnswer, row.yes, row.prompt ? row.typed : "", row.prompt ? row.ahead : row.typed);
         EXPECT_EQ(asked.answer, row.answer) << row.name;
-        EXPECT_EQ(asked.err, "Replace the file?\nIt cannot be undone.\n") << row.name;
+        const bool toolWords = row.buttons == overwrite && !row.defaultButton;
+        EXPECT_EQ(asked.err, toolWords ? "\"a.fe2\" exists: overwrite it, save under a new name, or stop? "
+                                         "(--overwrite or --new-name answers without asking)\n"
+                                       : "Replace the file?\nIt cannot be undone.\n")
+            << row.name;
         if (row.prompt) {
             EXPECT_NE(asked.terminal.find(row.prompt), std::string::npos) << row.name << ": " << asked.terminal;
         } else {
