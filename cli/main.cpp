@@ -5,6 +5,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/CliOptions.h"
@@ -74,15 +75,22 @@ struct TFileLines {
     void SayAsTool(const std::string& text) const { PrintLine((Prefix.empty() ? "lockwell-cli: " : Prefix) + text); }
 };
 
-// The result line names the cipher that was used ("File encrypted with Serpent").
+// The result line names the cipher that was used ("File encrypted with Serpent"). The new
+// name an existing output made is told with the result, once the file is really there.
 class TResultNamesCipher final : public IAskUser {
 public:
     TResultNamesCipher(IAskUser& inner, int32_t cipherIndex) : m_inner(inner), m_cipher(CipherName(cipherIndex)) {}
 
     TMsgDlgBtn AskUser(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons) override
     {
+        if (kind == TMsgDlgType::mtConfirmation && buttons == mbOK && text.starts_with("File saved as:")) {
+            m_savedAs = text;
+            return mbOK;
+        }
         const bool result =
             kind == TMsgDlgType::mtInformation && (text == "File encrypted" || text == "File decrypted");
+        if (result && !m_savedAs.empty())
+            m_inner.AskUser(TMsgDlgType::mtConfirmation, std::exchange(m_savedAs, {}), mbOK);
         return m_inner.AskUser(kind, result ? text + " with " + m_cipher : text, buttons);
     }
     TMsgDlgBtn AskUserWithDefault(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons,
@@ -105,6 +113,7 @@ public:
 private:
     IAskUser& m_inner;
     std::string m_cipher;
+    std::string m_savedAs;
 };
 
 int RunWipe(const TRun& run, const std::string& file, const TFileLines& lines)

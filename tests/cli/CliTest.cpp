@@ -182,10 +182,21 @@ TEST(Cli, ExistingOutputIsAnsweredByTheOptionsElseLeftAlone)
             EXPECT_EQ(ReadFile(dir / row.outputName).size(), 500u);
         }
         if (row.flags == std::vector<std::string>{"--new-name"}) {
-            EXPECT_NE(r.err.find("File saved as:" + (dir / "d.txt1.fe2") + "\n"), std::string::npos);
+            // Told with the result, once the file is there.
+            EXPECT_TRUE(r.err.ends_with("File saved as:" + (dir / "d.txt1.fe2") + "\nFile encrypted with Blowfish\n"))
+                << r.err;
             EXPECT_EQ(ReadFile(dir / "d.txt.fe2"), (Bytes{'o', 'l', 'd'}));
         }
     }
+    // A job that fails after its new name was chosen names no file.
+    TempDir dir;
+    WriteFile(dir / "d.txt", TextBytes(500, 2));
+    WriteFile(dir / "p", {'p'});
+    WriteFile(dir / "q", {'q'});
+    ASSERT_EQ(RunCli({"encrypt", "--compress", "--phrase-file", dir / "p", dir / "d.txt"}, dir.Path()).status, 0);
+    const CliResult r = RunCli({"decrypt", "--new-name", "--phrase-file", dir / "q", dir / "d.txt.fez"}, dir.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.find("File saved as:"), std::string::npos) << r.err;
 }
 
 TEST(Cli, WipesNeedYesOrATerminal)
