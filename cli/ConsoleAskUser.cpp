@@ -1,7 +1,9 @@
 #include "cli/ConsoleAskUser.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <span>
+#include <string_view>
 #include <utility>
 
 #include "platform/Path.h"
@@ -137,13 +139,32 @@ TMsgDlgBtn TConsoleAskUser::Ask(TMsgDlgType kind, const std::string& text, TMsgD
             return *m_overwriteAnswer;
         return AskTerminal(buttons, defaultButton);
     }
+    if (IsWipeQuestion(buttons))
+        return AskWipe(text, buttons, defaultButton);
     PrintLine(m_linePrefix + text);
-    if (IsWipeQuestion(buttons)) {
-        if (m_confirmWipes)
-            return mbOK;
-    } else if ((buttons & (buttons - 1)) == 0) {
+    if ((buttons & (buttons - 1)) == 0) {
         return static_cast<TMsgDlgBtn>(buttons);
     }
+    return AskTerminal(buttons, defaultButton);
+}
+
+// What the file system may keep of the file comes first; the question, in the tool's words
+// and naming the path, only when --yes has not answered it.
+TMsgDlgBtn TConsoleAskUser::AskWipe(const std::string& text, TMsgDlgButtons buttons, TMsgDlgBtn defaultButton)
+{
+    constexpr std::string_view kQuestionEnd = "Continue?";
+    const size_t end = text.find(kQuestionEnd);
+    std::string question = text, warning;
+    if (end != std::string::npos) {
+        question = text.substr(0, end + kQuestionEnd.size());
+        warning = text.substr(std::min(text.size(), end + kQuestionEnd.size() + 2)); // after its line end
+    }
+    if (!warning.empty())
+        PrintLine(m_linePrefix + warning);
+    if (m_confirmWipes)
+        return mbOK;
+    PrintLine(m_linePrefix +
+              (m_wipeTarget.empty() ? question : "Wipe \"" + m_wipeTarget + "\" and make it unrecoverable?"));
     return AskTerminal(buttons, defaultButton);
 }
 

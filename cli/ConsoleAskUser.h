@@ -30,14 +30,16 @@ public:
     TMsgDlgBtn AskUserWithDefault(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons,
                                   TMsgDlgBtn defaultButton) override;
 
-    // The output the overwrite prompt is about.
+    // The output the overwrite prompt is about, the file the wipe's question is about.
     void SetOutput(std::string path) { m_output = std::move(path); }
+    void SetWipeTarget(std::string path) { m_wipeTarget = std::move(path); }
 
     // The text of the last error box, empty when none was shown.
     const std::string& ErrorText() const { return m_errorText; }
 
 private:
     TMsgDlgBtn Ask(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons, TMsgDlgBtn defaultButton);
+    TMsgDlgBtn AskWipe(const std::string& text, TMsgDlgButtons buttons, TMsgDlgBtn defaultButton);
     TMsgDlgBtn AskTerminal(TMsgDlgButtons buttons, TMsgDlgBtn defaultButton);
 
     std::optional<TMsgDlgBtn> m_overwriteAnswer;
@@ -46,6 +48,7 @@ private:
     std::string m_linePrefix;
     std::string m_errorText;
     std::string m_output;
+    std::string m_wipeTarget;
 };
 
 } // namespace lw::cli

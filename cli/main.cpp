@@ -119,6 +119,7 @@ private:
 int RunWipe(const TRun& run, const std::string& file, const TFileLines& lines)
 {
     TConsoleAskUser ask(run.Options.OverwriteAnswer, run.Options.Yes, run.Terminal, lines.Prefix);
+    ask.SetWipeTarget(file);
     std::string why;
     TStopRequest stop;
     TProgressLine line(ShowsProgress(run.Options), stop, &TInterruptAsStop::Requested);
@@ -149,6 +150,7 @@ int RunJob(const TRun& run, const std::string& file, const TFileLines& lines)
     // what the earlier one wrote, whose source may be wiped by now.
     const std::string planned = OutputPath(options, encrypt ? TJobKind::Encrypt : TJobKind::Decrypt);
     ask.SetOutput(planned);
+    ask.SetWipeTarget(file);
     if (o.OverwriteAnswer != mbYes && IsAmong(planned, run.Written)) {
         lines.SayAsTool("\"" + planned +
                         "\" was written earlier in this run: it is not replaced, and the source is kept");

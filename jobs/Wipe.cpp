@@ -184,10 +184,19 @@ TWipeEnd WipeFile(std::unique_ptr<TFileStream> stream, const std::string& path, 
     try {
         std::string text =
             "You are about to wipe " + path::ExtractFileName(path) + "\r\n" + "and make it unrecoverable.Continue?";
-        if (fs::KeepsOldCopies(path))
+        switch (fs::OldCopiesOf(path)) {
+        case fs::TOldCopies::NewPlaces:
             text +=
                 "\r\nThis kind of file system keeps old copies of changed data: traces of the file may stay "
                 "on the disk after the wipe.";
+            break;
+        case fs::TOldCopies::Swap:
+            text +=
+                "\r\nThis file system keeps files in memory, which may be written to swap: traces of the file "
+                "may stay in the swap space after the wipe.";
+            break;
+        case fs::TOldCopies::None: break;
+        }
         // Cancel is the default: one key press must not destroy a file.
         if (ask.AskUserWithDefault(TMsgDlgType::mtWarning, text, mbOK | mbCancel, mbCancel) != mbOK) {
             if (reason)

@@ -32,9 +32,11 @@ TDeleteBlock DeleteBlock(const std::string& path);
 // failures count as 0: the passes will report them.
 int AllocateHoles(int fd);
 
-// True when the file system holding `path` writes changed data to new places (or may
-// keep it in swap), so overwriting in place can leave old copies. False when it cannot tell.
-bool KeepsOldCopies(const std::string& path);
+// Where overwriting in place may not reach every copy of a file's data: a file system that
+// writes changed data to new places, or one held in memory whose pages may go to swap.
+// None when it cannot tell.
+enum class TOldCopies { None, NewPlaces, Swap };
+TOldCopies OldCopiesOf(const std::string& path);
 
 // The wipe's random seed: the low 32 bits of the high-resolution counter (the monotonic
 // clock in nanoseconds; on Windows QueryPerformanceCounter, or the millisecond tick count

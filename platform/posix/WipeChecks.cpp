@@ -139,11 +139,11 @@ int AllocateHoles(int fd)
     return static_cast<unsigned long long>(space.f_bavail) * space.f_frsize < missing ? ENOSPC : 0;
 }
 
-bool KeepsOldCopies(const std::string& path)
+TOldCopies OldCopiesOf(const std::string& path)
 {
     struct statfs info {};
     if (::statfs(path.c_str(), &info) != 0)
-        return false;
+        return TOldCopies::None;
     switch (static_cast<unsigned long>(info.f_type) & 0xFFFFFFFFul) {
     case 0x9123683Eul: // btrfs
     case 0x2FC12FC1ul: // ZFS
@@ -153,9 +153,9 @@ bool KeepsOldCopies(const std::string& path)
     case 0x794C7630ul: // overlayfs
     case 0x24051905ul: // UBIFS
     case 0x72B6ul:     // JFFS2
-    case 0x01021994ul: // tmpfs: its pages may sit in swap
-        return true;
-    default: return false;
+        return TOldCopies::NewPlaces;
+    case 0x01021994ul: return TOldCopies::Swap; // tmpfs
+    default: return TOldCopies::None;
     }
 }
 

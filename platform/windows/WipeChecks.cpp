@@ -86,17 +86,17 @@ int AllocateHoles(int fd)
     return free.QuadPart < missing ? ENOSPC : 0;
 }
 
-bool KeepsOldCopies(const std::string& path)
+TOldCopies OldCopiesOf(const std::string& path)
 {
     // ReFS writes changed blocks elsewhere; NTFS compresses a compressed file's changed
     // clusters into new places.
     const DWORD attributes = ::GetFileAttributesW(win::WidePath(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE)))
-        return true;
+        return TOldCopies::NewPlaces;
     DWORD flags = 0;
     std::wstring system;
-    return VolumeOf(FolderOf(path), flags, system) && system == L"ReFS";
+    return VolumeOf(FolderOf(path), flags, system) && system == L"ReFS" ? TOldCopies::NewPlaces : TOldCopies::None;
 }
 
 uint32_t HighResolutionCounter()

@@ -204,17 +204,12 @@ TEST(Cli, WipesNeedYesOrATerminal)
     TempDir dir;
     WriteFile(dir / "w", TextBytes(5000, 3));
     CliResult r = RunCli({"wipe", dir / "w"}, dir.Path());
-    // As the tool prints it: without carriage returns.
-    std::string question;
-    for (char c : WipeQuestion(dir / "w", Warned(r.err)) + "\n")
-        if (c != '\r')
-            question += c;
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, question + "File NOT deleted\nthe wipe was not confirmed\n");
+    EXPECT_EQ(r.err, ToolWipeLines(dir / "w", false, Warned(r.err)) + "File NOT deleted\nthe wipe was not confirmed\n");
     EXPECT_TRUE(ReadFile(dir / "w") == TextBytes(5000, 3));
     r = RunCli({"wipe", "--yes", dir / "w"}, dir.Path());
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, question + "File deleted\n");
+    EXPECT_EQ(r.err, ToolWipeLines(dir / "w", true, Warned(r.err)) + "File deleted\n") << "--yes answered it";
     EXPECT_FALSE(fsys::exists(dir / "w"));
     r = RunCli({"wipe", "--yes", dir / "w"}, dir.Path());
     EXPECT_EQ(r.status, 1);

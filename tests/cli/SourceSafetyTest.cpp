@@ -290,11 +290,7 @@ TEST(SourceSafety, NoiseFromAWrongPhraseOrCipherKeepsTheSource)
                                     "--delete-source", "--yes", dir / "doc.fe2"},
                                    env.config.Path());
     EXPECT_EQ(right.status, 0) << right.err;
-    std::string question;
-    for (char c : WipeQuestion(dir / "doc.fe2", Warned(right.err)) + "\n")
-        if (c != '\r')
-            question += c;
-    EXPECT_EQ(right.err, question + "File decrypted with Serpent\n");
+    EXPECT_EQ(right.err, ToolWipeLines(dir / "doc.fe2", true, Warned(right.err)) + "File decrypted with Serpent\n");
     EXPECT_EQ(Listing(dir.Path()), std::vector<std::string>{"doc"});
     EXPECT_TRUE(ReadFile(dir / "doc") == text);
 }

@@ -169,6 +169,11 @@ inline constexpr const char* kOldCopiesLine =
     "This kind of file system keeps old copies of changed data: traces of the file may stay on the disk after the "
     "wipe.";
 
+// tmpfs: in memory, and so in swap.
+inline constexpr const char* kSwapLine =
+    "This file system keeps files in memory, which may be written to swap: traces "
+    "of the file may stay in the swap space after the wipe.";
+
 inline bool Warned(const std::string& text)
 {
     return text.find(kOldCopiesLine) != std::string::npos;
@@ -208,10 +213,20 @@ inline std::string WipeQuestion(const std::string& path, bool shown = false)
     const std::string warned = first + "\r\n" + kOldCopiesLine;
     const auto type = FileSystemType(name.has_parent_path() ? name.parent_path().string() : ".");
     if (type == kTmpfs)
-        return warned;
+        return first + "\r\n" + kSwapLine;
     if (!type || type == kExt4 || type == kXfs)
         return first;
     return shown ? warned : first;
+}
+
+// What lockwell-cli prints for that question: the warning line first, if any, then the
+// question in its own words, naming the path, unless --yes answered it.
+inline std::string ToolWipeLines(const std::string& path, bool yes, bool shown = false)
+{
+    const std::string box = WipeQuestion(path, shown);
+    const size_t end = box.find("Continue?") + 9;
+    std::string lines = end < box.size() ? box.substr(end + 2) + "\n" : "";
+    return yes ? lines : lines + "Wipe \"" + path + "\" and make it unrecoverable?\n";
 }
 
 // Another process reading the file as a job does: open, with a shared whole-file lock,
