@@ -22,7 +22,7 @@ namespace fsys = std::filesystem;
 namespace {
 
 // Every entry under root, symlinks as their target text, so nothing written goes unseen.
-std::map<std::string, std::string> Snapshot(const std::string& root)
+std::map<std::string, std::string> Tree(const std::string& root)
 {
     std::map<std::string, std::string> all;
     for (auto it = fsys::recursive_directory_iterator(root); it != fsys::recursive_directory_iterator(); ++it) {
@@ -209,7 +209,7 @@ void RunJobOn(const std::vector<std::string>& args, const std::string& message, 
     EXPECT_TRUE(args[0] == "encrypt" ? lw::RunEncryptJob(options, context) : lw::RunDecryptJob(options, context));
     EXPECT_EQ(ask.boxes, (std::vector<Box>{{lw::TMsgDlgType::mtError, "File IO error", lw::mbOK}}));
     EXPECT_NE(context.FailureReason.find(message), std::string::npos) << context.FailureReason;
-    EXPECT_TRUE(Snapshot(folder) == before) << "the job wrote something";
+    EXPECT_TRUE(Tree(folder) == before) << "the job wrote something";
 }
 
 class RefusedNames : public ::testing::TestWithParam<Refused> {};
@@ -223,7 +223,7 @@ TEST_P(RefusedNames, ClearMessageAndNothingWritten)
     WriteFile(config / "phrase", {'p', 'w', '\n'});
     TempDir dir;
     const std::vector<std::string> args = r.arrange(dir, config / "phrase");
-    const auto before = Snapshot(dir.Path());
+    const auto before = Tree(dir.Path());
     const CliResult result = RunCli(args, config.Path(), {}, dir.Path());
     EXPECT_EQ(result.status, r.status) << result.err;
     // Jobs say it in one line; bad usage adds where the usage is; a wipe ends with its result.
@@ -239,7 +239,7 @@ TEST_P(RefusedNames, ClearMessageAndNothingWritten)
     }
     EXPECT_NE((args[0] == "wipe" ? result.err : first).find(r.message), std::string::npos) << result.err;
     EXPECT_TRUE(result.out.empty());
-    EXPECT_TRUE(Snapshot(dir.Path()) == before) << "something was written";
+    EXPECT_TRUE(Tree(dir.Path()) == before) << "something was written";
     if (r.viaJob) {
         RunJobOn(args, r.message, dir.Path(), before);
     }

@@ -1,20 +1,18 @@
 #pragma once
-// Processes for the tool's safety tests: the tool run as another user or held at a gate,
-// a run stopped in the middle of its job, a program appending to a file, a read-only
-// file system.
+// Processes for the tool's safety tests: a run stopped in the middle of its job, a program
+// appending to a file, a read-only file system.
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <grp.h>
-#include <optional>
+#include <functional>
+#include <map>
 #include <poll.h>
 #include <signal.h>
 #include <string>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -26,103 +24,24 @@
 
 namespace lwtest {
 
-// How StartCli runs the tool, beyond its arguments: TCliStart().Err(file).Named().
-struct TCliStart {
-    std::string errFile;       // its messages; none kept when empty
-    std::optional<uid_t> as;   // another user
-    const int* gate = nullptr; // a pipe that holds it back
-    bool named = false;        // the test build, whose working files are named ones
-    bool coreDumps = false;    // core dumps as allowed as the machine lets them be
-
-    TCliStart Err(std::string file) const
-    {
-        return With([&](TCliStart& s) { s.errFile = std::move(file); });
-    }
-    TCliStart As(uid_t user) const
-    {
-        return With([&](TCliStart& s) { s.as = user; });
-    }
-    TCliStart Gate(const int* pipe) const
-    {
-        return With([&](TCliStart& s) { s.gate = pipe; });
-    }
-    TCliStart Named(bool on = true) const
-    {
-        return With([&](TCliStart& s) { s.named = on; });
-    }
-    TCliStart CoreDumps() const
-    {
-        return With([](TCliStart& s) { s.coreDumps = true; });
-    }
-
-private:
-    template <class F>
-    TCliStart With(F change) const
-    {
-        TCliStart copy = *this;
-        change(copy);
-        return copy;
-    }
-};
-
-// The tool with no terminal; as another user when asked (the ids drop before the exec, so
-// the tool never had root's rights). Held back until the gate pipe's writing end is
-// closed, when one is given, so that runs can start at once.
-inline pid_t StartCli(const std::vector<std::string>& args, const std::string& config, const TCliStart& how = {})
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setsid();
-        const int null = ::open("/dev/null", O_RDWR);
-        const int err = how.errFile.empty() ? null : ::open(how.errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(null, 0);
-        ::dup2(null, 1);
-        ::dup2(err, 2);
-        const auto as = how.as;
-        if (as && (::setgroups(0, nullptr) != 0 || ::setresgid(*as, *as, *as) != 0 || ::setresuid(*as, *as, *as) != 0))
-            ::_exit(125);
-        if (how.coreDumps) {
-            rlimit core{};
-            ::getrlimit(RLIMIT_CORE, &core);
-            core.rlim_cur = core.rlim_max;
-            ::setrlimit(RLIMIT_CORE, &core);
-        }
-        UseNamedWorkingFiles(how.named);
-        char go = 0;
-        if (how.gate) {
-            ::close(how.gate[1]);
-            (void)!::read(how.gate[0], &go, 1);
-        }
-        ExecCli(args, config);
-    }
-    return pid;
-}
-
-// The exit status, or -1 when a signal ended the process.
-inline int Finish(pid_t pid)
-{
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 inline bool Ended(pid_t pid)
 {
     int status = 0;
     return ::waitpid(pid, &status, WNOHANG | WNOWAIT) == pid;
 }
 
-// The regular files in folder the process holds open.
-inline std::vector<std::string> OpenFilesIn(pid_t pid, const std::string& folder)
+// The regular files in folder the process holds open, with their sizes; an unnamed one
+// ends in " (deleted)".
+inline std::map<std::string, int64_t> OpenFilesIn(pid_t pid, const std::string& folder)
 {
-    std::vector<std::string> held;
+    std::map<std::string, int64_t> held;
     std::error_code ec;
     for (std::filesystem::directory_iterator it("/proc/" + std::to_string(pid) + "/fd", ec), end; !ec && it != end;
          it.increment(ec)) {
         const std::string target = std::filesystem::read_symlink(it->path(), ec).string();
         struct stat st {};
         if (!ec && target.rfind(folder + "/", 0) == 0 && ::stat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            held.push_back(target);
+            held[target] = st.st_size;
     }
     return held;
 }
@@ -140,15 +59,14 @@ inline bool Locked(const std::string& path)
     return locked;
 }
 
-// Waits until the run holds its source open and locked and has its working file (so it
-// has recorded what it reads) and stops it there, before any commit. False when it got
-// past that point unseen; it is then left to end.
-inline bool StopMidJob(pid_t pid, const std::string& folder, const std::string& source, const std::string& output)
+// Stops the run once ready() holds, and keeps it stopped when still() then holds too
+// (it did not get past that point before it stopped). False when it ended, got past
+// unseen or did not get there in a minute; it is then left running.
+inline bool StopWhen(pid_t pid, const std::function<bool()>& ready, const std::function<bool()>& still)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (std::chrono::steady_clock::now() < deadline && !Ended(pid)) {
-        const auto held = OpenFilesIn(pid, folder);
-        if (held.size() < 2 || std::find(held.begin(), held.end(), source) == held.end() || !Locked(source)) {
+        if (!ready()) {
             std::this_thread::sleep_for(std::chrono::microseconds(200));
             continue;
         }
@@ -157,12 +75,25 @@ inline bool StopMidJob(pid_t pid, const std::string& folder, const std::string& 
         ::waitpid(pid, &status, WUNTRACED);
         if (!WIFSTOPPED(status))
             return false;
-        if (OpenFilesIn(pid, folder).size() >= 2 && !std::filesystem::exists(output))
+        if (still())
             return true;
         ::kill(pid, SIGCONT);
         return false;
     }
     return false;
+}
+
+// Stops the run where it holds its source open and locked and has its working file (so it
+// has recorded what it reads), before any commit.
+inline bool StopMidJob(pid_t pid, const std::string& folder, const std::string& source, const std::string& output)
+{
+    return StopWhen(
+        pid,
+        [&] {
+            const auto held = OpenFilesIn(pid, folder);
+            return held.size() >= 2 && held.count(source) && Locked(source);
+        },
+        [&] { return OpenFilesIn(pid, folder).size() >= 2 && !std::filesystem::exists(output); });
 }
 
 // Another program appending lines to path, from when it is let go until it is stopped;

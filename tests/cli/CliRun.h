@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <grp.h>
+#include <optional>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -39,28 +42,130 @@ inline void UseNamedWorkingFiles(bool named)
     ::_exit(127);
 }
 
+// How StartCli runs the tool, beyond its arguments: TCliStart().Err(file).Named().
+// Standard streams left unset are /dev/null.
+struct TCliStart {
+    std::string inFile, outFile, errFile;
+    int inFd = -1;             // standard input whose offset the caller shares, to see how far it was read
+    std::string workDir;       // the current folder
+    std::optional<uid_t> as;   // another user
+    const int* gate = nullptr; // a pipe that holds it back
+    bool named = false;        // the test build, whose working files are named ones
+    bool coreDumps = false;    // core dumps as allowed as the machine lets them be
+    unsigned bound = 0;        // seconds until an alarm ends a run that never stops
+
+    TCliStart In(std::string file) const
+    {
+        return With([&](TCliStart& s) { s.inFile = std::move(file); });
+    }
+    TCliStart In(int fd) const
+    {
+        return With([&](TCliStart& s) { s.inFd = fd; });
+    }
+    TCliStart Out(std::string file) const
+    {
+        return With([&](TCliStart& s) { s.outFile = std::move(file); });
+    }
+    TCliStart Err(std::string file) const
+    {
+        return With([&](TCliStart& s) { s.errFile = std::move(file); });
+    }
+    TCliStart Dir(std::string folder) const
+    {
+        return With([&](TCliStart& s) { s.workDir = std::move(folder); });
+    }
+    TCliStart As(uid_t user) const
+    {
+        return With([&](TCliStart& s) { s.as = user; });
+    }
+    TCliStart Gate(const int* pipe) const
+    {
+        return With([&](TCliStart& s) { s.gate = pipe; });
+    }
+    TCliStart Named(bool on = true) const
+    {
+        return With([&](TCliStart& s) { s.named = on; });
+    }
+    TCliStart CoreDumps() const
+    {
+        return With([](TCliStart& s) { s.coreDumps = true; });
+    }
+    TCliStart Bound(unsigned seconds) const
+    {
+        return With([&](TCliStart& s) { s.bound = seconds; });
+    }
+
+private:
+    template <class F>
+    TCliStart With(F change) const
+    {
+        TCliStart copy = *this;
+        change(copy);
+        return copy;
+    }
+};
+
+// The tool with no terminal; as another user when asked (the ids drop before the exec, so
+// the tool never had root's rights). Held back until the gate pipe's writing end is
+// closed, when one is given, so that runs can start at once.
+inline pid_t StartCli(const std::vector<std::string>& args, const std::string& config, const TCliStart& how = {})
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setsid();
+        const auto open = [](const std::string& file, int flags) {
+            return ::open(file.empty() ? "/dev/null" : file.c_str(), flags, 0644);
+        };
+        ::dup2(how.inFd >= 0 ? how.inFd : open(how.inFile, O_RDONLY), 0);
+        ::dup2(open(how.outFile, O_WRONLY | O_CREAT | O_TRUNC), 1);
+        ::dup2(open(how.errFile, O_WRONLY | O_CREAT | O_TRUNC), 2);
+        if (!how.workDir.empty() && ::chdir(how.workDir.c_str()) != 0)
+            ::_exit(126);
+        const auto as = how.as;
+        if (as && (::setgroups(0, nullptr) != 0 || ::setresgid(*as, *as, *as) != 0 || ::setresuid(*as, *as, *as) != 0))
+            ::_exit(125);
+        if (how.coreDumps) {
+            rlimit core{};
+            ::getrlimit(RLIMIT_CORE, &core);
+            core.rlim_cur = core.rlim_max;
+            ::setrlimit(RLIMIT_CORE, &core);
+        }
+        if (how.bound)
+            ::alarm(how.bound);
+        UseNamedWorkingFiles(how.named);
+        char go = 0;
+        if (how.gate) {
+            ::close(how.gate[1]);
+            (void)!::read(how.gate[0], &go, 1);
+        }
+        ExecCli(args, config);
+    }
+    return pid;
+}
+
+// The wait status, for a test that tells the signals apart.
+inline int WaitStatus(pid_t pid)
+{
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+// The exit status, or -1 when a signal ended the process.
+inline int Finish(pid_t pid)
+{
+    const int status = WaitStatus(pid);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 inline CliResult RunCli(const std::vector<std::string>& args, const std::string& configHome, const Bytes& input = {},
                         const std::string& workDir = "")
 {
     TempDir io;
     WriteFile(io / "in", input);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setsid();
-        const int in = ::open((io / "in").c_str(), O_RDONLY);
-        const int out = ::open((io / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open((io / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        if (!workDir.empty() && ::chdir(workDir.c_str()) != 0)
-            ::_exit(126);
-        ExecCli(args, configHome);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
     CliResult result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.status =
+        Finish(StartCli(args, configHome, TCliStart().In(io / "in").Out(io / "out").Err(io / "err").Dir(workDir)));
     const Bytes out = ReadFile(io / "out");
     const Bytes err = ReadFile(io / "err");
     result.out.assign(out.begin(), out.end());

@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -46,34 +45,14 @@ Bytes LargePlain()
     return data;
 }
 
-int WaitStatus(pid_t pid)
-{
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return status;
-}
-
 // The file the process holds open in folder, other than those named in `known`, with
 // its size: its working file.
-struct Held {
-    std::string target;
-    int64_t size = 0;
-};
-std::optional<Held> WorkingFile(pid_t pid, const std::string& folder, const std::vector<std::string>& known)
+std::optional<std::pair<std::string, int64_t>> WorkingFile(pid_t pid, const std::string& folder,
+                                                           const std::vector<std::string>& known)
 {
-    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
-    std::error_code ec;
-    for (fsys::directory_iterator it(fds, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string target = fsys::read_symlink(it->path(), ec).string();
-        if (ec || target.rfind(folder + "/", 0) != 0)
-            continue;
-        if (std::find(known.begin(), known.end(), target) != known.end())
-            continue;
-        struct stat st {};
-        if (::stat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            continue;
-        return Held{target, st.st_size};
-    }
+    for (const auto& [target, size] : OpenFilesIn(pid, folder))
+        if (std::find(known.begin(), known.end(), target) == known.end())
+            return std::pair{target, size};
     return std::nullopt;
 }
 
@@ -109,43 +88,23 @@ bool InterruptMidJob(const Fixture& f, const std::string& folder, int signal, bo
         WriteFile(source, f.encrypted);
         fsys::remove(folder + "/data");
         const pid_t pid = StartCli(f.DecryptArgs(source), f.config.Path(), TCliStart().Named(named).CoreDumps());
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        bool stopped = false, ended = false;
-        while (!stopped && !ended && std::chrono::steady_clock::now() < deadline) {
-            const std::optional<Held> held = WorkingFile(pid, folder, {source, stale});
-            if (!held || held->size < kMidJob) {
-                ended = ::waitpid(pid, nullptr, WNOHANG) == pid; // before it was seen
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
-                continue;
-            }
-            ::kill(pid, SIGSTOP);
-            int status = 0;
-            ::waitpid(pid, &status, WUNTRACED);
-            stopped = WIFSTOPPED(status);
-            ended = !stopped;
-        }
-        if (!stopped) {
-            if (!ended) {
-                ::kill(pid, SIGKILL);
-                WaitStatus(pid);
-            }
-            continue;
-        }
-        // Frozen now: still writing, or already past the commit?
-        const std::optional<Held> held = WorkingFile(pid, folder, {source, stale});
-        if (!held || fsys::exists(folder + "/data")) {
-            ::kill(pid, SIGCONT);
+        const auto held = [&] { return WorkingFile(pid, folder, {source, stale}); };
+        // Frozen with data written, and not yet past the commit.
+        if (!StopWhen(
+                pid, [&] { return held() && held()->second >= kMidJob; },
+                [&] { return held() && !fsys::exists(folder + "/data"); })) {
             WaitStatus(pid);
             continue;
         }
+        const std::string target = held()->first;
         const auto names = Listing(folder);
         if (named) {
             EXPECT_EQ(names.size(), 3u) << "no named working file";
-            EXPECT_EQ(fsys::path(held->target).filename().string().rfind(".lockwell-", 0), 0u) << held->target;
+            EXPECT_EQ(fsys::path(target).filename().string().rfind(".lockwell-", 0), 0u) << target;
         } else {
             // The working file is in the folder's file system yet under no name.
             EXPECT_EQ(names, (std::vector<std::string>{kStale, "data.fe2"}));
-            EXPECT_NE(held->target.find(" (deleted)"), std::string::npos) << held->target;
+            EXPECT_NE(target.find(" (deleted)"), std::string::npos) << target;
         }
         ::kill(pid, signal);
         ::kill(pid, SIGCONT);

@@ -38,19 +38,7 @@ BoundedRun RunWithInput(const std::vector<std::string>& args, const std::string&
     TempDir io;
     const int in = ::open(stdinPath.c_str(), O_RDONLY | O_CLOEXEC);
     EXPECT_GE(in, 0) << stdinPath;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setsid();
-        ::alarm(120);
-        const int err = ::open((io / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(in, 0);
-        ::dup2(null, 1);
-        ::dup2(err, 2);
-        ExecCli(args, configHome);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    const int status = WaitStatus(StartCli(args, configHome, TCliStart().In(in).Err(io / "err").Bound(120)));
     BoundedRun run;
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;

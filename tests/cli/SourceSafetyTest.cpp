@@ -77,6 +77,12 @@ std::string LastLine(std::string err)
     return start == std::string::npos ? err : err.substr(start + 1);
 }
 
+// What the tool prints after --yes answered the wipe's question for path, then end.
+std::string Printed(const std::string& path, const std::string& err, const std::string& end)
+{
+    return ToolWipeLines(path, true, Warned(err)) + end;
+}
+
 bool StartsWith(const std::string& text, const std::string& start)
 {
     return text.rfind(start, 0) == 0;
@@ -145,6 +151,8 @@ TEST(SourceSafety, TwoRunsOnOneSourceNeverLoseIt)
         std::printf("  %2d x %s\n", count, outcome.c_str());
 }
 
+// The end-to-end row of the wipe's refusal (WipeLocks): a real job holds the file, the
+// wipe refuses and says why after its question, and goes through once the job is over.
 TEST(SourceSafety, WipeOfAFileAJobReadsIsRefused)
 {
     Env env;
@@ -164,10 +172,14 @@ TEST(SourceSafety, WipeOfAFileAJobReadsIsRefused)
         ::kill(job, SIGCONT);
         EXPECT_EQ(Finish(job), 0) << Text(ReadFile(io / "job"));
         EXPECT_EQ(wipe.status, 1);
-        EXPECT_NE(wipe.err.find("File NOT deleted\n\"s\" is in use by another Lockwell job\n"), std::string::npos)
-            << wipe.err;
+        EXPECT_EQ(wipe.err,
+                  Printed(dir / "s", wipe.err, "File NOT deleted\n\"s\" is in use by another Lockwell job\n"));
         EXPECT_TRUE(ReadFile(dir / "s") == source) << "the source was touched";
         EXPECT_TRUE(env.Decrypted(dir / "s.fe2") == source) << "the output is not the source";
+        const CliResult after = RunCli({"wipe", "--yes", dir / "s"}, env.config.Path());
+        EXPECT_EQ(after.status, 0);
+        EXPECT_EQ(after.err, Printed(dir / "s", after.err, "File deleted\n"));
+        EXPECT_FALSE(fsys::exists(dir / "s"));
         break;
     }
 }
@@ -290,7 +302,7 @@ TEST(SourceSafety, NoiseFromAWrongPhraseOrCipherKeepsTheSource)
                                     "--delete-source", "--yes", dir / "doc.fe2"},
                                    env.config.Path());
     EXPECT_EQ(right.status, 0) << right.err;
-    EXPECT_EQ(right.err, ToolWipeLines(dir / "doc.fe2", true, Warned(right.err)) + "File decrypted with Serpent\n");
+    EXPECT_EQ(right.err, Printed(dir / "doc.fe2", right.err, "File decrypted with Serpent\n"));
     EXPECT_EQ(Listing(dir.Path()), std::vector<std::string>{"doc"});
     EXPECT_TRUE(ReadFile(dir / "doc") == text);
 }

@@ -25,7 +25,7 @@ const char* kEncryptPrompt =
     "without encrypting.\r\nIGNORE to continue and overwrite";
 
 // Every file and folder under root with its content.
-std::map<std::string, Bytes> Snapshot(const std::string& root)
+std::map<std::string, Bytes> Tree(const std::string& root)
 {
     std::map<std::string, Bytes> all;
     for (const auto& entry : fsys::recursive_directory_iterator(root))
@@ -207,7 +207,7 @@ TEST_P(BadInput, FileIOErrorAndNothingLost)
     options.DeleteSource = true;
     options.CopyToClipboard = true;
     options.SendByMail = true;
-    const auto before = Snapshot(dir.Path());
+    const auto before = Tree(dir.Path());
 
     ScriptedAsk ask(c.earlierOutput ? std::deque<lw::TMsgDlgBtn>{lw::mbIgnore} : std::deque<lw::TMsgDlgBtn>{});
     RecordingHandOff handOff;
@@ -233,7 +233,7 @@ TEST_P(BadInput, FileIOErrorAndNothingLost)
         if (const auto at = reason.find(mark); at != std::string::npos)
             reason.replace(at, mark.size(), path);
     EXPECT_NE(context.FailureReason.find(reason), std::string::npos) << context.FailureReason;
-    EXPECT_TRUE(Snapshot(dir.Path()) == before) << "a file was created, changed or removed";
+    EXPECT_TRUE(Tree(dir.Path()) == before) << "a file was created, changed or removed";
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, BadInput, ::testing::ValuesIn(Cases()), [](const auto& entry) {

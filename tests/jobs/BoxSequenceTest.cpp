@@ -17,20 +17,35 @@ namespace {
 // "prompt", "saved", "wipe source", "delete now" (the question after mailing),
 // "wipe output", "result", "error";
 // "clipboard", "events", "open", "mail".
+// What sets a flow apart beyond its boxes and calls; none: the source and the output
+// stay and the mail goes.
+enum Mark { kEarlier = 1, kAbandoned = 2, kNoSource = 4, kNoOutput = 8, kMailFails = 16 };
+
+// A table cell of names: "result, delete now".
+struct Names : std::vector<std::string> {
+    Names() = default;
+    Names(const char* list)
+    {
+        for (std::string rest = list; !rest.empty();) {
+            const size_t end = rest.find(", ");
+            push_back(rest.substr(0, end));
+            rest = end == std::string::npos ? "" : rest.substr(end + 2);
+        }
+    }
+};
+
 struct Flow {
     std::string name;
     bool encrypt;
-    bool earlierOutput;
     std::deque<lw::TMsgDlgBtn> answers;
     void (*options)(lw::TJobOptions&);
-    std::vector<std::string> boxes;
-    std::vector<std::string> calls;
-    bool returns = true;
-    bool sourceLeft = true;
-    bool outputLeft = true;
-    bool mailResult = true;
-    std::string clipboardError = {};
+    Names boxes;
+    Names calls;
+    int marks = 0;  // kEarlier: an earlier file sits at the output path
     int opens = -1; // file opens during the job, when it tells something
+    std::string clipboardError = {};
+
+    bool Has(Mark mark) const { return marks & mark; }
 };
 
 std::ostream& operator<<(std::ostream& out, const Flow& f)
@@ -61,165 +76,76 @@ void Everything(lw::TJobOptions& o)
     o.DeleteSource = o.CopyToClipboard = o.RunOutput = o.SendByMail = o.DeleteAfterMail = true;
 }
 
+using lw::mbCancel, lw::mbIgnore, lw::mbNo, lw::mbOK, lw::mbYes;
+
 const std::vector<Flow> kFlows = {
-    {"encrypt, overwrite Yes", true, true, {lw::mbYes}, None, {"prompt", "saved", "result"}, {}},
-    {"encrypt, overwrite No", true, true, {lw::mbNo}, None, {"prompt"}, {}, false},
-    {"encrypt, overwrite Ignore", true, true, {lw::mbIgnore}, None, {"prompt", "result"}, {}},
-    {"decrypt, overwrite Yes", false, true, {lw::mbYes}, None, {"prompt", "saved", "result"}, {}},
-    {"decrypt, overwrite No", false, true, {lw::mbNo}, Everything, {"prompt"}, {}, false},
-    {"decrypt, overwrite Ignore", false, true, {lw::mbIgnore}, None, {"prompt", "result"}, {}},
+    {"encrypt, overwrite Yes", true, {mbYes}, None, "prompt, saved, result", {}, kEarlier},
+    {"encrypt, overwrite No", true, {mbNo}, None, "prompt", {}, kEarlier | kAbandoned},
+    {"encrypt, overwrite Ignore", true, {mbIgnore}, None, "prompt, result", {}, kEarlier},
+    {"decrypt, overwrite Yes", false, {mbYes}, None, "prompt, saved, result", {}, kEarlier},
+    {"decrypt, overwrite No", false, {mbNo}, Everything, "prompt", {}, kEarlier | kAbandoned},
+    {"decrypt, overwrite Ignore", false, {mbIgnore}, None, "prompt, result", {}, kEarlier},
     // Opens of the source, the output, the output's folder (synced after the rename) and
     // the output once more, read back before the question. Both jobs hand their open
     // source over to the wipe: no fifth open.
-    {"encrypt, delete source accepted",
-     true,
-     false,
-     {lw::mbOK},
-     DeleteSource,
-     {"wipe source", "result"},
-     {},
-     true,
-     false,
-     true,
-     true,
-     {},
-     4},
-    {"encrypt, delete source declined",
-     true,
-     false,
-     {lw::mbCancel},
-     DeleteSource,
-     {"wipe source", "result"},
-     {},
-     true,
-     true,
-     true,
-     true,
-     {},
-     4},
-    {"decrypt, delete source accepted",
-     false,
-     false,
-     {lw::mbOK},
-     DeleteSource,
-     {"wipe source", "result"},
-     {},
-     true,
-     false,
-     true,
-     true,
-     {},
-     4},
-    {"decrypt, delete source declined",
-     false,
-     false,
-     {lw::mbCancel},
-     DeleteSource,
-     {"wipe source", "result"},
-     {},
-     true,
-     true,
-     true,
-     true,
-     {},
-     4},
-    {"encrypt, mail without delete, no question", true, false, {}, Mail, {"result"}, {"mail"}},
-    {"decrypt, mail without delete, no question", false, false, {}, Mail, {"result"}, {"mail"}},
+    {"encrypt, delete source accepted", true, {mbOK}, DeleteSource, "wipe source, result", {}, kNoSource, 4},
+    {"encrypt, delete source declined", true, {mbCancel}, DeleteSource, "wipe source, result", {}, 0, 4},
+    {"decrypt, delete source accepted", false, {mbOK}, DeleteSource, "wipe source, result", {}, kNoSource, 4},
+    {"decrypt, delete source declined", false, {mbCancel}, DeleteSource, "wipe source, result", {}, 0, 4},
+    {"encrypt, mail without delete, no question", true, {}, Mail, "result", "mail"},
+    {"decrypt, mail without delete, no question", false, {}, Mail, "result", "mail"},
     // The mail program may read the file only when the message goes: the user is asked first.
     {"encrypt, mail then delete Yes",
      true,
-     false,
-     {lw::mbYes, lw::mbOK},
+     {mbYes, mbOK},
      MailAndDelete,
-     {"result", "delete now", "wipe output"},
-     {"mail"},
-     true,
-     true,
-     false},
+     "result, delete now, wipe output",
+     "mail",
+     kNoOutput},
     {"decrypt, mail then delete Yes",
      false,
-     false,
-     {lw::mbYes, lw::mbOK},
+     {mbYes, mbOK},
      MailAndDelete,
-     {"result", "delete now", "wipe output"},
-     {"mail"},
-     true,
-     true,
-     false},
-    {"encrypt, mail then delete No", true, false, {lw::mbNo}, MailAndDelete, {"result", "delete now"}, {"mail"}},
-    {"decrypt, mail then delete No", false, false, {lw::mbNo}, MailAndDelete, {"result", "delete now"}, {"mail"}},
-    {"decrypt, mail then delete box closed",
-     false,
-     false,
-     {lw::mbCancel},
-     MailAndDelete,
-     {"result", "delete now"},
-     {"mail"}},
+     "result, delete now, wipe output",
+     "mail",
+     kNoOutput},
+    {"encrypt, mail then delete No", true, {mbNo}, MailAndDelete, "result, delete now", "mail"},
+    {"decrypt, mail then delete No", false, {mbNo}, MailAndDelete, "result, delete now", "mail"},
+    {"decrypt, mail then delete box closed", false, {mbCancel}, MailAndDelete, "result, delete now", "mail"},
     {"decrypt, mail then delete Yes, wipe declined",
      false,
-     false,
-     {lw::mbYes, lw::mbCancel},
+     {mbYes, mbCancel},
      MailAndDelete,
-     {"result", "delete now", "wipe output"},
-     {"mail"}},
-    {"encrypt, mail fails, no question", true, false, {}, MailAndDelete, {"result"}, {"mail"}, true, true, true, false},
-    {"decrypt, mail fails, no question",
-     false,
-     false,
-     {},
-     MailAndDelete,
-     {"result"},
-     {"mail"},
-     true,
-     true,
-     true,
-     false},
-    {"decrypt, mail fails", false, false, {}, Mail, {"result"}, {"mail"}, true, true, true, false},
-    {"encrypt, hand-offs in order, no open", true, false, {}, AllHandOffs, {"result"}, {"clipboard", "events", "mail"}},
-    {"decrypt, hand-offs in order", false, false, {}, AllHandOffs, {"result"}, {"clipboard", "events", "open", "mail"}},
+     "result, delete now, wipe output",
+     "mail"},
+    {"encrypt, mail fails, no question", true, {}, MailAndDelete, "result", "mail", kMailFails},
+    {"decrypt, mail fails, no question", false, {}, MailAndDelete, "result", "mail", kMailFails},
+    {"decrypt, mail fails", false, {}, Mail, "result", "mail", kMailFails},
+    {"encrypt, hand-offs in order, no open", true, {}, AllHandOffs, "result", "clipboard, events, mail"},
+    {"decrypt, hand-offs in order", false, {}, AllHandOffs, "result", "clipboard, events, open, mail"},
     {"decrypt, everything",
      false,
-     false,
-     {lw::mbOK, lw::mbYes, lw::mbOK},
+     {mbOK, mbYes, mbOK},
      Everything,
-     {"wipe source", "result", "delete now", "wipe output"},
-     {"clipboard", "events", "open", "mail"},
-     true,
-     false,
-     false},
+     "wipe source, result, delete now, wipe output",
+     "clipboard, events, open, mail",
+     kNoSource | kNoOutput},
     {"encrypt, everything, output kept",
      true,
-     false,
-     {lw::mbOK, lw::mbNo},
+     {mbOK, mbNo},
      Everything,
-     {"wipe source", "result", "delete now"},
-     {"clipboard", "events", "mail"},
-     true,
-     false,
-     true},
-    {"encrypt, clipboard fails",
-     true,
-     false,
-     {},
-     AllHandOffs,
-     {"result", "error"},
-     {"clipboard"},
-     true,
-     true,
-     true,
-     true,
-     "Cannot open clipboard"},
+     "wipe source, result, delete now",
+     "clipboard, events, mail",
+     kNoSource},
+    {"encrypt, clipboard fails", true, {}, AllHandOffs, "result, error", "clipboard", 0, -1, "Cannot open clipboard"},
     {"decrypt, clipboard fails",
      false,
-     false,
-     {lw::mbOK},
+     {mbOK},
      Everything,
-     {"wipe source", "result", "error"},
-     {"clipboard"},
-     true,
-     false,
-     true,
-     true,
+     "wipe source, result, error",
+     "clipboard",
+     kNoSource,
+     -1,
      "Could not allocate memory."},
 };
 
@@ -250,7 +176,7 @@ TEST_P(BoxSequence, BoxesAndHandOffsComeInTheirOrder)
     const std::string output = dir / (f.encrypt ? "s.txt.fe2" : "s.txt");
     const std::string numbered = dir / (f.encrypt ? "s.txt1.fe2" : "s1.txt");
     const Bytes earlier{'o', 'l', 'd'};
-    if (f.earlierOutput)
+    if (f.Has(kEarlier))
         WriteFile(output, earlier);
     const Bytes sourceBytes = ReadFile(source);
     options.SourcePath = source;
@@ -258,7 +184,7 @@ TEST_P(BoxSequence, BoxesAndHandOffsComeInTheirOrder)
 
     ScriptedAsk ask(f.answers);
     RecordingHandOff handOff;
-    handOff.mailResult = f.mailResult;
+    handOff.mailResult = !f.Has(kMailFails);
     handOff.clipboardError = f.clipboardError;
     lw::TJobContext context{ask, handOff};
     bool returned = false;
@@ -269,7 +195,7 @@ TEST_P(BoxSequence, BoxesAndHandOffsComeInTheirOrder)
         opens = faults.Count(TFileOp::Open);
     }
 
-    const bool renamed = f.answers.size() && f.answers.front() == lw::mbYes && f.earlierOutput;
+    const bool renamed = f.answers.size() && f.answers.front() == lw::mbYes && f.Has(kEarlier);
     const std::string finalOutput = renamed ? numbered : output;
     std::vector<Box> expectedBoxes;
     for (const std::string& b : f.boxes) {
@@ -309,31 +235,31 @@ TEST_P(BoxSequence, BoxesAndHandOffsComeInTheirOrder)
     for (const std::string& c : f.calls)
         expectedCalls.push_back(c == "events" ? c : c + ":" + finalOutput);
 
-    EXPECT_EQ(returned, f.returns);
+    EXPECT_EQ(returned, !f.Has(kAbandoned));
     EXPECT_EQ(ask.boxes, expectedBoxes);
     EXPECT_TRUE(ask.ScriptUsedUp());
     EXPECT_EQ(handOff.calls, expectedCalls);
     EXPECT_EQ(context.FailureReason, f.clipboardError);
-    EXPECT_EQ(fsys::exists(source), f.sourceLeft);
-    if (f.sourceLeft) {
+    EXPECT_EQ(fsys::exists(source), !f.Has(kNoSource));
+    if (!f.Has(kNoSource)) {
         EXPECT_EQ(ReadFile(source), sourceBytes);
     }
-    if (f.earlierOutput && (renamed || !f.returns)) {
+    if (f.Has(kEarlier) && (renamed || f.Has(kAbandoned))) {
         EXPECT_EQ(ReadFile(output), earlier);
     }
-    if (!f.returns) {
+    if (f.Has(kAbandoned)) {
         EXPECT_EQ(std::distance(fsys::directory_iterator(dir.Path()), fsys::directory_iterator()), 2);
         EXPECT_EQ(opens, 0) << "an abandoned job opened a file";
         return;
     }
-    EXPECT_EQ(fsys::exists(finalOutput), f.outputLeft);
-    if (f.outputLeft) {
+    EXPECT_EQ(fsys::exists(finalOutput), !f.Has(kNoOutput));
+    if (!f.Has(kNoOutput)) {
         EXPECT_TRUE(ReadFile(finalOutput) == (f.encrypt ? sealed : data)) << "the output changed";
     }
     if (f.opens >= 0) {
 #ifdef _WIN32
         // Windows has no folder to open for a sync after the commit.
-        EXPECT_EQ(opens, f.opens - (f.outputLeft ? 1 : 0));
+        EXPECT_EQ(opens, f.opens - (f.Has(kNoOutput) ? 0 : 1));
 #else
         EXPECT_EQ(opens, f.opens);
 #endif

@@ -71,19 +71,6 @@ private:
     int m_hits = 0;
 };
 
-// In memory: thousands of runs with a dozen fsyncs each would wait on the disk for minutes.
-struct ScratchDir : TempDir {
-    ScratchDir() : TempDir(MemoryTempRoot()) {}
-};
-
-std::map<std::string, Bytes> Snapshot(const std::string& root)
-{
-    std::map<std::string, Bytes> all;
-    for (const auto& entry : fsys::directory_iterator(root))
-        all[entry.path().filename().string()] = entry.is_regular_file() ? ReadFile(entry.path().string()) : Bytes{'/'};
-    return all;
-}
-
 #ifdef _WIN32
 // The descriptors are the C runtime's over Win32 handles: count those in use. (Under Wine,
 // /proc/self/fd would count the host process's descriptors, which others' calls move.)
@@ -238,21 +225,6 @@ bool CheckFaultedRun(const Scenario& s, const Arranged& a, const std::string& fo
         EXPECT_TRUE(name == a.output || name == a.source) << "left behind: " << name;
     return false;
 }
-
-// Sets the working-file mode for one test.
-class NamedWorkingFiles {
-public:
-    explicit NamedWorkingFiles(bool named)
-    {
-        if (named)
-            lw::fs::AllowUnnamedFiles(false);
-        else
-            lw::fs::AllowUnnamedFiles(true);
-    }
-    ~NamedWorkingFiles() { lw::fs::AllowUnnamedFiles(true); }
-    NamedWorkingFiles(const NamedWorkingFiles&) = delete;
-    NamedWorkingFiles& operator=(const NamedWorkingFiles&) = delete;
-};
 
 class JobFaults : public ::testing::TestWithParam<std::tuple<Scenario, bool, bool>> {};
 

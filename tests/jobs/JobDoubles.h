@@ -6,6 +6,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TestUtil.h"
 #include "jobs/AskUser.h"
 #include "jobs/HandOff.h"
 #include "platform/Exception.h"
@@ -151,6 +153,29 @@ private:
     int m_from = 0;
     int m_error = 0;
 };
+
+// Working files named (as on a file system without unnamed files) or not, for one test.
+class NamedWorkingFiles {
+public:
+    explicit NamedWorkingFiles(bool named) { lw::fs::AllowUnnamedFiles(!named); }
+    ~NamedWorkingFiles() { lw::fs::AllowUnnamedFiles(true); }
+    NamedWorkingFiles(const NamedWorkingFiles&) = delete;
+    NamedWorkingFiles& operator=(const NamedWorkingFiles&) = delete;
+};
+
+// In memory: runs by the thousand, with a dozen fsyncs each, would wait on the disk for minutes.
+struct ScratchDir : TempDir {
+    ScratchDir() : TempDir(MemoryTempRoot()) {}
+};
+
+// The names in a folder with their contents ("/" for a folder).
+inline std::map<std::string, Bytes> Snapshot(const std::string& folder)
+{
+    std::map<std::string, Bytes> all;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        all[entry.path().filename().string()] = entry.is_regular_file() ? ReadFile(entry.path().string()) : Bytes{'/'};
+    return all;
+}
 
 // Sets or (with nullptr) removes an environment variable of this process.
 inline void SetEnv(const char* name, const char* value)

@@ -124,6 +124,28 @@ bool RunJob(const Case& c, const lw::TJobOptions& options, lw::TJobContext& cont
     return c.encrypt ? lw::RunEncryptJob(options, context) : lw::RunDecryptJob(options, context);
 }
 
+// A job run with its progress recorded and a stop asked for where the chosen phase (and
+// pass) gets to threshold; no phase chosen, no stop.
+struct Watched {
+    ScriptedAsk ask;
+    RecordingHandOff handOff;
+    RecordingProgress progress;
+    lw::TJobContext context{ask, handOff};
+    bool returned = false;
+
+    Watched(const Case& c, const lw::TJobOptions& options, std::deque<lw::TMsgDlgBtn> answers,
+            std::optional<TJobPhase> stopPhase = {}, int64_t threshold = 0, int stopPass = 0)
+        : ask(std::move(answers))
+    {
+        progress.stopPhase = stopPhase;
+        progress.threshold = threshold;
+        progress.stopPass = stopPass;
+        context.Progress = &progress;
+        context.Stop = &progress.stop;
+        returned = RunJob(c, options, context);
+    }
+};
+
 } // namespace
 
 TEST(JobProgress, EveryPhaseEndsExactlyOnceAndNeverGoesBack)
@@ -135,16 +157,11 @@ TEST(JobProgress, EveryPhaseEndsExactlyOnceAndNeverGoesBack)
                 JobFolder s(c, size);
                 lw::TJobOptions options = s.Options(c);
                 options.DeleteSource = deleteSource;
-                ScriptedAsk ask({lw::mbOK});
-                RecordingHandOff handOff;
-                RecordingProgress progress;
-                lw::TJobContext context{ask, handOff};
-                context.Progress = &progress;
-                context.Stop = &progress.stop;
-                ASSERT_TRUE(RunJob(c, options, context));
-                ASSERT_TRUE(context.FailureReason.empty()) << context.FailureReason;
-                EXPECT_FALSE(context.Stopped);
-                const std::vector<PhaseRun> runs = Runs(progress.reports);
+                const Watched job(c, options, {lw::mbOK});
+                ASSERT_TRUE(job.returned);
+                ASSERT_TRUE(job.context.FailureReason.empty()) << job.context.FailureReason;
+                EXPECT_FALSE(job.context.Stopped);
+                const std::vector<PhaseRun> runs = Runs(job.progress.reports);
                 const Bytes encrypted = c.encrypt ? ReadFile(s.source + (c.compress ? ".fez" : ".fe2")) : s.sourceBytes;
                 std::vector<std::tuple<TJobPhase, int, int64_t>> want;
                 want.emplace_back(WorkPhase(c), 0, c.encrypt ? int64_t(size) : int64_t(s.sourceBytes.size()));
@@ -174,26 +191,19 @@ TEST(JobProgress, AStopBeforeTheCommitLeavesEverythingAsItWas)
             lw::TJobOptions options = s.Options(c);
             options.DeleteSource = true;
             options.CopyToClipboard = true;
-            ScriptedAsk ask;
-            RecordingHandOff handOff;
-            RecordingProgress progress;
-            progress.stopPhase = WorkPhase(c);
-            progress.threshold = threshold;
-            lw::TJobContext context{ask, handOff};
-            context.Progress = &progress;
-            context.Stop = &progress.stop;
-            ASSERT_TRUE(RunJob(c, options, context));
-            EXPECT_TRUE(context.Stopped);
-            EXPECT_EQ(context.FailureReason, "Stopped");
-            EXPECT_TRUE(ask.boxes.empty()) << ask.boxes.front();
-            EXPECT_TRUE(handOff.calls.empty());
+            const Watched job(c, options, {}, WorkPhase(c), threshold);
+            ASSERT_TRUE(job.returned);
+            EXPECT_TRUE(job.context.Stopped);
+            EXPECT_EQ(job.context.FailureReason, "Stopped");
+            EXPECT_TRUE(job.ask.boxes.empty()) << job.ask.boxes.front();
+            EXPECT_TRUE(job.handOff.calls.empty());
             EXPECT_EQ(Listing(s.dir.Path()), before);
             EXPECT_TRUE(ReadFile(s.source) == s.sourceBytes);
-            const std::vector<PhaseRun> runs = Runs(progress.reports);
+            const std::vector<PhaseRun> runs = Runs(job.progress.reports);
             ASSERT_EQ(runs.size(), 1u);
             EXPECT_FALSE(runs[0].ended);
             // Stopped at the first look past the threshold, not at the end.
-            EXPECT_LT(progress.reports.back().done, threshold + 2 * kMiB);
+            EXPECT_LT(job.progress.reports.back().done, threshold + 2 * kMiB);
         }
 }
 
@@ -205,22 +215,15 @@ TEST(JobProgress, AStopAfterTheCommitKeepsTheSource)
         lw::TJobOptions options = s.Options(c);
         options.DeleteSource = true;
         options.CopyToClipboard = true;
-        ScriptedAsk ask;
-        RecordingHandOff handOff;
-        RecordingProgress progress;
-        progress.stopPhase = TJobPhase::Verifying;
-        progress.threshold = kMiB;
-        lw::TJobContext context{ask, handOff};
-        context.Progress = &progress;
-        context.Stop = &progress.stop;
-        ASSERT_TRUE(RunJob(c, options, context));
-        EXPECT_TRUE(context.Stopped);
-        EXPECT_EQ(context.SourceKept, "stopped");
-        EXPECT_TRUE(context.FailureReason.empty()) << context.FailureReason;
+        const Watched job(c, options, {}, TJobPhase::Verifying, kMiB);
+        ASSERT_TRUE(job.returned);
+        EXPECT_TRUE(job.context.Stopped);
+        EXPECT_EQ(job.context.SourceKept, "stopped");
+        EXPECT_TRUE(job.context.FailureReason.empty()) << job.context.FailureReason;
         // The output is whole and announced; the wipe is not even asked; no hand-off runs.
-        ASSERT_EQ(ask.boxes.size(), 1u);
-        EXPECT_EQ(ask.boxes[0].text, c.encrypt ? "File encrypted" : "File decrypted");
-        EXPECT_TRUE(handOff.calls.empty());
+        ASSERT_EQ(job.ask.boxes.size(), 1u);
+        EXPECT_EQ(job.ask.boxes[0].text, c.encrypt ? "File encrypted" : "File decrypted");
+        EXPECT_TRUE(job.handOff.calls.empty());
         EXPECT_TRUE(ReadFile(s.source) == s.sourceBytes);
         if (!c.encrypt) {
             EXPECT_TRUE(ReadFile(s.dir / "data") == s.plain);
@@ -281,25 +284,18 @@ TEST(JobProgress, AStopDuringTheSourceWipeSaysTheSourceWasOverwritten)
     JobFolder s(c, kFewMiB);
     lw::TJobOptions options = s.Options(c);
     options.DeleteSource = true;
-    ScriptedAsk ask({lw::mbOK});
-    RecordingHandOff handOff;
-    RecordingProgress progress;
-    progress.stopPhase = TJobPhase::Wiping;
-    progress.stopPass = 2;
-    progress.threshold = kMiB;
-    lw::TJobContext context{ask, handOff};
-    context.Progress = &progress;
-    context.Stop = &progress.stop;
-    ASSERT_TRUE(RunJob(c, options, context));
-    EXPECT_TRUE(context.Stopped);
-    EXPECT_EQ(context.SourceWipe, lw::TWipeEnd::Overwritten);
-    EXPECT_EQ(context.SourceKept, "\"data\" was overwritten but could not be deleted: the wipe was stopped");
+    const Watched job(c, options, {lw::mbOK}, TJobPhase::Wiping, kMiB, 2);
+    ASSERT_TRUE(job.returned);
+    EXPECT_TRUE(job.context.Stopped);
+    EXPECT_EQ(job.context.SourceWipe, lw::TWipeEnd::Overwritten);
+    EXPECT_EQ(job.context.SourceKept, "\"data\" was overwritten but could not be deleted: the wipe was stopped");
     const Bytes source = ReadFile(s.source);
     EXPECT_EQ(source.size(), s.plain.size());
     EXPECT_TRUE(HoldsPass(source, 2));
     // The output was proven before the wipe began: it decrypts to what the source held.
     fsys::remove(s.source);
     ScriptedAsk again;
+    RecordingHandOff handOff;
     lw::TJobContext back{again, handOff};
     ASSERT_TRUE(lw::RunDecryptJob(JobOptions(s.dir / "data.fe2", "phrase", 3), back));
     EXPECT_TRUE(ReadFile(s.source) == s.plain);

@@ -78,18 +78,6 @@ std::string Filled(std::string text, const std::string& source, const std::strin
     return text;
 }
 
-class NamedWorkingFiles {
-public:
-    explicit NamedWorkingFiles(bool named)
-    {
-        if (named)
-            lw::fs::AllowUnnamedFiles(false);
-    }
-    ~NamedWorkingFiles() { lw::fs::AllowUnnamedFiles(true); }
-    NamedWorkingFiles(const NamedWorkingFiles&) = delete;
-    NamedWorkingFiles& operator=(const NamedWorkingFiles&) = delete;
-};
-
 struct Ran {
     std::vector<Box> boxes;
     std::string reason;

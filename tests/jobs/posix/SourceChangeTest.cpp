@@ -84,31 +84,6 @@ private:
 
 const std::set<TFileOp> kCommit = {TFileOp::Link, TFileOp::Rename};
 
-// In memory: many jobs with several fsyncs each.
-struct ScratchDir : TempDir {
-    ScratchDir() : TempDir(MemoryTempRoot()) {}
-};
-
-std::map<std::string, Bytes> Snapshot(const std::string& folder)
-{
-    std::map<std::string, Bytes> all;
-    for (const auto& entry : fsys::directory_iterator(folder))
-        all[entry.path().filename().string()] = ReadFile(entry.path().string());
-    return all;
-}
-
-class NamedWorkingFiles {
-public:
-    explicit NamedWorkingFiles(bool named)
-    {
-        if (named)
-            lw::fs::AllowUnnamedFiles(false);
-    }
-    ~NamedWorkingFiles() { lw::fs::AllowUnnamedFiles(true); }
-    NamedWorkingFiles(const NamedWorkingFiles&) = delete;
-    NamedWorkingFiles& operator=(const NamedWorkingFiles&) = delete;
-};
-
 struct Outcome {
     bool ended = false;
     std::vector<Box> boxes;
