@@ -25,9 +25,10 @@ int OpenRegular(const std::string& path, int flags, mode_t mode, const char* wha
         RaiseOpen(what, path, errno);
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         fs::Close(fd);
-        RaiseOpen(what, path, error);
+        if (S_ISDIR(st.st_mode))
+            RaiseOpen(what, path, EISDIR);
+        throw EFOpenError(std::string(what) + " \"" + path + "\". Not a regular file");
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;

@@ -179,6 +179,12 @@ const std::vector<Refused> kRefused = {
          return std::vector<std::string>{"wipe", "--yes", d / "folder"};
      },
      1, "File NOT deleted", false, "\"folder\" is a folder: only a file can be wiped"},
+    {"encrypt a fifo",
+     [](const TempDir& d, const std::string& p) {
+         EXPECT_EQ(::mkfifo((d / "pipe").c_str(), 0600), 0);
+         return std::vector<std::string>{"encrypt", "--phrase-file", p, d / "pipe"};
+     },
+     1, "/pipe\". Not a regular file", false},
     {"wipe a fifo",
      [](const TempDir& d, const std::string&) {
          EXPECT_EQ(::mkfifo((d / "pipe").c_str(), 0600), 0);
