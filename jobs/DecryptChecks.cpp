@@ -100,6 +100,11 @@ void WarnAboutOutput(const std::string& doubt, TJobContext& context)
 EBZDecompressionError WrongKeyOrCipher(const EBZip2Error& failure, TFileStream& source, const TJobOptions& options)
 {
     const THead encrypted(source);
+    // The right phrase and cipher on a file that was never compressed.
+    if (failure.Code() == kBZNotCompressed &&
+        FitsUncompressed(encrypted.bytes, options.KeyPhrase.View(), options.CipherIndex))
+        return EBZDecompressionError(
+            "The file decrypts to content that is not compressed: it looks like a \".fe2\" file named \".fez\".");
     return EBZDecompressionError(
         WithHint(BZip2Reason(failure, source.FileName()),
                  FitHint(CipherThatFits(encrypted.bytes, options.KeyPhrase.View(), options.CipherIndex, true))));

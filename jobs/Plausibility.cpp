@@ -312,6 +312,12 @@ std::optional<int32_t> CipherThatFits(std::span<const uint8_t> encryptedHead, st
     return std::nullopt;
 }
 
+bool FitsUncompressed(std::span<const uint8_t> encryptedHead, std::string_view phrase, int32_t cipher)
+{
+    TFileKinds kinds;
+    return Fits(encryptedHead.first(std::min(encryptedHead.size(), kJudgedBytes)), phrase, cipher, false, kinds);
+}
+
 std::optional<TPhraseSpelling> SpellingThatFits(std::span<const uint8_t> encryptedHead, std::string_view phrase,
                                                 int32_t cipher, bool compressed)
 {

@@ -33,6 +33,10 @@ TPlausibility JudgeContent(std::span<const uint8_t> head, TFileKinds& kinds);
 std::optional<int32_t> CipherThatFits(std::span<const uint8_t> encryptedHead, std::string_view phrase,
                                       int32_t triedCipher, bool compressed);
 
+// Whether the first bytes decrypt with this very cipher to what a ".fe2" holds: plausible
+// content where a ".fez" would have a compressed stream.
+bool FitsUncompressed(std::span<const uint8_t> encryptedHead, std::string_view phrase, int32_t cipher);
+
 // The same for the phrase's other spellings (as other systems write its characters) with
 // the cipher chosen: the first whose result fits.
 std::optional<TPhraseSpelling> SpellingThatFits(std::span<const uint8_t> encryptedHead, std::string_view phrase,

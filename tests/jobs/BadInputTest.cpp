@@ -102,6 +102,18 @@ std::vector<BadCase> Cases()
                      true, nullptr,
                      "Wrong key phrase or cipher: the file does not decrypt to compressed data. It looks like a file "
                      "encrypted with Rijndael."});
+    cases.push_back({"fe2 named fez", false,
+                     [](const TempDir& d, lw::TJobOptions& o) {
+                         const auto out = MakeFez(d, o);
+                         WriteFile(d / "x", TextBytes(200000, 4));
+                         Encrypt(d / "x", "right", 3, false);
+                         fsys::remove(d / "x");
+                         fsys::rename(d / "x.fe2", o.SourcePath);
+                         return out;
+                     },
+                     true, nullptr,
+                     "The file decrypts to content that is not compressed: it looks like a \".fe2\" file named "
+                     "\".fez\"."});
     cases.push_back({"truncated fez", false,
                      [](const TempDir& d, lw::TJobOptions& o) {
                          const auto out = MakeFez(d, o);
