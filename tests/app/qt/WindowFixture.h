@@ -1,6 +1,7 @@
 #pragma once
 // A window on a temp folder with scripted boxes, a recording hand-off, a scripted
 // folder chooser and captured error boxes.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -28,6 +29,24 @@ struct ShownError {
     std::string title;
     std::string text;
 };
+
+// A dark scheme whose highlight, a dark blue, does not read on its window colour.
+inline QPalette DarkPalette()
+{
+    QPalette dark = QApplication::palette();
+    for (const auto& [role, rgb] : {std::pair{QPalette::Window, 0x353535},
+                                    {QPalette::WindowText, 0xf0f0f0},
+                                    {QPalette::Base, 0x2a2a2a},
+                                    {QPalette::Text, 0xf0f0f0},
+                                    {QPalette::Button, 0x353535},
+                                    {QPalette::ButtonText, 0xf0f0f0},
+                                    {QPalette::Highlight, 0x1d4f8c},
+                                    {QPalette::Link, 0x8ab4f8}})
+        dark.setColor(role, QColor::fromRgb(static_cast<QRgb>(rgb)));
+    for (const auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        dark.setColor(QPalette::Disabled, role, QColor(0x7f7f7f));
+    return dark;
+}
 
 class WindowFixture {
 public:

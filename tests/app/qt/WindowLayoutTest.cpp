@@ -125,15 +125,7 @@ TEST(WindowLayout, ColoursReadOnALightAndADarkScheme)
         return (std::max(l(a), l(b)) + 0.05) / (std::min(l(a), l(b)) + 0.05);
     };
     const QPalette light = QApplication::palette();
-    QPalette dark = light;
-    for (const auto& [role, rgb] : {std::pair{QPalette::Window, 0x353535},
-                                    {QPalette::WindowText, 0xf0f0f0},
-                                    {QPalette::Button, 0x353535},
-                                    {QPalette::ButtonText, 0xf0f0f0},
-                                    {QPalette::Highlight, 0x1d4f8c},
-                                    {QPalette::Link, 0x8ab4f8}})
-        dark.setColor(role, QColor::fromRgb(static_cast<QRgb>(rgb)));
-    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x7f7f7f));
+    const QPalette dark = lwtest::DarkPalette();
     for (const bool isDark : {false, true}) {
         const QPalette& scheme = isDark ? dark : light;
         QApplication::setPalette(scheme);

@@ -1,5 +1,6 @@
-// Renders the window in both modes. With LOCKWELL_DOCS_DIR set the pictures are written
-// there (docs/window-encrypt.png, docs/window-decrypt.png); otherwise to a temp folder.
+// Renders the window in both modes, and under a dark scheme. With LOCKWELL_DOCS_DIR set the
+// pictures are written there (docs/window-encrypt.png, ...); otherwise to a temp folder.
+#include <QApplication>
 #include <QImage>
 #include <QPixmap>
 #include <cstdlib>
@@ -12,6 +13,7 @@ namespace {
 struct Picture {
     const char* file;
     const char* source;
+    bool dark = false;
 };
 
 TEST(WindowPictures, RendersBothModes)
@@ -19,10 +21,13 @@ TEST(WindowPictures, RendersBothModes)
     const Picture pictures[] = {
         {"window-encrypt.png", "/home/ann/Documents/Reports/2024/quarterly report.odt"},
         {"window-decrypt.png", "/home/ann/Documents/Reports/2024/quarterly report.odt.fez"},
+        {"window-dark.png", "/home/ann/Documents/Reports/2024/quarterly report.odt", true},
     };
+    const QPalette light = QApplication::palette();
     lwtest::TempDir out;
     const char* docs = std::getenv("LOCKWELL_DOCS_DIR");
     for (const auto& picture : pictures) {
+        QApplication::setPalette(picture.dark ? lwtest::DarkPalette() : light);
         lwtest::WindowFixture window;
         window.Put(window.Dat(), "/home/ann/Backups\r\n/media/usb/Safe\r\n");
         auto& form = window.Open(picture.source);
@@ -35,6 +40,7 @@ TEST(WindowPictures, RendersBothModes)
         EXPECT_TRUE(image.save(QString::fromStdString(path))) << path;
         form.close();
     }
+    QApplication::setPalette(light);
 }
 
 } // namespace
