@@ -1,6 +1,8 @@
 #include "desktop/ShellEntries.h"
 
 #include <QFile>
+#include <algorithm>
+#include <set>
 
 #include "platform/AtomicWrite.h"
 #include "desktop/DesktopQuote.h"
@@ -180,11 +182,48 @@ void DropThunarAction(const TPlaces& places)
     const std::optional<std::string> removed = RemoveThunarAction(text, kThunarUniqueId);
     if (!removed || *removed == text)
         return;
-    // With no system file, an empty list and no file mean the same to Thunar.
-    if (IsEmptyThunarActions(*removed) && SystemThunarActions().empty() && path == places.Thunar())
+    // A copy of the system actions would hide later changes to them, and with no system
+    // file an empty list and no file mean the same to Thunar: either way the file goes.
+    const std::string system = SystemThunarActions();
+    if (path == places.Thunar() && (*removed == system || (IsEmptyThunarActions(*removed) && system.empty())))
         DropFile(places.conf, path);
     else
         WriteFileAtomically(path, *removed, FilePermissions(path, 0644));
+}
+
+// What update-mime-database builds from the packages. With no package left, none of it
+// holds anything of the user's: the files and the media types' folders of .xml files go.
+void DropBuiltMimeDatabase(const std::string& mime)
+{
+    static const std::set<std::string> kBuilt = {"aliases", "generic-icons", "globs",      "globs2",
+                                                  "icons",   "magic",         "mime.cache", "subclasses",
+                                                  "treemagic", "types",       "version",    "XMLnamespaces"};
+    for (const std::string& name : ListFolder(mime)) {
+        const std::string path = mime + "/" + name;
+        if (kBuilt.contains(name)) {
+            fs::Unlink(path);
+        } else if (name != "packages" && fs::DirectoryExists(path)) {
+            const std::vector<std::string> types = ListFolder(path);
+            if (std::all_of(types.begin(), types.end(), [](const std::string& t) { return t.ends_with(".xml"); }))
+                for (const std::string& type : types)
+                    fs::Unlink(path + "/" + type);
+            RemoveEmptyFolder(path);
+        }
+    }
+}
+
+// The desktop database's cache with nothing but its header indexes nothing.
+void DropEmptyMimeInfoCache(const TPlaces& places)
+{
+    const std::string cache = places.data + "/applications/mimeinfo.cache";
+    constexpr std::string_view kHeader = "[MIME Cache]";
+    std::string text;
+    if (!ReadWholeFile(cache, text))
+        return;
+    const size_t header = text.find(kHeader);
+    if (header != std::string::npos && IsBlankText(text.substr(0, header)) &&
+        IsBlankText(text.substr(header + kHeader.size())))
+        DropFile(places.data, cache);
 }
 
 void SetDefaultOpener(const TPlaces& places)
@@ -310,15 +349,21 @@ void RemoveShellEntries()
 
     // The database tool wants its packages folder, so that goes only after the rebuild.
     if (fs::Unlink(places.MimePackage()) == 0) {
-        RunToolIfPresent("update-mime-database", places.data + "/mime");
+        const std::string mime = places.data + "/mime";
+        if (ListFolder(mime + "/packages").empty())
+            DropBuiltMimeDatabase(mime);
+        else
+            RunToolIfPresent("update-mime-database", mime);
         RemoveEmptyFoldersUpTo(places.data, path::ExtractFilePath(places.MimePackage()));
     }
 
     DropIcons(places);
 
     RemoveDefaultOpener(places);
-    if (hadMarker)
+    if (hadMarker) {
         RunToolIfPresent("update-desktop-database", places.data + "/applications");
+        DropEmptyMimeInfoCache(places);
+    }
 
     fs::Unlink(places.Launcher());
     RemoveEmptyFolder(places.data + "/lockwell/bin");

@@ -8,6 +8,8 @@
 #include "platform/Exception.h"
 #include "platform/FileSystem.h"
 #include "platform/XdgDirs.h"
+#include "desktop/linux/Programs.h"
+#include <iostream>
 
 using namespace lwtest;
 
@@ -304,13 +306,26 @@ TEST(ShellEntriesRemove, FromPartlyInstalledLeavesNoneOfOurs)
     EXPECT_EQ(FilesIn(Snapshot(env.Root())), FilesIn(before));
 }
 
+// Without the desktop's tools and with them (their databases and caches, and the copy of
+// the system's Thunar actions, were made for us alone): the home is as it was.
 TEST(ShellEntriesRemove, FilesCreatedForUsAloneGoAway)
 {
-    ShellTestEnv env;
-    env.HideTools();
-    lw::InstallShellEntries(kProgram);
-    lw::RemoveShellEntries();
-    EXPECT_EQ(FilesIn(Snapshot(env.Root())), std::vector<std::string>{});
+    for (const bool tools : {false, true}) {
+        SCOPED_TRACE(tools ? "with the desktop's tools" : "without them");
+        ShellTestEnv env;
+        if (!tools)
+            env.HideTools();
+        WriteText(env.SystemConfig() + "/Thunar/uca.xml", "<?xml version=\"1.0\"?>\n<actions>\n</actions>\n");
+        const Tree before = Snapshot(env.Root());
+        lw::InstallShellEntries(kProgram);
+        if (tools && lw::FindProgramOnPath("update-mime-database").empty()) {
+            std::cout << "[  NOTE    ] update-mime-database is not installed\n";
+            continue;
+        }
+        EXPECT_TRUE(!tools || std::filesystem::exists(env.Data() + "/mime/mime.cache")) << "the tools ran";
+        lw::RemoveShellEntries();
+        EXPECT_EQ(Snapshot(env.Root()), before);
+    }
 }
 
 TEST(ShellEntriesRemove, OurEntriesLeaveEveryMimeAppsList)
@@ -351,8 +366,8 @@ TEST(ShellEntriesThunar, NewUserFileStartsFromTheSystemActions)
     const std::string action = ours.substr(ours.find("<action>"), ours.find("</actions>") - ours.find("<action>"));
     EXPECT_EQ(user, Replace(system, "</actions>\n", action + "</actions>\n"));
     lw::RemoveShellEntries();
-    // The copy is the user's file now and stays, without our action.
-    EXPECT_EQ(ReadText(env.Config() + "/Thunar/uca.xml"), system);
+    // Without our action the copy is the system file again, and would hide its later changes.
+    EXPECT_FALSE(std::filesystem::exists(env.Config() + "/Thunar/uca.xml"));
     EXPECT_EQ(ReadText(env.SystemConfig() + "/Thunar/uca.xml"), system);
 }
 
