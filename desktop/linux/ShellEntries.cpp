@@ -130,6 +130,11 @@ std::string LauncherCommand(const TPlaces& places, const std::string& program)
     if (IsLauncherSafePath(program))
         return program;
     const std::string link = places.Launcher();
+    // Some launchers expand a "%" even where the entry doubles it; a link under such a
+    // folder helps nothing, and no folder of the user's lies outside it.
+    if (link.find('%') != std::string::npos)
+        throw Exception("The file managers' entries cannot be written: the path of the home folder (" + places.data +
+                        ") holds \"%\", which some launchers take for a code of their own");
     if (!MakeFolders(path::ExtractFilePath(link)))
         return program;
     if (!CreateSymlinkAtomically(program, link))
