@@ -12,11 +12,10 @@ import os
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
 
 from lockwell_window import QUIET_SPOT, Window  # noqa: E402
-from xsession import (Failure, XSession, check, checked_in, file_sha256, harness_main,  # noqa: E402
-                      missing_tools, write_data_file)
+from display import Failure, XSession, check, checked_in, file_sha256, harness_main, write_data_file  # noqa: E402
 
 # At about 140 MB/s a 300 MiB job ends barely two seconds after it starts, too close to the
 # stop question; this one runs long past it.
@@ -121,7 +120,7 @@ def steps(session):
 
 
 def main():
-    return harness_main(__doc__, sys.argv, missing_tools(), run)
+    return harness_main(__doc__, sys.argv[1:], XSession.missing_tools(), run)
 
 
 if __name__ == "__main__":
