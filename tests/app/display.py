@@ -46,14 +46,6 @@ def harness_main(doc, args, missing, run, skip=77, done="passed"):
     return 0
 
 
-def checked_in(session, step):
-    """Runs step(session); a failed check carries the session's diagnostics."""
-    try:
-        step(session)
-    except Failure as failure:
-        raise Failure(f"{failure}\n{session.diagnostics()}") from None
-
-
 def file_lines(path):
     try:
         with open(path, encoding="utf-8", errors="replace") as f:
@@ -172,7 +164,8 @@ def write_png(path, image):
 class Session:
     """A display server of its own, a temporary home, and the window program copied into it, so
     that its settings and folder list (kept beside the executable) start empty and stay there.
-    A server that refuses root runs, with all the session's programs, as nobody."""
+    A server that refuses root runs, with all the session's programs, as nobody. A check that
+    fails in the session, or while the server starts, carries the session's diagnostics."""
 
     TOOLS = {}  # command: the package that has it
     refuses_root = False
@@ -201,6 +194,7 @@ class Session:
         self.log = os.path.join(self.root, "server.log")
         self.stderr_path = os.path.join(self.root, "lockwell.err")
         self.server = self.window = None
+        self.ready = False
         self.helpers = []
         self.env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": home,
                     "XDG_CONFIG_HOME": os.path.join(home, ".config"), "XDG_RUNTIME_DIR": runtime,
@@ -224,22 +218,26 @@ class Session:
                 self.server = self.spawn(command, stdout=log, stderr=log, start_new_session=True, **options)
             self.started()
             self.env["QT_QPA_PLATFORM"] = self.platform
+            self.ready = True
         except BaseException:
-            self.__exit__(None, None, None)
+            self.__exit__(*sys.exc_info())
             raise
         return self
 
-    def __exit__(self, *exc):
-        for process in [self.window] + self.helpers[::-1] + [self.server]:
-            if process and process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(10)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
-        shutil.rmtree(self.root, ignore_errors=True)
-        return False
+    def __exit__(self, kind, failure, trace):
+        try:
+            if isinstance(failure, Failure):
+                raise Failure(f"{failure}\n{self.diagnostics()}") from None
+        finally:
+            for process in [self.window] + self.helpers[::-1] + [self.server]:
+                if process and process.poll() is None:
+                    process.terminate()
+                    try:
+                        process.wait(10)
+                    except subprocess.TimeoutExpired:
+                        process.kill()
+                        process.wait()
+            shutil.rmtree(self.root, ignore_errors=True)
 
     def spawn(self, args, **options):
         options = {"env": self.env, "stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL, **options}
@@ -273,8 +271,11 @@ class Session:
             status = self.window.poll()
             lines.append("lockwell " + ("still running" if status is None else f"exited with status {status}"))
             lines += ["lockwell stderr: " + line for line in file_lines(self.stderr_path)]
-        if self.server and self.server.poll() is None:
-            lines += self.window_lines()
+        if self.ready and self.server.poll() is None:
+            try:
+                lines += self.window_lines()
+            except (Failure, subprocess.SubprocessError) as error:
+                lines.append(f"no list of the windows: {error}")
         lines += [f"{self.name} server: " + line for line in file_lines(self.log)[-15:]]
         lines.append("folder: " + ", ".join(self.folder()))
         return "\n".join(lines)

@@ -14,7 +14,7 @@ import urllib.parse
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
 
-from display import (Failure, WaylandSession, check, checked_in, file_sha256, harness_main, poll,  # noqa: E402
+from display import (Failure, WaylandSession, check, file_sha256, harness_main, poll,  # noqa: E402
                      write_data_file)
 
 SIZE = 1 << 20
@@ -102,12 +102,8 @@ def clipboard_hand_off(session):
 def run(lockwell, cli):
     for step in (lambda s: encrypt_round_trip(s, cli), clipboard_hand_off):
         with WaylandSession(lockwell) as session:
-            checked_in(session, step)
-
-
-def main():
-    return harness_main(__doc__, sys.argv[1:], WaylandSession.missing_tools(), run)
+            step(session)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(harness_main(__doc__, sys.argv[1:], WaylandSession.missing_tools(), run))

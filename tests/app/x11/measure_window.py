@@ -20,7 +20,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
 
 from lockwell_window import Window  # noqa: E402
-from display import XSession, check, checked_in, file_sha256, harness_main, write_data_file  # noqa: E402
+from display import XSession, check, file_sha256, harness_main, write_data_file  # noqa: E402
 
 PHRASE = "violet canyon ledger 42"
 CIPHERS = ("RC4", "Blowfish", "Serpent", "Rijndael")
@@ -84,29 +84,25 @@ def measure(args):
     cipher = WINDOW_DEFAULT_CIPHER if args.cipher is None else args.cipher
     settings = None if args.cipher is None else f"[Options]\r\nCipher={cipher}\r\n"
     with XSession(args.lockwell, work_dir=work, settings=settings) as session:
-        checked_in(session, lambda s: rounds(s, args, size, cipher))
-
-
-def rounds(session, args, size, cipher):
-    source = os.path.join(session.data_dir, "measure.bin")
-    write_data_file(source, size)
-    print(f"{args.mib} MiB, cipher {CIPHERS[cipher]}, {os.cpu_count()} cores")
-    # The whole job at no more than about 30 MB/s, plus room for a loaded machine.
-    timeout = 60 + size / 30e6
-    window_times, cli_times, stop_times = [], [], []
-    for round_ in range(1, args.repeat + 1):
-        print(f"round {round_}:")
-        window_times.append(window_encrypt(session, source, size, timeout))
-        window_digest = take_output(session, source)
-        cli_times.append(cli_encrypt(args.cli, session, source, cipher, size))
-        same = take_output(session, source) == window_digest
-        print(f"  outputs of window and cli {'identical' if same else 'DIFFER'}")
-        stop_times.append(window_stop(session, source, args.into_job))
-    best_window, best_cli = min(window_times), min(cli_times)
-    print(f"best: window {best_window:.2f} s ({size / best_window / 1e6:.1f} MB/s), "
-          f"cli {best_cli:.2f} s ({size / best_cli / 1e6:.1f} MB/s), "
-          f"window/cli time {best_window / best_cli:.2f}; "
-          f"stop {min(stop_times):.3f} to {max(stop_times):.3f} s")
+        source = os.path.join(session.data_dir, "measure.bin")
+        write_data_file(source, size)
+        print(f"{args.mib} MiB, cipher {CIPHERS[cipher]}, {os.cpu_count()} cores")
+        # The whole job at no more than about 30 MB/s, plus room for a loaded machine.
+        timeout = 60 + size / 30e6
+        window_times, cli_times, stop_times = [], [], []
+        for round_ in range(1, args.repeat + 1):
+            print(f"round {round_}:")
+            window_times.append(window_encrypt(session, source, size, timeout))
+            window_digest = take_output(session, source)
+            cli_times.append(cli_encrypt(args.cli, session, source, cipher, size))
+            same = take_output(session, source) == window_digest
+            print(f"  outputs of window and cli {'identical' if same else 'DIFFER'}")
+            stop_times.append(window_stop(session, source, args.into_job))
+        best_window, best_cli = min(window_times), min(cli_times)
+        print(f"best: window {best_window:.2f} s ({size / best_window / 1e6:.1f} MB/s), "
+              f"cli {best_cli:.2f} s ({size / best_cli / 1e6:.1f} MB/s), "
+              f"window/cli time {best_window / best_cli:.2f}; "
+              f"stop {min(stop_times):.3f} to {max(stop_times):.3f} s")
 
 
 def main():

@@ -13,7 +13,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
 
 from lockwell_window import Window  # noqa: E402
-from display import XSession, check, checked_in, harness_main, write_data_file, write_png  # noqa: E402
+from display import XSession, check, harness_main, write_data_file, write_png  # noqa: E402
 
 SIZE = 1 << 30
 # A fixed place, so the paths the window shows stay the same from one rendering to the next.
@@ -27,29 +27,21 @@ def render(lockwell, out):
     check(not os.path.lexists(PLACE), f"{PLACE} is in the way: remove it first")
     try:
         with XSession(lockwell, data_dir=FOLDER) as session:
-            checked_in(session, lambda s: picture(s, out))
+            source = os.path.join(FOLDER, "holiday 2024.mkv")
+            write_data_file(source, SIZE)
+            window = Window(session, source)
+            window.start_encrypt(PHRASE)
+            time.sleep(INTO_JOB)
+            picture = window.picture()
+            check(window.process.poll() is None, "the job ended before the picture was taken")
+            write_png(out, picture)
+            window.ask_stop()
+            status, _ = window.answer_and_time_exit("alt+y")
+            check(status == 0, f"lockwell ended with status {status} after Yes")
     finally:
         shutil.rmtree(PLACE, ignore_errors=True)
     print(f"wrote {out}")
 
 
-def picture(session, out):
-    source = os.path.join(FOLDER, "holiday 2024.mkv")
-    write_data_file(source, SIZE)
-    window = Window(session, source)
-    window.start_encrypt(PHRASE)
-    time.sleep(INTO_JOB)
-    shot = window.picture()
-    check(window.process.poll() is None, "the job ended before the picture was taken")
-    write_png(out, shot)
-    window.ask_stop()
-    status, _ = window.answer_and_time_exit("alt+y")
-    check(status == 0, f"lockwell ended with status {status} after Yes")
-
-
-def main():
-    return harness_main(__doc__, sys.argv[1:], XSession.missing_tools(), render, skip=1, done=None)
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(harness_main(__doc__, sys.argv[1:], XSession.missing_tools(), render, skip=1, done=None))
