@@ -4,7 +4,7 @@ import os
 import select
 import time
 
-from xsession import POLL_TIMEOUT, Failure, poll
+from display import POLL_TIMEOUT, Failure, poll
 
 WIDTH, HEIGHT = 325, 383
 PANEL1 = (0, 365, 325, 18)  # the status line, window-relative

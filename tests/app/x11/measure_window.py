@@ -17,10 +17,10 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
 
 from lockwell_window import Window  # noqa: E402
-from xsession import Failure, XSession, file_sha256, missing_tools, write_data_file  # noqa: E402
+from display import XSession, check, file_sha256, harness_main, write_data_file  # noqa: E402
 
 PHRASE = "violet canyon ledger 42"
 CIPHERS = ("RC4", "Blowfish", "Serpent", "Rijndael")
@@ -35,8 +35,7 @@ def window_encrypt(session, source, size, timeout):
     seconds = window.appeared_at - started
     print(f"  window: {seconds:.2f} s, {size / seconds / 1e6:.1f} MB/s (box {session.title(box)!r})")
     status, _ = window.answer_and_time_exit("Return")
-    if status != 0:
-        raise Failure(f"lockwell ended with status {status} after the box")
+    check(status == 0, f"lockwell ended with status {status} after the box")
     return seconds
 
 
@@ -48,8 +47,7 @@ def cli_encrypt(cli, session, source, cipher, size):
     started = time.monotonic()
     done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     seconds = time.monotonic() - started
-    if done.returncode != 0:
-        raise Failure(f"{' '.join(command)} failed: {done.stdout.decode(errors='replace')}")
+    check(done.returncode == 0, f"{' '.join(command)} failed: {done.stdout.decode(errors='replace')}")
     print(f"  cli:    {seconds:.2f} s, {size / seconds / 1e6:.1f} MB/s")
     return seconds
 
@@ -57,8 +55,7 @@ def cli_encrypt(cli, session, source, cipher, size):
 def take_output(session, source):
     """The hash of the job's output, which is then removed."""
     outputs = [n for n in session.folder() if n != os.path.basename(source)]
-    if len(outputs) != 1:
-        raise Failure("expected one output beside the source, found: " + ", ".join(outputs))
+    check(len(outputs) == 1, "expected one output beside the source, found: " + ", ".join(outputs))
     path = os.path.join(session.data_dir, outputs[0])
     digest = file_sha256(path)
     os.remove(path)
@@ -73,8 +70,7 @@ def window_stop(session, source, into_job):
     status, seconds = window.answer_and_time_exit("alt+y")
     left = session.folder()
     print(f"  stop:   {seconds:.3f} s from Y to the end, status {status}, folder: {', '.join(left)}")
-    if status != 0 or left != [os.path.basename(source)]:
-        raise Failure("the stopped job did not end cleanly")
+    check(status == 0 and left == [os.path.basename(source)], "the stopped job did not end cleanly")
     return seconds
 
 
@@ -84,33 +80,29 @@ def measure(args):
     need = 2 * size + (256 << 20)
     free = shutil.disk_usage(work).free
     print(f"needs {need / (1 << 30):.1f} GiB free in {work} (TMPDIR); {free / (1 << 30):.1f} GiB free")
-    if free < need:
-        raise Failure("not enough room")
+    check(free >= need, "not enough room")
     cipher = WINDOW_DEFAULT_CIPHER if args.cipher is None else args.cipher
     settings = None if args.cipher is None else f"[Options]\r\nCipher={cipher}\r\n"
     with XSession(args.lockwell, work_dir=work, settings=settings) as session:
-        try:
-            source = os.path.join(session.data_dir, "measure.bin")
-            write_data_file(source, size)
-            print(f"{args.mib} MiB, cipher {CIPHERS[cipher]}, {os.cpu_count()} cores")
-            # The whole job at no more than about 30 MB/s, plus room for a loaded machine.
-            timeout = 60 + size / 30e6
-            window_times, cli_times, stop_times = [], [], []
-            for round_ in range(1, args.repeat + 1):
-                print(f"round {round_}:")
-                window_times.append(window_encrypt(session, source, size, timeout))
-                window_digest = take_output(session, source)
-                cli_times.append(cli_encrypt(args.cli, session, source, cipher, size))
-                same = take_output(session, source) == window_digest
-                print(f"  outputs of window and cli {'identical' if same else 'DIFFER'}")
-                stop_times.append(window_stop(session, source, args.into_job))
-            best_window, best_cli = min(window_times), min(cli_times)
-            print(f"best: window {best_window:.2f} s ({size / best_window / 1e6:.1f} MB/s), "
-                  f"cli {best_cli:.2f} s ({size / best_cli / 1e6:.1f} MB/s), "
-                  f"window/cli time {best_window / best_cli:.2f}; "
-                  f"stop {min(stop_times):.3f} to {max(stop_times):.3f} s")
-        except Failure as failure:
-            raise Failure(f"{failure}\n{session.diagnostics()}") from None
+        source = os.path.join(session.data_dir, "measure.bin")
+        write_data_file(source, size)
+        print(f"{args.mib} MiB, cipher {CIPHERS[cipher]}, {os.cpu_count()} cores")
+        # The whole job at no more than about 30 MB/s, plus room for a loaded machine.
+        timeout = 60 + size / 30e6
+        window_times, cli_times, stop_times = [], [], []
+        for round_ in range(1, args.repeat + 1):
+            print(f"round {round_}:")
+            window_times.append(window_encrypt(session, source, size, timeout))
+            window_digest = take_output(session, source)
+            cli_times.append(cli_encrypt(args.cli, session, source, cipher, size))
+            same = take_output(session, source) == window_digest
+            print(f"  outputs of window and cli {'identical' if same else 'DIFFER'}")
+            stop_times.append(window_stop(session, source, args.into_job))
+        best_window, best_cli = min(window_times), min(cli_times)
+        print(f"best: window {best_window:.2f} s ({size / best_window / 1e6:.1f} MB/s), "
+              f"cli {best_cli:.2f} s ({size / best_cli / 1e6:.1f} MB/s), "
+              f"window/cli time {best_window / best_cli:.2f}; "
+              f"stop {min(stop_times):.3f} to {max(stop_times):.3f} s")
 
 
 def main():
@@ -122,16 +114,7 @@ def main():
     parser.add_argument("--repeat", type=int, default=1, help="rounds (1)")
     parser.add_argument("--into-job", type=float, default=2.0, help="seconds into the job before Escape (2)")
     args = parser.parse_args()
-    missing = missing_tools()
-    if missing:
-        print("needs " + ", ".join(missing) + " (sh scripts/deps.sh installs them)", file=sys.stderr)
-        return 1
-    try:
-        measure(args)
-    except Failure as failure:
-        print(f"FAILED: {failure}", file=sys.stderr)
-        return 1
-    return 0
+    return harness_main(__doc__, [], XSession.missing_tools(), lambda: measure(args), skip=1, done=None)
 
 
 if __name__ == "__main__":

@@ -10,10 +10,10 @@ import shutil
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
 
 from lockwell_window import Window  # noqa: E402
-from xsession import Failure, XSession, missing_tools, write_data_file, write_png  # noqa: E402
+from display import XSession, check, harness_main, write_data_file, write_png  # noqa: E402
 
 SIZE = 1 << 30
 # A fixed place, so the paths the window shows stay the same from one rendering to the next.
@@ -24,46 +24,24 @@ INTO_JOB = 2.0  # seconds: long enough for the speed and time left to settle
 
 
 def render(lockwell, out):
-    with XSession(lockwell, data_dir=FOLDER) as session:
-        try:
+    check(not os.path.lexists(PLACE), f"{PLACE} is in the way: remove it first")
+    try:
+        with XSession(lockwell, data_dir=FOLDER) as session:
             source = os.path.join(FOLDER, "holiday 2024.mkv")
             write_data_file(source, SIZE)
             window = Window(session, source)
             window.start_encrypt(PHRASE)
             time.sleep(INTO_JOB)
             picture = window.picture()
-            if window.process.poll() is not None:
-                raise Failure("the job ended before the picture was taken")
+            check(window.process.poll() is None, "the job ended before the picture was taken")
             write_png(out, picture)
             window.ask_stop()
             status, _ = window.answer_and_time_exit("alt+y")
-            if status != 0:
-                raise Failure(f"lockwell ended with status {status} after Yes")
-        except Failure as failure:
-            raise Failure(f"{failure}\n{session.diagnostics()}") from None
-
-
-def main():
-    if len(sys.argv) != 3:
-        print(__doc__, file=sys.stderr)
-        return 2
-    missing = missing_tools()
-    if missing:
-        print("needs " + ", ".join(missing) + " (sh scripts/deps.sh installs them)", file=sys.stderr)
-        return 1
-    if os.path.lexists(PLACE):
-        print(f"{PLACE} is in the way: remove it first", file=sys.stderr)
-        return 1
-    try:
-        render(sys.argv[1], sys.argv[2])
-    except Failure as failure:
-        print(f"FAILED: {failure}", file=sys.stderr)
-        return 1
+            check(status == 0, f"lockwell ended with status {status} after Yes")
     finally:
         shutil.rmtree(PLACE, ignore_errors=True)
-    print(f"wrote {sys.argv[2]}")
-    return 0
+    print(f"wrote {out}")
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(harness_main(__doc__, sys.argv[1:], XSession.missing_tools(), render, skip=1, done=None))

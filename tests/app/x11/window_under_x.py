@@ -12,11 +12,10 @@ import os
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
 
 from lockwell_window import QUIET_SPOT, Window  # noqa: E402
-from xsession import (Failure, XSession, check, checked_in, file_sha256, harness_main,  # noqa: E402
-                      missing_tools, write_data_file)
+from display import Failure, XSession, check, file_sha256, harness_main, write_data_file  # noqa: E402
 
 # At about 140 MB/s a 300 MiB job ends barely two seconds after it starts, too close to the
 # stop question; this one runs long past it.
@@ -83,46 +82,38 @@ def wipe_question(session, source, digest):
 
 def run(lockwell):
     with XSession(lockwell) as session:
-        checked_in(session, steps)
+        source = os.path.join(session.data_dir, "archive 2024.tar")
+        digest = write_data_file(source, SIZE)
+        window = Window(session, source)
 
+        _, _, asked_again = window.start_encrypt(PHRASE)
+        print("phrase asked again: " + ("yes" if asked_again else "no"))
+        first = window.panel()
+        time.sleep(1.0)
+        second = window.panel()
+        check(first != second, "the status line did not change in one second of a running job")
+        check(window.process.poll() is None, "the job ended before it could be stopped")
+        check(not window.new_windows(), "a window showed during the job: " +
+              ", ".join(repr(session.title(w)) for w in window.new_windows()))
 
-def steps(session):
-    source = os.path.join(session.data_dir, "archive 2024.tar")
-    digest = write_data_file(source, SIZE)
-    window = Window(session, source)
+        question = window.ask_stop()
+        print(f"stop question: {session.title(question)!r}")
+        status, elapsed = answer_yes(window)
+        print(f"from Y to the program's end: {elapsed:.3f} s")
+        check(status == 0, f"lockwell ended with status {status} after Yes")
+        check(elapsed <= STOP_BOUND,
+              f"lockwell took {elapsed:.3f} s to end after Yes (at most {STOP_BOUND:g} s)")
 
-    _, _, asked_again = window.start_encrypt(PHRASE)
-    print("phrase asked again: " + ("yes" if asked_again else "no"))
-    first = window.panel()
-    time.sleep(1.0)
-    second = window.panel()
-    check(first != second, "the status line did not change in one second of a running job")
-    check(window.process.poll() is None, "the job ended before it could be stopped")
-    check(not window.new_windows(), "a window showed during the job: " +
-          ", ".join(repr(session.title(w)) for w in window.new_windows()))
+        check(session.folder() == [os.path.basename(source)],
+              "the folder holds " + ", ".join(session.folder()) + " instead of the source alone")
+        check(file_sha256(source) == digest, "the source changed")
 
-    question = window.ask_stop()
-    print(f"stop question: {session.title(question)!r}")
-    status, elapsed = answer_yes(window)
-    print(f"from Y to the program's end: {elapsed:.3f} s")
-    check(status == 0, f"lockwell ended with status {status} after Yes")
-    check(elapsed <= STOP_BOUND,
-          f"lockwell took {elapsed:.3f} s to end after Yes (at most {STOP_BOUND:g} s)")
-
-    check(session.folder() == [os.path.basename(source)],
-          "the folder holds " + ", ".join(session.folder()) + " instead of the source alone")
-    check(file_sha256(source) == digest, "the source changed")
-
-    os.remove(source)
-    source = os.path.join(session.data_dir, "notes.txt")
-    wipe_question(session, source, write_data_file(source, 32 << 20))
-    check(session.folder() == ["notes.txt", "notes.txt.fe2"], "after the wipe's questions: " +
-          ", ".join(session.folder()))
-
-
-def main():
-    return harness_main(__doc__, sys.argv, missing_tools(), run)
+        os.remove(source)
+        source = os.path.join(session.data_dir, "notes.txt")
+        wipe_question(session, source, write_data_file(source, 32 << 20))
+        check(session.folder() == ["notes.txt", "notes.txt.fe2"], "after the wipe's questions: " +
+              ", ".join(session.folder()))
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(harness_main(__doc__, sys.argv[1:], XSession.missing_tools(), run))
