@@ -72,6 +72,13 @@ def wipe_question(session, source, digest):
     check(file_sha256(source) == digest, "Enter at the wipe's question changed the file")
 
     window = Window(session, source)
+    # Tab from the action button lands on the chosen cipher: Space there chooses no other.
+    click(window, EDIT1)
+    session.key("Tab", "Tab", "space")
+    time.sleep(0.5)
+    ini = os.path.join(os.path.dirname(session.program), "lockwell.ini")
+    settings = open(ini, encoding="ascii").read() if os.path.exists(ini) else ""
+    check("Cipher=0" not in settings, "Tab and Space chose RC4: " + settings.strip())
     click(window, SHREDBOX)
     click(window, EDIT1)
     window.start_encrypt(PHRASE)
