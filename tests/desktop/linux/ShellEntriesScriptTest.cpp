@@ -9,6 +9,7 @@
 #include "ShellTestEnv.h"
 #include "StubProgram.h"
 #include "desktop/ShellEntries.h"
+#include "platform/Exception.h"
 
 using namespace lwtest;
 
@@ -158,3 +159,36 @@ TEST_F(ShellEntriesScript, TheProgramGetsTheExactPathOfEachSelectedFile)
 }
 
 } // namespace
+
+// A home whose path holds a blank reaches the program through the link, quoted; one whose
+// path holds "%" is refused before anything is written, saying why.
+TEST(ShellEntriesPaths, HomeWithABlankOrAPercent)
+{
+    for (const std::string home : {"my home", "50% home"}) {
+        SCOPED_TRACE(home);
+        ShellTestEnv env;
+        env.HideTools();
+        const std::string data = env.Root() + "/" + home + "/data";
+        env.Set("XDG_DATA_HOME", data);
+        const std::string program = data + "/apps/lockwell";
+        if (home.find('%') == std::string::npos) {
+            lw::InstallShellEntries(program);
+            const std::string entry = ReadText(data + "/applications/lockwell.desktop");
+            EXPECT_NE(entry.find("\nExec=\"" + data + "/lockwell/bin/lockwell\" %f\n"), std::string::npos) << entry;
+            continue;
+        }
+        const Tree before = Snapshot(env.Root());
+        try {
+            lw::InstallShellEntries(program);
+            ADD_FAILURE() << "installed";
+        } catch (const lw::Exception& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "The file managers' entries cannot be written: the path of the home "
+                      "folder (" +
+                          data +
+                          ") holds \"%\", which some launchers take for a "
+                          "code of their own");
+        }
+        EXPECT_EQ(Snapshot(env.Root()), before);
+    }
+}
