@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <sstream>
@@ -17,6 +18,7 @@
 #ifdef _WIN32
 #include <system_error>
 #else
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -203,6 +205,78 @@ inline Bytes RunPython(const std::string& script, const Bytes& input = {})
     return RunProgram({"python3", "-c", script}, input);
 #endif
 }
+
+// A helper process: body runs in a fork of this one, which ends with body's return. The
+// child reads what Send writes from `in` (end of file once the test is done with it) and
+// writes to `out` what Read returns.
+class ForkedChild {
+public:
+    explicit ForkedChild(const std::function<int(int in, int out)>& body)
+    {
+        int down[2], up[2];
+        if (::pipe2(down, O_CLOEXEC) != 0)
+            return;
+        if (::pipe2(up, O_CLOEXEC) != 0) {
+            ::close(down[0]);
+            ::close(down[1]);
+            return;
+        }
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(down[1]);
+            ::close(up[0]);
+            ::_exit(body(down[0], up[1]));
+        }
+        ::close(down[0]);
+        ::close(up[1]);
+        m_send = down[1];
+        m_read = up[0];
+    }
+    ~ForkedChild() { Wait(); }
+    ForkedChild(const ForkedChild&) = delete;
+    ForkedChild& operator=(const ForkedChild&) = delete;
+
+    bool Started() const { return m_pid > 0; }
+    bool Send(char c) { return m_send >= 0 && ::write(m_send, &c, 1) == 1; }
+    // Up to `most` bytes the child wrote, fewer once it closed its end.
+    std::string Read(size_t most = SIZE_MAX)
+    {
+        std::string got;
+        char buffer[512];
+        for (ssize_t n = 1; m_read >= 0 && got.size() < most && n > 0;) {
+            n = ::read(m_read, buffer, std::min(sizeof buffer, most - got.size()));
+            if (n > 0)
+                got.append(buffer, static_cast<size_t>(n));
+        }
+        return got;
+    }
+    // Whether it has ended, without waiting.
+    bool Ended()
+    {
+        if (m_pid > 0 && ::waitpid(m_pid, &m_status, WNOHANG) != 0)
+            m_pid = -1;
+        return m_pid <= 0;
+    }
+    // Tells it the test is done, waits for it and gives its wait status.
+    int Wait()
+    {
+        for (int* fd : {&m_send, &m_read})
+            if (*fd >= 0) {
+                ::close(*fd);
+                *fd = -1;
+            }
+        if (m_pid > 0)
+            ::waitpid(m_pid, &m_status, 0);
+        m_pid = -1;
+        return m_status;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_send = -1;
+    int m_read = -1;
+    int m_status = -1;
+};
 
 // A FAT image mounted through FUSE (fusefat): no hard links, no rename flags and no
 // unnamed files, like the desktop's mounts of phones and network shares.

@@ -1,6 +1,6 @@
 #pragma once
 // Processes for the tool's safety tests: a run stopped in the middle of its job, a program
-// appending to a file, a read-only file system.
+// appending to a file, a read-only file system, a large source.
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -83,73 +83,75 @@ inline bool StopWhen(pid_t pid, const std::function<bool()>& ready, const std::f
     return false;
 }
 
-// Stops the run where it holds its source open and locked and has its working file (so it
-// has recorded what it reads), before any commit.
-inline bool StopMidJob(pid_t pid, const std::string& folder, const std::string& source, const std::string& output)
+// Starts runs with start(), which lays out their files anew, until StopWhen catches one
+// where ready(pid) and still(pid) hold; its pid, or -1 when every run got past unseen.
+inline pid_t StopARunMidJob(const std::function<pid_t()>& start, const std::function<bool(pid_t)>& ready,
+                            const std::function<bool(pid_t)>& still)
 {
-    return StopWhen(
-        pid,
-        [&] {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const pid_t pid = start();
+        if (StopWhen(
+                pid, [&] { return ready(pid); }, [&] { return still(pid); }))
+            return pid;
+        WaitStatus(pid);
+    }
+    return -1;
+}
+
+// The same, stopped where the run holds its source open and locked and has its working
+// file (so it has recorded what it reads), before any commit.
+inline pid_t StopARunMidJob(const std::function<pid_t()>& start, const std::string& folder, const std::string& source,
+                            const std::string& output)
+{
+    return StopARunMidJob(
+        start,
+        [&](pid_t pid) {
             const auto held = OpenFilesIn(pid, folder);
             return held.size() >= 2 && held.count(source) && Locked(source);
         },
-        [&] { return OpenFilesIn(pid, folder).size() >= 2 && !std::filesystem::exists(output); });
+        [&](pid_t pid) { return OpenFilesIn(pid, folder).size() >= 2 && !std::filesystem::exists(output); });
 }
 
-// Another program appending lines to path, from when it is let go until it is stopped;
-// says when the first line is in.
+// A large source made quickly: block repeated, each copy with its index written in, so
+// that no two copies are the same.
+inline Bytes Repeated(const Bytes& block, size_t copies)
+{
+    Bytes data;
+    data.reserve(block.size() * copies);
+    for (size_t i = 0; i < copies; ++i) {
+        data.insert(data.end(), block.begin(), block.end());
+        const std::string index = std::to_string(i);
+        std::copy(index.begin(), index.end(), data.end() - static_cast<ptrdiff_t>(block.size()));
+    }
+    return data;
+}
+
+// Another program appending lines to path, from when it is let go until the test is done
+// with it; says when the first line is in.
 class Appender {
 public:
     explicit Appender(const std::string& path)
-    {
-        int go[2], first[2];
-        if (::pipe(go) != 0 || ::pipe(first) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(go[1]);
-            ::close(first[0]);
-            const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
-            char c = 0;
-            if (fd < 0 || ::read(go[0], &c, 1) != 1)
-                ::_exit(1);
-            pollfd stop{go[0], POLLIN, 0};
-            for (int n = 0;; ++n) {
-                const std::string line = Line(n);
-                if (::write(fd, line.data(), line.size()) != ssize_t(line.size()))
-                    ::_exit(2);
-                if (n == 0 && ::write(first[1], "1", 1) != 1)
-                    ::_exit(3);
-                if (::poll(&stop, 1, 1) != 0) // the parent closed its end
-                    ::_exit(0);
-            }
-        }
-        ::close(go[0]);
-        ::close(first[1]);
-        m_go = go[1];
-        m_first = first[0];
-    }
-    ~Appender() { Stop(); }
-    Appender(const Appender&) = delete;
-    Appender& operator=(const Appender&) = delete;
+        : m_child([&path](int go, int first) {
+              const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+              char c = 0;
+              if (fd < 0 || ::read(go, &c, 1) != 1)
+                  return 1;
+              pollfd stop{go, POLLIN, 0};
+              for (int n = 0;; ++n) {
+                  const std::string line = Line(n);
+                  if (::write(fd, line.data(), line.size()) != ssize_t(line.size()))
+                      return 2;
+                  if (n == 0 && ::write(first, "1", 1) != 1)
+                      return 3;
+                  if (::poll(&stop, 1, 1) != 0) // the test closed its end
+                      return 0;
+              }
+          })
+    {}
 
     // Lets it go; with wait, returns once the first line is in.
-    bool Go(bool wait)
-    {
-        char c = 0;
-        return ::write(m_go, "g", 1) == 1 && (!wait || ::read(m_first, &c, 1) == 1);
-    }
-    void Stop()
-    {
-        if (m_go >= 0)
-            ::close(m_go);
-        if (m_first >= 0)
-            ::close(m_first);
-        m_go = m_first = -1;
-        if (m_pid > 0)
-            Finish(m_pid);
-        m_pid = -1;
-    }
+    bool Go(bool wait) { return m_child.Send('g') && (!wait || m_child.Read(1).size() == 1); }
+    void Stop() { m_child.Wait(); }
     static std::string Line(int n) { return "appended line " + std::to_string(n) + "\n"; }
 
     // Whether bytes are start followed by lines 0, 1, ... (at least one).
@@ -165,9 +167,7 @@ public:
     }
 
 private:
-    pid_t m_pid = -1;
-    int m_go = -1;
-    int m_first = -1;
+    ForkedChild m_child;
 };
 
 // A small tmpfs mounted read-only over a folder, holding one file; unmounted with it.

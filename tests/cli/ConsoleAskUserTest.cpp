@@ -53,28 +53,25 @@ Asked AskOnTerminal(const std::function<lw::TMsgDlgBtn(lw::IAskUser&)>& box,
     // Held here too, so what the child showed stays readable after it ends.
     const int slave = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     EXPECT_EQ(::write(master, ahead.data(), ahead.size()), static_cast<ssize_t>(ahead.size()));
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    ForkedChild child([&](int, int) {
         ::setsid();
         ::alarm(60);                                       // a box that waits for more input than was typed ends here
         const int tty = ::open(slavePath.c_str(), O_RDWR); // becomes the controlling terminal
         const int err = ::open((io / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (tty < 0 || err < 0)
-            ::_exit(100);
+            return 100;
         ::dup2(err, 2);
         lw::TTerminal terminal;
         if (!terminal.Available())
-            ::_exit(101);
+            return 101;
         lw::cli::TConsoleAskUser ask(overwriteAnswer, yes, terminal);
         ask.SetOutput("a.fe2");
-        const lw::TMsgDlgBtn answer = box(ask);
-        ::_exit(answer);
-    }
+        return static_cast<int>(box(ask));
+    });
     Asked asked;
-    int status = 0;
     // One line of `typed` a prompt: what was typed before a prompt showed is dropped.
     size_t prompts = 0, next = 0;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
+    while (!child.Ended()) {
         pollfd shown{master, POLLIN, 0};
         ::poll(&shown, 1, 20);
         const size_t from = asked.terminal.size();
@@ -89,6 +86,7 @@ Asked AskOnTerminal(const std::function<lw::TMsgDlgBtn(lw::IAskUser&)>& box,
             next = end;
         }
     }
+    const int status = child.Wait();
     asked.answer = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     Drain(master, asked.terminal);
     ::close(slave);

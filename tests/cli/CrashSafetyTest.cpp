@@ -33,20 +33,6 @@ using Seconds = std::chrono::duration<double>;
 
 namespace {
 
-// A large source written quickly: one random MiB repeated, each copy with its index
-// stamped in, so no two MiB of it are the same.
-Bytes LargeSource(size_t mib, uint32_t seed)
-{
-    const Bytes block = TextBytes(1 << 20, seed);
-    Bytes data;
-    data.reserve(mib << 20);
-    for (size_t i = 0; i < mib; ++i) {
-        data.insert(data.end(), block.begin(), block.end());
-        data[(i << 20) + 7] ^= static_cast<uint8_t>(i);
-    }
-    return data;
-}
-
 std::vector<std::string> Leftovers(const std::string& folder, const std::vector<std::string>& known)
 {
     std::vector<std::string> left;
@@ -112,7 +98,7 @@ TEST(CrashSafety, KilledJobsLeaveNothingPartial)
         SCOPED_TRACE(job.name);
         TempDir dir(MemoryTempRoot());
         const std::string ext = job.compress ? ".fez" : ".fe2";
-        const Bytes plain = LargeSource(job.mib, seed ^ static_cast<uint32_t>(job.mib));
+        const Bytes plain = Repeated(TextBytes(1 << 20, seed ^ static_cast<uint32_t>(job.mib)), job.mib);
         // The complete output, from an uninterrupted run.
         Bytes encrypted;
         {

@@ -29,21 +29,8 @@ namespace {
 constexpr size_t kMiB = 1 << 20;
 constexpr size_t kSourceMiB = 48;
 constexpr int64_t kMidJob = 2 * kMiB; // written before the signal may come
-constexpr int kAttempts = 20;         // to catch a run in the middle
+constexpr int kAttempts = 20;         // to catch a typed-phrase run in the middle
 const char* kStale = ".lockwell-0123456789ab.tmp";
-
-// One random MiB repeated, each copy stamped with its index.
-Bytes LargePlain()
-{
-    const Bytes block = RandomBytes(kMiB, 41);
-    Bytes data;
-    data.reserve(kSourceMiB * kMiB);
-    for (size_t i = 0; i < kSourceMiB; ++i) {
-        data.insert(data.end(), block.begin(), block.end());
-        data[i * kMiB + 11] ^= static_cast<uint8_t>(i);
-    }
-    return data;
-}
 
 // The file the process holds open in folder, other than those named in `known`, with
 // its size: its working file.
@@ -58,7 +45,7 @@ std::optional<std::pair<std::string, int64_t>> WorkingFile(pid_t pid, const std:
 
 struct Fixture {
     TempDir config{MemoryTempRoot()};
-    Bytes plain = LargePlain();
+    Bytes plain = Repeated(RandomBytes(kMiB, 41), kSourceMiB);
     Bytes encrypted;
 
     Fixture()
@@ -84,40 +71,38 @@ bool InterruptMidJob(const Fixture& f, const std::string& folder, int signal, bo
 {
     const std::string source = folder + "/data.fe2";
     const std::string stale = folder + "/" + kStale;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        WriteFile(source, f.encrypted);
-        fsys::remove(folder + "/data");
-        const pid_t pid = StartCli(f.DecryptArgs(source), f.config.Path(), TCliStart().Named(named).CoreDumps());
-        const auto held = [&] { return WorkingFile(pid, folder, {source, stale}); };
-        // Frozen with data written, and not yet past the commit.
-        if (!StopWhen(
-                pid, [&] { return held() && held()->second >= kMidJob; },
-                [&] { return held() && !fsys::exists(folder + "/data"); })) {
-            WaitStatus(pid);
-            continue;
-        }
-        const std::string target = held()->first;
-        const auto names = Listing(folder);
-        if (named) {
-            EXPECT_EQ(names.size(), 3u) << "no named working file";
-            EXPECT_EQ(fsys::path(target).filename().string().rfind(".lockwell-", 0), 0u) << target;
-        } else {
-            // The working file is in the folder's file system yet under no name.
-            EXPECT_EQ(names, (std::vector<std::string>{kStale, "data.fe2"}));
-            EXPECT_NE(target.find(" (deleted)"), std::string::npos) << target;
-        }
-        ::kill(pid, signal);
-        ::kill(pid, SIGCONT);
-        const int status = WaitStatus(pid);
-        // A first SIGINT only asks the job to stop: it cleans up and ends by itself.
-        if (signal == SIGINT)
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status;
-        else
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
-        EXPECT_FALSE(WIFSIGNALED(status) && WCOREDUMP(status)) << "a core dump holds the phrase and plaintext";
-        return true;
+    const auto held = [&](pid_t pid) { return WorkingFile(pid, folder, {source, stale}); };
+    // Frozen with data written, and not yet past the commit.
+    const pid_t pid = StopARunMidJob(
+        [&] {
+            WriteFile(source, f.encrypted);
+            fsys::remove(folder + "/data");
+            return StartCli(f.DecryptArgs(source), f.config.Path(), TCliStart().Named(named).CoreDumps());
+        },
+        [&](pid_t p) { return held(p) && held(p)->second >= kMidJob; },
+        [&](pid_t p) { return held(p) && !fsys::exists(folder + "/data"); });
+    if (pid < 0)
+        return false;
+    const std::string target = held(pid)->first;
+    const auto names = Listing(folder);
+    if (named) {
+        EXPECT_EQ(names.size(), 3u) << "no named working file";
+        EXPECT_EQ(fsys::path(target).filename().string().rfind(".lockwell-", 0), 0u) << target;
+    } else {
+        // The working file is in the folder's file system yet under no name.
+        EXPECT_EQ(names, (std::vector<std::string>{kStale, "data.fe2"}));
+        EXPECT_NE(target.find(" (deleted)"), std::string::npos) << target;
     }
-    return false;
+    ::kill(pid, signal);
+    ::kill(pid, SIGCONT);
+    const int status = WaitStatus(pid);
+    // A first SIGINT only asks the job to stop: it cleans up and ends by itself.
+    if (signal == SIGINT)
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status;
+    else
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
+    EXPECT_FALSE(WIFSIGNALED(status) && WCOREDUMP(status)) << "a core dump holds the phrase and plaintext";
+    return true;
 }
 
 std::string Where(int repeat)

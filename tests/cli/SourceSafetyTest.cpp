@@ -31,21 +31,7 @@ namespace fsys = std::filesystem;
 namespace {
 
 constexpr size_t kMiB = 1 << 20;
-constexpr int kAttempts = 20; // to catch a run in the middle
 constexpr uid_t kNobody = 65534;
-
-// A large text source written quickly: one text MiB repeated, each copy stamped.
-Bytes LargeText(size_t mib, uint32_t seed)
-{
-    const Bytes block = TextBytes(kMiB, seed);
-    Bytes data;
-    data.reserve(mib * kMiB);
-    for (size_t i = 0; i < mib; ++i) {
-        data.insert(data.end(), block.begin(), block.end());
-        data[i * kMiB + 5] = static_cast<uint8_t>('A' + i % 26);
-    }
-    return data;
-}
 
 std::string Text(const Bytes& b)
 {
@@ -96,7 +82,7 @@ bool StartsWith(const std::string& text, const std::string& start)
 TEST(SourceSafety, TwoRunsOnOneSourceNeverLoseIt)
 {
     Env env;
-    const Bytes source = LargeText(3, 91);
+    const Bytes source = Repeated(TextBytes(kMiB, 91), 3);
     std::map<std::string, int> seen;
     for (bool compress : {false, true})
         for (int round = 0; round < (compress ? 8 : 20); ++round) {
@@ -156,32 +142,28 @@ TEST(SourceSafety, TwoRunsOnOneSourceNeverLoseIt)
 TEST(SourceSafety, WipeOfAFileAJobReadsIsRefused)
 {
     Env env;
-    const Bytes source = LargeText(32, 92);
+    const Bytes source = Repeated(TextBytes(kMiB, 92), 32);
     TempDir dir(MemoryTempRoot()), io;
-    for (int attempt = 0;; ++attempt) {
-        ASSERT_LT(attempt, kAttempts) << "never caught the encryption in the middle";
-        WriteFile(dir / "s", source);
-        fsys::remove(dir / "s.fe2");
-        const pid_t job = StartCli({"encrypt", "--cipher", "rc4", "--phrase-file", env.phrase, dir / "s"},
-                                   env.config.Path(), TCliStart().Err(io / "job"));
-        if (!StopMidJob(job, dir.Path(), dir / "s", dir / "s.fe2")) {
-            Finish(job);
-            continue;
-        }
-        const CliResult wipe = RunCli({"wipe", "--yes", dir / "s"}, env.config.Path());
-        ::kill(job, SIGCONT);
-        EXPECT_EQ(Finish(job), 0) << Text(ReadFile(io / "job"));
-        EXPECT_EQ(wipe.status, 1);
-        EXPECT_EQ(wipe.err,
-                  Printed(dir / "s", wipe.err, "File NOT deleted\n\"s\" is in use by another Lockwell job\n"));
-        EXPECT_TRUE(ReadFile(dir / "s") == source) << "the source was touched";
-        EXPECT_TRUE(env.Decrypted(dir / "s.fe2") == source) << "the output is not the source";
-        const CliResult after = RunCli({"wipe", "--yes", dir / "s"}, env.config.Path());
-        EXPECT_EQ(after.status, 0);
-        EXPECT_EQ(after.err, Printed(dir / "s", after.err, "File deleted\n"));
-        EXPECT_FALSE(fsys::exists(dir / "s"));
-        break;
-    }
+    const pid_t job = StopARunMidJob(
+        [&] {
+            WriteFile(dir / "s", source);
+            fsys::remove(dir / "s.fe2");
+            return StartCli({"encrypt", "--cipher", "rc4", "--phrase-file", env.phrase, dir / "s"}, env.config.Path(),
+                            TCliStart().Err(io / "job"));
+        },
+        dir.Path(), dir / "s", dir / "s.fe2");
+    ASSERT_GE(job, 0) << "never caught the encryption in the middle";
+    const CliResult wipe = RunCli({"wipe", "--yes", dir / "s"}, env.config.Path());
+    ::kill(job, SIGCONT);
+    EXPECT_EQ(Finish(job), 0) << Text(ReadFile(io / "job"));
+    EXPECT_EQ(wipe.status, 1);
+    EXPECT_EQ(wipe.err, Printed(dir / "s", wipe.err, "File NOT deleted\n\"s\" is in use by another Lockwell job\n"));
+    EXPECT_TRUE(ReadFile(dir / "s") == source) << "the source was touched";
+    EXPECT_TRUE(env.Decrypted(dir / "s.fe2") == source) << "the output is not the source";
+    const CliResult after = RunCli({"wipe", "--yes", dir / "s"}, env.config.Path());
+    EXPECT_EQ(after.status, 0);
+    EXPECT_EQ(after.err, Printed(dir / "s", after.err, "File deleted\n"));
+    EXPECT_FALSE(fsys::exists(dir / "s"));
 }
 
 // Appended to after the job recorded the source (the job stopped there): the job fails
@@ -190,31 +172,28 @@ TEST(SourceSafety, WipeOfAFileAJobReadsIsRefused)
 TEST(SourceSafety, SourceAppendedToDuringTheJobIsNeitherCommittedNorWiped)
 {
     Env env;
-    const Bytes source = LargeText(24, 93);
+    const Bytes source = Repeated(TextBytes(kMiB, 93), 24);
     TempDir dir(MemoryTempRoot()), io;
     const std::vector<std::string> args{"encrypt", "--compress",    "--cipher", "rc4",    "--delete-source",
                                         "--yes",   "--phrase-file", env.phrase, dir / "s"};
-    for (int attempt = 0;; ++attempt) {
-        ASSERT_LT(attempt, kAttempts) << "never caught the encryption in the middle";
-        WriteFile(dir / "s", source);
-        fsys::remove(dir / "s.fez");
-        Appender appender(dir / "s");
-        const pid_t job = StartCli(args, env.config.Path(), TCliStart().Err(io / "err"));
-        if (!StopMidJob(job, dir.Path(), dir / "s", dir / "s.fez")) {
-            Finish(job);
-            continue;
-        }
-        ASSERT_TRUE(appender.Go(true));
-        ::kill(job, SIGCONT);
-        const int status = Finish(job);
-        appender.Stop();
-        const std::string err = Text(ReadFile(io / "err"));
-        EXPECT_EQ(status, 1);
-        EXPECT_EQ(LastLine(err), "File IO error: The source changed while it was read: " + dir / "s") << err;
-        EXPECT_EQ(Listing(dir.Path()), std::vector<std::string>{"s"}) << "an output was left";
-        EXPECT_TRUE(Appender::StartThenLines(ReadFile(dir / "s"), source)) << "the source lost bytes";
-        break;
-    }
+    const pid_t job = StopARunMidJob(
+        [&] {
+            WriteFile(dir / "s", source);
+            fsys::remove(dir / "s.fez");
+            return StartCli(args, env.config.Path(), TCliStart().Err(io / "err"));
+        },
+        dir.Path(), dir / "s", dir / "s.fez");
+    ASSERT_GE(job, 0) << "never caught the encryption in the middle";
+    Appender appender(dir / "s");
+    ASSERT_TRUE(appender.Go(true));
+    ::kill(job, SIGCONT);
+    const int status = Finish(job);
+    appender.Stop();
+    const std::string err = Text(ReadFile(io / "err"));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(LastLine(err), "File IO error: The source changed while it was read: " + dir / "s") << err;
+    EXPECT_EQ(Listing(dir.Path()), std::vector<std::string>{"s"}) << "an output was left";
+    EXPECT_TRUE(Appender::StartThenLines(ReadFile(dir / "s"), source)) << "the source lost bytes";
 }
 
 TEST(SourceSafety, FileThatReportsNoSizeIsRefused)

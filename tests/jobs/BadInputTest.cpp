@@ -248,10 +248,4 @@ TEST_P(BadInput, FileIOErrorAndNothingLost)
     EXPECT_TRUE(Tree(dir.Path()) == before) << "a file was created, changed or removed";
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, BadInput, ::testing::ValuesIn(Cases()), [](const auto& entry) {
-    std::string name = entry.param.name;
-    for (char& ch : name)
-        if (!std::isalnum(static_cast<unsigned char>(ch)))
-            ch = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Jobs, BadInput, ::testing::ValuesIn(Cases()), RowName());

@@ -158,28 +158,16 @@ TEST_P(BoxSequence, BoxesAndHandOffsComeInTheirOrder)
     const Flow& f = GetParam();
     TempDir dir;
     const Bytes data = TextBytes(20000, 77);
-    WriteFile(dir / "s.txt", data);
-    lw::TJobOptions options;
-    options.KeyPhrase = "phrase";
-    options.CipherIndex = 0;
-    Bytes sealed; // what the encrypt job writes for this source
-    {
-        ScriptedAsk ask;
-        RecordingHandOff handOff;
-        lw::TJobContext context{ask, handOff};
-        options.SourcePath = dir / "s.txt";
-        lw::RunEncryptJob(options, context);
-        sealed = ReadFile(dir / "s.txt.fe2");
-        fsys::remove(dir / (f.encrypt ? "s.txt.fe2" : "s.txt"));
-    }
+    const Bytes sealed = EncryptedByAJob(data, "phrase", 0, false);
     const std::string source = dir / (f.encrypt ? "s.txt" : "s.txt.fe2");
     const std::string output = dir / (f.encrypt ? "s.txt.fe2" : "s.txt");
     const std::string numbered = dir / (f.encrypt ? "s.txt1.fe2" : "s1.txt");
+    const Bytes sourceBytes = f.encrypt ? data : sealed;
+    WriteFile(source, sourceBytes);
     const Bytes earlier{'o', 'l', 'd'};
     if (f.Has(kEarlier))
         WriteFile(output, earlier);
-    const Bytes sourceBytes = ReadFile(source);
-    options.SourcePath = source;
+    lw::TJobOptions options = JobOptions(source, "phrase", 0);
     f.options(options);
 
     ScriptedAsk ask(f.answers);
@@ -281,10 +269,7 @@ TEST(DeleteAfterMail, QuestionNamesTheOutputExactly)
     fsys::create_directory(folder);
     const std::string source = dir / "my \"best\" notes.txt";
     WriteFile(source, TextBytes(3000, 5));
-    lw::TJobOptions options;
-    options.SourcePath = source;
-    options.KeyPhrase = "phrase";
-    options.CipherIndex = 3;
+    lw::TJobOptions options = JobOptions(source, "phrase", 3);
     options.DestinationFolder = folder;
     options.SendByMail = options.DeleteAfterMail = true;
     ScriptedAsk ask({lw::mbNo});
@@ -301,10 +286,4 @@ TEST(DeleteAfterMail, QuestionNamesTheOutputExactly)
     EXPECT_EQ(ReadFile(folder + "/my \"best\" notes.txt.fe2").size(), 3000u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, BoxSequence, ::testing::ValuesIn(kFlows), [](const auto& entry) {
-    std::string name = entry.param.name;
-    for (char& ch : name)
-        if (!std::isalnum(static_cast<unsigned char>(ch)))
-            ch = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Jobs, BoxSequence, ::testing::ValuesIn(kFlows), RowName());

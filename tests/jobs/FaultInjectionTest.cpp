@@ -40,36 +40,15 @@ constexpr OpError kOps[] = {
 
 // Fails the n-th call of one operation only (a passing fault), or every call from the
 // n-th on (a device gone bad); counts how often it struck.
-class NthFault {
-public:
-    NthFault(OpError op, int nth, bool persistent) : m_op(op), m_nth(nth), m_persistent(persistent)
-    {
-        lw::fs::SetFaultHook(&NthFault::Hook, this);
-    }
-    ~NthFault() { lw::fs::SetFaultHook(nullptr, nullptr); }
-    NthFault(const NthFault&) = delete;
-    NthFault& operator=(const NthFault&) = delete;
-    int Hits() const { return m_hits; }
-
-private:
-    static int Hook(TFileOp op, void* context)
-    {
-        auto& self = *static_cast<NthFault*>(context);
-        if (op != self.m_op.op)
+FaultScope::Watch NthFault(OpError op, int nth, bool persistent, int& hits)
+{
+    return [=, &hits](TFileOp called, int seen) {
+        if (called != op.op || (seen != nth && !(persistent && seen > nth)))
             return 0;
-        ++self.m_seen;
-        if (self.m_seen == self.m_nth || (self.m_persistent && self.m_seen > self.m_nth)) {
-            ++self.m_hits;
-            return self.m_op.error;
-        }
-        return 0;
-    }
-    OpError m_op;
-    int m_nth;
-    bool m_persistent;
-    int m_seen = 0;
-    int m_hits = 0;
-};
+        ++hits;
+        return op.error;
+    };
+}
 
 #ifdef _WIN32
 // The descriptors are the C runtime's over Win32 handles: count those in use. (Under Wine,
@@ -104,14 +83,8 @@ std::string Name(const Scenario& s)
            std::to_string(s.cipher);
 }
 
-struct JobRun {
-    std::vector<Box> boxes;
-    std::string reason;
-    std::vector<std::string> handOffs;
-};
-
 // The job on name in folder, with the overwrite prompt answered Ignore and the wipe OK.
-JobRun RunJob(const Scenario& s, const std::string& folder, const std::string& name)
+JobEnd RunScenario(const Scenario& s, const std::string& folder, const std::string& name)
 {
     std::deque<lw::TMsgDlgBtn> answers;
     const std::string output = s.encrypt ? name + (s.compressed ? ".fez" : ".fe2") : name.substr(0, name.rfind('.'));
@@ -119,14 +92,12 @@ JobRun RunJob(const Scenario& s, const std::string& folder, const std::string& n
         answers.push_back(lw::mbIgnore);
     if (s.deleteSource)
         answers.push_back(lw::mbOK);
-    ScriptedAsk ask(answers);
-    RecordingHandOff handOff;
-    lw::TJobContext context{ask, handOff};
     lw::TJobOptions options = JobOptions(folder + "/" + name, kPhrase, s.cipher, s.compressed);
     options.DeleteSource = s.deleteSource;
     options.CopyToClipboard = true;
-    EXPECT_TRUE(s.encrypt ? lw::RunEncryptJob(options, context) : lw::RunDecryptJob(options, context));
-    return {ask.boxes, context.FailureReason, handOff.calls};
+    const JobEnd end = RunJob(s.encrypt, options, answers);
+    EXPECT_TRUE(end.returned);
+    return end;
 }
 
 // The folder a scenario starts from, with the output a clean run must produce.
@@ -136,20 +107,6 @@ struct Arranged {
     Bytes sourceBytes;
     Bytes expectedOutput;
 };
-
-// What a clean encrypt job makes of plain under the scenario's format and cipher.
-Bytes CleanlyEncrypted(const Scenario& s, const Bytes& plain)
-{
-    ScratchDir scratch;
-    WriteFile(scratch / "doc.txt", plain);
-    Scenario clean = s;
-    clean.encrypt = true;
-    clean.deleteSource = false;
-    clean.earlierOutput = false;
-    const JobRun run = RunJob(clean, scratch.Path(), "doc.txt");
-    EXPECT_EQ(run.reason, "");
-    return ReadFile(scratch / (s.compressed ? "doc.txt.fez" : "doc.txt.fe2"));
-}
 
 Arranged Arrange(const Scenario& s, const std::string& folder, const Bytes& plain, const Bytes& encrypted)
 {
@@ -172,7 +129,7 @@ bool StartsWith(const std::string& text, const std::string& start)
 
 // Checks one run that met a fault; true when the job failed.
 bool CheckFaultedRun(const Scenario& s, const Arranged& a, const std::string& folder,
-                     const std::map<std::string, Bytes>& before, const JobRun& run)
+                     const std::map<std::string, Bytes>& before, const JobEnd& run)
 {
     const lw::TMsgDlgType confirm = lw::TMsgDlgType::mtConfirmation;
     std::vector<Box> expected;
@@ -247,7 +204,7 @@ TEST_P(JobFaults, EveryNthFileOperationFailsWithoutLoss)
     const auto& [s, persistent, named] = GetParam();
     NamedWorkingFiles mode(named);
     const Bytes plain = TextBytes(kSourceSize, 77);
-    const Bytes encrypted = CleanlyEncrypted(s, plain);
+    const Bytes encrypted = EncryptedByAJob(plain, kPhrase, s.cipher, s.compressed);
     ASSERT_EQ(encrypted.size() == plain.size(), !s.compressed);
     for (const OpError& op : kOps) {
         int failures = 0;
@@ -258,12 +215,11 @@ TEST_P(JobFaults, EveryNthFileOperationFailsWithoutLoss)
             const Arranged a = Arrange(s, dir.Path(), plain, encrypted);
             const auto before = Snapshot(dir.Path());
             const size_t descriptors = OpenDescriptors();
-            JobRun run;
+            JobEnd run;
             int hits = 0;
             {
-                NthFault fault(op, nth, persistent);
-                run = RunJob(s, dir.Path(), a.source);
-                hits = fault.Hits();
+                FaultScope fault(NthFault(op, nth, persistent, hits));
+                run = RunScenario(s, dir.Path(), a.source);
             }
             EXPECT_EQ(OpenDescriptors(), descriptors) << "a descriptor leaked";
             if (hits == 0) {
@@ -275,7 +231,7 @@ TEST_P(JobFaults, EveryNthFileOperationFailsWithoutLoss)
                 continue;
             ++failures;
             // The next run, without the fault, works from what the failure left.
-            const JobRun again = RunJob(s, dir.Path(), a.source);
+            const JobEnd again = RunScenario(s, dir.Path(), a.source);
             ASSERT_EQ(again.reason, "");
             EXPECT_EQ(ReadFile(dir / a.output), a.expectedOutput);
             if (HasFailure())
@@ -293,13 +249,9 @@ TEST_P(JobFaults, EveryNthFileOperationFailsWithoutLoss)
 INSTANTIATE_TEST_SUITE_P(Jobs, JobFaults,
                          ::testing::Combine(::testing::ValuesIn(AllScenarios()), ::testing::Bool(), ::testing::Bool()),
                          [](const auto& entry) {
-                             std::string name = Name(std::get<0>(entry.param)) +
-                                                (std::get<1>(entry.param) ? " persistent" : " passing") +
-                                                (std::get<2>(entry.param) ? " named" : " unnamed");
-                             for (char& ch : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
-                                     ch = '_';
-                             return name;
+                             return TestName(Name(std::get<0>(entry.param)) +
+                                             (std::get<1>(entry.param) ? " persistent" : " passing") +
+                                             (std::get<2>(entry.param) ? " named" : " unnamed"));
                          });
 
 TEST(WipeFaults, EveryNthFileOperationFailsKeepsTheNameAndSaysWhatIsLeft)
@@ -315,40 +267,36 @@ TEST(WipeFaults, EveryNthFileOperationFailsKeepsTheNameAndSaysWhatIsLeft)
                 const Bytes content = TextBytes(kSourceSize, 5);
                 WriteFile(path, content);
                 const size_t descriptors = OpenDescriptors();
-                ScriptedAsk ask({lw::mbOK});
-                lw::TWipeEnd end{};
-                std::string why;
+                WipeRun run;
                 int hits = 0;
                 {
-                    NthFault fault(op, nth, persistent);
-                    end = lw::WipeFile(nullptr, path, ask, &why);
-                    hits = fault.Hits();
+                    FaultScope fault(NthFault(op, nth, persistent, hits));
+                    run = Wipe(path);
                 }
-                const bool deleted = end == lw::TWipeEnd::Deleted;
                 EXPECT_EQ(OpenDescriptors(), descriptors) << "a descriptor leaked";
-                ASSERT_EQ(ask.boxes.size(), 1u);
+                ASSERT_EQ(run.boxes, 1u);
                 if (hits == 0) {
-                    EXPECT_TRUE(deleted);
+                    EXPECT_TRUE(run.Deleted());
                     EXPECT_TRUE(fsys::is_empty(dir.Path()));
                     break;
                 }
                 // Only the file's own name may remain, at its size; untouched when it never opened.
-                EXPECT_FALSE(deleted);
+                EXPECT_FALSE(run.Deleted());
                 EXPECT_EQ(Snapshot(dir.Path()).size(), 1u);
                 ++failures;
                 ASSERT_TRUE(fsys::exists(path));
                 EXPECT_EQ(fsys::file_size(path), content.size());
                 // Never "kept" once a byte of the content is gone.
                 const bool intact = ReadFile(path) == content;
-                if (op.op == TFileOp::Open || end == lw::TWipeEnd::Kept) {
-                    EXPECT_TRUE(intact) << why;
+                if (op.op == TFileOp::Open || run.end == lw::TWipeEnd::Kept) {
+                    EXPECT_TRUE(intact) << run.reason;
                 }
                 if (!intact) {
-                    EXPECT_EQ(end, lw::TWipeEnd::Overwritten);
-                    EXPECT_TRUE(why.starts_with("\"secret.bin\" was overwritten but could not be deleted: ")) << why;
+                    EXPECT_EQ(run.end, lw::TWipeEnd::Overwritten);
+                    EXPECT_TRUE(run.reason.starts_with("\"secret.bin\" was overwritten but could not be deleted: "))
+                        << run.reason;
                 }
-                ScriptedAsk again({lw::mbOK});
-                EXPECT_EQ(lw::WipeFile(nullptr, path, again), lw::TWipeEnd::Deleted);
+                EXPECT_TRUE(Wipe(path).Deleted());
                 EXPECT_FALSE(fsys::exists(path));
                 if (HasFailure())
                     return;

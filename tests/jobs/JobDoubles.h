@@ -1,12 +1,16 @@
 #pragma once
 // Test doubles for the jobs' seams: a scripted message box, a recording hand-off, a
-// file-system fault hook and a file stream that records (and can refuse) its writes.
+// file-system fault hook, a job run through them, helper processes and a file stream
+// that records (and can refuse) its writes.
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,9 +24,12 @@
 
 #include <gtest/gtest.h>
 
+#include "JobRows.h"
 #include "TestUtil.h"
 #include "jobs/AskUser.h"
 #include "jobs/HandOff.h"
+#include "jobs/Jobs.h"
+#include "jobs/Wipe.h"
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
@@ -116,9 +123,13 @@ public:
 };
 
 // Installs a fault hook for its lifetime: logs every operation and fails those chosen.
+// Each call goes first to `watch`, given how many calls of its kind came so far (this
+// one included), which may act on the files or fail the call with an error of its own.
+// Compression workers may reach the hook too, hence the lock.
 class FaultScope {
 public:
-    FaultScope() { lw::fs::SetFaultHook(&FaultScope::Hook, this); }
+    using Watch = std::function<int(lw::fs::TFileOp op, int nth)>;
+    explicit FaultScope(Watch watch = {}) : m_watch(std::move(watch)) { lw::fs::SetFaultHook(&FaultScope::Hook, this); }
     ~FaultScope() { lw::fs::SetFaultHook(nullptr, nullptr); }
     FaultScope(const FaultScope&) = delete;
     FaultScope& operator=(const FaultScope&) = delete;
@@ -132,10 +143,8 @@ public:
     }
     int Count(lw::fs::TFileOp op) const
     {
-        int n = 0;
-        for (auto logged : ops)
-            n += logged == op;
-        return n;
+        const auto it = m_counts.find(op);
+        return it == m_counts.end() ? 0 : it->second;
     }
 
     std::vector<lw::fs::TFileOp> ops;
@@ -144,11 +153,16 @@ private:
     static int Hook(lw::fs::TFileOp op, void* context)
     {
         auto& self = *static_cast<FaultScope*>(context);
+        const std::lock_guard<std::recursive_mutex> held(self.m_mutex);
         self.ops.push_back(op);
-        if (self.m_from > 0 && op == self.m_op && self.Count(op) >= self.m_from)
-            return self.m_error;
-        return 0;
+        const int nth = ++self.m_counts[op];
+        if (const int error = self.m_watch ? self.m_watch(op, nth) : 0)
+            return error;
+        return self.m_from > 0 && op == self.m_op && nth >= self.m_from ? self.m_error : 0;
     }
+    Watch m_watch;
+    std::map<lw::fs::TFileOp, int> m_counts;
+    std::recursive_mutex m_mutex;
     lw::fs::TFileOp m_op = lw::fs::TFileOp::Open;
     int m_from = 0;
     int m_error = 0;
@@ -176,6 +190,80 @@ inline std::map<std::string, Bytes> Snapshot(const std::string& folder)
         all[entry.path().filename().string()] = entry.is_regular_file() ? ReadFile(entry.path().string()) : Bytes{'/'};
     return all;
 }
+
+// What a job showed and said.
+struct JobEnd {
+    bool returned = false;
+    std::vector<Box> boxes;
+    std::string reason;
+    std::vector<std::string> handOffs;
+    bool answered = true; // every scripted answer was taken
+};
+
+// One job with scripted answers and a recording hand-off.
+inline JobEnd RunJob(bool encrypt, const lw::TJobOptions& options, std::deque<lw::TMsgDlgBtn> answers = {})
+{
+    ScriptedAsk ask(std::move(answers));
+    RecordingHandOff handOff;
+    lw::TJobContext context{ask, handOff};
+    const bool returned = encrypt ? lw::RunEncryptJob(options, context) : lw::RunDecryptJob(options, context);
+    return {returned, ask.boxes, context.FailureReason, handOff.calls, ask.ScriptUsedUp()};
+}
+
+// A job that must end with its result box and nothing else.
+inline ::testing::AssertionResult EndsWithItsResult(bool encrypt, const lw::TJobOptions& options)
+{
+    const JobEnd end = RunJob(encrypt, options);
+    const char* result = encrypt ? "File encrypted" : "File decrypted";
+    if (end.returned && end.handOffs.empty() &&
+        end.boxes == std::vector<Box>{{lw::TMsgDlgType::mtInformation, result, lw::mbOK}})
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "job did not end with \"" << result
+                                         << "\": " << (end.boxes.empty() ? "" : end.boxes.back().text) << " "
+                                         << end.reason;
+}
+
+// What a clean encrypt job makes of plain.
+inline Bytes EncryptedByAJob(const Bytes& plain, const std::string& phrase, int cipher, bool compress)
+{
+    ScratchDir dir;
+    WriteFile(dir / "doc", plain);
+    EXPECT_TRUE(EndsWithItsResult(true, JobOptions(dir / "doc", phrase, cipher, compress)));
+    return ReadFile(dir / (compress ? "doc.fez" : "doc.fe2"));
+}
+
+// A wipe whose question is answered OK.
+struct WipeRun {
+    lw::TWipeEnd end{};
+    std::string reason;
+    size_t boxes = 0;
+    bool Deleted() const { return end == lw::TWipeEnd::Deleted; }
+};
+
+inline WipeRun Wipe(const std::string& path, std::unique_ptr<lw::TFileStream> stream = nullptr)
+{
+    ScriptedAsk ask({lw::mbOK});
+    WipeRun run;
+    run.end = lw::WipeFile(std::move(stream), path, ask, &run.reason);
+    run.boxes = ask.boxes.size();
+    return run;
+}
+
+// A row's name as a test's: what is not a letter or a digit becomes '_'.
+inline std::string TestName(std::string name)
+{
+    for (char& ch : name)
+        if (!std::isalnum(static_cast<unsigned char>(ch)))
+            ch = '_';
+    return name;
+}
+struct RowName {
+    template <class Info>
+    std::string operator()(const Info& info) const
+    {
+        return TestName(info.param.name);
+    }
+};
 
 // Sets or (with nullptr) removes an environment variable of this process.
 inline void SetEnv(const char* name, const char* value)
@@ -260,81 +348,43 @@ inline std::string ToolWipeLines(const std::string& path, bool yes, bool shown =
 class LockingReader {
 public:
     explicit LockingReader(const std::string& path)
-    {
-        int ready[2], go[2];
-        if (::pipe(ready) != 0 || ::pipe(go) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(ready[0]);
-            ::close(go[1]);
-            const int fd = ::open(path.c_str(), O_RDONLY);
-            struct flock lock {};
-            lock.l_type = F_RDLCK;
-            lock.l_whence = SEEK_SET;
-            const char state = fd >= 0 && ::fcntl(fd, F_OFD_SETLK, &lock) == 0 ? 'L' : 'E';
-            char end = 0;
-            if (::write(ready[1], &state, 1) == 1)
-                (void)!::read(go[0], &end, 1); // returns when the parent closes its end
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(go[0]);
-        m_go = go[1];
-        char state = 0;
-        m_locked = m_pid > 0 && ::read(ready[0], &state, 1) == 1 && state == 'L';
-        ::close(ready[0]);
-    }
-    ~LockingReader() { End(); }
-    LockingReader(const LockingReader&) = delete;
-    LockingReader& operator=(const LockingReader&) = delete;
+        : m_child([&path](int end, int ready) {
+              const int fd = ::open(path.c_str(), O_RDONLY);
+              struct flock lock {};
+              lock.l_type = F_RDLCK;
+              lock.l_whence = SEEK_SET;
+              const char state = fd >= 0 && ::fcntl(fd, F_OFD_SETLK, &lock) == 0 ? 'L' : 'E';
+              char c = 0;
+              if (::write(ready, &state, 1) == 1)
+                  (void)!::read(end, &c, 1); // returns when the test is done with it
+              return 0;
+          }),
+          m_locked(m_child.Read(1) == "L")
+    {}
 
     bool Locked() const { return m_locked; }
     // The reader closes the file and exits; its lock goes with it.
-    void End()
-    {
-        if (m_go >= 0)
-            ::close(m_go);
-        m_go = -1;
-        if (m_pid > 0) {
-            int status = 0;
-            ::waitpid(m_pid, &status, 0);
-        }
-        m_pid = -1;
-    }
+    void End() { m_child.Wait(); }
 
 private:
-    pid_t m_pid = -1;
-    int m_go = -1;
-    bool m_locked = false;
+    ForkedChild m_child;
+    bool m_locked;
 };
 
 // Runs body in a forked child that has become nobody (65534) and returns what it said;
 // nothing when the child could not drop root's privileges.
 inline std::optional<std::string> AsNobody(const std::function<std::string()>& body)
 {
-    int out[2];
-    if (::pipe(out) != 0)
-        return std::nullopt;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(out[0]);
+    ForkedChild child([&](int, int out) {
         std::string said = "\x01";
         if (::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 65534) == 0 &&
             ::setresuid(65534, 65534, 65534) == 0 && ::geteuid() == 65534)
             said = body();
-        (void)!::write(out[1], said.data(), said.size());
-        ::_exit(0);
-    }
-    ::close(out[1]);
-    std::string said;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
-        said.append(buffer, static_cast<size_t>(n));
-    ::close(out[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (said == "\x01")
+        (void)!::write(out, said.data(), said.size());
+        return 0;
+    });
+    const std::string said = child.Read();
+    if (!child.Started() || said == "\x01")
         return std::nullopt;
     return said;
 }

@@ -32,6 +32,18 @@ inline bool TooShortToJudge(bool compress, size_t size)
     return !compress && size > 0 && size < kShortestJudgedText;
 }
 
+// The four kinds of job: encrypt or decrypt, to or from either format.
+struct JobShape {
+    bool encrypt;
+    bool compressed;
+};
+inline constexpr JobShape kJobShapes[] = {{true, false}, {true, true}, {false, false}, {false, true}};
+
+inline std::string ShapeName(const JobShape& s)
+{
+    return std::string(s.encrypt ? "encrypt" : "decrypt") + (s.compressed ? " fez" : " fe2");
+}
+
 constexpr size_t kFewMiB = 3 * 1024 * 1024 + 5;
 
 struct RoundTripRow {

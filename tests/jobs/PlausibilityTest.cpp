@@ -320,18 +320,6 @@ const FitRow kFitRows[] = {
     {70000, true, {true, true, true, true}},
 };
 
-::testing::AssertionResult RunJob(bool encrypt, const lw::TJobOptions& options)
-{
-    ScriptedAsk ask;
-    RecordingHandOff handOff;
-    lw::TJobContext context{ask, handOff};
-    const bool ended = encrypt ? lw::RunEncryptJob(options, context) : lw::RunDecryptJob(options, context);
-    const char* result = encrypt ? "File encrypted" : "File decrypted";
-    if (!ended || ask.boxes != std::vector<Box>{{lw::TMsgDlgType::mtInformation, result, lw::mbOK}})
-        return ::testing::AssertionFailure() << "job did not end with \"" << result << "\": " << context.FailureReason;
-    return ::testing::AssertionSuccess();
-}
-
 } // namespace
 
 TEST(CipherThatFits, NamesTheEncryptingCipherForEveryPairAndSize)
@@ -394,7 +382,7 @@ TEST(CipherThatFits, TheNamedCipherDecryptsTheFileInTheJob)
                 const Bytes plain = EnglishText(size, 11);
                 WriteFile(dir / "plain.txt", plain);
                 lw::TJobOptions options = JobOptions(dir / "plain.txt", "correct horse", encrypting, compressed);
-                ASSERT_TRUE(RunJob(true, options));
+                ASSERT_TRUE(EndsWithItsResult(true, options));
                 const std::string encryptedPath = dir / (compressed ? "plain.txt.fez" : "plain.txt.fe2");
                 const Bytes encrypted = ReadFile(encryptedPath);
                 EXPECT_EQ(encrypted, Encrypt(plain, encrypting, "correct horse", compressed));
@@ -406,7 +394,7 @@ TEST(CipherThatFits, TheNamedCipherDecryptsTheFileInTheJob)
                 options = JobOptions(encryptedPath, "correct horse", *named);
                 options.DestinationFolder = dir / "out";
                 std::filesystem::create_directory(options.DestinationFolder);
-                ASSERT_TRUE(RunJob(false, options));
+                ASSERT_TRUE(EndsWithItsResult(false, options));
                 EXPECT_EQ(ReadFile(dir / "out/plain.txt"), plain);
             }
 }

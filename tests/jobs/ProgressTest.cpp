@@ -76,22 +76,11 @@ std::vector<PhaseRun> Runs(const std::vector<Report>& reports)
     return runs;
 }
 
-struct Case {
-    bool encrypt;
-    bool compress;
-};
-const Case kCases[] = {{true, false}, {true, true}, {false, false}, {false, true}};
-
-std::string CaseName(const Case& c)
-{
-    return std::string(c.encrypt ? "encrypt " : "decrypt ") + (c.compress ? ".fez" : ".fe2");
-}
-
-TJobPhase WorkPhase(const Case& c)
+TJobPhase WorkPhase(const JobShape& c)
 {
     if (c.encrypt)
-        return c.compress ? TJobPhase::Compressing : TJobPhase::Encrypting;
-    return c.compress ? TJobPhase::Decompressing : TJobPhase::Decrypting;
+        return c.compressed ? TJobPhase::Compressing : TJobPhase::Encrypting;
+    return c.compressed ? TJobPhase::Decompressing : TJobPhase::Decrypting;
 }
 
 // A folder holding the job's source: the text itself, or its encryption for a decrypt.
@@ -101,28 +90,17 @@ struct JobFolder {
     std::string source;
     Bytes sourceBytes;
 
-    JobFolder(const Case& c, size_t size) : plain(TextBytes(size, 77))
+    JobFolder(const JobShape& c, size_t size)
+        : plain(TextBytes(size, 77)), source(dir / (c.encrypt      ? "data"
+                                                    : c.compressed ? "data.fez"
+                                                                   : "data.fe2")),
+          sourceBytes(c.encrypt ? plain : EncryptedByAJob(plain, "phrase", 3, c.compressed))
     {
-        WriteFile(dir / "data", plain);
-        source = dir / "data";
-        if (!c.encrypt) {
-            ScriptedAsk ask;
-            RecordingHandOff handOff;
-            lw::TJobContext context{ask, handOff};
-            lw::RunEncryptJob(JobOptions(source, "phrase", 3, c.compress), context);
-            fsys::remove(source);
-            source = dir / (c.compress ? "data.fez" : "data.fe2");
-        }
-        sourceBytes = ReadFile(source);
+        WriteFile(source, sourceBytes);
     }
 
-    lw::TJobOptions Options(const Case& c) const { return JobOptions(source, "phrase", 3, c.compress); }
+    lw::TJobOptions Options(const JobShape& c) const { return JobOptions(source, "phrase", 3, c.compressed); }
 };
-
-bool RunJob(const Case& c, const lw::TJobOptions& options, lw::TJobContext& context)
-{
-    return c.encrypt ? lw::RunEncryptJob(options, context) : lw::RunDecryptJob(options, context);
-}
 
 // A job run with its progress recorded and a stop asked for where the chosen phase (and
 // pass) gets to threshold; no phase chosen, no stop.
@@ -133,7 +111,7 @@ struct Watched {
     lw::TJobContext context{ask, handOff};
     bool returned = false;
 
-    Watched(const Case& c, const lw::TJobOptions& options, std::deque<lw::TMsgDlgBtn> answers,
+    Watched(const JobShape& c, const lw::TJobOptions& options, std::deque<lw::TMsgDlgBtn> answers,
             std::optional<TJobPhase> stopPhase = {}, int64_t threshold = 0, int stopPass = 0)
         : ask(std::move(answers))
     {
@@ -142,7 +120,7 @@ struct Watched {
         progress.stopPass = stopPass;
         context.Progress = &progress;
         context.Stop = &progress.stop;
-        returned = RunJob(c, options, context);
+        returned = c.encrypt ? lw::RunEncryptJob(options, context) : lw::RunDecryptJob(options, context);
     }
 };
 
@@ -150,10 +128,10 @@ struct Watched {
 
 TEST(JobProgress, EveryPhaseEndsExactlyOnceAndNeverGoesBack)
 {
-    for (const Case& c : kCases)
+    for (const JobShape& c : kJobShapes)
         for (size_t size : {size_t{0}, size_t{17}, kFewMiB})
             for (bool deleteSource : {false, true}) {
-                SCOPED_TRACE(CaseName(c) + " of " + std::to_string(size) + (deleteSource ? " wiping" : ""));
+                SCOPED_TRACE(ShapeName(c) + " of " + std::to_string(size) + (deleteSource ? " wiping" : ""));
                 JobFolder s(c, size);
                 lw::TJobOptions options = s.Options(c);
                 options.DeleteSource = deleteSource;
@@ -162,7 +140,8 @@ TEST(JobProgress, EveryPhaseEndsExactlyOnceAndNeverGoesBack)
                 ASSERT_TRUE(job.context.FailureReason.empty()) << job.context.FailureReason;
                 EXPECT_FALSE(job.context.Stopped);
                 const std::vector<PhaseRun> runs = Runs(job.progress.reports);
-                const Bytes encrypted = c.encrypt ? ReadFile(s.source + (c.compress ? ".fez" : ".fe2")) : s.sourceBytes;
+                const Bytes encrypted =
+                    c.encrypt ? ReadFile(s.source + (c.compressed ? ".fez" : ".fe2")) : s.sourceBytes;
                 std::vector<std::tuple<TJobPhase, int, int64_t>> want;
                 want.emplace_back(WorkPhase(c), 0, c.encrypt ? int64_t(size) : int64_t(s.sourceBytes.size()));
                 if (deleteSource) {
@@ -183,9 +162,9 @@ TEST(JobProgress, EveryPhaseEndsExactlyOnceAndNeverGoesBack)
 
 TEST(JobProgress, AStopBeforeTheCommitLeavesEverythingAsItWas)
 {
-    for (const Case& c : kCases)
+    for (const JobShape& c : kJobShapes)
         for (int64_t threshold : {int64_t{0}, int64_t{1}, kMiB / 2, 2 * kMiB}) {
-            SCOPED_TRACE(CaseName(c) + ", stop at " + std::to_string(threshold));
+            SCOPED_TRACE(ShapeName(c) + ", stop at " + std::to_string(threshold));
             JobFolder s(c, kFewMiB);
             const auto before = Listing(s.dir.Path());
             lw::TJobOptions options = s.Options(c);
@@ -209,8 +188,8 @@ TEST(JobProgress, AStopBeforeTheCommitLeavesEverythingAsItWas)
 
 TEST(JobProgress, AStopAfterTheCommitKeepsTheSource)
 {
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(CaseName(c));
+    for (const JobShape& c : kJobShapes) {
+        SCOPED_TRACE(ShapeName(c));
         JobFolder s(c, kFewMiB);
         lw::TJobOptions options = s.Options(c);
         options.DeleteSource = true;
@@ -280,7 +259,7 @@ TEST(JobProgress, AStoppedWipeFinishesItsPassAndSaysWhatIsLeft)
 
 TEST(JobProgress, AStopDuringTheSourceWipeSaysTheSourceWasOverwritten)
 {
-    const Case c{true, false};
+    const JobShape c{true, false};
     JobFolder s(c, kFewMiB);
     lw::TJobOptions options = s.Options(c);
     options.DeleteSource = true;
@@ -294,9 +273,6 @@ TEST(JobProgress, AStopDuringTheSourceWipeSaysTheSourceWasOverwritten)
     EXPECT_TRUE(HoldsPass(source, 2));
     // The output was proven before the wipe began: it decrypts to what the source held.
     fsys::remove(s.source);
-    ScriptedAsk again;
-    RecordingHandOff handOff;
-    lw::TJobContext back{again, handOff};
-    ASSERT_TRUE(lw::RunDecryptJob(JobOptions(s.dir / "data.fe2", "phrase", 3), back));
+    ASSERT_TRUE(EndsWithItsResult(false, JobOptions(s.dir / "data.fe2", "phrase", 3)));
     EXPECT_TRUE(ReadFile(s.source) == s.plain);
 }

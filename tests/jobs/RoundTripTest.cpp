@@ -15,21 +15,6 @@ namespace fsys = std::filesystem;
 
 namespace {
 
-// Runs a job that must end with its result box and nothing else.
-::testing::AssertionResult RunJob(bool encrypt, const lw::TJobOptions& options, const char* result)
-{
-    ScriptedAsk ask;
-    RecordingHandOff handOff;
-    lw::TJobContext context{ask, handOff};
-    const bool ended = encrypt ? lw::RunEncryptJob(options, context) : lw::RunDecryptJob(options, context);
-    if (!ended || !handOff.calls.empty() ||
-        ask.boxes != std::vector<Box>{{lw::TMsgDlgType::mtInformation, result, lw::mbOK}})
-        return ::testing::AssertionFailure()
-               << "job did not end with \"" << result << "\": " << (ask.boxes.empty() ? "" : ask.boxes.back().text)
-               << " " << context.FailureReason;
-    return ::testing::AssertionSuccess();
-}
-
 std::string Name(const ::testing::TestParamInfo<RoundTripRow>& info)
 {
     static const char* names[] = {"RC4", "Blowfish", "Serpent", "Rijndael"};
@@ -55,7 +40,7 @@ TEST_P(JobRoundTrip, DecryptGivesBackTheSource)
 
     lw::TJobOptions options = JobOptions(dir / "plain.dat", "correct horse", row.cipher, row.compress);
     options.DestinationFolder = dir / "enc";
-    ASSERT_TRUE(RunJob(true, options, "File encrypted"));
+    ASSERT_TRUE(EndsWithItsResult(true, options));
     const std::string encrypted = dir / (row.compress ? "enc/plain.dat.fez" : "enc/plain.dat.fe2");
     EXPECT_EQ(Listing(dir / "enc"), std::vector<std::string>{fsys::path(encrypted).filename().string()});
     const Bytes cipherText = ReadFile(encrypted);
@@ -83,7 +68,7 @@ TEST_P(JobRoundTrip, DecryptGivesBackTheSource)
                                         {lw::TMsgDlgType::mtWarning, kDoubtWarning, lw::mbOK}};
         EXPECT_EQ(ask.boxes, boxes);
     } else {
-        ASSERT_TRUE(RunJob(false, options, "File decrypted"));
+        ASSERT_TRUE(EndsWithItsResult(false, options));
     }
     EXPECT_EQ(Listing(dir / "dec"), std::vector<std::string>{"plain.dat"});
     EXPECT_TRUE(ReadFile(dir / "dec/plain.dat") == data);
@@ -115,7 +100,7 @@ TEST(JobOutput, MatchesTheIndependentReference)
         const Bytes data = TextBytes(row.size, static_cast<uint32_t>(row.size * 3 + row.cipher));
         WriteFile(dir / "s", data);
         const lw::TJobOptions options = JobOptions(dir / "s", row.phrase, row.cipher, row.compress);
-        ASSERT_TRUE(RunJob(true, options, "File encrypted"));
+        ASSERT_TRUE(EndsWithItsResult(true, options));
         const Bytes expected = ReferenceOutput(row.cipher, row.phrase, data, row.compress);
         const Bytes actual = ReadFile(dir / (row.compress ? "s.fez" : "s.fe2"));
         ASSERT_EQ(actual.size(), expected.size());
@@ -130,12 +115,12 @@ TEST(JobOutput, OnlyAFezNameInAnyCaseIsDecompressed)
     const Bytes data = TextBytes(20000, 5);
     WriteFile(dir / "x", data);
     lw::TJobOptions options = JobOptions(dir / "x", "k", 1, true);
-    ASSERT_TRUE(RunJob(true, options, "File encrypted"));
+    ASSERT_TRUE(EndsWithItsResult(true, options));
     fsys::rename(dir / "x.fez", dir / "y.FEZ");
     options.Compress = false;
     options.SourcePath = dir / "notes";
     WriteFile(dir / "notes", data);
-    ASSERT_TRUE(RunJob(true, options, "File encrypted"));
+    ASSERT_TRUE(EndsWithItsResult(true, options));
     fsys::rename(dir / "notes.fe2", dir / "notes.feather");
     fsys::remove(dir / "notes");
 
@@ -144,7 +129,7 @@ TEST(JobOutput, OnlyAFezNameInAnyCaseIsDecompressed)
         options.SourcePath = dir / name;
         options.KeyPhrase = "k";
         options.CipherIndex = 1;
-        ASSERT_TRUE(RunJob(false, options, "File decrypted"));
+        ASSERT_TRUE(EndsWithItsResult(false, options));
         EXPECT_TRUE(ReadFile(fsys::path(dir / name).replace_extension().string()) == data) << name;
     }
 }
@@ -161,7 +146,7 @@ TEST(JobOutput, ThePhraseIsByteExactAndTheOutputKeepsTheSourcePermissions)
     options.SourcePath = dir / "m.txt";
     options.KeyPhrase = "Phrase";
     options.CipherIndex = 3;
-    ASSERT_TRUE(RunJob(true, options, "File encrypted"));
+    ASSERT_TRUE(EndsWithItsResult(true, options));
 #ifndef _WIN32 // Windows keeps no permission bits
     struct stat st {};
     ASSERT_EQ(::stat((dir / "m.txt.fe2").c_str(), &st), 0);
@@ -227,8 +212,8 @@ TEST(JobOutput, APhraseKeyedOnAnotherSystemOpensWithTheSamePhraseTyped)
                 ".encode('" +
                     std::string(row.codec) + "'))",
                 Bytes(row.phrase, row.phrase + std::strlen(row.phrase)));
-            ASSERT_TRUE(RunJob(true, JobOptions(dir / "m.txt", std::string(keyed.begin(), keyed.end()), 2, compress),
-                               "File encrypted"));
+            ASSERT_TRUE(EndsWithItsResult(
+                true, JobOptions(dir / "m.txt", std::string(keyed.begin(), keyed.end()), 2, compress)));
             fsys::remove(dir / "m.txt");
             ScriptedAsk ask;
             RecordingHandOff handOff;

@@ -1,6 +1,5 @@
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -135,23 +134,6 @@ Bytes FourKiBRule(const Bytes& pattern, size_t size)
     return file;
 }
 
-// Snapshots the file each time the wipe flushes it, i.e. at the end of every pass.
-struct PassSnapshots {
-    std::string path;
-    std::vector<Bytes> files;
-    static int Hook(TFileOp op, void* context)
-    {
-        auto& self = *static_cast<PassSnapshots*>(context);
-        if (op == TFileOp::Sync) {
-            std::ifstream in(self.path, std::ios::binary);
-            Bytes file(std::filesystem::file_size(self.path));
-            in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(file.size()));
-            self.files.push_back(std::move(file));
-        }
-        return 0;
-    }
-};
-
 } // namespace
 
 TEST(Wipe, EveryPassLeavesTheBytesOfThePlainFourKiBRule)
@@ -160,19 +142,23 @@ TEST(Wipe, EveryPassLeavesTheBytesOfThePlainFourKiBRule)
                         kMiB + 1, 5 * kMiB + 123}) {
         SCOPED_TRACE("size " + std::to_string(size));
         TempDir dir;
-        PassSnapshots snapshots{dir / "data.bin", {}};
-        WriteFile(snapshots.path, RandomBytes(size, 11));
-        lw::fs::SetFaultHook(&PassSnapshots::Hook, &snapshots);
-        ScriptedAsk ask({lw::mbOK});
-        const bool wiped = (lw::WipeFile(nullptr, snapshots.path, ask) == lw::TWipeEnd::Deleted);
-        lw::fs::SetFaultHook(nullptr, nullptr);
-        EXPECT_TRUE(wiped);
-        ASSERT_EQ(snapshots.files.size(), 7u);
+        const std::string path = dir / "data.bin";
+        WriteFile(path, RandomBytes(size, 11));
+        std::vector<Bytes> passes; // the file at each flush, i.e. at the end of every pass
+        {
+            FaultScope snapshots([&](TFileOp op, int) {
+                if (op == TFileOp::Sync)
+                    passes.push_back(ReadFile(path));
+                return 0;
+            });
+            EXPECT_TRUE(Wipe(path).Deleted());
+        }
+        ASSERT_EQ(passes.size(), 7u);
         for (int pass = 1; pass <= 6; ++pass) {
             const Bytes expected = FourKiBRule(Bytes(lw::kWipeBufferSize, pass % 2 ? 0x00 : 0xFF), size);
-            EXPECT_TRUE(snapshots.files[pass - 1] == expected) << "pass " << pass;
+            EXPECT_TRUE(passes[pass - 1] == expected) << "pass " << pass;
         }
-        const Bytes& last = snapshots.files[6];
+        const Bytes& last = passes[6];
         ASSERT_EQ(last.size(), size);
         if (size < 8)
             continue; // too few bytes to single out the seed
@@ -245,8 +231,7 @@ TEST(Wipe, PathOpenedFileIsOverwrittenWholeWhenTheDeletionFails)
     WriteFile(path, RandomBytes(10000, 1));
     FaultScope faults;
     faults.FailFrom(TFileOp::Unlink, 1, EBUSY);
-    ScriptedAsk ask({lw::mbOK});
-    EXPECT_NE(lw::WipeFile(nullptr, path, ask), lw::TWipeEnd::Deleted);
+    EXPECT_FALSE(Wipe(path).Deleted());
     const Bytes left = ReadFile(path);
     ASSERT_EQ(left.size(), 10000u);
     EXPECT_EQ(faults.Count(TFileOp::Sync), 7);
@@ -273,8 +258,7 @@ TEST(Wipe, DeclinedOrUnopenableLeavesTheFileUntouched)
     {
         FaultScope faults;
         faults.FailFrom(TFileOp::Open, 1, EACCES);
-        ScriptedAsk ask({lw::mbOK});
-        EXPECT_NE(lw::WipeFile(nullptr, path, ask), lw::TWipeEnd::Deleted);
+        EXPECT_FALSE(Wipe(path).Deleted());
     }
     {
         // A handed-over stream is closed even when declined.
@@ -290,9 +274,9 @@ TEST(Wipe, DeclinedOrUnopenableLeavesTheFileUntouched)
 TEST(Wipe, MissingFileGivesFalseAfterTheConfirmationAndCreatesNothing)
 {
     TempDir dir;
-    ScriptedAsk ask({lw::mbOK});
-    EXPECT_NE(lw::WipeFile(nullptr, dir / "gone.txt", ask), lw::TWipeEnd::Deleted);
-    EXPECT_EQ(ask.boxes.size(), 1u);
+    const WipeRun run = Wipe(dir / "gone.txt");
+    EXPECT_FALSE(run.Deleted());
+    EXPECT_EQ(run.boxes, 1u);
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
@@ -325,8 +309,7 @@ TEST(Wipe, FailedWriteOrFlushStopsTheWipeAndKeepsTheFile)
         auto stream = std::make_unique<ProbeFileStream>(path, puts, &faults, row.budget);
         if (row.failOp != TFileOp::Open)
             faults.FailFrom(row.failOp, row.failNth, EIO);
-        ScriptedAsk ask({lw::mbOK});
-        EXPECT_NE(lw::WipeFile(std::move(stream), path, ask), lw::TWipeEnd::Deleted);
+        EXPECT_FALSE(Wipe(path, std::move(stream)).Deleted());
         EXPECT_TRUE(std::filesystem::exists(path));
         EXPECT_EQ(faults.Count(TFileOp::Sync), row.syncsExpected);
         EXPECT_EQ(faults.Count(TFileOp::Unlink), 0);

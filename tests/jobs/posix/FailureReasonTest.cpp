@@ -78,22 +78,14 @@ std::string Filled(std::string text, const std::string& source, const std::strin
     return text;
 }
 
-struct Ran {
-    std::vector<Box> boxes;
-    std::string reason;
-};
-
-Ran RunJob(bool encrypt, const std::string& source, bool compressed)
+JobEnd RunOn(bool encrypt, const std::string& source, bool compressed)
 {
-    ScriptedAsk ask;
-    RecordingHandOff handOff;
-    lw::TJobContext context{ask, handOff};
-    const lw::TJobOptions options = JobOptions(source, kPhrase, kCipher, compressed);
-    EXPECT_TRUE(encrypt ? lw::RunEncryptJob(options, context) : lw::RunDecryptJob(options, context));
-    return {ask.boxes, context.FailureReason};
+    const JobEnd end = RunJob(encrypt, JobOptions(source, kPhrase, kCipher, compressed));
+    EXPECT_TRUE(end.returned);
+    return end;
 }
 
-// The folder's source for the row, made by a clean job where it is an encrypted file.
+// The folder's source for the row: the text, or a clean job's encryption of it.
 struct Arranged {
     std::string source, output;
     Bytes sourceBytes;
@@ -103,20 +95,16 @@ Arranged Arrange(const ReasonRow& row, const TempDir& dir)
 {
     const std::string plain = dir / "report.odt";
     const std::string packed = plain + (row.compressed ? ".fez" : ".fe2");
-    WriteFile(plain, TextBytes(kSize, 12));
-    Arranged a{plain, packed, {}};
-    if (row.act == Act::Decrypt) {
-        EXPECT_EQ(RunJob(true, plain, row.compressed).reason, "");
-        fsys::remove(plain);
-        a = {packed, plain, {}};
-        if (row.damage) {
-            Bytes bytes = ReadFile(packed);
-            bytes[bytes.size() / 2] ^= 0x01;
-            WriteFile(packed, bytes);
-        }
+    const Bytes text = TextBytes(kSize, 12);
+    if (row.act != Act::Decrypt) {
+        WriteFile(plain, text);
+        return {plain, packed, text};
     }
-    a.sourceBytes = ReadFile(a.source);
-    return a;
+    Bytes bytes = EncryptedByAJob(text, kPhrase, kCipher, row.compressed);
+    if (row.damage)
+        bytes[bytes.size() / 2] ^= 0x01;
+    WriteFile(packed, bytes);
+    return {packed, plain, bytes};
 }
 
 } // namespace
@@ -133,16 +121,17 @@ TEST(FailureReason, SaysWhyAndNamesTheFileTheUserKnows)
             TempDir dir;
             const Arranged a = Arrange(row, dir);
             const std::optional<TFileOp> op = row.commit ? (named ? TFileOp::Rename : TFileOp::Link) : row.op;
-            Ran ran;
+            JobEnd ran;
             {
                 FaultScope faults;
                 if (op)
                     faults.FailFrom(*op, row.nth, row.error);
                 if (row.act == Act::Wipe) {
-                    ScriptedAsk ask({lw::mbOK});
-                    EXPECT_NE(lw::WipeFile(nullptr, a.source, ask, &ran.reason), lw::TWipeEnd::Deleted);
+                    const WipeRun wipe = Wipe(a.source);
+                    EXPECT_FALSE(wipe.Deleted());
+                    ran.reason = wipe.reason;
                 } else {
-                    ran = RunJob(row.act == Act::Encrypt, a.source, row.compressed);
+                    ran = RunOn(row.act == Act::Encrypt, a.source, row.compressed);
                 }
                 if (op) {
                     EXPECT_GE(faults.Count(*op), row.nth) << "the fault was never reached";
@@ -198,7 +187,7 @@ TEST(FailureReason, NoPermissionNamesTheFile)
             // Bits that keep out both this user, the owner, and nobody, a stranger.
             fsys::permissions(source, row.source);
             fsys::permissions(dir, row.folder);
-            const auto said = WithoutPrivileges([&] { return RunJob(true, source, false).reason; });
+            const auto said = WithoutPrivileges([&] { return RunOn(true, source, false).reason; });
             if (!said) {
                 GTEST_SKIP() << "cannot become an unprivileged user (65534) here";
             }
@@ -234,13 +223,11 @@ TEST(FailureReason, SourceShorterThanItsSizeSaysItEndedEarly)
     for (bool compress : {false, true}) {
         SCOPED_TRACE(compress ? "fez" : "fe2");
         TempDir dir;
-        ScriptedAsk ask;
-        RecordingHandOff handOff;
-        lw::TJobContext context{ask, handOff};
         lw::TJobOptions options = JobOptions(source, kPhrase, kCipher, compress);
         options.DestinationFolder = dir.Path();
-        EXPECT_TRUE(lw::RunEncryptJob(options, context));
-        EXPECT_EQ(context.FailureReason, "The source ended early while it was read: " + source);
+        const JobEnd end = RunJob(true, options);
+        EXPECT_TRUE(end.returned);
+        EXPECT_EQ(end.reason, "The source ended early while it was read: " + source);
         EXPECT_TRUE(Listing(dir.Path()).empty());
     }
 }

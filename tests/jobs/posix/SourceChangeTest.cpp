@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,75 +33,31 @@ constexpr size_t kSize = 600000 + 7;
 const char* kPhrase = "it moved";
 constexpr int kCipher = 2;
 
-struct Shape {
-    bool encrypt;
-    bool compressed;
-};
-constexpr Shape kShapes[] = {{true, false}, {true, true}, {false, false}, {false, true}};
-
-std::string Name(const Shape& s)
+// A watch that acts once, just before the first call of one of `at` that follows a call of
+// one of `after` (any call of `at` when after is empty); the call itself then goes ahead.
+FaultScope::Watch ActAt(std::set<TFileOp> at, std::set<TFileOp> after, std::function<void()> act, bool& acted)
 {
-    return std::string(s.encrypt ? "encrypt" : "decrypt") + (s.compressed ? " fez" : " fe2");
-}
-
-// Calls act once, just before the first call of one of `at` that follows a call of one of
-// `after` (any call of `at` when after is empty); the call itself then goes ahead.
-// Compression workers may reach the hook too, hence the lock.
-class ActAt {
-public:
-    ActAt(std::set<TFileOp> at, std::set<TFileOp> after, std::function<void()> act)
-        : m_at(std::move(at)), m_after(std::move(after)), m_act(std::move(act)), m_armed(m_after.empty())
-    {
-        lw::fs::SetFaultHook(&ActAt::Hook, this);
-    }
-    ~ActAt() { lw::fs::SetFaultHook(nullptr, nullptr); }
-    ActAt(const ActAt&) = delete;
-    ActAt& operator=(const ActAt&) = delete;
-    bool Done() const { return m_done; }
-
-private:
-    static int Hook(TFileOp op, void* context)
-    {
-        auto& self = *static_cast<ActAt*>(context);
-        std::lock_guard<std::mutex> held(self.m_mutex);
-        if (self.m_done)
-            return 0;
-        if (self.m_armed && self.m_at.count(op)) {
-            self.m_done = true;
-            self.m_act();
-        } else if (self.m_after.count(op)) {
-            self.m_armed = true;
+    return [=, &acted, armed = after.empty()](TFileOp op, int) mutable {
+        if (!acted && armed && at.count(op)) {
+            acted = true;
+            act();
+        } else if (after.count(op)) {
+            armed = true;
         }
         return 0;
-    }
-    std::set<TFileOp> m_at, m_after;
-    std::function<void()> m_act;
-    bool m_armed;
-    bool m_done = false;
-    std::mutex m_mutex;
-};
+    };
+}
 
 const std::set<TFileOp> kCommit = {TFileOp::Link, TFileOp::Rename};
 
-struct Outcome {
-    bool ended = false;
-    std::vector<Box> boxes;
-    std::string reason;
-};
-
-Outcome RunJob(const Shape& s, const std::string& source, bool deleteSource, std::deque<lw::TMsgDlgBtn> answers = {})
+JobEnd RunShaped(const JobShape& s, const std::string& source, bool deleteSource,
+                 std::deque<lw::TMsgDlgBtn> answers = {})
 {
-    ScriptedAsk ask(std::move(answers));
-    RecordingHandOff handOff;
-    lw::TJobContext context{ask, handOff};
     lw::TJobOptions options = JobOptions(source, kPhrase, kCipher, s.compressed);
     options.DeleteSource = deleteSource;
-    Outcome out;
-    out.ended = s.encrypt ? lw::RunEncryptJob(options, context) : lw::RunDecryptJob(options, context);
-    out.boxes = ask.boxes;
-    out.reason = context.FailureReason;
-    EXPECT_TRUE(ask.ScriptUsedUp());
-    return out;
+    JobEnd end = RunJob(s.encrypt, options, std::move(answers));
+    EXPECT_TRUE(end.answered);
+    return end;
 }
 
 const Bytes& Plain()
@@ -111,17 +66,11 @@ const Bytes& Plain()
     return plain;
 }
 
-// What a clean encrypt job makes of the plain text in the shape's format.
+// What a clean encrypt job makes of the plain text in either format.
 const Bytes& Encrypted(bool compressed)
 {
-    static std::map<bool, Bytes> made;
-    if (!made.count(compressed)) {
-        ScratchDir dir;
-        WriteFile(dir / "doc.txt", Plain());
-        const Outcome clean = RunJob({true, compressed}, dir / "doc.txt", false);
-        EXPECT_EQ(clean.reason, "");
-        made[compressed] = ReadFile(dir / (compressed ? "doc.txt.fez" : "doc.txt.fe2"));
-    }
+    static const Bytes made[] = {EncryptedByAJob(Plain(), kPhrase, kCipher, false),
+                                 EncryptedByAJob(Plain(), kPhrase, kCipher, true)};
     return made[compressed];
 }
 
@@ -131,7 +80,7 @@ struct Arranged {
     std::string source, output;
     Bytes sourceBytes, outputBytes;
 
-    explicit Arranged(const Shape& s)
+    explicit Arranged(const JobShape& s)
     {
         const std::string packed = dir / (s.compressed ? "doc.txt.fez" : "doc.txt.fe2");
         source = s.encrypt ? dir / "doc.txt" : packed;
@@ -213,27 +162,31 @@ constexpr Change kChanges[] = {Change::Append, Change::Truncate, Change::Rewrite
 
 TEST(SourceChange, StrangerAtTheOutputPathIsKeptUnlessOverwriteWasAgreed)
 {
-    for (const Shape& s : kShapes)
+    for (const JobShape& s : kJobShapes)
         for (bool named : {false, true})
             for (bool agreed : {false, true}) {
-                SCOPED_TRACE(Name(s) + (named ? ", named" : ", unnamed") + (agreed ? ", overwrite agreed" : ""));
+                SCOPED_TRACE(ShapeName(s) + (named ? ", named" : ", unnamed") + (agreed ? ", overwrite agreed" : ""));
                 Arranged a(s);
                 if (agreed)
                     WriteFile(a.output, {'e', 'a', 'r', 'l', 'i', 'e', 'r'});
                 const Bytes stranger = TextBytes(5000, 73);
                 NamedWorkingFiles working(named);
-                Outcome out;
+                JobEnd out;
+                bool acted = false;
                 {
-                    ActAt at(kCommit, {}, [&] {
-                        WriteFile(a.dir / ".stranger", stranger);
-                        fsys::rename(a.dir / ".stranger", a.output);
-                    });
+                    FaultScope hook(ActAt(
+                        kCommit, {},
+                        [&] {
+                            WriteFile(a.dir / ".stranger", stranger);
+                            fsys::rename(a.dir / ".stranger", a.output);
+                        },
+                        acted));
                     const std::deque<lw::TMsgDlgBtn> answers =
                         agreed ? std::deque{lw::mbIgnore, lw::mbOK} : std::deque<lw::TMsgDlgBtn>{};
-                    out = RunJob(s, a.source, true, answers);
-                    ASSERT_TRUE(at.Done());
+                    out = RunShaped(s, a.source, true, answers);
+                    ASSERT_TRUE(acted);
                 }
-                EXPECT_TRUE(out.ended);
+                EXPECT_TRUE(out.returned);
                 const auto after = Snapshot(a.dir.Path());
                 if (agreed) {
                     EXPECT_EQ(out.reason, "");
@@ -252,51 +205,42 @@ TEST(SourceChange, StrangerAtTheOutputPathIsKeptUnlessOverwriteWasAgreed)
 }
 
 // Changed while it was read: the check before the commit finds it (or, for a shortened or
-// damaged source, the failed read or decoding does, and the change is the cause told),
-// nothing is put in place, nothing is wiped, and the source is left as it now is.
-TEST(SourceChange, SourceChangedWhileReadFailsTheJobBeforeTheCommit)
+// damaged source, the failed read or decoding does, and the change is the cause told) and
+// nothing is put in place. Changed once the output is in place: the output stays (it holds
+// what was read); the read-back differs too, the change is the cause told. Either way
+// nothing is wiped and the source is left as it now is.
+TEST(SourceChange, SourceChangedDuringTheJobFailsItAndIsKept)
 {
-    for (const Shape& s : kShapes)
-        for (Change c : kChanges)
-            for (bool deleteSource : {false, true}) {
-                SCOPED_TRACE(Name(s) + ", " + Name(c) + (deleteSource ? ", delete source" : ""));
-                Arranged a(s);
-                Bytes now;
-                Outcome out;
-                {
-                    ActAt at({TFileOp::Read}, {TFileOp::Read}, [&] { now = Apply(c, a.source); });
-                    out = RunJob(s, a.source, deleteSource);
-                    ASSERT_TRUE(at.Done());
+    const struct {
+        const char* when;
+        std::set<TFileOp> at, after;
+        bool committed;
+    } moments[] = {{"while read", {TFileOp::Read}, {TFileOp::Read}, false}, {"before the wipe", kCommit, {}, true}};
+    for (const auto& m : moments)
+        for (const JobShape& s : kJobShapes)
+            for (Change c : kChanges)
+                for (bool deleteSource : {true, false}) {
+                    if (m.committed && !deleteSource)
+                        continue; // no wipe to hold back
+                    SCOPED_TRACE(std::string(m.when) + ", " + ShapeName(s) + ", " + Name(c) +
+                                 (deleteSource ? ", delete source" : ""));
+                    Arranged a(s);
+                    Bytes now;
+                    JobEnd out;
+                    bool acted = false;
+                    {
+                        FaultScope hook(ActAt(
+                            m.at, m.after, [&] { now = Apply(c, a.source); }, acted));
+                        out = RunShaped(s, a.source, deleteSource);
+                        ASSERT_TRUE(acted);
+                    }
+                    EXPECT_EQ(out.reason, "The source changed while it was read: " + a.source);
+                    EXPECT_EQ(out.boxes, std::vector<Box>{kFailed}) << "the wipe was offered";
+                    std::map<std::string, Bytes> expected = {{fsys::path(a.source).filename().string(), now}};
+                    if (m.committed)
+                        expected[fsys::path(a.output).filename().string()] = a.outputBytes;
+                    EXPECT_TRUE(Snapshot(a.dir.Path()) == expected) << "an output was left or the source was touched";
                 }
-                EXPECT_EQ(out.reason, "The source changed while it was read: " + a.source);
-                EXPECT_EQ(out.boxes, std::vector<Box>{kFailed});
-                const std::map<std::string, Bytes> expected = {{fsys::path(a.source).filename().string(), now}};
-                EXPECT_TRUE(Snapshot(a.dir.Path()) == expected) << "an output was left or the source was touched";
-            }
-}
-
-// Changed after the output is in place: the output stays (it holds what was read), the
-// source is not wiped.
-TEST(SourceChange, SourceChangedBeforeTheWipeIsKept)
-{
-    for (const Shape& s : kShapes)
-        for (Change c : kChanges) {
-            SCOPED_TRACE(Name(s) + ", " + Name(c));
-            Arranged a(s);
-            Bytes now;
-            Outcome out;
-            {
-                ActAt at(kCommit, {}, [&] { now = Apply(c, a.source); });
-                out = RunJob(s, a.source, true);
-                ASSERT_TRUE(at.Done());
-            }
-            // The read-back differs from a changed source too; the change is the cause told.
-            EXPECT_EQ(out.reason, "The source changed while it was read: " + a.source);
-            EXPECT_EQ(out.boxes, std::vector<Box>{kFailed}) << "the wipe was offered";
-            const std::map<std::string, Bytes> expected = {{fsys::path(a.source).filename().string(), now},
-                                                           {fsys::path(a.output).filename().string(), a.outputBytes}};
-            EXPECT_TRUE(Snapshot(a.dir.Path()) == expected);
-        }
 }
 
 // The read-back before the wipe comes from the committed file: a change to it after the
@@ -304,20 +248,22 @@ TEST(SourceChange, SourceChangedBeforeTheWipeIsKept)
 TEST(SourceChange, OutputThatDoesNotReadBackKeepsTheSource)
 {
     enum class Damage { FlipAByte, ReplaceByRename };
-    for (const Shape& s : kShapes)
+    for (const JobShape& s : kJobShapes)
         for (Damage d : {Damage::FlipAByte, Damage::ReplaceByRename}) {
-            SCOPED_TRACE(Name(s) + (d == Damage::FlipAByte ? ", a byte flipped" : ", replaced"));
+            SCOPED_TRACE(ShapeName(s) + (d == Damage::FlipAByte ? ", a byte flipped" : ", replaced"));
             Arranged a(s);
-            Outcome out;
+            JobEnd out;
+            bool acted = false;
             {
-                ActAt at({TFileOp::Open}, kCommit, [&] {
-                    if (d == Damage::FlipAByte)
-                        Apply(Change::RewriteKeepingSizeAndTime, a.output);
-                    else
-                        Apply(Change::ReplaceByRename, a.output);
-                });
-                out = RunJob(s, a.source, true);
-                ASSERT_TRUE(at.Done());
+                FaultScope hook(ActAt(
+                    {TFileOp::Open}, kCommit,
+                    [&] {
+                        Apply(d == Damage::FlipAByte ? Change::RewriteKeepingSizeAndTime : Change::ReplaceByRename,
+                              a.output);
+                    },
+                    acted));
+                out = RunShaped(s, a.source, true);
+                ASSERT_TRUE(acted);
             }
             EXPECT_EQ(out.reason, "\"" + a.output +
                                       (d == Damage::FlipAByte
@@ -330,13 +276,13 @@ TEST(SourceChange, OutputThatDoesNotReadBackKeepsTheSource)
 
 TEST(SourceChange, SourceAnotherJobWipesIsRefused)
 {
-    for (const Shape& s : kShapes)
+    for (const JobShape& s : kJobShapes)
         for (bool deleteSource : {false, true}) {
-            SCOPED_TRACE(Name(s) + (deleteSource ? ", delete source" : ""));
+            SCOPED_TRACE(ShapeName(s) + (deleteSource ? ", delete source" : ""));
             Arranged a(s);
             lw::TFileStream wiping(a.source, lw::TFileMode::fmOpenReadWriteShared);
             ASSERT_TRUE(wiping.TryLock(true));
-            const Outcome out = RunJob(s, a.source, deleteSource);
+            const JobEnd out = RunShaped(s, a.source, deleteSource);
             EXPECT_EQ(out.reason, "\"" + a.source + "\" is being wiped by another Lockwell job");
             EXPECT_EQ(out.boxes, std::vector<Box>{kFailed});
             const std::map<std::string, Bytes> expected = {{fsys::path(a.source).filename().string(), a.sourceBytes}};

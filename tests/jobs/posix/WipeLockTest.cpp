@@ -53,21 +53,18 @@ TEST(WipeLocks, FileAnotherProcessReadsIsRefusedThenWipedOnceItEnds)
         const size_t descriptors = OpenDescriptors();
         {
             FaultScope faults;
-            ScriptedAsk ask({lw::mbOK});
-            std::string why;
-            EXPECT_NE(lw::WipeFile(JobStream(handed, path), path, ask, &why), lw::TWipeEnd::Deleted);
-            EXPECT_EQ(why, "\"f.bin\" is in use by another Lockwell job");
+            const WipeRun refused = Wipe(path, JobStream(handed, path));
+            EXPECT_FALSE(refused.Deleted());
+            EXPECT_EQ(refused.reason, "\"f.bin\" is in use by another Lockwell job");
             EXPECT_EQ(faults.Count(TFileOp::Write), 0);
-            EXPECT_EQ(ask.boxes.size(), 1u);
+            EXPECT_EQ(refused.boxes, 1u);
         }
         EXPECT_EQ(OpenDescriptors(), descriptors) << "a descriptor leaked";
         EXPECT_TRUE(ReadFile(path) == kContent) << "a file in use was overwritten";
 
         reader.End();
         const size_t left = OpenDescriptors();
-        ScriptedAsk ask({lw::mbOK});
-        std::string why;
-        EXPECT_EQ(lw::WipeFile(JobStream(handed, path), path, ask, &why), lw::TWipeEnd::Deleted) << why;
+        EXPECT_TRUE(Wipe(path, JobStream(handed, path)).Deleted());
         EXPECT_FALSE(fsys::exists(path));
         EXPECT_EQ(OpenDescriptors(), left) << "a descriptor leaked";
     }
@@ -93,9 +90,8 @@ TEST(WipeLocks, StreamHandedOverWithItsOwnSharedLockIsWiped)
             stream = JobStream(handed, path);
         }
         const int opens = faults.Count(TFileOp::Open);
-        ScriptedAsk ask({lw::mbOK});
-        std::string why;
-        EXPECT_EQ(lw::WipeFile(std::move(stream), path, ask, &why), lw::TWipeEnd::Deleted) << why;
+        const WipeRun run = Wipe(path, std::move(stream));
+        EXPECT_TRUE(run.Deleted()) << run.reason;
         EXPECT_FALSE(fsys::exists(path));
         EXPECT_EQ(faults.Count(TFileOp::Sync), 7);
         EXPECT_EQ(faults.Count(TFileOp::Open) - opens, handed == Handed::ReadOnly ? 1 : 0);
@@ -116,67 +112,38 @@ TEST(WipeLocks, NameGivenToAnotherFileAfterTheStreamOpenedIsRefused)
         const Bytes other = RandomBytes(12000, 34);
         WriteFile(path, other);
         FaultScope faults;
-        ScriptedAsk ask({lw::mbOK});
-        std::string why;
-        EXPECT_NE(lw::WipeFile(std::move(stream), path, ask, &why), lw::TWipeEnd::Deleted);
-        EXPECT_EQ(why, "\"f.bin\" is no longer the file that was opened");
+        const WipeRun run = Wipe(path, std::move(stream));
+        EXPECT_FALSE(run.Deleted());
+        EXPECT_EQ(run.reason, "\"f.bin\" is no longer the file that was opened");
         EXPECT_EQ(faults.Count(TFileOp::Write), 0);
         EXPECT_TRUE(ReadFile(dir / "moved.bin") == kContent);
         EXPECT_TRUE(ReadFile(path) == other);
     }
 }
 
-namespace {
-
-// At the last flush, moves the file being wiped away and puts another under its name.
-struct SwapAtLastFlush {
-    std::string path, moved;
-    Bytes other;
-    int syncs = 0;
-    static int Hook(TFileOp op, void* context)
-    {
-        auto& self = *static_cast<SwapAtLastFlush*>(context);
-        if (op == TFileOp::Sync && ++self.syncs == 7) {
-            fsys::rename(self.path, self.moved);
-            WriteFile(self.path, self.other);
-        }
-        return op == TFileOp::Unlink ? EPERM : 0; // should the wipe try, the name stays for the checks
-    }
-};
-
-// Tries, from a new open file of the name, the lock a reading job would take.
-struct ProbeLockAt {
-    std::string path;
-    std::vector<std::pair<TFileOp, int>> results; // what LockFile gave at each probe
-    static int Hook(TFileOp op, void* context)
-    {
-        auto& self = *static_cast<ProbeLockAt*>(context);
-        if (op == TFileOp::Close || op == TFileOp::Unlink) {
-            const int fd = ::open(self.path.c_str(), O_RDONLY | O_CLOEXEC);
-            self.results.emplace_back(op, fd < 0 ? -1 : lw::fs::LockFile(fd, false));
-            if (fd >= 0)
-                ::close(fd);
-        }
-        return 0;
-    }
-};
-
-} // namespace
-
 TEST(WipeLocks, NameThatNoLongerLeadsToTheWipedFileIsNotDeleted)
 {
     TempDir dir;
-    SwapAtLastFlush swap{dir / "f.bin", dir / "moved.bin", RandomBytes(12000, 35)};
-    WriteFile(swap.path, kContent);
-    ScriptedAsk ask({lw::mbOK});
-    std::string why;
-    lw::fs::SetFaultHook(&SwapAtLastFlush::Hook, &swap);
-    const bool deleted = (lw::WipeFile(nullptr, swap.path, ask, &why) == lw::TWipeEnd::Deleted);
-    lw::fs::SetFaultHook(nullptr, nullptr);
-    EXPECT_FALSE(deleted);
-    EXPECT_EQ(why, "\"f.bin\" was overwritten but could not be deleted: it was moved or replaced during the wipe");
-    EXPECT_TRUE(ReadFile(swap.path) == swap.other) << "the file now under the name was touched";
-    const Bytes wiped = ReadFile(swap.moved);
+    const std::string path = dir / "f.bin";
+    const Bytes other = RandomBytes(12000, 35);
+    WriteFile(path, kContent);
+    WipeRun run;
+    {
+        // At the last flush, moves the file being wiped away and puts another under its name.
+        FaultScope swap([&](TFileOp op, int nth) {
+            if (op == TFileOp::Sync && nth == 7) {
+                fsys::rename(path, dir / "moved.bin");
+                WriteFile(path, other);
+            }
+            return op == TFileOp::Unlink ? EPERM : 0; // should the wipe try, the name stays for the checks
+        });
+        run = Wipe(path);
+    }
+    EXPECT_FALSE(run.Deleted());
+    EXPECT_EQ(run.reason,
+              "\"f.bin\" was overwritten but could not be deleted: it was moved or replaced during the wipe");
+    EXPECT_TRUE(ReadFile(path) == other) << "the file now under the name was touched";
+    const Bytes wiped = ReadFile(dir / "moved.bin");
     ASSERT_EQ(wiped.size(), kContent.size());
     EXPECT_FALSE(wiped == kContent);
 }
@@ -186,21 +153,29 @@ TEST(WipeLocks, NameThatNoLongerLeadsToTheWipedFileIsNotDeleted)
 TEST(WipeLocks, LockIsHeldThroughTheCloseUntilTheNameIsGone)
 {
     TempDir dir;
-    ProbeLockAt probe{dir / "f.bin", {}};
-    WriteFile(probe.path, kContent);
+    const std::string path = dir / "f.bin";
     for (Handed handed : {Handed::None, Handed::Writable, Handed::ReadOnly}) {
         SCOPED_TRACE(Name(handed));
-        WriteFile(probe.path, kContent);
-        probe.results.clear();
-        ScriptedAsk ask({lw::mbOK});
-        auto stream = JobStream(handed, probe.path);
-        lw::fs::SetFaultHook(&ProbeLockAt::Hook, &probe);
-        const bool deleted = (lw::WipeFile(std::move(stream), probe.path, ask) == lw::TWipeEnd::Deleted);
-        lw::fs::SetFaultHook(nullptr, nullptr);
-        EXPECT_TRUE(deleted);
+        WriteFile(path, kContent);
+        std::vector<std::pair<TFileOp, int>> probes; // what a reading job's lock gave, from a new open of the name
+        auto stream = JobStream(handed, path);
+        WipeRun run;
+        {
+            FaultScope probe([&](TFileOp op, int) {
+                if (op == TFileOp::Close || op == TFileOp::Unlink) {
+                    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+                    probes.emplace_back(op, fd < 0 ? -1 : lw::fs::LockFile(fd, false));
+                    if (fd >= 0)
+                        ::close(fd);
+                }
+                return 0;
+            });
+            run = Wipe(path, std::move(stream));
+        }
+        EXPECT_TRUE(run.Deleted());
         // The read-only stream handed over is closed first, before the wipe holds the file.
         const std::vector<std::pair<TFileOp, int>> expected = {{TFileOp::Close, EAGAIN}, {TFileOp::Unlink, EAGAIN}};
-        ASSERT_GE(probe.results.size(), 2u);
-        EXPECT_EQ(std::vector(probe.results.end() - 2, probe.results.end()), expected);
+        ASSERT_GE(probes.size(), 2u);
+        EXPECT_EQ(std::vector(probes.end() - 2, probes.end()), expected);
     }
 }

@@ -26,21 +26,6 @@ namespace {
 
 const Bytes kContent = RandomBytes(9000, 21);
 
-struct Outcome {
-    bool deleted = false;
-    std::string reason;
-    size_t boxes = 0;
-};
-
-Outcome Wipe(const std::string& path, std::unique_ptr<lw::TFileStream> stream = nullptr)
-{
-    ScriptedAsk ask({lw::mbOK});
-    Outcome outcome;
-    outcome.deleted = (lw::WipeFile(std::move(stream), path, ask, &outcome.reason) == lw::TWipeEnd::Deleted);
-    outcome.boxes = ask.boxes.size();
-    return outcome;
-}
-
 struct NodeRow {
     const char* name;
     // Makes the name to wipe in dir; returns false when this machine cannot make it.
@@ -169,8 +154,8 @@ TEST(WipeRefusal, WhatCannotBeWipedHonestlyStaysAsItWas)
         std::unique_ptr<lw::TFileStream> stream;
         if (row.handStream)
             stream = std::make_unique<lw::TFileStream>(dir / "x", lw::TFileMode::fmOpenReadWriteShared);
-        const Outcome outcome = Wipe(dir / "x", std::move(stream));
-        EXPECT_FALSE(outcome.deleted);
+        const WipeRun outcome = Wipe(dir / "x", std::move(stream));
+        EXPECT_FALSE(outcome.Deleted());
         EXPECT_EQ(outcome.reason, row.reason);
         EXPECT_EQ(outcome.boxes, 1u) << "asked first, then refused";
         row.kept(dir);
@@ -208,9 +193,8 @@ TEST(WipeRefusal, FileItsFolderWouldNotLetGoIsNotOverwritten)
         }
         fsys::permissions(box, row.folder);
         const auto said = AsNobody([&] {
-            ScriptedAsk ask({lw::mbOK});
-            std::string why;
-            return (lw::WipeFile(nullptr, path, ask, &why) == lw::TWipeEnd::Deleted) ? std::string("1") : "0" + why;
+            const WipeRun run = Wipe(path);
+            return run.Deleted() ? std::string("1") : "0" + run.reason;
         });
         if (!said) {
             GTEST_SKIP() << "cannot become an unprivileged user (65534) here";
@@ -296,8 +280,8 @@ TEST(WipeRefusal, FlaggedFileOrFolderIsNotOverwritten)
             std::unique_ptr<lw::TFileStream> stream;
             if (row.onFolder)
                 stream = std::make_unique<lw::TFileStream>(path, lw::TFileMode::fmOpenReadWriteShared);
-            const Outcome outcome = Wipe(path, std::move(stream));
-            EXPECT_FALSE(outcome.deleted);
+            const WipeRun outcome = Wipe(path, std::move(stream));
+            EXPECT_FALSE(outcome.Deleted());
             EXPECT_EQ(outcome.reason, row.reason);
         }
         EXPECT_TRUE(ReadFile(path) == kContent) << "overwritten though it could not be deleted";
