@@ -9,14 +9,15 @@
 
 // Jobs handed to a few threads and taken back in the order they were given, which is the
 // order of the stream. The owner queues jobs and takes the oldest back when it is done; a
-// job no worker has begun yet, the owner runs itself rather than wait. Each thread keeps
-// a TState of its own (a decoder, say), and so does the owner.
+// job no worker has begun yet, the owner may run itself rather than wait. Each thread keeps
+// a TState of its own (a decoder, say), and so does the owner once it runs a job.
 namespace lw {
 
 template <class TJob, class TState>
 class TOrderedWorkers {
 public:
-    // Does a job's work, on a worker or on the owner; it must not throw.
+    // Does a job's work, on a worker or on the owner. It must not throw: a failure travels
+    // with its job, so that only the owner raises it.
     using TRun = std::function<void(TJob& job, TState& state)>;
 
     TOrderedWorkers(unsigned threads, TRun run) : m_threads(threads), m_run(std::move(run)) {}
@@ -49,39 +50,38 @@ public:
         return !m_queue.empty() && m_queue.front().stage == TStage::done;
     }
 
-    // The oldest job once it is done, out of the queue; null when none is queued. With the
-    // owner's state, a job no worker has begun is run here; without, it is waited for.
-    std::shared_ptr<TJob> PopFront(TState* ownerState)
+    // The oldest job once it is done, still queued until Pop; null when none is queued.
+    // With runHere, a job no worker has begun is run on the owner; without, it is waited for.
+    std::shared_ptr<TJob> Front(bool runHere)
     {
         std::unique_lock lock(m_mutex);
         if (m_queue.empty())
             return nullptr;
+        // Only the owner takes entries out, so this one stays put while the lock is off.
         TEntry& front = m_queue.front();
-        if (ownerState && front.stage == TStage::waiting) {
+        if (runHere && front.stage == TStage::waiting) {
+            if (!m_ownerState)
+                m_ownerState = std::make_unique<TState>();
             front.stage = TStage::running;
-            const std::shared_ptr<TJob> job = front.job;
             lock.unlock();
-            m_run(*job, *ownerState);
+            m_run(*front.job, *m_ownerState);
             lock.lock();
             front.stage = TStage::done;
         }
-        m_jobDone.wait(lock, [this] { return m_queue.front().stage == TStage::done; });
-        std::shared_ptr<TJob> job = std::move(m_queue.front().job);
-        m_queue.pop_front();
-        return job;
+        m_jobDone.wait(lock, [&front] { return front.stage == TStage::done; });
+        return front.job;
     }
 
-    // Waits for the jobs already begun and drops the rest.
+    void Pop()
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.pop_front();
+    }
+
+    // Drops every queued job; a worker already on one finishes it unseen.
     void Clear()
     {
-        std::unique_lock lock(m_mutex);
-        std::erase_if(m_queue, [](const TEntry& e) { return e.stage == TStage::waiting; });
-        m_jobDone.wait(lock, [this] {
-            for (const TEntry& e : m_queue)
-                if (e.stage != TStage::done)
-                    return false;
-            return true;
-        });
+        std::lock_guard lock(m_mutex);
         m_queue.clear();
     }
 
@@ -129,7 +129,7 @@ private:
             lock.unlock();
             m_run(*job, state);
             lock.lock();
-            // The entry may have moved in the deque: find it by its job.
+            // Entries ahead may have been taken meanwhile, or all of them dropped.
             for (TEntry& e : m_queue)
                 if (e.job == job)
                     e.stage = TStage::done;
@@ -145,6 +145,7 @@ private:
     std::deque<TEntry> m_queue; // in stream order
     bool m_stopping = false;
     std::vector<std::thread> m_workers;
+    std::unique_ptr<TState> m_ownerState;
 };
 
 } // namespace lw

@@ -244,7 +244,8 @@ void TParallelBZCompressor::WriteDone(size_t keepInFlight)
 {
     // The blocks are always the workers' to compress: the test seam runs on them only.
     while (m_workers->Size() > keepInFlight || m_workers->FrontDone()) {
-        std::shared_ptr<TBlock> block = m_workers->PopFront(nullptr);
+        std::shared_ptr<TBlock> block = m_workers->Front(false);
+        m_workers->Pop();
         Splice(*block);
         m_spare.push_back(std::move(block));
     }

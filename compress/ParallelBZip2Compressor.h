@@ -1,6 +1,5 @@
 #pragma once
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>

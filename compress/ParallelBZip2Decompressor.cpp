@@ -1,6 +1,7 @@
 #include "compress/ParallelBZip2Decompressor.h"
 
 #include "compress/BZip2BlockDecoder.h"
+#include "compress/BZip2BlockJob.h"
 #include "compress/BZip2Bridge.h"
 #include "compress/BZip2Format.h"
 #include "compress/BZip2Library.h"
@@ -19,99 +20,9 @@ constexpr size_t kPiece = 65536;
 constexpr size_t kMaxPiece = size_t{1} << 30;
 // No block the library accepts takes more bits than this; a longer region is not a block.
 constexpr int64_t kMaxRegionBits = int64_t{3} << 23;
-// A block that decodes to more than this is left to the single stream, keeping memory bounded.
-constexpr size_t kMaxBlockOutput = size_t{3} << 20;
 constexpr size_t kTrimAt = size_t{1} << 20;
 
 } // namespace
-
-// Output room for a block; kept and handed to the next block once delivered.
-struct TParallelBZDecompressor::TBuffer {
-    std::unique_ptr<uint8_t[]> data;
-    size_t capacity = 0;
-
-    void Reserve(size_t size)
-    {
-        if (capacity >= size)
-            return;
-        data.reset();
-        data = std::make_unique_for_overwrite<uint8_t[]>(size);
-        capacity = size;
-    }
-    // Keeps the first `keep` bytes.
-    void Grow(size_t size, size_t keep)
-    {
-        auto bigger = std::make_unique_for_overwrite<uint8_t[]>(size);
-        std::memcpy(bigger.get(), data.get(), keep);
-        data = std::move(bigger);
-        capacity = size;
-    }
-};
-
-struct TParallelBZDecompressor::TJob {
-    int64_t startBit = 0;
-    int64_t endBit = 0;
-    int level = 0;
-    bool libraryOnly = false;
-    uint32_t crc = 0;
-    std::vector<uint8_t> input; // the block alone as a whole stream
-    TBuffer output;
-    size_t size = 0; // bytes of output
-    bool ok = false;
-    std::exception_ptr error;
-
-    // Our decoder first; a block it refuses may still be one the library takes whole.
-    void Decode(TBZBlockDecoder& decoder) noexcept
-    {
-        try {
-            output.Reserve(std::min(kMaxBlockOutput, size_t{150000} * static_cast<size_t>(level)));
-            const auto bits = static_cast<uint64_t>(endBit - startBit);
-            if (!libraryOnly && decoder.Read(input, bz::kHeaderBits, bz::kHeaderBits + bits, level)) {
-                TBZBlockResult r = decoder.Write(std::span(output.data.get(), output.capacity), size);
-                if (r == TBZBlockResult::outputFull && output.capacity < kMaxBlockOutput) {
-                    output.Reserve(kMaxBlockOutput);
-                    r = decoder.Write(std::span(output.data.get(), output.capacity), size);
-                }
-                ok = r == TBZBlockResult::ok;
-            }
-            if (!ok)
-                DecodeWithLibrary();
-        } catch (...) {
-            error = std::current_exception();
-        }
-    }
-
-    void DecodeWithLibrary()
-    {
-        bz::TLibStream d(bz::TLibStream::TMode::decompress);
-        bz_stream& z = d.z;
-        z.next_in = reinterpret_cast<char*>(input.data());
-        z.avail_in = static_cast<unsigned>(input.size());
-        size_t produced = 0;
-        for (;;) {
-            z.next_out = reinterpret_cast<char*>(output.data.get() + produced);
-            z.avail_out = static_cast<unsigned>(output.capacity - produced);
-            const int rc = BZ2_bzDecompress(&z);
-            produced = output.capacity - z.avail_out;
-            if (rc == BZ_STREAM_END) {
-                ok = z.avail_in == 0;
-                break;
-            }
-            if (rc == BZ_MEM_ERROR)
-                throw std::bad_alloc();
-            if (rc != BZ_OK)
-                break;
-            if (z.avail_out == 0) {
-                if (output.capacity >= kMaxBlockOutput)
-                    break;
-                output.Grow(std::min(kMaxBlockOutput, output.capacity * 2), produced);
-            } else if (z.avail_in == 0) {
-                break;
-            }
-        }
-        size = ok ? produced : 0;
-    }
-};
 
 struct TParallelBZDecompressor::TFallback {
     bz::TLibStream d{bz::TLibStream::TMode::decompress};
@@ -279,12 +190,12 @@ void TParallelBZDecompressor::Advance()
 {
     FillPipeline();
     // A block no worker has begun yet is decoded here: the quickest way on.
-    if (!m_decoder)
-        m_decoder = std::make_unique<TBZBlockDecoder>();
-    if (std::shared_ptr<TJob> job = m_workers->PopFront(m_decoder.get())) {
+    if (std::shared_ptr<TJob> job = m_workers->Front(true)) {
+        // A failed block stays first, so every later read raises the same.
         if (job->error)
             std::rethrow_exception(job->error);
         if (job->ok) {
+            m_workers->Pop();
             m_current = job;
             m_currentAt = 0;
             m_combinedCrc = bz::CombineCrc(m_combinedCrc, job->crc);

@@ -2,7 +2,6 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "compress/BZip2.h"
@@ -12,6 +11,10 @@
 namespace lw {
 
 class TBZBlockDecoder;
+namespace bz {
+struct TBlockJob;
+struct TBlockOutput;
+} // namespace bz
 
 // Read-only: delivers what a TBZDecompressionStream over the same source would, with the same
 // errors on the same reads, decoding blocks on worker threads. Reads the source forward only
@@ -32,8 +35,8 @@ public:
     void UseLibraryForBlocks() { m_libraryOnly = true; }
 
 private:
-    struct TBuffer;
-    struct TJob;
+    using TBuffer = bz::TBlockOutput;
+    using TJob = bz::TBlockJob;
     struct TFallback;
 
     void Start();
@@ -76,7 +79,6 @@ private:
     std::shared_ptr<TJob> m_current;
     size_t m_currentAt = 0;
     std::unique_ptr<TFallback> m_fallback;
-    std::unique_ptr<TBZBlockDecoder> m_decoder; // for blocks no worker has taken yet
 
     std::mutex m_spareMutex;
     std::vector<TBuffer> m_spareOutputs; // of delivered blocks, for the next ones

@@ -22,20 +22,6 @@ namespace {
 
 constexpr size_t kRoom = 8 << 20; // holds any block here
 
-Bytes LibCompress(const Bytes& data, int level)
-{
-    Bytes out(data.size() + data.size() / 50 + 1000);
-    auto size = static_cast<unsigned>(out.size());
-    char none = 0;
-    const int rc =
-        BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data()), &size,
-                                 data.empty() ? &none : reinterpret_cast<char*>(const_cast<uint8_t*>(data.data())),
-                                 static_cast<unsigned>(data.size()), level, 0, 0);
-    EXPECT_EQ(rc, BZ_OK);
-    out.resize(size);
-    return out;
-}
-
 struct TBlock {
     uint64_t start, end; // bits, the block's magic first
 };
@@ -170,7 +156,7 @@ TEST(BZip2BlockDecoder, PlainBlocksDecodeLikeTheLibrary)
     TBZBlockDecoder d; // one decoder for all: nothing may leak from block to block
     for (const auto& c : Cases())
         for (int level : c.levels) {
-            const Bytes stream = LibCompress(c.data, level);
+            const Bytes stream = LibraryCompress(c.data, level);
             Bytes joined;
             size_t n = 0;
             for (const TBlock& b : Blocks(stream)) {
@@ -200,7 +186,7 @@ TEST(BZip2BlockDecoder, BlockAtTheLevelsLimit)
     TBZBlockDecoder d;
     for (const auto& [input, level, size] :
          std::vector<std::tuple<Bytes, int, size_t>>{{data, 1, 99981}, {data, 2, 199981}, {withRun, 1, 99988}}) {
-        const Bytes stream = LibCompress(input, level);
+        const Bytes stream = LibraryCompress(input, level);
         const auto blocks = Blocks(stream);
         const auto ours = OurBlock(d, stream, blocks[0].start, blocks[0].end, level);
         ASSERT_TRUE(ours.has_value()) << size;
@@ -216,7 +202,7 @@ TEST(BZip2BlockDecoder, BlockAtTheLevelsLimit)
 TEST(BZip2BlockDecoder, OutputRoomAndWrongBounds)
 {
     const Bytes data = PseudoText(5000, 45);
-    const Bytes stream = LibCompress(data, 1);
+    const Bytes stream = LibraryCompress(data, 1);
     const TBlock b = Blocks(stream)[0];
     TBZBlockDecoder d;
     ASSERT_TRUE(d.Read(stream, b.start, b.end, 1));
@@ -228,7 +214,7 @@ TEST(BZip2BlockDecoder, OutputRoomAndWrongBounds)
     EXPECT_TRUE(Same(exact, data));
     EXPECT_EQ(d.Write(exact, size), TBZBlockResult::bad); // written once only
     // Zeros of a long run do not fit a byte short of them.
-    const Bytes zeros(1000, 0), zstream = LibCompress(zeros, 1);
+    const Bytes zeros(1000, 0), zstream = LibraryCompress(zeros, 1);
     const TBlock z = Blocks(zstream)[0];
     ASSERT_TRUE(d.Read(zstream, z.start, z.end, 1));
     Bytes almost(999);
@@ -257,7 +243,7 @@ TEST(BZip2BlockDecoder, EveryBitFlippedInSmallBlocks)
     };
     TBZBlockDecoder d;
     for (const auto& [name, data] : inputs) {
-        const Bytes stream = LibCompress(data, 1);
+        const Bytes stream = LibraryCompress(data, 1);
         const TBlock b = Blocks(stream)[0];
         size_t accepted = 0;
         for (uint64_t bit = b.start; bit < b.end; ++bit) {
@@ -275,7 +261,7 @@ TEST(BZip2BlockDecoder, CutAndStretchedBlocks)
 {
     TBZBlockDecoder d;
     for (const Bytes& data : {PseudoText(3000, 48), lwtest::RandomBytes(2000, 49), LongRuns()}) {
-        const Bytes stream = LibCompress(data, 1);
+        const Bytes stream = LibraryCompress(data, 1);
         const TBlock b = Blocks(stream)[0];
         for (uint64_t end = b.start + 80; end < std::min<uint64_t>(b.end + 64, stream.size() * 8); end += 7)
             if (Agree(d, stream, b.start, end, 1, "end " + std::to_string(end))) {
@@ -297,7 +283,7 @@ TEST(BZip2BlockDecoder, RandomDamageInLargerBlocks)
     TBZBlockDecoder d;
     for (int level : {1, 9}) {
         const Bytes data = PseudoText(150000, static_cast<uint32_t>(level));
-        const Bytes stream = LibCompress(data, level);
+        const Bytes stream = LibraryCompress(data, level);
         const TBlock b = Blocks(stream)[0];
         for (int i = 0; i < 60; ++i) {
             Bytes bad = stream;
@@ -318,7 +304,7 @@ TEST(BZip2BlockDecoder, BlockChecksumKnownAnswers)
     EXPECT_EQ(bz::BlockCrc(std::span(reinterpret_cast<const uint8_t*>(check.data()), check.size())), 0xfc891918u);
     for (size_t n : {1u, 7u, 8u, 9u, 100u, 4099u}) {
         const Bytes data = lwtest::RandomBytes(n, static_cast<uint32_t>(n));
-        const Bytes stream = LibCompress(data, 1);
+        const Bytes stream = LibraryCompress(data, 1);
         EXPECT_EQ(bz::BlockCrc(data), bz::PeekBits(stream, 32 + 48, 32)) << n;
     }
 }
@@ -397,10 +383,10 @@ std::pair<Bytes, std::string> ReadAll(const Bytes& compressed, int how)
 
 TEST(BZip2BlockDecoder, ParallelStreamWithOursOrTheLibrarysBlocks)
 {
-    const Bytes text = LibCompress(PseudoText(700000, 51), 1);
+    const Bytes text = LibraryCompress(PseudoText(700000, 51), 1);
     Bytes flipped = text, cut(text.begin(), text.end() - 1000);
     flipped[flipped.size() / 2] ^= 0x20;
-    const Bytes runs = LibCompress(Bytes(4 << 20, 'z'), 1); // blocks beyond the first output room
+    const Bytes runs = LibraryCompress(Bytes(4 << 20, 'z'), 1); // blocks beyond the first output room
     for (const Bytes* s : std::initializer_list<const Bytes*>{&text, &flipped, &cut, &runs}) {
         const auto want = ReadAll(*s, -1);
         for (int how = 0; how < 6; ++how) {

@@ -11,10 +11,8 @@
 #include "compress/BZip2.h"
 #include "platform/MemoryStream.h"
 
-#ifdef _WIN32
 #include <bzlib.h>
 #include <stdexcept>
-#endif
 
 namespace bztest {
 
@@ -136,10 +134,6 @@ inline std::string DecompressError(const Bytes& compressed)
     return "";
 }
 
-#ifdef _WIN32
-// Python's bz2 and the bzip2 command are both this library underneath, and neither runs
-// under Wine: there the library built from the same source is called directly, which gives
-// the same bytes.
 inline Bytes LibraryCompress(const Bytes& data, int level)
 {
     unsigned int size = static_cast<unsigned int>(data.size() + data.size() / 100 + 600);
@@ -155,6 +149,10 @@ inline Bytes LibraryCompress(const Bytes& data, int level)
     return out;
 }
 
+#ifdef _WIN32
+// Python's bz2 and the bzip2 command are both this library underneath, and neither runs
+// under Wine: there the library built from the same source is called directly, which gives
+// the same bytes.
 inline Bytes LibraryDecompress(const Bytes& data)
 {
     bz_stream s{};

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "BZip2Helpers.h"
+#include "compress/ParallelBZip2Decompressor.h"
 
 namespace {
 std::atomic<size_t> g_refuseFrom{SIZE_MAX};
@@ -55,14 +56,20 @@ TEST(BZip2Memory, RefusedAllocationInConstructionIsOutOfMemory)
 TEST(BZip2Memory, RefusedAllocationInReadIsOutOfMemory)
 {
     const Bytes data = PseudoText(10000, 16);
-    TMemoryStream src;
+    TMemoryStream src, again;
     Fill(src, Compress(data));
+    Fill(again, Compress(data));
     TBZDecompressionStream bz(src);
+    TParallelBZDecompressor parallel(again, 2);
+    parallel.UseLibraryForBlocks(); // the library's allocations are the ones refused
     Bytes out(data.size());
     {
         RefuseAllocations refuse(kBigBlock);
         EXPECT_THROW(bz.Read(out), std::bad_alloc);
+        EXPECT_THROW(parallel.Read(out), std::bad_alloc);
     }
+    // A failed block stays first: the parallel stream never goes on past it.
+    EXPECT_THROW(parallel.Read(out), std::bad_alloc);
     // The hook itself stays sound: with memory back, the stream can start over.
     EXPECT_EQ(bz.Seek(0, TSeekOrigin::soBeginning), 0);
     bz.ReadBuffer(out);
