@@ -5,7 +5,7 @@
 set -e
 PACKAGES="build-essential cmake pkg-config libbz2-dev bzip2 qt6-base-dev qt6-base-dev-tools
  libgl1-mesa-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core fonts-liberation
- libmagic-dev python3 python3-pycryptodome openssl xvfb xauth xclip xdotool x11-apps xdg-utils
+ libmagic-dev python3 python3-pycryptodome openssl xvfb xauth xclip xdotool x11-apps qt6ct xdg-utils
  qt6-wayland sway wtype wl-clipboard
  shared-mime-info desktop-file-utils libglib2.0-bin libfile-mimeinfo-perl gtk-update-icon-cache clang clang-format libclang-rt-14-dev
  appstream man-db groff-base dpkg-dev file fusefat dosfstools"

@@ -287,7 +287,7 @@ class Session:
 class XSession(Session):
     """Xvfb, no window manager."""
 
-    TOOLS = {"Xvfb": "xvfb", "xdotool": "xdotool", "xwd": "x11-apps"}
+    TOOLS = {"Xvfb": "xvfb", "xdotool": "xdotool", "xwd": "x11-apps", "qt6ct": "qt6ct"}
     name, platform = "x11", "xcb"
     screen_windows = frozenset()
 

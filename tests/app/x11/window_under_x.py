@@ -2,7 +2,8 @@
 """The window program on a real X server: a large encryption shows live progress in the
 status line, Escape asks to stop it, Yes ends the program at once and leaves the folder as
 it was. Then the wipe's question by both its ways ("Securely delete selected file", and an
-encryption with "Delete source file"): Alt+F reaches neither, Enter answers Cancel.
+encryption with "Delete source file"): Alt+F reaches neither, Enter answers Cancel. Last, the window under a dark colour scheme
+(qt6ct's "darker"): every text reads on the window, and an enabled box looks enabled.
 
 usage: window_under_x.py PATH/TO/lockwell
 Exit status 0 passed, 1 failed, 77 skipped (a tool is missing: scripts/deps.sh installs it).
@@ -11,6 +12,7 @@ Exit status 0 passed, 1 failed, 77 skipped (a tool is missing: scripts/deps.sh i
 import os
 import sys
 import time
+from collections import Counter
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
 
@@ -24,6 +26,14 @@ PHRASE = "violet canyon ledger 42"
 STOP_BOUND = 1.0  # seconds from Yes to the program's end
 # Window-relative centres of the controls a mouse user would click.
 BUTTON2, SHREDBOX, EDIT1 = (256, 286), (27, 257), (124, 37)
+# Window-relative text regions (check boxes without their square): at least 4.5:1 for the
+# texts in the scheme's text colour, 3:1 for the accented paths, as for large text.
+TEXTS = {"Enter your key phrase": (8, 8, 103, 13), "Delete source file": (39, 249, 110, 17),
+         "Selected source file:": (8, 320, 96, 13)}
+ACCENTS = {"the destination folder": (9, 61, 232, 13), "the source path": (8, 341, 300, 13)}
+DISABLED = (60, 197, 115, 17)  # "Delete file after emailing", off until mail is chosen
+DARK_SCHEME = "[Appearance]\ncustom_palette=true\ncolor_scheme_path=/usr/share/qt6ct/colors/darker.conf\n" \
+              "style=Fusion\n"
 
 
 def answer_yes(window):
@@ -87,6 +97,47 @@ def wipe_question(session, source, digest):
     check(file_sha256(source) == digest, "Enter at the wipe's question changed the source")
 
 
+def contrast(a, b):
+    def luminance(rgb):
+        linear = [c / 255 / 12.92 if c <= 10 else ((c / 255 + 0.055) / 1.055) ** 2.4 for c in rgb]
+        return 0.2126 * linear[0] + 0.7152 * linear[1] + 0.0722 * linear[2]
+    light, dark = sorted((luminance(a), luminance(b)), reverse=True)
+    return (light + 0.05) / (dark + 0.05)
+
+
+def ink(window, shot, rect):
+    """A region's background (its commonest colour) and its text's contrast with it."""
+    rgb = window.region(shot, rect).rgb
+    pixels = [rgb[i:i + 3] for i in range(0, len(rgb), 3)]
+    background = Counter(pixels).most_common(1)[0][0]
+    return background, max(contrast(p, background) for p in pixels)
+
+
+def dark_scheme(session, source):
+    config = os.path.join(session.env["XDG_CONFIG_HOME"], "qt6ct")
+    os.makedirs(config, exist_ok=True)
+    with open(os.path.join(config, "qt6ct.conf"), "w", encoding="ascii") as f:
+        f.write(DARK_SCHEME)
+    session.env["QT_QPA_PLATFORMTHEME"] = "qt6ct"
+    try:
+        window = Window(session, source)
+        time.sleep(0.5)
+        shot = session.screenshot()
+    finally:
+        del session.env["QT_QPA_PLATFORMTHEME"]
+    background, _ = ink(window, shot, (0, 0, 325, 6))
+    check(contrast(background, (0, 0, 0)) < 3, f"the scheme did not take: the window is {background}")
+    for texts, least in ((TEXTS, 4.5), (ACCENTS, 3.0)):
+        for text, rect in texts.items():
+            _, ratio = ink(window, shot, rect)
+            print(f"{text} under a dark scheme: {ratio:.1f}:1")
+            check(ratio >= least, f"{text} reads {ratio:.1f}:1 on the dark window (at least {least:g}:1)")
+    enabled, disabled = ink(window, shot, TEXTS["Delete source file"])[1], ink(window, shot, DISABLED)[1]
+    check(enabled > 1.5 * disabled, f"the enabled box reads {enabled:.1f}:1, the disabled one {disabled:.1f}:1")
+    status, _ = window.answer_and_time_exit("Escape")
+    check(status == 0, f"lockwell ended with status {status} after Escape")
+
+
 def run(lockwell):
     with XSession(lockwell) as session:
         source = os.path.join(session.data_dir, "archive 2024.tar")
@@ -120,6 +171,7 @@ def run(lockwell):
         wipe_question(session, source, write_data_file(source, 32 << 20))
         check(session.folder() == ["notes.txt", "notes.txt.fe2"], "after the wipe's questions: " +
               ", ".join(session.folder()))
+        dark_scheme(session, source)
 
 
 if __name__ == "__main__":
