@@ -107,8 +107,7 @@ void Library(benchmark::State& state, const Block& block)
     std::vector<char> in(block.begin(), block.end());
     for (auto _ : state) {
         auto size = static_cast<unsigned>(out.size());
-        if (BZ2_bzBuffToBuffCompress(out.data(), &size, in.data(), static_cast<unsigned>(in.size()), 5, 0, 30) !=
-            BZ_OK)
+        if (BZ2_bzBuffToBuffCompress(out.data(), &size, in.data(), static_cast<unsigned>(in.size()), 5, 0, 30) != BZ_OK)
             throw std::runtime_error("BZ2_bzBuffToBuffCompress failed");
         benchmark::DoNotOptimize(out.data());
     }

@@ -11,7 +11,9 @@ namespace lw::bz {
 struct TBlockSortWork {
     std::vector<uint8_t> text;                // the block from its least rotation on
     std::vector<int32_t> order;               // suffix order, the reduced problems inside it
-    std::vector<std::vector<int32_t>> levels; // bucket tables that find no room in `order`
+    std::vector<uint64_t> lms;                // LMS positions as bits, level after level
+    std::vector<int32_t> ranks;               // LMS positions before each word of those bits
+    std::vector<std::vector<int32_t>> tables; // bucket tables that find no room in `order`
 };
 
 // Sorts the cyclic rotations of `block` (1..900000 bytes; lastColumn as long). On success,
