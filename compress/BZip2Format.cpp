@@ -25,12 +25,9 @@ struct TCrcTables {
 
 constexpr TCrcTables kCrc;
 
-} // namespace
-
-uint32_t BlockCrc(std::span<const uint8_t> data)
+uint32_t Update(uint32_t c, std::span<const uint8_t> data)
 {
     const auto& t = kCrc.t;
-    uint32_t c = 0xffffffffu;
     const uint8_t* p = data.data();
     size_t n = data.size();
     for (; n >= 8; p += 8, n -= 8) {
@@ -40,7 +37,54 @@ uint32_t BlockCrc(std::span<const uint8_t> data)
     }
     for (; n > 0; ++p, --n)
         c = (c << 8) ^ t[0][(c >> 24) ^ *p];
-    return ~c;
+    return c;
+}
+
+} // namespace
+
+uint32_t BlockCrc(std::span<const uint8_t> data)
+{
+    return ~Update(0xffffffffu, data);
+}
+
+uint32_t StoredBlockCrc(std::span<const uint8_t> stored)
+{
+    const auto& t = kCrc.t[0];
+    uint32_t c = 0xffffffffu;
+    const size_t n = stored.size();
+    size_t plain = 0; // start of the bytes not yet counted
+    unsigned same = 0;
+    for (size_t i = 0; i < n; ++i) {
+        same = (i > plain && stored[i] == stored[i - 1]) ? same + 1 : 1;
+        if (same == 4 && i + 1 < n) {
+            c = Update(c, stored.subspan(plain, i + 1 - plain));
+            for (unsigned k = stored[++i]; k > 0; --k)
+                c = (c << 8) ^ t[(c >> 24) ^ stored[i - 1]];
+            plain = i + 1;
+            same = 0;
+        }
+    }
+    return ~Update(c, stored.subspan(plain));
+}
+
+bool LocateOnlyBlock(std::span<const uint8_t> stream, uint64_t& from, uint64_t& bits, uint32_t& crc)
+{
+    const uint64_t total = stream.size() * uint64_t{8};
+    crc = static_cast<uint32_t>(PeekBits(stream, kHeaderBits + kMagicBits, kCrcBits));
+    if (total < 2 * (kHeaderBits + kMagicBits + kCrcBits) + 8 ||
+        PeekBits(stream, kHeaderBits, kMagicBits) != kBlockMagic)
+        return false;
+    // The end marker and the stream checksum (equal to the block's) are padded to a byte.
+    for (unsigned pad = 0; pad < 8; ++pad) {
+        const uint64_t end = total - pad - kMagicBits - kCrcBits;
+        if (PeekBits(stream, end, kMagicBits) == kEndMagic && PeekBits(stream, end + kMagicBits, kCrcBits) == crc &&
+            PeekBits(stream, total - pad, pad) == 0) {
+            from = kHeaderBits;
+            bits = end - kHeaderBits;
+            return true;
+        }
+    }
+    return false;
 }
 
 uint64_t PeekBits(std::span<const uint8_t> data, uint64_t offset, unsigned count)

@@ -32,6 +32,13 @@ constexpr uint32_t CombineCrc(uint32_t combined, uint32_t blockCrc)
 
 // The block checksum of `data`: most significant bit first, inverted at both ends.
 uint32_t BlockCrc(std::span<const uint8_t> data);
+// The same of the bytes a block stands for, given as stored after the first run-length
+// stage (four equal bytes, then a count of more).
+uint32_t StoredBlockCrc(std::span<const uint8_t> stored);
+
+// The block inside a stream of one block: its first bit, its length in bits and its
+// checksum. False when the stream is not one block and its end.
+bool LocateOnlyBlock(std::span<const uint8_t> stream, uint64_t& from, uint64_t& bits, uint32_t& crc);
 
 // count (at most 64) bits from bit `offset`; bits past the end read as 0.
 uint64_t PeekBits(std::span<const uint8_t> data, uint64_t offset, unsigned count);

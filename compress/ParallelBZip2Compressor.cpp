@@ -39,7 +39,8 @@ bool HasZeroByte(uint64_t x)
 struct TParallelBZCompressor::TBlock {
     std::vector<uint8_t> stored; // the block after the first run-length stage
     size_t used = 0;
-    std::vector<uint8_t> packed; // the block alone as a complete stream
+    bz::TEncodedBlock coded; // its bits start at bit `from` of coded.bytes
+    uint64_t from = 0;
     std::exception_ptr error;
 };
 
@@ -105,7 +106,8 @@ void CompressBlock(std::vector<uint8_t>& packed, const std::vector<uint8_t>& sto
 
 TParallelBZCompressor::TParallelBZCompressor(TBlockSize100k blockSize, TStream& destination, unsigned threads)
     : m_destination(destination), m_level(static_cast<int>(blockSize) + 1), m_threads(std::max(threads, 1u)),
-      m_workers(std::make_unique<TWorkers>(m_threads, [this](TBlock& block, TNoState&) { Run(block); }))
+      m_workers(std::make_unique<TWorkers>(
+          m_threads, [this](TBlock& block, bz::TBlockEncoderScratch& scratch) { Run(block, scratch); }))
 {
     if (m_level < 1 || m_level > 9)
         throw EBZCompressionError(BZ_PARAM_ERROR);
@@ -120,12 +122,17 @@ TParallelBZCompressor::~TParallelBZCompressor()
 }
 
 // On a worker: no exception leaves the thread, a failure travels with its block.
-void TParallelBZCompressor::Run(TBlock& block) noexcept
+void TParallelBZCompressor::Run(TBlock& block, bz::TBlockEncoderScratch& scratch) noexcept
 {
     try {
         if (BeforeBlock)
             BeforeBlock();
-        CompressBlock(block.packed, block.stored, block.used, m_level);
+        block.from = 0;
+        if (!bz::EncodeBlock(std::span(block.stored).first(block.used), scratch, block.coded)) {
+            CompressBlock(block.coded.bytes, block.stored, block.used, m_level);
+            if (!bz::LocateOnlyBlock(block.coded.bytes, block.from, block.coded.bits, block.coded.crc))
+                throw EBZCompressionError(BZ_CONFIG_ERROR);
+        }
     } catch (...) {
         block.error = std::current_exception();
     }
@@ -255,26 +262,10 @@ void TParallelBZCompressor::Splice(TBlock& block)
 {
     if (block.error)
         std::rethrow_exception(block.error);
-    const std::span<const uint8_t> packed = block.packed;
-    const uint64_t bits = packed.size() * uint64_t{8};
-    const uint32_t blockCrc =
-        static_cast<uint32_t>(bz::PeekBits(packed, bz::kHeaderBits + bz::kMagicBits, bz::kCrcBits));
-    // The library pads its end marker and CRC to a byte; find where the block stops.
-    uint64_t end = 0;
-    for (unsigned pad = 0; pad < 8 && end == 0; ++pad) {
-        const uint64_t at = bits - pad - bz::kMagicBits - bz::kCrcBits;
-        if (bits >= 2 * (bz::kHeaderBits + bz::kMagicBits + bz::kCrcBits) + pad &&
-            bz::PeekBits(packed, at, bz::kMagicBits) == bz::kEndMagic &&
-            bz::PeekBits(packed, at + bz::kMagicBits, bz::kCrcBits) == blockCrc &&
-            bz::PeekBits(packed, bits - pad, pad) == 0)
-            end = at;
-    }
-    if (end == 0 || bz::PeekBits(packed, bz::kHeaderBits, bz::kMagicBits) != bz::kBlockMagic)
-        throw EBZCompressionError(BZ_CONFIG_ERROR);
     if (m_out.BitCount() == 0)
         m_out.Put(bz::StreamHeader(m_level), bz::kHeaderBits);
-    m_out.PutBits(packed, bz::kHeaderBits, end - bz::kHeaderBits);
-    m_combinedCrc = bz::CombineCrc(m_combinedCrc, blockCrc);
+    m_out.PutBits(block.coded.bytes, block.from, block.coded.bits);
+    m_combinedCrc = bz::CombineCrc(m_combinedCrc, block.coded.crc);
     m_destination.WriteBuffer(m_out.Bytes());
     m_out.ClearBytes();
 }

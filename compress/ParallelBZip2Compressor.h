@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "compress/BZip2.h"
+#include "compress/BZip2BlockEncoder.h"
 #include "compress/BZip2Format.h"
 #include "compress/OrderedWorkers.h"
 
@@ -34,13 +35,12 @@ public:
 
 private:
     struct TBlock;
-    struct TNoState {};
-    using TWorkers = TOrderedWorkers<TBlock, TNoState>;
+    using TWorkers = TOrderedWorkers<TBlock, bz::TBlockEncoderScratch>;
 
     void Submit();
     void WriteDone(size_t keepInFlight);
     void Splice(TBlock& block);
-    void Run(TBlock& block) noexcept;
+    void Run(TBlock& block, bz::TBlockEncoderScratch& scratch) noexcept;
 
     TStream& m_destination;
     int m_level;
