@@ -154,9 +154,23 @@ def bzip2_block():
     seed("raw-bits", 0x10, 0, [], noise(300))
 
 
+def bzip2_encoder():
+    t = "BZip2EncoderFuzz"
+
+    def seed(name, flags, length, payload):
+        write(t, name, bytes([flags]) + struct.pack("<I", length)[:3] + payload)
+
+    seed("text-bs9", 9, 0, text(3000))
+    seed("noise-bs1-3-threads", 1 | (2 << 6), 0, noise(2000))
+    seed("tiled-ties-bs1", 1 | (1 << 4) | (1 << 6), 250000, text(700))
+    seed("tiled-one-change-bs5", 5 | (2 << 4), 480000, text(1000))
+    seed("runs-bs2", 2 | (3 << 4) | (1 << 6), 300000, noise(500))
+    seed("one-byte", 5, 0, b"a")
+
+
 def main():
     for make in (bzip2_stream, decrypt_job, decrypt_text, profile_file, folder_list, path_shortener,
-                 parallel_bzip2, bzip2_block):
+                 parallel_bzip2, bzip2_block, bzip2_encoder):
         make()
     return 0
 
