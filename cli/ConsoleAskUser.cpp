@@ -132,11 +132,12 @@ TMsgDlgBtn TConsoleAskUser::Ask(TMsgDlgType kind, const std::string& text, TMsgD
         return defaultButton;
     }
     if (buttons == kOverwriteQuestion) {
+        // Answered by --overwrite or --new-name: not put, as the wipe's question after --yes.
+        if (m_overwriteAnswer)
+            return *m_overwriteAnswer;
         // The window's wording and its buttons are the window's; the tool names its options.
         PrintLine(m_linePrefix + "\"" + m_output + "\" exists: overwrite it, save under a new name, or stop? " +
                   "(--overwrite or --new-name answers without asking)");
-        if (m_overwriteAnswer)
-            return *m_overwriteAnswer;
         return AskTerminal(buttons, defaultButton);
     }
     if (IsWipeQuestion(buttons))

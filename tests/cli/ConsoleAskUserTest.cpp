@@ -151,9 +151,9 @@ TEST(ConsoleAskUser, AnswersOnAPseudoTerminal)
             },
             row.overwriteAnswer, row.yes, row.prompt ? row.typed : "", row.prompt ? row.ahead : row.typed);
         EXPECT_EQ(asked.answer, row.answer) << row.name;
-        // The overwrite prompt in the tool's words; the wipe's question not at all once --yes answered it.
-        const bool toolWords = row.buttons == overwrite && !row.defaultButton;
-        const bool answered = row.buttons == okCancel && row.yes;
+        // The overwrite prompt in the tool's words; neither it nor the wipe's question once a flag answered it.
+        const bool toolWords = row.buttons == overwrite && !row.defaultButton && !row.overwriteAnswer;
+        const bool answered = (row.buttons == okCancel && row.yes) || (row.buttons == overwrite && !row.defaultButton);
         EXPECT_EQ(asked.err, toolWords  ? "\"a.fe2\" exists: overwrite it, save under a new name, or stop? "
                                           "(--overwrite or --new-name answers without asking)\n"
                              : answered ? ""
