@@ -181,7 +181,12 @@ ROWS = [
     ('".fez" encrypt job', [("cmd", "lockwell fez encrypt"), ("counter", "job/fez_encrypt", "MB/s")],
      "`bzip2 -5`", [("cmd", "bzip2 -5"), ("counter", "peer/bzip2_-5", "MB/s")], 1.8, "MB/s"),
     ('".fez" encrypt job', [("cmd", "lockwell fez encrypt"), ("counter", "job/fez_encrypt", "MB/s")],
-     "`lbzip2 -5 -n 2`", [("cmd", "lbzip2 -5 -n 2"), ("counter", "peer/lbzip2_-5_-n_2", "MB/s")], None, "MB/s"),
+     "`lbzip2 -5 -n 2`", [("cmd", "lbzip2 -5 -n 2"), ("counter", "peer/lbzip2_-5_-n_2", "MB/s")], 1.0, "MB/s"),
+    *[row for kind in ("text", "binary", "random") for row in (
+        (f"bzip2 encode, one thread, {kind}", [("gb", rf"BlockCoder/{kind}/Lockwell")],
+         "libbz2", [("gb", rf"BlockCoder/{kind}/libbz2_level5")], 1.0, "MB/s"),
+        (f"bzip2 encode, one thread, {kind}", [("gb", rf"BlockCoder/{kind}/Lockwell")],
+         "`lbzip2 -5 -n 1`", [("gb", rf"BlockCoder/{kind}/lbzip2_n1")], None, "MB/s"))],
     ('".fez" decrypt job', [("cmd", "lockwell fez decrypt"), ("counter", "job/fez_decrypt", "MB/s")],
      "`bzip2 -d`", [("cmd", "bzip2 -d"), ("counter", "peer/bzip2_-d", "MB/s")], 1.8, "MB/s"),
     ('".fez" decrypt job', [("cmd", "lockwell fez decrypt"), ("counter", "job/fez_decrypt", "MB/s")],
