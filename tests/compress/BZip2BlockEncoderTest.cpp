@@ -84,48 +84,35 @@ Bytes OurSources()
     return out;
 }
 
-Bytes Repeat(const Bytes& unit, size_t n)
-{
-    Bytes out;
-    while (out.size() < n)
-        out.insert(out.end(), unit.begin(), unit.end());
-    out.resize(n);
-    return out;
-}
-
 struct Row {
     const char* name;
     std::function<Bytes()> make; // the block as the caller gives it, before the run stage
     bool ties = false;
 };
 
-const Row kRows[] = {{"one_byte", [] { return Bytes{'x'}; }},
-                     {"every_byte_value",
-                      [] {
-                          return Repeat(
-                              [] {
-                                  Bytes v(256);
-                                  std::iota(v.begin(), v.end(), 0);
-                                  return v;
-                              }(),
-                              256);
-                      }},
-                     {"text", [] { return bztest::PseudoText(400000, 61); }},
-                     {"our_sources", [] { return Bytes(OurSources()); }},
-                     {"binary_like", [] { return BinaryLike(700000, 62); }},
-                     {"random", [] { return lwtest::RandomBytes(300000, 63); }},
-                     {"already_compressed", [] { return bztest::LibraryCompress(bztest::PseudoText(800000, 64), 9); }},
-                     {"long_runs", [] { return bztest::LongRuns(); }},
-                     {"full_block", [] { return Distinct(kBlockMax, 65); }},
-                     {"two_symbols",
-                      [] {
-                          Bytes v = lwtest::RandomBytes(200000, 67);
-                          for (auto& c : v)
-                              c &= 1;
-                          return v;
-                      }},
-                     true},
-          {"full_runs_only", [] { return Bytes(255 * 3000, 'x'); }, true},
+const Row kRows[] = {
+    {"one_byte", [] { return Bytes{'x'}; }},
+    {"every_byte_value",
+     [] {
+         Bytes v(256);
+         std::iota(v.begin(), v.end(), 0);
+         return v;
+     }},
+    {"text", [] { return bztest::PseudoText(400000, 61); }},
+    {"our_sources", [] { return Bytes(OurSources()); }},
+    {"binary_like", [] { return BinaryLike(700000, 62); }},
+    {"random", [] { return lwtest::RandomBytes(300000, 63); }},
+    {"already_compressed", [] { return bztest::LibraryCompress(bztest::PseudoText(800000, 64), 9); }},
+    {"long_runs", [] { return bztest::LongRuns(); }},
+    {"full_block", [] { return Distinct(kBlockMax, 65); }},
+    {"two_symbols",
+     [] {
+         Bytes v = lwtest::RandomBytes(200000, 67);
+         for (auto& c : v)
+             c &= 1;
+         return v;
+     }},
+    {"runs_only", [] { return Bytes(255 * 3000, 'x'); }, true},
 };
 
 class BlockEncoder : public ::testing::TestWithParam<Row> {};
