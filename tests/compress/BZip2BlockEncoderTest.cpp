@@ -115,6 +115,11 @@ const Row kRows[] = {
     {"runs_only", [] { return Bytes(255 * 3000, 'x'); }, true},
 };
 
+void PrintTo(const Row& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
 class BlockEncoder : public ::testing::TestWithParam<Row> {};
 
 TEST_P(BlockEncoder, SameBitsAsTheLibraryOrLeftToIt)
