@@ -14,6 +14,8 @@ namespace {
 
 constexpr uint16_t kRunA = 0;
 constexpr uint16_t kRunB = 1;
+// Magic, checksum, flag, origin, the map of bytes in use and the two counts: 395 bits at most.
+constexpr size_t kHeadBytes = 64;
 
 // Bits into a buffer sized for the worst case; at most 32 bits a call.
 class TBitSink {
@@ -189,7 +191,7 @@ bool EncodeBlock(std::span<const uint8_t> stored, TBlockEncoderScratch& scratch,
 
     out.crc = StoredBlockCrc(stored);
     TBitSink sink(out.bytes);
-    sink.Reserve(64 + 32 * 16 / 8);
+    sink.Reserve(kHeadBytes);
     sink.Put(static_cast<uint32_t>(kBlockMagic >> 24), 24);
     sink.Put(static_cast<uint32_t>(kBlockMagic & 0xffffff), 24);
     sink.Put(out.crc, 32);
